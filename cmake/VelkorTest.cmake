@@ -1,0 +1,27 @@
+# velkor_add_test(<layer> SOURCES <files...> [LIBS <targets...>] [MAIN <file>])
+#
+# Builds one GoogleTest binary per layer, velkor_<layer>_tests, linked to the
+# layer's library, and registers every test case with CTest. A layer that needs
+# its own main (the Qt tests start an application object) names it with MAIN.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+function(velkor_add_test layer)
+  cmake_parse_arguments(ARG "" "MAIN;TIMEOUT" "SOURCES;LIBS;PROPERTIES" ${ARGN})
+  set(target velkor_${layer}_tests)
+  add_executable(${target} ${ARG_SOURCES} ${ARG_MAIN})
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock)
+  if(NOT ARG_MAIN)
+    target_link_libraries(${target} PRIVATE GTest::gtest_main)
+  endif()
+  target_compile_definitions(${target} PRIVATE
+    VELKOR_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    VELKOR_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  gtest_discover_tests(${target}
+    TEST_PREFIX "${layer}."
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT} ${ARG_PROPERTIES})
+endfunction()
