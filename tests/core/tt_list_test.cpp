@@ -188,12 +188,6 @@ TEST(ListTest, SetCapacityLimits) {
   EXPECT_EQ(list.Capacity(), 0);
 }
 
-TEST(ListTest, BaseListOfOtherElementSizes) {
-  TTList bytes(3);
-  EXPECT_EQ(bytes.ElementSize(), 3);
-  EXPECT_EQ(ListErrorOf([&] { bytes.ItemAt(0); }), kListIndexError);
-}
-
 TEST(ListTest, PointerListCopiesAreIndependent) {
   TTPointerList list = ListOf(3);
   TTPointerList copy(list);

@@ -279,15 +279,6 @@ TEST(StringTest, ClearKeepsCapacity) {
   EXPECT_EQ(s.Capacity(), capacity);
 }
 
-TEST(StringTest, Constants) {
-  EXPECT_STREQ(TTEmptyString().CStr(), "");
-  EXPECT_STREQ(TTAllEntriesMask().CStr(), "*");
-  EXPECT_STREQ(TTCurrentDirName().CStr(), ".");
-  EXPECT_STREQ(TTParentDirName().CStr(), "..");
-  EXPECT_STREQ(TTWildcardChars().CStr(), "?*");
-  EXPECT_STREQ(TTString::DefaultTrimSet().CStr(), " \n\t");
-}
-
 TEST(StringTest, ErrorsAreCatchableAsTheRoot) {
   TTString s("x");
   try {
