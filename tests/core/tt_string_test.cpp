@@ -174,6 +174,8 @@ TEST(StringTest, MidAndLeft) {
   EXPECT_STREQ(s.Mid(2).CStr(), "llo");
   EXPECT_STREQ(s.Mid(5).CStr(), "");
   EXPECT_STREQ(s.Mid(3, 100).CStr(), "lo");
+  EXPECT_EQ(s.Mid(3, 100).Length(), 2);
+  EXPECT_EQ(s.Left(100).Length(), 5);
   EXPECT_EQ(MessageOf([&] { s.Mid(6); }), kStringIndexError);
   EXPECT_EQ(MessageOf([&] { s.Mid(6, 1); }), kStringIndexError);
   EXPECT_EQ(MessageOf([&] { s.Mid(1, -1); }), kStringCapacityError);
