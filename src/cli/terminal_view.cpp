@@ -13,7 +13,7 @@
 namespace cli {
 namespace {
 
-constexpr int kBarWidth = 20;
+constexpr int kBarWidth = 10;
 constexpr const char* kPhaseScanning = "Scanning";
 constexpr const char* kPhaseCompressing = "Compressing";
 
@@ -90,6 +90,7 @@ void TerminalView::SetDiskPosition(int) {}
 void TerminalView::SetFileRange(int count) {
   std::lock_guard lock(mutex);
   fileRange = std::max(count, 0);
+  const bool announce = announceCompaction;
   if (announceCompaction) {
     announceCompaction = false;
     if (!settings.live && !settings.json) {
@@ -97,7 +98,7 @@ void TerminalView::SetFileRange(int count) {
                                   (fileRange == 1 ? " file" : " files"));
     }
   }
-  DrawLive(false);
+  DrawLive(announce);
 }
 
 void TerminalView::SetFilePosition(int position) {
@@ -134,7 +135,8 @@ void TerminalView::SetStatusText(const char* text) {
       PrintLine(settings.out, statusText + " " + EscapeForTerminal(diskText));
     }
   }
-  DrawLive(true);
+  // The compaction phase is drawn once its candidates are counted.
+  if (phase != Phase::compacting) DrawLive(true);
 }
 
 void TerminalView::SetCounterText(CounterField field, const char* text) {
@@ -257,22 +259,22 @@ std::string TerminalView::LiveLine(std::size_t columns) const {
   std::string line;
   if (stopRequested) line += "Stopping... ";
   if (phase == Phase::compacting) {
-    line += statusText;
+    // "Compressing 37/120 [######--------------] 30 documents, 12 compressed, 77.5%"
     const long long total = fileRange;
     const long long inHand = std::min<long long>(pumpsInPhase, total);
     const long long done =
         std::clamp<long long>(std::max<long long>(filePosition, pumpsInPhase - 1), 0, total);
     const int filled = total > 0 ? static_cast<int>(done * kBarWidth / total) : kBarWidth;
-    line += " [" + std::string(filled, '#') + std::string(kBarWidth - filled, '-') + "] ";
-    line += std::to_string(inHand) + "/" + std::to_string(total);
+    line += statusText + " " + std::to_string(inHand) + "/" + std::to_string(total) + " [" +
+            std::string(filled, '#') + std::string(kBarWidth - filled, '-') + "] ";
   } else {
     // A single-file entry's scan writes no phase of its own; it is a scan all the same.
     line += kPhaseScanning;
     if (!diskText.empty()) line += " " + EscapeForTerminal(diskText);
-    line += ", " + std::to_string(pumpsInPhase) + " found";
+    line += ": " + std::to_string(pumpsInPhase) + " found, ";
   }
-  line += "  files " + counters[0] + ", documents " + counters[1] + ", compressed " + counters[2] +
-          ", reduced " + counters[5] + " (" + TrimmedSpaces(counters[6]) + ")";
+  line += counters[1] + " documents, " + counters[2] + " compressed";
+  if (counters[2] != "0") line += ", " + TrimmedSpaces(counters[6]);
   line = KeepHead(line, columns);
   const std::size_t used = DisplayWidth(line);
   if (!fileText.empty() && used + 12 < columns) {
@@ -282,7 +284,7 @@ std::string TerminalView::LiveLine(std::size_t columns) const {
 }
 
 void TerminalView::DrawLive(bool force) {
-  if (!settings.live || !shown || finished || phase == Phase::ended) return;
+  if (!settings.live || !shown || finished || phase == Phase::ended || announceCompaction) return;
   const auto now = std::chrono::steady_clock::now();
   if (!force && liveOnScreen && now - lastDraw < settings.redrawInterval) return;
   lastDraw = now;
