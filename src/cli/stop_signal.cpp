@@ -18,6 +18,9 @@
 namespace cli {
 namespace {
 
+/// How often the watcher lets the view draw what it held back.
+constexpr int kTickMilliseconds = 100;
+
 sigset_t InterruptSet() {
   sigset_t set;
   sigemptyset(&set);
@@ -65,9 +68,14 @@ void StopSignal::Watch() {
   int interrupts = 0;
   for (;;) {
     pollfd fds[2] = {{signalFd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-    if (poll(fds, 2, -1) < 0) {
+    const int ready = poll(fds, 2, kTickMilliseconds);
+    if (ready < 0) {
       if (errno == EINTR) continue;
       return;
+    }
+    if (ready == 0) {
+      view.Tick();
+      continue;
     }
     if (fds[1].revents != 0) return;
     if (fds[0].revents == 0) continue;

@@ -6,7 +6,9 @@
 /// middle of a copy or a replacement. The first Ctrl-C asks the run to stop
 /// before its next document; a further one ends the program at once (status
 /// 130) unless a document is in hand, in which case the run stops as soon as
-/// that document is done.
+/// that document is done. Between signals the same thread ticks the view a
+/// few times a second, so that the live line shows the file in hand during a
+/// long copy.
 ///
 //===----------------------------------------------------------------------===//
 #pragma once

@@ -172,6 +172,11 @@ void TerminalView::DocumentDone(const DocumentReport& report) {
   DrawLive(false);
 }
 
+void TerminalView::Tick() {
+  std::lock_guard lock(mutex);
+  if (liveStale) DrawLive(true);
+}
+
 void TerminalView::RequestStop() {
   std::lock_guard lock(mutex);
   stopRequested = true;
@@ -286,7 +291,11 @@ std::string TerminalView::LiveLine(std::size_t columns) const {
 void TerminalView::DrawLive(bool force) {
   if (!settings.live || !shown || finished || phase == Phase::ended || announceCompaction) return;
   const auto now = std::chrono::steady_clock::now();
-  if (!force && liveOnScreen && now - lastDraw < settings.redrawInterval) return;
+  if (!force && liveOnScreen && now - lastDraw < settings.redrawInterval) {
+    liveStale = true;  // drawn by the next Tick or the next change
+    return;
+  }
+  liveStale = false;
   lastDraw = now;
   const int columns = LiveColumns();
   // One column short of the width, so that the cursor never wraps.

@@ -67,6 +67,11 @@ public:
   void EnableMainWindow(bool enable) override;
   void DocumentDone(const DocumentReport& report) override;
 
+  /// Draws a change of the live line that was held back to keep redrawing
+  /// to a few times a second (a document that opened just after a redraw
+  /// would stay unseen for the whole of a long copy). Any thread.
+  void Tick();
+
   /// The first Ctrl-C: the run ends before its next document. Any thread.
   void RequestStop();
 
@@ -128,6 +133,7 @@ private:
   std::string lastMessage;
 
   bool liveOnScreen = false;
+  bool liveStale = false;
   std::chrono::steady_clock::time_point lastDraw;
 };
 
