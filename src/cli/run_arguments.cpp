@@ -24,7 +24,9 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: velkor-cli [OPTION]... PATH...\n"
-    "  or:  velkor-cli [OPTION]... --all-drives\n";
+    "  or:  velkor-cli [OPTION]... --all-drives\n"
+    "  or:  velkor-cli inspect [--json] FILE\n"
+    "  or:  velkor-cli copy SRC DST\n";
 
 std::string Quoted(const std::string& path) { return "'" + EscapeForTerminal(path) + "'"; }
 
@@ -62,6 +64,13 @@ std::string HelpText() {
          "      --json            print one JSON report instead of text\n"
          "  -h, --help            display this help and exit\n"
          "  -V, --version         output version information and exit\n"
+         "\n"
+         "Commands:\n"
+         "  inspect FILE          show a compound document's storage tree (names, kinds,\n"
+         "                          sizes, class ids) and what a fresh copy would save\n"
+         "  copy SRC DST          write a fresh compound file with SRC's tree at DST,\n"
+         "                          never touching SRC\n"
+         "A PATH named like a command is written ./inspect or ./copy.\n"
          "\n"
          "Ctrl-C stops the run before the next document. A second Ctrl-C stops it at\n"
          "once, unless a document is being copied or replaced: that one is finished\n"
