@@ -14,6 +14,7 @@
 #include "engine/run_messages.h"
 #include "engine/run_statistics.h"
 #include "engine/user_abort.h"
+#include "fs/drive_list.h"
 
 #include "recording_view.h"
 #include "test_tree.h"
@@ -27,6 +28,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -460,6 +462,11 @@ TEST_F(CompactionRunTest, FullDiskGivesCreateTmpDocumentErrorAndNoCopyLeft) {
   EXPECT_EQ(std::vector<std::string>{RunMessage::kCreateTmpError},
             view.messages);
   EXPECT_TRUE(tree.TempFiles().empty());
+  // The document in hand is reported with the cause.
+  const DocumentReport &report = view.ReportFor("big.doc");
+  EXPECT_EQ(DocumentOutcome::passedOver, report.outcome);
+  EXPECT_NE(std::string::npos, report.reason.find("No space left on device"))
+      << report.reason;
   EXPECT_EQ(before.contentHash, StateOf(tree.Path("full/big.doc")).contentHash);
 }
 
@@ -484,6 +491,40 @@ TEST_F(CompactionRunTest, ReadOnlyDirectoryEndsTheRunWithTheFileNamed) {
   EXPECT_TRUE(tree.TempFiles().empty());
   // Ended before the final refresh.
   EXPECT_EQ(0, view.counterRefreshes);
+}
+
+// A drive's walk stays on the drive's file system; the walk of an ordinary
+// directory goes into what is mounted below it.
+TEST_F(CompactionRunTest, DriveRootWalkStaysOnItsFileSystem) {
+  if (!tree.MountTmpfs("drive", 1024))
+    GTEST_SKIP() << "cannot mount a tmpfs here (needs CAP_SYS_ADMIN)";
+  tree.WriteDocument("drive/top.doc", 50);
+  ASSERT_TRUE(tree.MountTmpfs("drive/other", 1024));
+  tree.WriteDocument("drive/other/below.doc", 51);
+  tree.WriteDocument("plain/a.doc", 52);
+  ASSERT_TRUE(tree.MountTmpfs("plain/mounted", 1024));
+  tree.WriteDocument("plain/mounted/m.doc", 53);
+  RunEnd end = Run({{tree.Path("drive/"), false}, {tree.Path("plain/"), false}});
+  ASSERT_TRUE(end.complete) << end.error;
+  std::vector<std::string> paths;
+  for (const DocumentReport &report : view.reports)
+    paths.push_back(report.path);
+  std::sort(paths.begin(), paths.end());
+  EXPECT_EQ((std::vector<std::string>{tree.Path("drive/top.doc"),
+                                      tree.Path("plain/a.doc"),
+                                      tree.Path("plain/mounted/m.doc")}),
+            paths);
+}
+
+TEST(DriveTypes, FixedRemoteAndRamDisksAreProcessed) {
+  EXPECT_FALSE(IsProcessedDriveType(DRIVE_UNKNOWN));
+  EXPECT_FALSE(IsProcessedDriveType(DRIVE_NO_ROOT_DIR));
+  EXPECT_FALSE(IsProcessedDriveType(DRIVE_REMOVABLE));
+  EXPECT_FALSE(IsProcessedDriveType(DRIVE_CDROM));
+  EXPECT_TRUE(IsProcessedDriveType(DRIVE_FIXED));
+  EXPECT_TRUE(IsProcessedDriveType(DRIVE_REMOTE));
+  EXPECT_TRUE(IsProcessedDriveType(DRIVE_RAMDISK));
+  EXPECT_TRUE(IsProcessedDriveType(7));
 }
 
 // A file of 4 GiB or more is not taken up: not counted, not opened.
