@@ -139,6 +139,11 @@ TEST(TTFindHandle, SymbolicLinksAndPipesAreReportedAsWhatTheyAre) {
   EXPECT_FALSE(IsDirectory(record)) << "the link itself, not its target";
   const auto entries = List(dir / "*");
   EXPECT_TRUE(IsSymbolicLink(entries.at("dangling")));
+  TTFindHandle throughLink;
+  EXPECT_FALSE(throughLink.FindFirst(T(dir / "link/*"), record)) << "no listing through a link";
+  EXPECT_EQ(List(dir / "link//*").size(), 0u);
+  EXPECT_EQ(List(dir / "folder//*").size(), 2u);
+  EXPECT_GT(List("/*").count("tmp"), 0u);
   EXPECT_TRUE(IsSpecialFile(entries.at("pipe")));
 }
 
