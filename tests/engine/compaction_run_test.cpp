@@ -527,6 +527,39 @@ TEST(DriveTypes, FixedRemoteAndRamDisksAreProcessed) {
   EXPECT_TRUE(IsProcessedDriveType(7));
 }
 
+// The drives of a captured laptop: the fixed disks and RAM disks are base
+// entries, the USB stick and the DVD are not.
+TEST(DriveTypes, AllDrivesRunTakesTheQualifyingRootsInTableOrder) {
+  TestTree machine;
+  for (const char *folder :
+       {"root/", "root/proc", "root/sys", "root/dev/pts", "root/run/user/1000/gvfs",
+        "root/dev/shm", "root/sys/fs/cgroup", "root/sys/fs/pstore",
+        "root/boot/efi", "root/home", "root/media/anna/STICK",
+        "root/media/anna/HOLIDAY 2019", "root/mnt/backup", "root/snap/core/100",
+        "root/proc/sys/fs/binfmt_misc", "sys/dev/block"})
+    machine.MakeDir(folder);
+  // The USB disk mounted on /mnt/backup says it is removable.
+  machine.Write("sys/devices/sdc/removable", "1\n");
+  machine.MakeDir("sys/devices/sdc/sdc1");
+  ASSERT_EQ(0, symlink(machine.Path("sys/devices/sdc/sdc1").c_str(),
+                       machine.Path("sys/dev/block/8:33").c_str()));
+  TTDriveProbe probe;
+  probe.mountInfo =
+      std::string(VELKOR_SOURCE_DIR) + "/tests/fs/data/mountinfo/laptop.txt";
+  probe.rootPrefix = machine.Path("root");
+  probe.sysfs = machine.Path("sys");
+  TTObjectList<BaseEntry> entries;
+  DriveBaseEntries(TTMountTable(probe), entries);
+  std::vector<std::string> roots;
+  for (std::int32_t i = 0; i < entries.Count(); ++i) {
+    EXPECT_FALSE(entries.At(i).isFile);
+    roots.push_back(entries.At(i).path.CStr());
+  }
+  EXPECT_EQ((std::vector<std::string>{"/", "/run/", "/boot/efi/", "/home/",
+                                      "/run/user/1000/", "/snap/core/100/"}),
+            roots);
+}
+
 // A file of 4 GiB or more is not taken up: not counted, not opened.
 TEST_F(CompactionRunTest, FileOfFourGigabytesIsNotCounted) {
   tree.MakeDir("g");
