@@ -338,6 +338,28 @@ TEST_F(CompactionRunTest, StopDuringCompactionKeepsWhatWasDone) {
   EXPECT_EQ(1, view.counterRefreshes);
 }
 
+// The display follows every 100th item only, the pump every item, and a
+// run without documents refreshes its counters once, at the end.
+TEST_F(CompactionRunTest, DisplayIsThrottledToEveryHundredthItem) {
+  for (int i = 0; i < 250; ++i)
+    tree.Write("many/f" + std::to_string(i) + ".doc", "text");
+  RunEnd end = RunOn("many/");
+  ASSERT_TRUE(end.complete) << end.error;
+  EXPECT_EQ(500, view.pumps);
+  EXPECT_EQ((std::vector<std::string>{"filePos 0", "filePos 0", "filePos 100",
+                                      "filePos 200", "filePos 250"}),
+            view.Lines("filePos"));
+  std::vector<std::string> fileTexts = view.Lines("fileText");
+  ASSERT_EQ(3u + 4u + 1u, fileTexts.size());
+  for (int i = 0; i < 3; ++i)
+    EXPECT_NE("fileText ", fileTexts[i]) << "a name shown by the scan";
+  for (int i = 3; i < 8; ++i)
+    EXPECT_EQ("fileText ", fileTexts[i]);
+  EXPECT_EQ(1, view.counterRefreshes);
+  EXPECT_EQ("250", view.counters["totalFiles"]);
+  EXPECT_EQ(250u, view.reports.size());
+}
+
 TEST_F(CompactionRunTest, MasksAreCheckedBeforeBaseEntries) {
   options.wildcards = " \t \n ";
   RunEnd end = Run({});
