@@ -161,20 +161,27 @@ void CompactDocument(const TTCandidate &candidate, bool compress,
   if (compress)
     attributes = ReadAttributes(fullName);
 
-  // The copy. The holder removes the temporary file on every way out except
-  // a failed replacement.
+  // The copy. The holder removes the temporary file on every way out that
+  // does not end in the copy taking the document's place.
   TTTempFile temporary;
   TTString tempName = temporary.Create(DirectoryOf(fullName), kTempPrefix);
-  bool copied = false;
+  bool copyFailed = false;
+  std::string copyError;
   try {
     cfb::Destination destination = cfb::Destination::Create(tempName.CStr());
     source->CopyTo(destination);
     destination.Release();
-    copied = true;
-  } catch (const cfb::Error &) {
+  } catch (const cfb::Error &e) {
+    copyFailed = true;
+    copyError = e.what();
   }
-  if (!copied)
+  if (copyFailed) {
+    // The message box says only what failed; the report also says where
+    // and why, for listings.
+    outcome.PassOver(std::string(RunMessage::kCreateTmpError) + " (" +
+                     copyError + ")");
     AbortWithMessage(view, RunMessage::kCreateTmpError);
+  }
   source->Release();
   source.reset();
 
