@@ -309,6 +309,30 @@ TEST(TTMaskWalker, CandidatesCarryTheEntrysRecord) {
   EXPECT_FALSE(walker.Next(candidate));
 }
 
+/// Reaches the walker's hooks directly, as the walk itself does.
+class HookProbe : public TTMaskWalker {
+public:
+  using TTMaskWalker::EnterDirectory;
+  using TTMaskWalker::LeaveDirectory;
+  using TTMaskWalker::TTMaskWalker;
+};
+
+TEST(TTMaskWalker, LeavingAboveTheRootThrowsItsIntegerCode) {
+  TTMaskSet set;
+  set.Add(T("sub/*.doc"), true, false);
+  HookProbe walker(set);
+  walker.EnterDirectory(T("SUB")); // the node sub, found without regard to case
+  walker.EnterDirectory(T("below"));
+  walker.LeaveDirectory();
+  walker.LeaveDirectory();
+  try {
+    walker.LeaveDirectory();
+    ADD_FAILURE() << "no exception";
+  } catch (std::int32_t code) {
+    EXPECT_EQ(code, 98112723);
+  }
+}
+
 TEST(TTMaskWalker, StaysOnTheStartFileSystemWhenToldTo) {
   TempDir dir;
   WriteFile(dir / "top.doc");
