@@ -41,6 +41,8 @@ class Writer {
   /// True once a tree has been written (a destination takes one).
   bool filled = false;
   bool released = false;
+  /// True when writing a tree failed part-way: the file is incomplete.
+  bool broken = false;
 
  private:
   Writer() = default;

@@ -369,6 +369,7 @@ TEST_F(WriterTest, AFullDiskIsAnIoErrorWithItsErrno) {
       ADD_FAILURE() << "a copy larger than the disk succeeded";
     } catch (const cfb::IoError& error) {
       EXPECT_EQ(error.GetErrorNumber(), ENOSPC) << error.what();
+      EXPECT_THROW(out.Release(), std::logic_error) << "an incomplete copy released as complete";
     }
   }
   ::umount(mountPoint.c_str());
