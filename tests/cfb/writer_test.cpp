@@ -310,6 +310,15 @@ TEST_F(WriterTest, Version4IsChosenOnlyForLargeFiles) {
   cfb::Layout big = cfb::PlanLayout(tree);
   EXPECT_EQ(big.majorVersion, 4);
   EXPECT_EQ(big.SectorSize(), 4096u);
+  // Past 2 GB a version 4 file keeps its range lock sector (file offsets
+  // 0x7FFFF000-0x7FFFFFFF) out of every chain: one more sector in all.
+  EXPECT_EQ(big.rangeLockSector, 0x7FFFF000u / 4096 - 1);
+  std::uint64_t data = CeilDiv(0x7FFFFFFFull, 4096);
+  // + directory + range lock; 513 FAT sectors need one DIFAT sector.
+  std::uint64_t fat = 513, difat = 1;
+  ASSERT_GE(fat * 1024, data + 1 + 1 + fat + difat);
+  ASSERT_LT((fat - 1) * 1024, data + 1 + 1 + fat - 1 + difat);
+  EXPECT_EQ(big.FileSize(), 4096 * (1 + data + 1 + 1 + fat + difat));
   tree.entries[1].size = 0x7E000000ull;  // with its FAT still below 2 GiB
   EXPECT_EQ(cfb::PlanLayout(tree).majorVersion, 3);
 }
@@ -327,6 +336,25 @@ TEST_F(WriterTest, Version4CopiesAreWrittenAndRead) {
   EXPECT_EQ(view.U32(0x28), layout.dirSectors) << "v4 directory sector count";
   cfb::Source copy = cfb::Source::Open(Path("v4.doc"));
   EXPECT_EQ(copy.MajorVersion(), 4u);
+  ExpectSameTree(source, Path("v4.doc"));
+}
+
+TEST_F(WriterTest, TheRangeLockSectorIsSkipped) {
+  // The range lock moved into the first regular stream of a small version 4
+  // copy: logical sectors are FAT 0, directory 1, mini FAT 2, mini stream 3,
+  // WordDocument 4-6, Contents 7-8; the lock takes sector 5.
+  std::string source = Save(Document().Build(), "doc.doc");
+  auto reader = cfb::Reader::Open(source);
+  cfb::Layout layout = cfb::PlanLayout(reader->GetTree(), 4, 6 * 4096 + 0xF00);
+  ASSERT_EQ(layout.rangeLockSector, 5u);
+  auto writer = cfb::Writer::Create(Path("v4.doc"));
+  cfb::WriteCompoundFile(reader->GetTree(), layout, reader.get(), *writer);
+  writer->Close();
+  RawView view(ReadFileBytes(Path("v4.doc")));
+  EXPECT_EQ(view.bytes.size(), 11u * 4096);
+  EXPECT_EQ(view.fat.at(5), kEnd);
+  EXPECT_EQ(view.fat.at(4), 6u) << "the chain jumps over the range lock sector";
+  for (std::uint32_t s = 0; s < 10; ++s) EXPECT_NE(view.fat[s], 5u);
   ExpectSameTree(source, Path("v4.doc"));
 }
 
