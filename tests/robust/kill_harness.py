@@ -1,0 +1,526 @@
+#!/usr/bin/python3
+#===- tests/robust/kill_harness.py - SIGKILL at random moments loses nothing -===#
+"""Kills compressing velkor-cli runs at random moments and checks every document.
+
+    kill_harness.py [--kills N] [--cli PATH] [--fixtures DIR] [--seed N]
+                    [--work DIR] [--keep] [--json FILE]
+
+Builds a tree of real compound documents (the LibreOffice fixtures of
+tests/fixtures when DIR holds them, and documents written here with free space
+inside, from a few KB to several MB), plain files named like documents and a
+folder of thousands of other files that makes the scan take time. Then, until N
+kills are done, it starts a compressing run over the tree and kills it with
+SIGKILL. Half of the kills come after a random delay within the time a whole
+run takes; the other half stop the process every millisecond or two (SIGSTOP),
+look at what it has open, and kill it when it is in a chosen phase: scanning,
+copying a document, stamping the copy's times, or replacing the document.
+After every kill the same tree is run again, so later kills reach later
+documents; a run that ends by itself completes a cycle, and the tree is put
+back to its originals for the next one.
+
+After every kill (and every completed run) every document is checked: it must
+be the original byte for byte with its mode, owner and times, or a compacted
+copy that is strictly smaller, opens with olefile, holds the same storages and
+the same streams with the same bytes, and has the original's mode, owner and
+modification time (its access time may be the original's or a later read's).
+No document may be missing or truncated, no other file may change, and
+leftover vkr*.tmp files may lie only in a document's own folder; they are
+listed. Exit status 0 when nothing was damaged, 1 otherwise.
+"""
+
+import argparse
+import collections
+import hashlib
+import json
+import os
+import random
+import shutil
+import signal
+import stat
+import subprocess
+import sys
+import tempfile
+import time
+
+import olefile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(ROOT, 'tests', 'fixtures'))
+import cfb_writer as w  # noqa: E402
+
+PHASES = ('scan', 'open', 'copy', 'stamping', 'replacement', 'cleanup', 'between')
+# Kills at the entry of a system call (strace's fault injection), by phase:
+# reading a directory, writing the copy, flushing it, stamping its times,
+# giving it the document's mode, renaming it over the document, removing a
+# copy that was not smaller.
+SYSCALL_PHASES = {'getdents64': 'scan', 'write': 'copy', 'fsync': 'copy', 'utimensat': 'stamping',
+                  'fchmodat': 'replacement', 'rename': 'replacement', 'unlink': 'cleanup'}
+DAY_NS = 86400 * 10**9
+BASE_TIME_NS = 1546300800 * 10**9 + 123456789  # 2019-01-01, with nanoseconds
+
+
+def read_bytes(path):
+    """Reads a file without moving its access time."""
+    fd = os.open(path, os.O_RDONLY | getattr(os, 'O_NOATIME', 0))
+    try:
+        chunks = []
+        while True:
+            piece = os.read(fd, 1 << 20)
+            if not piece:
+                return b''.join(chunks)
+            chunks.append(piece)
+    finally:
+        os.close(fd)
+
+
+def is_temp(name):
+    return name.lower().startswith('vkr') and name.lower().endswith('.tmp')
+
+
+def stream_map(data):
+    """Storages and streams of a compound file: path -> None or sha256 of the bytes."""
+    ole = olefile.OleFileIO(data)
+    try:
+        result = {}
+        for path in ole.listdir(streams=True, storages=True):
+            key = '/'.join(path)
+            if ole.get_type(path) == olefile.STGTY_STREAM:
+                result[key] = hashlib.sha256(ole.openstream(path).read()).hexdigest()
+            else:
+                result[key] = None
+        return result
+    finally:
+        ole.close()
+
+
+# ---------------------------------------------------------------------------
+# The tree
+
+def generated_documents(rnd):
+    """(relative path, Storage, write options) of documents written here."""
+    S, T = w.Storage, w.Stream
+    docs = []
+    for i, (size, slack) in enumerate([(3_000_000, 8), (6_000_000, 4), (1_200_000, 20)]):
+        root = S('Root Entry', [
+            T('WordDocument', (size, 100 + i)), T('1Table', (40_000 + i, 200 + i)),
+            T('\x05SummaryInformation', bytes(rnd.randrange(256) for _ in range(400))),
+            S('ObjectPool', [S('_%d' % (1000 + i), [T('\x01Ole', b'\x01\x00\x00\x02' * 5),
+                                                   T('Contents', (9000, 300 + i))])]),
+        ])
+        docs.append(('big/large%d.%s' % (i, 'doc' if i != 1 else 'xls'), root,
+                     dict(free_sectors=slack, free_mini=2, free_dir_entries=4)))
+    for i in range(14):
+        kids = [T('Stream%d' % k, (rnd.randrange(10, 30_000), 1000 * i + k)) for k in range(rnd.randrange(1, 8))]
+        kids.append(S('Store', [T('Inner', bytes(rnd.randrange(256) for _ in range(rnd.randrange(0, 3000))))]))
+        folder = ('a', 'a/deep', 'b', 'c', 'names with spaces/ünï')[i % 5]
+        docs.append(('%s/doc%02d.%s' % (folder, i, 'doc' if i % 3 else 'xls'), S('Root Entry', kids),
+                     dict(free_sectors=rnd.randrange(0, 6), free_mini=rnd.randrange(0, 4),
+                          free_dir_entries=rnd.randrange(0, 6), version=4 if i == 7 else 3)))
+    # Compact already: the copy is not smaller, the document stays.
+    docs.append(('c/compact.doc', S('Root Entry', [T('WordDocument', (20_000, 9))]), {}))
+    return docs
+
+
+def build_tree(tree, fixtures, rnd):
+    """Writes the tree and returns the records of every file in it."""
+    os.makedirs(tree)
+    for rel, root, options in generated_documents(rnd):
+        path = os.path.join(tree, rel)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        w.write(path, root, **options)
+    if fixtures and os.path.isdir(fixtures):
+        picks = [('slack', n, 'lo/slack_' + n) for n in ('text.doc', 'table.doc', 'large.doc', 'numbers.xls',
+                                                        'sheets.xls', 'large.xls')]
+        picks += [('office', n, 'lo/office_' + n) for n in ('text.doc', 'large.xls')]
+        picks += [('synth', 'nested_slack.cfb', 'lo/synth/nested.doc'), ('synth', 'difat.cfb', 'lo/synth/difat.doc'),
+                  ('synth', 'many_siblings.cfb', 'lo/synth/many.xls'), ('synth', 'nested_v4.cfb', 'lo/synth/v4.xls')]
+        for sub, name, rel in picks:
+            src = os.path.join(fixtures, sub, name)
+            if os.path.exists(src):
+                os.makedirs(os.path.dirname(os.path.join(tree, rel)), exist_ok=True)
+                shutil.copyfile(src, os.path.join(tree, rel))
+    # Files named like documents that are not documents.
+    with open(os.path.join(tree, 'a', 'notes.doc'), 'w') as f:
+        f.write('plain text, not a compound document\n' * 50)
+    open(os.path.join(tree, 'b', 'empty.xls'), 'w').close()
+    # Thousands of other files: the scan takes a while.
+    many = os.path.join(tree, 'many')
+    os.makedirs(many)
+    for i in range(4000):
+        open(os.path.join(many, 'note%04d.txt' % i), 'w').close()
+
+    records = {}
+    modes = (0o644, 0o600, 0o444, 0o640, 0o664)
+    index = 0
+    for folder, dirs, files in os.walk(tree):
+        dirs.sort()
+        for name in sorted(files):
+            path = os.path.join(folder, name)
+            rel = os.path.relpath(path, tree)
+            if rel.startswith('many' + os.sep):
+                continue
+            index += 1
+            mode = modes[index % len(modes)]
+            os.chmod(path, mode)
+            if index % 4 == 0:
+                os.chown(path, 65534, 65534)
+            mtime = BASE_TIME_NS + index * DAY_NS + index * 1001
+            atime = mtime + 3600 * 10**9
+            os.utime(path, ns=(atime, mtime))
+            data = read_bytes(path)
+            is_doc = data[:8] == b'\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1'
+            st = os.lstat(path)
+            records[rel] = dict(sha=hashlib.sha256(data).hexdigest(), size=len(data), mode=st.st_mode,
+                                uid=st.st_uid, gid=st.st_gid, mtime=st.st_mtime_ns, atime=st.st_atime_ns,
+                                doc=is_doc, streams=stream_map(data) if is_doc else None)
+    return records
+
+
+def restore_tree(pristine, tree, records):
+    """Puts every recorded file back as it was and removes leftover copies.
+    The folder of many files is never changed by a run and stays."""
+    for folder, dirs, files in os.walk(tree):
+        if os.path.relpath(folder, tree) == 'many':
+            dirs[:] = []
+            continue
+        for n in files:
+            if is_temp(n) or os.path.relpath(os.path.join(folder, n), tree) in records:
+                os.unlink(os.path.join(folder, n))
+    for rel, r in records.items():
+        path = os.path.join(tree, rel)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        shutil.copyfile(os.path.join(pristine, rel), path)
+        os.chown(path, r['uid'], r['gid'])
+        os.chmod(path, stat.S_IMODE(r['mode']))
+        os.utime(path, ns=(r['atime'], r['mtime']))
+
+
+# ---------------------------------------------------------------------------
+# Checking
+
+class Checker:
+    def __init__(self, tree, records):
+        self.tree = tree
+        self.records = records
+        self.verified = collections.defaultdict(set)  # rel -> sha of copies already compared
+        self.doc_folders = {os.path.dirname(rel) for rel, r in records.items() if r['doc']}
+        self.checks = 0
+        self.compacted_seen = set()
+
+    def temps(self):
+        found = []
+        for folder, _, files in os.walk(self.tree):
+            found += [os.path.relpath(os.path.join(folder, n), self.tree) for n in files if is_temp(n)]
+        return sorted(found)
+
+    def check(self):
+        """Returns (problems, counts, leftover temps)."""
+        problems = []
+        counts = collections.Counter()
+        for rel, r in sorted(self.records.items()):
+            self.checks += 1
+            path = os.path.join(self.tree, rel)
+            try:
+                st = os.lstat(path)
+            except FileNotFoundError:
+                problems.append('%s: missing' % rel)
+                continue
+            if not stat.S_ISREG(st.st_mode):
+                problems.append('%s: no longer a regular file' % rel)
+                continue
+            data = read_bytes(path)
+            sha = hashlib.sha256(data).hexdigest()
+            meta = []
+            if stat.S_IMODE(st.st_mode) != stat.S_IMODE(r['mode']):
+                meta.append('mode %o, was %o' % (stat.S_IMODE(st.st_mode), stat.S_IMODE(r['mode'])))
+            if (st.st_uid, st.st_gid) != (r['uid'], r['gid']):
+                meta.append('owner %d:%d, was %d:%d' % (st.st_uid, st.st_gid, r['uid'], r['gid']))
+            if st.st_mtime_ns != r['mtime']:
+                meta.append('mtime %d, was %d' % (st.st_mtime_ns, r['mtime']))
+            if st.st_atime_ns < r['atime']:
+                meta.append('atime %d earlier than the original %d' % (st.st_atime_ns, r['atime']))
+            if sha == r['sha']:
+                counts['original'] += 1
+                if meta:
+                    problems.append('%s: original bytes, but %s' % (rel, '; '.join(meta)))
+                continue
+            counts['compacted'] += 1
+            self.compacted_seen.add(rel)
+            if not r['doc']:
+                problems.append('%s: not a document, yet its bytes changed' % rel)
+                continue
+            if len(data) >= r['size']:
+                problems.append('%s: changed but not smaller (%d >= %d bytes)' % (rel, len(data), r['size']))
+            if len(data) < 512 or len(data) % 512 != 0:
+                problems.append('%s: truncated or not whole sectors (%d bytes)' % (rel, len(data)))
+            if meta:
+                problems.append('%s: compacted, but %s' % (rel, '; '.join(meta)))
+            if sha in self.verified[rel]:
+                continue
+            try:
+                streams = stream_map(data)
+            except Exception as e:  # olefile refuses it: damaged
+                problems.append('%s: compacted copy does not open with olefile: %s' % (rel, e))
+                continue
+            if streams != r['streams']:
+                missing = sorted(set(r['streams']) - set(streams))
+                extra = sorted(set(streams) - set(r['streams']))
+                differ = sorted(k for k in set(streams) & set(r['streams']) if streams[k] != r['streams'][k])
+                problems.append('%s: tree differs: missing %s, extra %s, different %s' % (rel, missing, extra, differ))
+                continue
+            self.verified[rel].add(sha)
+        temps = self.temps()
+        for t in temps:
+            if os.path.dirname(t) not in self.doc_folders:
+                problems.append('%s: temporary file outside any document folder' % t)
+        # Nothing else may appear or disappear.
+        present = set()
+        for folder, _, files in os.walk(self.tree):
+            for n in files:
+                rel = os.path.relpath(os.path.join(folder, n), self.tree)
+                if not rel.startswith('many' + os.sep) and not is_temp(n):
+                    present.add(rel)
+        for rel in sorted(present - set(self.records)):
+            problems.append('%s: a file that was not there before' % rel)
+        many = os.path.join(self.tree, 'many')
+        if len(os.listdir(many)) != 4000:
+            problems.append('many/: %d files, expected 4000' % len(os.listdir(many)))
+        for n in os.listdir(os.path.dirname(self.tree)):
+            if is_temp(n):
+                problems.append('%s: temporary file outside the tree' % n)
+        return problems, counts, temps
+
+
+# ---------------------------------------------------------------------------
+# Running and killing
+
+def classify(pid, tree, temps_before, records):
+    """What the stopped process is doing, from the files it has open."""
+    open_docs, open_temps, open_dirs = [], [], []
+    fd_dir = '/proc/%d/fd' % pid
+    try:
+        fds = os.listdir(fd_dir)
+    except OSError:
+        return 'gone'
+    for fd in fds:
+        try:
+            target = os.readlink(os.path.join(fd_dir, fd))
+        except OSError:
+            continue
+        if not target.startswith(tree):
+            continue
+        name = os.path.basename(target.replace(' (deleted)', ''))
+        if is_temp(name):
+            open_temps.append(target)
+        elif os.path.isdir(target):
+            open_dirs.append(target)
+        else:
+            open_docs.append(target)
+    new_temps = []
+    for folder, _, files in os.walk(tree):
+        for n in files:
+            if is_temp(n):
+                rel = os.path.relpath(os.path.join(folder, n), tree)
+                if rel not in temps_before:
+                    new_temps.append(os.path.join(folder, n))
+    if open_temps and open_docs:
+        return 'copy'
+    if open_temps:
+        return 'stamping'
+    if new_temps:
+        # A stamped copy (it carries the document's modification time) is
+        # waiting for, or in, its replacement; an unstamped one was just closed.
+        for t in new_temps:
+            rel = os.path.relpath(t, tree)
+            doc_mtimes = {r['mtime'] for k, r in records.items() if os.path.dirname(k) == os.path.dirname(rel)}
+            try:
+                if os.lstat(t).st_mtime_ns in doc_mtimes:
+                    return 'replacement'
+            except OSError:
+                pass
+        return 'copy'
+    if open_docs:
+        return 'open'
+    if open_dirs:
+        return 'scan'
+    return 'between'
+
+
+def stop(pid):
+    os.kill(pid, signal.SIGSTOP)
+    # Wait until it is really stopped.
+    for _ in range(2000):
+        try:
+            with open('/proc/%d/stat' % pid) as f:
+                state = f.read().rsplit(')', 1)[1].split()[0]
+        except OSError:
+            return False
+        if state in ('T', 't', 'Z', 'X'):
+            return state in ('T', 't')
+        time.sleep(0.0002)
+    return False
+
+
+def syscall_counts(cli, tree, log):
+    """How often a whole run makes each system call of SYSCALL_PHASES."""
+    out = tree + '.strace'
+    subprocess.call(['strace', '-f', '-qq', '-c', '-o', out, cli, tree], stdout=log, stderr=log)
+    counts = {}
+    with open(out) as f:
+        for line in f:
+            parts = line.split()
+            if len(parts) >= 5 and parts[-1] in SYSCALL_PHASES and parts[3].isdigit():
+                counts[parts[-1]] = int(parts[3])
+    os.unlink(out)
+    return counts
+
+
+def run_once(cli, tree, rnd, full_time, log, temps_before, records, call_counts):
+    """Starts a run and kills it. Returns (phase or None if it completed, exit code)."""
+    strategy = rnd.random()
+    if strategy >= 0.6 and call_counts:
+        # Killed on entering the n-th call of one system call.
+        call = rnd.choice(sorted(call_counts))
+        n = rnd.randint(1, call_counts[call])
+        proc = subprocess.Popen(['strace', '-f', '-qq', '-o', '/dev/null', '-e', 'trace=' + call,
+                                 '-e', 'inject=%s:signal=SIGKILL:when=%d' % (call, n), cli, tree],
+                                stdout=log, stderr=log)
+        code = proc.wait()
+        # strace exits with the tracee's status; a tracee killed by a signal
+        # makes strace kill itself with the same signal.
+        if code in (-signal.SIGKILL, 128 + signal.SIGKILL):
+            return SYSCALL_PHASES[call], -signal.SIGKILL
+        return None, code
+    proc = subprocess.Popen([cli, tree], stdout=log, stderr=log)
+    phase = None
+    if strategy < 0.3:
+        time.sleep(rnd.uniform(0, full_time * 1.1))
+        if proc.poll() is None and stop(proc.pid):
+            phase = classify(proc.pid, tree, temps_before, records)
+            proc.send_signal(signal.SIGKILL)
+    else:
+        target = rnd.choice(('scan', 'copy', 'copy', 'stamping', 'replacement', 'replacement'))
+        deadline = time.monotonic() + full_time * 3 + 5
+        while proc.poll() is None and time.monotonic() < deadline:
+            time.sleep(rnd.uniform(0, 0.002))
+            if not stop(proc.pid):
+                break
+            seen = classify(proc.pid, tree, temps_before, records)
+            if seen == target or time.monotonic() >= deadline:
+                phase = seen
+                proc.send_signal(signal.SIGKILL)
+                break
+            os.kill(proc.pid, signal.SIGCONT)
+    code = proc.wait()
+    if code == -signal.SIGKILL:
+        return phase or 'between', code
+    return None, code
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split('\n')[0])
+    parser.add_argument('--kills', type=int, default=250)
+    parser.add_argument('--cli', default=os.path.join(ROOT, 'build', 'bin', 'velkor-cli'))
+    parser.add_argument('--fixtures', default=os.path.join(ROOT, 'build', 'fixtures'))
+    parser.add_argument('--seed', type=int, default=8)
+    parser.add_argument('--work', default=None, help='folder for the tree (default: a new temporary folder)')
+    parser.add_argument('--keep', action='store_true', help='keep the work folder')
+    parser.add_argument('--json', default=None, help='also write the figures to this file')
+    args = parser.parse_args()
+    if not os.access(args.cli, os.X_OK):
+        sys.exit('kill_harness: no velkor-cli at %s' % args.cli)
+
+    rnd = random.Random(args.seed)
+    work = tempfile.mkdtemp(prefix='velkor-kill-', dir=args.work)
+    tree = os.path.join(work, 'tree')
+    pristine = os.path.join(work, 'pristine')
+    started = time.monotonic()
+    try:
+        records = build_tree(pristine, args.fixtures, rnd)
+        shutil.copytree(pristine, tree, copy_function=shutil.copy2)
+        restore_tree(pristine, tree, records)
+        checker = Checker(tree, records)
+        docs = sum(1 for r in records.values() if r['doc'])
+        total_bytes = sum(r['size'] for r in records.values())
+        print('kill_harness: %d files (%d compound documents, %.1f MB) in %s' %
+              (len(records), docs, total_bytes / 1e6, tree), flush=True)
+
+        log = open(os.path.join(work, 'runs.log'), 'ab')
+        # How long a whole compressing run takes: the range of the random delays.
+        t0 = time.monotonic()
+        code = subprocess.call([args.cli, tree], stdout=log, stderr=log)
+        full_time = time.monotonic() - t0
+        problems, counts, _ = checker.check()
+        if code != 0 or problems or counts['compacted'] == 0:
+            print('kill_harness: the unkilled run failed (exit %d, %d compacted): %s' %
+                  (code, counts['compacted'], problems[:5]))
+            return 1
+        restore_tree(pristine, tree, records)
+        print('kill_harness: a whole run takes %.2f s and compacts %d documents' % (full_time, counts['compacted']),
+              flush=True)
+        call_counts = syscall_counts(args.cli, tree, log) if shutil.which('strace') else {}
+        restore_tree(pristine, tree, records)
+        print('kill_harness: system calls of a whole run: %s' % call_counts, flush=True)
+
+        kills = 0
+        by_phase = collections.Counter()
+        completed = cycles = 0
+        damaged = set()
+        all_problems = []
+        max_temps = 0
+        leftover_examples = set()
+        temps_before = set()
+        while kills < args.kills:
+            phase, code = run_once(args.cli, tree, rnd, full_time, log, temps_before, records, call_counts)
+            if phase is None:
+                completed += 1
+                if code != 0:
+                    all_problems.append('a run ended with exit status %d' % code)
+            else:
+                kills += 1
+                by_phase[phase] += 1
+            problems, counts, temps = checker.check()
+            for p in problems:
+                all_problems.append('after kill %d (%s): %s' % (kills, phase, p))
+                damaged.add(p.split(':')[0])
+            max_temps = max(max_temps, len(temps))
+            leftover_examples.update(temps)
+            temps_before = set(temps)
+            if phase is None:
+                # The run finished: everything that shrinks is compacted. Start
+                # a fresh cycle from the originals.
+                cycles += 1
+                restore_tree(pristine, tree, records)
+                temps_before = set()
+            if kills and kills % 25 == 0 and phase is not None:
+                print('kill_harness: %d kills, %d completed runs, damaged %d' % (kills, completed, len(damaged)),
+                      flush=True)
+
+        figures = dict(kills=kills, kills_by_phase=dict(by_phase), completed_runs=completed, cycles=cycles,
+                       documents=docs, files=len(records), document_checks=checker.checks,
+                       compacted_documents_seen=len(checker.compacted_seen),
+                       leftover_temp_files=sorted(leftover_examples), max_leftovers_at_once=max_temps,
+                       files_damaged=len(damaged), seconds=round(time.monotonic() - started, 1))
+        print('kill_harness: kills %d (%s); completed runs %d; documents %d; checks %d; files damaged: %d' %
+              (kills, ', '.join('%s %d' % (p, by_phase[p]) for p in PHASES if by_phase[p]), completed, docs,
+               checker.checks, len(damaged)))
+        print('kill_harness: leftover vkr*.tmp files (each in its document\'s folder): %d distinct, at most %d at once'
+              % (len(leftover_examples), max_temps))
+        for t in sorted(leftover_examples)[:20]:
+            print('  ' + t)
+        if args.json:
+            with open(args.json, 'w') as f:
+                json.dump(figures, f, indent=2)
+        for p in all_problems[:50]:
+            print('DAMAGE: ' + p)
+        return 0 if not all_problems else 1
+    finally:
+        if args.keep:
+            print('kill_harness: kept %s' % work)
+        else:
+            shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == '__main__':
+    sys.exit(main())
