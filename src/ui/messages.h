@@ -1,0 +1,19 @@
+//===- ui/messages.h - The program's message box ---------------------------===//
+///
+/// \file
+/// Every message of the program is the same kind of box: modal, owned by the
+/// active window, captioned with the program's name, the warning icon and
+/// one OK button.
+///
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+/// The caption of every message box and of the main window.
+inline const QString kProgramName = QStringLiteral("Velkor");
+
+/// Shows `text` modally and returns once the user has dismissed it.
+void ShowWarning(QWidget *owner, const QString &text);
