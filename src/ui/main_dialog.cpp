@@ -3,8 +3,12 @@
 #include "ui/main_dialog.h"
 
 #include "ui/about_dialog.h"
+#include "ui/base_directory_browser.h"
 #include "ui/dialog_units.h"
+#include "ui/display_name.h"
 #include "ui/icons.h"
+#include "ui/messages.h"
+#include "ui/progress_dialog.h"
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -40,6 +44,7 @@ MainDialog::MainDialog(QWidget *parent)
 
   connect(ui.allDrivesBox, &QCheckBox::clicked, this, &MainDialog::OnAllDrivesClicked);
   connect(ui.allFilesBox, &QCheckBox::clicked, this, &MainDialog::OnAllFilesClicked);
+  connect(ui.startButton, &QPushButton::clicked, this, &MainDialog::OnStart);
   connect(ui.aboutButton, &QPushButton::clicked, this, &MainDialog::OnAbout);
   connect(ui.helpButton, &QPushButton::clicked, this, &MainDialog::OnHelp);
   connect(ui.closeButton, &QPushButton::clicked, this, &MainDialog::reject);
@@ -63,7 +68,15 @@ MainDialog::MainDialog(QWidget *parent)
   OnAllFilesClicked();
   ui.estimateModeBox->setChecked(false);
 
-  ui.currentDirectoryLabel->clear();
+  // The browser starts in the drive list, with an empty path label.
+  browser = std::make_unique<BaseDirectoryBrowser>(ui.browserList, ui.currentDirectoryLabel,
+                                                   this);
+  connect(ui.browserList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *item) {
+    const int row = ui.browserList->row(item);
+    RunCommand(this, [this, row] { browser->EnterItem(row); });
+  });
+  ui.browserList->installEventFilter(this);
+  RunCommand(this, [this] { browser->ShowDirectory(TTString()); });
 
   programDirectory = QCoreApplication::applicationDirPath();
   if (!programDirectory.endsWith(QLatin1Char('/')))
@@ -148,4 +161,40 @@ void MainDialog::keyPressEvent(QKeyEvent *event) {
   OnConfirm();
 }
 
-void MainDialog::OnConfirm() {}
+void MainDialog::OnConfirm() {
+  const bool listHasFocus = focusWidget() == ui.browserList;
+  RunCommand(this, [this, listHasFocus] { browser->Confirm(listHasFocus); });
+}
+
+bool MainDialog::eventFilter(QObject *watched, QEvent *event) {
+  if (watched == ui.browserList && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent *>(event)->key() == Qt::Key_Backspace) {
+    RunCommand(this, [this] { browser->GoUp(); });
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+RunOptions MainDialog::ReadOptions() const {
+  RunOptions options;
+  options.allFiles = ui.allFilesBox->checkState() == Qt::Checked;
+  options.recursive = ui.recursiveBox->checkState() == Qt::Checked;
+  options.allDrives = ui.allDrivesBox->checkState() == Qt::Checked;
+  options.compress = ui.estimateModeBox->checkState() == Qt::Unchecked;
+  options.wildcards = TTString(ui.wildcardsEdit->text().toUtf8().constData());
+  return options;
+}
+
+void MainDialog::OnStart() {
+  if (runInProgress)
+    return;
+  runInProgress = true;
+  RunCommand(this, [this] {
+    ProgressDialog progress(this);
+    CompactionRun(ReadOptions(), *browser, progress);
+  });
+  runInProgress = false;
+  // The run enables the window again on every ending; this holds even if a
+  // failure were to escape before its clean-up.
+  setEnabled(true);
+}

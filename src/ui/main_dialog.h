@@ -16,10 +16,15 @@
 
 #include "ui_main_dialog.h"
 
+#include "engine/compaction_run.h"
+
 #include <QDialog>
 #include <QIcon>
 #include <QString>
 
+#include <memory>
+
+class BaseDirectoryBrowser;
 class QMenu;
 
 class MainDialog : public QDialog {
@@ -38,6 +43,13 @@ public:
   const QString &ProgramDirectory() const { return programDirectory; }
   /// The help page's full path: the program's folder and "Velkor.htm".
   QString HelpPagePath() const;
+  /// The browser behind the list and its path label.
+  BaseDirectoryBrowser &Browser() { return *browser; }
+  /// The options as the run reads them: a box counts as checked only when
+  /// it is fully checked.
+  RunOptions ReadOptions() const;
+  /// True while Start's run is in progress.
+  bool RunInProgress() const { return runInProgress; }
 
 public slots:
   /// Close, Escape, the close box: closes the window, except while a run is
@@ -48,6 +60,8 @@ public slots:
 protected:
   void keyPressEvent(QKeyEvent *event) override;
   void contextMenuEvent(QContextMenuEvent *event) override;
+  /// Backspace in the browser's list goes up one directory.
+  bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
   /// "Process all non-removable drives": the browser's frame and list are
@@ -56,6 +70,9 @@ private:
   /// "All files": the wildcards field and its label are enabled only while
   /// the box is clear.
   void OnAllFilesClicked();
+  /// Start: runs the whole job with the options shown. The window is
+  /// disabled while it runs and enabled again however the run ends.
+  void OnStart();
   /// Shows the About box modally.
   void OnAbout();
   /// Hands the help page beside the program to the desktop.
@@ -71,5 +88,6 @@ private:
   QIcon appIcon;
   QString programDirectory;
   QMenu *windowMenu = nullptr;
+  std::unique_ptr<BaseDirectoryBrowser> browser;
   bool runInProgress = false;
 };

@@ -46,3 +46,15 @@ UrlRecorder::~UrlRecorder() {
 }
 
 void UrlRecorder::Open(const QUrl &url) { opened << url; }
+
+void PrintTo(const QString &text, std::ostream *out) { *out << '"' << text.toStdString() << '"'; }
+
+void PrintTo(const QStringList &texts, std::ostream *out) {
+  *out << '{';
+  for (qsizetype i = 0; i < texts.size(); ++i) {
+    if (i > 0)
+      *out << ", ";
+    PrintTo(texts[i], out);
+  }
+  *out << '}';
+}

@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <ostream>
 
 class QWidget;
 
@@ -57,3 +58,7 @@ public slots:
 private:
   QStringList schemes;
 };
+
+/// Lets test failures print Qt strings as text.
+void PrintTo(const QString &text, std::ostream *out);
+void PrintTo(const QStringList &texts, std::ostream *out);
