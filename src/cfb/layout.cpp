@@ -149,9 +149,10 @@ std::vector<SiblingNode> BuildSiblingTree(std::uint32_t count, std::int32_t& roo
   return nodes;
 }
 
-Layout PlanLayout(const Tree& tree) {
+Layout PlanLayout(const Tree& tree, std::uint16_t minimumVersion) {
   assert(!tree.entries.empty() && "a tree has at least its root");
-  std::optional<Layout> layout = Plan(tree, kMajorVersion3, kSectorShiftV3);
+  std::optional<Layout> layout;
+  if (minimumVersion <= kMajorVersion3) layout = Plan(tree, kMajorVersion3, kSectorShiftV3);
   if (!layout || layout->FileSize() >= kVersion3SizeLimit)
     layout = Plan(tree, kMajorVersion4, kSectorShiftV4);
   if (!layout) throw FormatError(Reason::TooLarge, tree.entries.size(), "copy layout");

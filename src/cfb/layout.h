@@ -76,7 +76,8 @@ struct Layout {
 /// 2 GiB, then version 4 with 4096-byte sectors. The FAT and DIFAT sizes are
 /// iterated to the least values that cover every sector, themselves
 /// included. Throws `FormatError` (`TooLarge`) when even version 4 cannot
-/// hold the tree.
-Layout PlanLayout(const Tree& tree);
+/// hold the tree. `minimumVersion` 4 asks for version 4 whatever the size
+/// (for tests of the version 4 writer).
+Layout PlanLayout(const Tree& tree, std::uint16_t minimumVersion = 3);
 
 }  // namespace cfb

@@ -61,7 +61,10 @@ public:
   /// the count text for a negative count.
   virtual void DeleteRange(std::int32_t index, std::int32_t n);
   /// Deletes every element from `index` on.
-  void DeleteFrom(std::int32_t index) { DeleteRange(index, count - index); }
+  void DeleteFrom(std::int32_t index) {
+    CheckRange(index, 0); // first, so `count - index` cannot overflow
+    DeleteRange(index, count - index);
+  }
   /// Deletes every element (an owning list destroys them).
   void Clear() { DeleteFrom(0); }
   /// Deletes the last element; an empty list throws the index text.

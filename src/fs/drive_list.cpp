@@ -56,6 +56,19 @@ bool StartsWith(const std::string &text, const char *prefix) {
   return text.rfind(prefix, 0) == 0;
 }
 
+/// The kernel's own folders: whatever is mounted there (a container's tmpfs
+/// on /dev, the tmpfs of /sys/fs/cgroup) is plumbing, not storage.
+bool IsKernelFolder(const std::string &target) {
+  for (const char *folder : {"/dev", "/proc", "/sys"}) {
+    const std::size_t length = std::strlen(folder);
+    if (target.compare(0, length, folder) == 0 &&
+        (target.size() == length || target[length] == '/')) {
+      return true;
+    }
+  }
+  return false;
+}
+
 /// The removable flag of a block device, or of the disk that holds the
 /// partition when the device is one.
 bool IsRemovableDevice(const TTDriveProbe &probe, dev_t device) {
@@ -190,7 +203,7 @@ TTMountTable::TTMountTable(const TTDriveProbe &probe) {
   std::vector<std::string> seen;
   for (std::size_t i = 0; i < mounts.size(); ++i) {
     const Mount &mount = mounts[i];
-    if (mount.pseudo || insidePseudo(i) || !visible(i) ||
+    if (mount.pseudo || insidePseudo(i) || IsKernelFolder(mount.target) || !visible(i) ||
         std::find(seen.begin(), seen.end(), mount.target) != seen.end()) {
       continue;
     }

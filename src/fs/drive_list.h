@@ -6,8 +6,9 @@
 /// mount table, /proc/self/mountinfo, read with util-linux's libmount:
 ///   - in mount-table order with "/" first, each root once; of a mount point
 ///     that several mounts repeat, only the one on top, the one that is seen;
-///   - without kernel pseudo file systems (proc, sysfs, cgroup, devpts, ...)
-///     and without mounts that lie inside one (/dev/shm, /sys/fs/cgroup);
+///   - without kernel pseudo file systems (proc, sysfs, cgroup, devpts, ...),
+///     mounts that lie inside one, and anything mounted in /dev, /proc or
+///     /sys (a container's tmpfs on /dev, /dev/shm, /sys/fs/cgroup);
 ///   - without mounts hidden below a later mount over one of their parents;
 ///   - without mount points that are not directories (a single file
 ///     bind-mounted, as containers do with /etc/hosts).

@@ -14,11 +14,13 @@ void SplitPath(const TTString &path, TTString &directory, TTString &name) {
 }
 
 void SplitPathComponents(const TTString &path, TTStringList &components) {
+  // Copied first: `path` may be one of the strings the list is about to drop.
+  TTString source(path);
   components.Clear();
-  if (path.IsEmpty())
+  if (source.IsEmpty())
     return;
   TTString current;
-  for (const char *p = path.CStr(); *p != 0; ++p) {
+  for (const char *p = source.CStr(); *p != 0; ++p) {
     if (IsPathSeparator(*p)) {
       components.AddCopy(current);
       current.Clear();

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -136,9 +137,21 @@ bool TTFindHandle::Start(const TTString &pattern, TTFindRecord &record, bool com
     return false; // a handle is never restarted
   }
   if (IsListingPattern(pattern)) {
-    const TTString directory = pattern.Left(pattern.Length() - 1);
-    handle = opendir(directory.IsEmpty() ? "." : directory.CStr());
+    // The directory without its trailing slashes: a trailing slash would
+    // make the open follow a symbolic link that O_NOFOLLOW is there to stop.
+    std::int32_t end = pattern.Length() - 1;
+    while (end > 1 && pattern.At(end - 1) == '/') {
+      --end;
+    }
+    const TTString directory = pattern.Left(end);
+    const int fd = ::open(directory.IsEmpty() ? "." : directory.CStr(),
+                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+      return false;
+    }
+    handle = fdopendir(fd);
     if (handle == nullptr) {
+      ::close(fd);
       return false;
     }
     open = true;

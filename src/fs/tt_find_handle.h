@@ -8,7 +8,9 @@
 ///
 /// A pattern is either a directory prefix followed by "*" ("*", "docs/*",
 /// "/data/*"), which lists every entry of that directory, "." and ".."
-/// included, in the order the file system gives them, or a plain path
+/// included, in the order the file system gives them (a directory that is
+/// itself a symbolic link is not listed: no listing goes through one), or a
+/// plain path
 /// without wildcards, which looks up that one entry (a trailing slash finds
 /// nothing). The walk matches names against masks itself, so no wildcard
 /// rules live here.

@@ -169,13 +169,3 @@ TEST(ExceptionMessageTest, CopyOwnsItsText) {
   assigned = assigned;
   EXPECT_STREQ(assigned.Message(), "String: Index Error");
 }
-
-TEST(ExceptionMessageTest, CaughtByValueAndAsRoot) {
-  try {
-    throw TTExceptionMessage("List misuse");
-  } catch (const TTException &e) {
-    auto *message = dynamic_cast<const TTExceptionMessage *>(&e);
-    ASSERT_NE(message, nullptr);
-    EXPECT_STREQ(message->Message(), "List misuse");
-  }
-}

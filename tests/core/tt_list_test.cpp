@@ -153,6 +153,7 @@ TEST(ListTest, EmptyListEdges) {
   EXPECT_EQ(Numbers(list), (std::vector<std::intptr_t>{0, 1}));
   EXPECT_EQ(ListErrorOf([&] { list.At(2); }), kListIndexError);
   EXPECT_EQ(ListErrorOf([&] { list.DeleteFrom(3); }), kListIndexError);
+  EXPECT_EQ(ListErrorOf([&] { list.DeleteFrom(INT32_MIN); }), kListIndexError);
   list.DeleteFrom(2);
   EXPECT_EQ(list.Count(), 2);
   list.At(1) = Value(7);
@@ -185,12 +186,6 @@ TEST(ListTest, SetCapacityLimits) {
   list.Clear();
   list.SetCapacity(0);
   EXPECT_EQ(list.Capacity(), 0);
-}
-
-TEST(ListTest, BaseListOfOtherElementSizes) {
-  TTList bytes(3);
-  EXPECT_EQ(bytes.ElementSize(), 3);
-  EXPECT_EQ(ListErrorOf([&] { bytes.ItemAt(0); }), kListIndexError);
 }
 
 TEST(ListTest, PointerListCopiesAreIndependent) {

@@ -174,6 +174,8 @@ TEST(StringTest, MidAndLeft) {
   EXPECT_STREQ(s.Mid(2).CStr(), "llo");
   EXPECT_STREQ(s.Mid(5).CStr(), "");
   EXPECT_STREQ(s.Mid(3, 100).CStr(), "lo");
+  EXPECT_EQ(s.Mid(3, 100).Length(), 2);
+  EXPECT_EQ(s.Left(100).Length(), 5);
   EXPECT_EQ(MessageOf([&] { s.Mid(6); }), kStringIndexError);
   EXPECT_EQ(MessageOf([&] { s.Mid(6, 1); }), kStringIndexError);
   EXPECT_EQ(MessageOf([&] { s.Mid(1, -1); }), kStringCapacityError);
@@ -277,15 +279,6 @@ TEST(StringTest, ClearKeepsCapacity) {
   EXPECT_TRUE(s.IsEmpty());
   EXPECT_STREQ(s.CStr(), "");
   EXPECT_EQ(s.Capacity(), capacity);
-}
-
-TEST(StringTest, Constants) {
-  EXPECT_STREQ(TTEmptyString().CStr(), "");
-  EXPECT_STREQ(TTAllEntriesMask().CStr(), "*");
-  EXPECT_STREQ(TTCurrentDirName().CStr(), ".");
-  EXPECT_STREQ(TTParentDirName().CStr(), "..");
-  EXPECT_STREQ(TTWildcardChars().CStr(), "?*");
-  EXPECT_STREQ(TTString::DefaultTrimSet().CStr(), " \n\t");
 }
 
 TEST(StringTest, ErrorsAreCatchableAsTheRoot) {

@@ -88,12 +88,16 @@ bool TestTree::MountTmpfs(const std::string &relative, int kilobytes) {
   return true;
 }
 
-bool TestTree::BindReadOnly(const std::string &relative) {
+bool TestTree::BindMount(const std::string &relative) {
   std::string path = Path(relative);
   if (mount(path.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) != 0)
     return false;
   mounts.push_back(path);
-  return mount(nullptr, path.c_str(), nullptr,
+  return true;
+}
+
+bool TestTree::RemountReadOnly(const std::string &relative) {
+  return mount(nullptr, Path(relative).c_str(), nullptr,
                MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
 }
 

@@ -40,8 +40,11 @@ public:
   /// Mounts a tmpfs of `kilobytes` on the folder `relative` (made if
   /// missing). False when mounting is not possible here.
   bool MountTmpfs(const std::string &relative, int kilobytes);
-  /// Makes the folder `relative` read-only through a bind mount of itself.
-  bool BindReadOnly(const std::string &relative);
+  /// Bind-mounts the folder `relative` on itself.
+  bool BindMount(const std::string &relative);
+  /// Makes such a bind mount read-only, also for processes whose current
+  /// directory is inside it.
+  bool RemountReadOnly(const std::string &relative);
   /// Every file below the root whose name starts with "vkr" and ends with
   /// ".tmp", relative to the root.
   std::vector<std::string> TempFiles() const;

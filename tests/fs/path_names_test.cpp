@@ -41,6 +41,13 @@ TEST(PathNamesTest, SplitPathComponents) {
   EXPECT_EQ(Components("a//b"), (Strings{"a", "", "b"}));
   EXPECT_EQ(Components("/"), (Strings{"", ""}));
   EXPECT_EQ(Components("D:\\data\\x.xls"), (Strings{"D:\\data\\x.xls"}));
+
+  // The path may be an element of the list it fills.
+  TTStringList list;
+  list.AddCopy("a/b");
+  SplitPathComponents(list.At(0), list);
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_STREQ(list.At(1).CStr(), "b");
 }
 
 TEST(PathNamesTest, JoinPathComponents) {
