@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
@@ -142,6 +143,26 @@ TEST_F(MainDialogTest, WindowMenuEndsWithAboutVelkor) {
   ASSERT_GE(actions.size(), 2);
   EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
   EXPECT_EQ(actions.last()->text(), "&About Velkor...");
+}
+
+TEST_F(MainDialogTest, RightClickOnTheWindowOpensItsMenu) {
+  ShowAndActivate();
+  QStringList shown;
+  QTimer closer;
+  closer.setInterval(10);
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+      for (QAction *action : menu->actions())
+        shown << (action->isSeparator() ? QString("-") : action->text());
+      menu->close();
+    }
+  });
+  closer.start();
+  const QPoint blank = form.estimateModeBox->geometry().topRight() + QPoint(40, 2);
+  QContextMenuEvent click(QContextMenuEvent::Mouse, blank, dialog.mapToGlobal(blank));
+  QApplication::sendEvent(&dialog, &click);
+  EXPECT_EQ(shown, QStringList({"&Close", "-", "&About Velkor..."}));
+  EXPECT_TRUE(dialog.isVisible());
 }
 
 TEST_F(MainDialogTest, AboutFromTheMenuAndFromTheButtonIsTheSameBox) {

@@ -9,11 +9,15 @@
 //===----------------------------------------------------------------------===//
 
 #include "ui/about_dialog.h"
+#include "ui/base_directory_browser.h"
 #include "ui/main_dialog.h"
 #include "ui/progress_dialog.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
@@ -44,7 +48,25 @@ int main(int argc, char **argv) {
   const QDir folder(QString::fromLocal8Bit(argv[1]));
   bool ok = true;
 
+  // The main window as it is used: a folder of office documents open in the
+  // browser, a folder and a document selected, the masks in force.
+  QTemporaryDir demo;
+  const QString office = demo.path() + QStringLiteral("/Office/");
+  for (const char *name : {"Contracts", "Letters", "Reports", "Templates"})
+    QDir().mkpath(office + QLatin1String(name));
+  for (const char *name : {"budget 2025.xls", "minutes.doc", "offer.doc", "Price list.xls",
+                           "readme.txt"}) {
+    QFile file(office + QLatin1String(name));
+    ok &= file.open(QIODevice::WriteOnly);
+  }
   MainDialog main;
+  Ui::MainDialog &form = main.Form();
+  form.allDrivesBox->click();
+  form.allFilesBox->click();
+  main.Browser().ShowDirectory(TTString(office.toUtf8().constData()));
+  form.browserList->clearSelection();
+  for (const char *name : {"Letters", "minutes.doc"})
+    form.browserList->findItems(QLatin1String(name), Qt::MatchExactly).first()->setSelected(true);
   ok &= Save(&main, folder, "main-window.png");
 
   ProgressDialog progress(&main);
