@@ -84,17 +84,23 @@ void BaseDirectoryBrowser::ShowDirectory(const TTString &path) {
 
 void BaseDirectoryBrowser::Fill(TTObjectList<BrowserItem> &items, const TTString &path) {
   BrowserItems = std::move(items);
-  std::vector<std::int32_t> order(static_cast<size_t>(BrowserItems.Count()));
+  // Each name is decoded once, not once per comparison: a folder may hold
+  // many thousands of entries.
+  std::vector<QString> names;
+  names.reserve(static_cast<size_t>(BrowserItems.Count()));
+  for (const BrowserItem &record : BrowserItems)
+    names.push_back(DisplayName(Bytes(record.name)));
+  std::vector<std::int32_t> order(names.size());
   std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(), [this](std::int32_t a, std::int32_t b) {
-    return CompareItems(a, b) < 0;
+  std::stable_sort(order.begin(), order.end(), [&](std::int32_t a, std::int32_t b) {
+    return Compare(a, b, names[static_cast<size_t>(a)], names[static_cast<size_t>(b)]) < 0;
   });
 
+  list->setUpdatesEnabled(false);
   list->clear();
   for (std::int32_t index : order) {
-    const BrowserItem &record = BrowserItems.At(index);
-    auto *item = new QListWidgetItem(icons[static_cast<int>(record.kind)],
-                                     DisplayName(Bytes(record.name)));
+    auto *item = new QListWidgetItem(icons[static_cast<int>(BrowserItems.At(index).kind)],
+                                     names[static_cast<size_t>(index)]);
     item->setData(kRecordRole, index);
     list->addItem(item);
   }
@@ -102,16 +108,27 @@ void BaseDirectoryBrowser::Fill(TTObjectList<BrowserItem> &items, const TTString
     list->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
     list->scrollToTop();
   }
+  list->setUpdatesEnabled(true);
   pathLabel->setProperty(kPathProperty, QByteArray(path.CStr(), path.Length()));
   pathLabel->setText(DisplayName(Bytes(path)));
 }
 
 int BaseDirectoryBrowser::CompareItems(std::int32_t first, std::int32_t second) const {
+  return Compare(first, second, DisplayName(Bytes(BrowserItems.At(first).name)),
+                 DisplayName(Bytes(BrowserItems.At(second).name)));
+}
+
+int BaseDirectoryBrowser::Compare(std::int32_t first, std::int32_t second,
+                                  const QString &firstName, const QString &secondName) const {
   const BrowserItem &a = BrowserItems.At(first);
   const BrowserItem &b = BrowserItems.At(second);
   if (a.kind != b.kind)
     return static_cast<int>(a.kind) < static_cast<int>(b.kind) ? -1 : 1;
-  const int order = collator.compare(DisplayName(Bytes(a.name)), DisplayName(Bytes(b.name)));
+  const bool aParent = a.name == TTParentDirName();
+  const bool bParent = b.name == TTParentDirName();
+  if (aParent != bParent)
+    return aParent ? -1 : 1;
+  const int order = collator.compare(firstName, secondName);
   if (order != 0)
     return order;
   // Names equal to the collation ("report.doc" and "Report.doc" can both

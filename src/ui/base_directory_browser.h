@@ -27,6 +27,7 @@
 #include <QIcon>
 
 #include <cstdint>
+#include <vector>
 
 class QLabel;
 class QListWidget;
@@ -69,8 +70,9 @@ public:
   /// selected item when the list has the keyboard focus.
   void Confirm(bool listHasFocus);
   /// The list's sort rule over two indices into BrowserItems: drives, then
-  /// directories and "..", then files; within a kind, names in the user's
-  /// locale without regard to case.
+  /// ".." and the directories, then files; within a kind, names in the
+  /// user's locale without regard to case. ".." always leads the
+  /// directories, whatever a locale makes of punctuation ("_old", "#tmp").
   int CompareItems(std::int32_t first, std::int32_t second) const;
 
   /// The selected items, in list order, as base entries: the directory shown
@@ -90,6 +92,9 @@ private:
   [[noreturn]] void Abort(const QString &text) const;
   /// Replaces the list, the records and the path label together.
   void Fill(TTObjectList<BrowserItem> &items, const TTString &path);
+  /// CompareItems over names already decoded for display.
+  int Compare(std::int32_t first, std::int32_t second, const QString &firstName,
+              const QString &secondName) const;
   /// The record behind list position `index`.
   const BrowserItem &ItemAt(int index) const;
 

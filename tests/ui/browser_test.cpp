@@ -174,6 +174,37 @@ TEST_F(BrowserTest, SortsFoldersFirstThenFilesEachWithoutRegardToCase) {
             form.browserList->item(file)->icon().cacheKey());
 }
 
+TEST_F(BrowserTest, ParentLeadsTheFoldersWhateverTheirPunctuation) {
+  for (const char *name : {"_old", "#tmp", "-x", "~backup", "0"})
+    MakeDir(name);
+  MakeFile("!.doc");
+  ShowRoot();
+  EXPECT_EQ(Texts().first(), "..");
+  EXPECT_EQ(Texts().last(), "!.doc");
+  EXPECT_EQ(Texts().size(), 7);
+}
+
+TEST_F(BrowserTest, ALargeFolderIsListedAndSorted) {
+  for (int i = 0; i < 2000; ++i)
+    MakeFile("f" + std::to_string((i * 7919) % 2000) + ".doc");
+  ShowRoot();
+  ASSERT_EQ(form.browserList->count(), 2001);
+  const auto record = [&](int row) {
+    return form.browserList->item(row)->data(Qt::UserRole).toInt();
+  };
+  for (int row = 1; row < form.browserList->count(); ++row)
+    ASSERT_LT(browser.CompareItems(record(row - 1), record(row)), 0) << row;
+  EXPECT_EQ(form.browserList->item(1)->text(), "f0.doc");
+  EXPECT_EQ(form.browserList->item(2)->text(), "f1.doc");
+  EXPECT_EQ(form.browserList->item(3)->text(), "f10.doc");
+  // Every item's record matches its text.
+  for (int row = 0; row < form.browserList->count(); ++row) {
+    const int index = form.browserList->item(row)->data(Qt::UserRole).toInt();
+    ASSERT_EQ(QString::fromUtf8(browser.Items().At(index).name.CStr()),
+              form.browserList->item(row)->text());
+  }
+}
+
 TEST_F(BrowserTest, AFileCannotBeEntered) {
   MakeFile("report.doc");
   ShowRoot();
