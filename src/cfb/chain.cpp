@@ -1,0 +1,44 @@
+//===- cfb/chain.cpp - Walking sector chains with loop and cross-link checks ===//
+#include "cfb/chain.h"
+
+#include "cfb/constants.h"
+#include "cfb/io.h"
+
+namespace cfb {
+
+void SectorFile::ReadFullSector(std::uint32_t sector, std::uint8_t* out,
+                                const char* where) const {
+  std::uint64_t offset = Offset(sector);
+  std::uint32_t size = SectorSize();
+  if (sector >= sectorCount || offset + size > fileSize)
+    throw FormatError(Reason::TruncatedFile, sector, where);
+  if (ReadAt(fd, offset, out, size, path) != size)
+    throw FormatError(Reason::TruncatedFile, sector, where);
+}
+
+void SectorOwners::Claim(std::uint32_t sector, std::uint32_t ownerId, const char* where) {
+  std::uint32_t& slot = owner.at(sector);
+  if (slot == ownerId) throw FormatError(Reason::ChainLoop, sector, where);
+  if (slot != 0) throw FormatError(Reason::CrossLinkedChain, sector, where);
+  slot = ownerId;
+}
+
+std::vector<std::uint32_t> FollowChain(const std::vector<std::uint32_t>& table,
+                                       std::uint32_t start, std::uint32_t limit,
+                                       SectorOwners& owners, const char* where,
+                                       Reason outOfRange) {
+  std::vector<std::uint32_t> sectors;
+  std::uint32_t ownerId = owners.NewOwner();
+  // Each step claims a new sector, so the walk ends after at most `limit` steps.
+  for (std::uint32_t at = start; at != kEndOfChain;) {
+    if (at > kMaxRegSect) throw FormatError(Reason::SectorOutOfRange, at, where);
+    if (at >= limit) throw FormatError(outOfRange, at, where);
+    if (at >= table.size()) throw FormatError(Reason::SectorOutOfRange, at, where);
+    owners.Claim(at, ownerId, where);
+    sectors.push_back(at);
+    at = table[at];
+  }
+  return sectors;
+}
+
+}  // namespace cfb

@@ -1,0 +1,86 @@
+//===- cfb/chain.h - Sectors, sector chains and who owns each sector ------===//
+///
+/// \file
+/// A compound file is a run of equal sectors after the header; every
+/// structure and every stream is a chain of them, linked by a table (the FAT
+/// for sectors, the mini FAT for mini sectors). This file walks such chains
+/// without trusting them: each sector is claimed by exactly one chain, so a
+/// chain that comes back to itself is a loop and one that runs into another
+/// chain is a cross-link, and every walk ends after at most as many steps as
+/// there are sectors.
+///
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include "cfb/error.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace cfb {
+
+/// The sector geometry of one open file.
+struct SectorFile {
+  int fd = -1;
+  std::string path;
+  std::uint64_t fileSize = 0;
+  std::uint32_t sectorShift = 9;
+  /// Sectors that lie at least partly inside the file. A final sector cut
+  /// short by the end of the file still counts (see ReadFullSector).
+  std::uint32_t sectorCount = 0;
+
+  std::uint32_t SectorSize() const { return 1u << sectorShift; }
+  /// File offset of a sector: the header takes the place of sector -1.
+  std::uint64_t Offset(std::uint32_t sector) const {
+    return (static_cast<std::uint64_t>(sector) + 1) << sectorShift;
+  }
+  /// Reads a whole sector of a structure (FAT, DIFAT, mini FAT, directory).
+  /// Structures are never cut short: a sector that does not lie entirely in
+  /// the file is `TruncatedFile`.
+  void ReadFullSector(std::uint32_t sector, std::uint8_t* out, const char* where) const;
+};
+
+/// Which chain owns each sector (0: none yet).
+class SectorOwners {
+ public:
+  explicit SectorOwners(std::uint32_t count) : owner(count, 0) {}
+
+  /// A fresh owner id for the next chain.
+  std::uint32_t NewOwner() { return ++lastOwner; }
+
+  /// Claims `sector` for `ownerId`. Throws `ChainLoop` when that chain holds
+  /// it already, `CrossLinkedChain` when another chain does.
+  void Claim(std::uint32_t sector, std::uint32_t ownerId, const char* where);
+
+ private:
+  std::vector<std::uint32_t> owner;
+  std::uint32_t lastOwner = 0;
+};
+
+/// Follows a chain from `start` through `table` until kEndOfChain, claiming
+/// every sector for a new owner. Ids at or beyond `limit` (or markers) are
+/// refused with `outOfRange` (usually `SectorOutOfRange`); links read from
+/// beyond the table's end are `SectorOutOfRange`. Returns the sectors in order.
+std::vector<std::uint32_t> FollowChain(const std::vector<std::uint32_t>& table,
+                                       std::uint32_t start, std::uint32_t limit,
+                                       SectorOwners& owners, const char* where,
+                                       Reason outOfRange = Reason::SectorOutOfRange);
+
+/// A stretch of bytes in the file.
+struct ByteRun {
+  std::uint64_t offset;
+  std::uint64_t length;
+};
+
+/// Appends a run, merging it with the last one when they touch, so that
+/// contiguous sectors are read with one call.
+inline void AppendRun(std::vector<ByteRun>& runs, std::uint64_t offset, std::uint64_t length) {
+  if (length == 0) return;
+  if (!runs.empty() && runs.back().offset + runs.back().length == offset)
+    runs.back().length += length;
+  else
+    runs.push_back({offset, length});
+}
+
+}  // namespace cfb

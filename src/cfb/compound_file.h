@@ -1,0 +1,131 @@
+//===- cfb/compound_file.h - Open, create, copy and release compound files -===//
+///
+/// \file
+/// The compound-file layer's public face. It offers the four operations that
+/// document compaction relies on, and little more:
+///
+/// \code
+///   cfb::Source source = cfb::Source::Open(documentPath);     // writers shut out
+///   cfb::Destination copy = cfb::Destination::Create(tmpPath); // replaces the empty file
+///   source.CopyTo(copy);                                       // whole tree, fsync'ed
+///   copy.Release();                                            // file complete and closed
+///   source.Release();
+/// \endcode
+///
+/// Besides: the tree model for listing (`Source::GetTree`), stream contents
+/// (`Source::ReadStream`), and the size a copy will have (`PlannedCopySize`),
+/// computed without writing. Comparison of two files' trees is in compare.h.
+///
+/// Errors: `FormatError` (with a `Reason`) when the file is not a compound
+/// file this library accepts, `InUseError` when another process holds a write
+/// lock, `IoError` (with errno) when a system call fails. See error.h.
+///
+/// A copy is a version 3 file with 512-byte sectors (version 4 with
+/// 4096-byte sectors only when it would reach 2 GiB), with no free space,
+/// deterministic: the same tree always gives the same bytes.
+///
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include "cfb/error.h"
+#include "cfb/tree.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace cfb {
+
+class Reader;
+class Writer;
+class Destination;
+
+/// An existing compound file opened for reading. While it is open the file
+/// carries a shared (read) lock, both an open-file-description lock and a
+/// flock lock, so that writers which lock are shut out. Validated entirely at
+/// open: everything a copy relies on has been checked before `Open` returns.
+class Source {
+ public:
+  /// Opens and validates the compound file at `path` (a file-system path as
+  /// bytes, relative to the current directory or absolute).
+  /// Throws `FormatError` for a file that is not an acceptable compound file
+  /// (including a path that is not a regular file), `InUseError` when another
+  /// process holds a write lock on it, `IoError` when it cannot be opened or
+  /// read (missing, no permission, I/O error).
+  static Source Open(const std::string& path);
+
+  Source(Source&&) noexcept;
+  Source& operator=(Source&&) noexcept;
+  ~Source();  ///< releases the file if `Release` was not called
+
+  /// Writes this file's whole reachable tree into `destination`: every
+  /// storage and stream with its raw name, class id, state bits and times,
+  /// every stream byte for byte, the root's class id, state bits and times.
+  /// Unreachable entries and free space are left behind. The data is flushed
+  /// to disk (fsync) before this returns. A destination takes one copy.
+  /// Throws `IoError` (e.g. ENOSPC) when writing fails, `FormatError` when
+  /// the source changed underneath so that its data can no longer be read,
+  /// `std::logic_error` when the destination was already written or released.
+  void CopyTo(Destination& destination) const;
+
+  /// The exact size in bytes of the file `CopyTo` would write, computed from
+  /// the tree alone. Throws `FormatError` (`TooLarge`) if no copy is possible.
+  std::uint64_t PlannedCopySize() const;
+
+  /// The reachable tree (see tree.h).
+  const Tree& GetTree() const;
+
+  /// Reads up to `out.size()` bytes of stream `entryIndex` (an index into
+  /// `GetTree().entries`) from byte `offset`; returns the count read (0 at or
+  /// past the end). Sequential calls are cheap. Throws `std::out_of_range`
+  /// for an index that is not a stream, `IoError`/`FormatError` as `CopyTo`.
+  std::size_t ReadStream(std::uint32_t entryIndex, std::uint64_t offset,
+                         std::span<std::byte> out) const;
+
+  std::uint64_t FileSize() const;      ///< the file's size when it was opened
+  unsigned MajorVersion() const;       ///< 3 or 4
+  std::uint32_t SectorSize() const;    ///< 512 or 4096
+  const std::string& Path() const;
+
+  /// Drops the locks and closes the file. Further use is a logic error.
+  void Release();
+
+ private:
+  explicit Source(std::unique_ptr<Reader> reader);
+  std::unique_ptr<Reader> reader;
+};
+
+/// A new compound file being made at a path. `Create` truncates the file
+/// there (or creates it) and holds an exclusive (write) lock on it until
+/// `Release`. The file is complete only after `Release` returns.
+class Destination {
+ public:
+  /// Creates (or truncates to empty) the file at `path` for a new compound
+  /// file. Throws `IoError` when it cannot be opened for writing,
+  /// `InUseError` when another process holds a lock on it.
+  static Destination Create(const std::string& path);
+
+  Destination(Destination&&) noexcept;
+  Destination& operator=(Destination&&) noexcept;
+  /// Closes the file if `Release` was not called; the file may then be
+  /// incomplete (this is the path of an aborted copy, which the caller removes).
+  ~Destination();
+
+  /// Completes and closes the file: if nothing was copied into it, writes an
+  /// empty compound file (a root storage only) and flushes it. Throws
+  /// `IoError` when writing, flushing or closing fails, and
+  /// `std::logic_error` (after closing) when a `CopyTo` into it failed, since
+  /// its file is then incomplete.
+  void Release();
+
+  const std::string& Path() const;
+
+ private:
+  friend class Source;
+  explicit Destination(std::unique_ptr<Writer> writer);
+  std::unique_ptr<Writer> writer;
+};
+
+}  // namespace cfb

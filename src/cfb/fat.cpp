@@ -1,0 +1,68 @@
+//===- cfb/fat.cpp - Reading the DIFAT and the FAT ------------------------===//
+#include "cfb/fat.h"
+
+#include "cfb/constants.h"
+#include "cfb/io.h"
+
+#include <algorithm>
+
+namespace cfb {
+
+Fat Fat::Load(const SectorFile& file, const Header& header, SectorOwners& owners) {
+  const std::uint32_t sectorSize = file.SectorSize();
+  const std::uint32_t perSector = sectorSize / 4;
+  // Counts from the header are capped by what the file can hold before
+  // anything is allocated from them.
+  if (header.fatSectorCount > file.sectorCount)
+    throw FormatError(Reason::CountOutOfRange, header.fatSectorCount, "header FAT sector count");
+  if (header.difatSectorCount > file.sectorCount)
+    throw FormatError(Reason::CountOutOfRange, header.difatSectorCount,
+                      "header DIFAT sector count");
+
+  std::vector<std::uint32_t> fatSectors;
+  fatSectors.reserve(header.fatSectorCount);
+  for (std::uint32_t i = 0; i < kHeaderDifatCount && fatSectors.size() < header.fatSectorCount;
+       ++i)
+    fatSectors.push_back(header.difat[i]);
+  // Tolerance (MS-CFB 2.5): writers pad the unused DIFAT entries, in the
+  // header and in the last DIFAT sector, with FREESECT; they are not read.
+  // The last DIFAT sector's next link may be ENDOFCHAIN or FREESECT.
+  std::vector<std::uint8_t> sector(sectorSize);
+  std::uint32_t difatOwner = owners.NewOwner();
+  for (std::uint32_t at = header.firstDifatSector; fatSectors.size() < header.fatSectorCount;) {
+    if (at == kEndOfChain || at == kFreeSect)
+      throw FormatError(Reason::ShortChain, fatSectors.size(), "DIFAT");
+    if (at >= file.sectorCount) throw FormatError(Reason::SectorOutOfRange, at, "DIFAT");
+    owners.Claim(at, difatOwner, "DIFAT");
+    file.ReadFullSector(at, sector.data(), "DIFAT");
+    for (std::uint32_t i = 0; i + 1 < perSector && fatSectors.size() < header.fatSectorCount; ++i)
+      fatSectors.push_back(Load32(sector.data() + 4 * i));
+    at = Load32(sector.data() + 4 * (perSector - 1));
+  }
+
+  Fat fat;
+  std::uint64_t covered = static_cast<std::uint64_t>(fatSectors.size()) * perSector;
+  fat.table.assign(static_cast<std::size_t>(std::min<std::uint64_t>(covered, file.sectorCount)),
+                   kFreeSect);
+  std::uint32_t index = 0;
+  for (std::uint32_t fatSector : fatSectors) {
+    if (fatSector >= file.sectorCount) throw FormatError(Reason::SectorOutOfRange, fatSector, "DIFAT");
+    // Each FAT sector is its own one-sector chain: one listed twice, or one
+    // that is also a DIFAT sector, is a cross-link.
+    owners.Claim(fatSector, owners.NewOwner(), "FAT");
+    if (static_cast<std::uint64_t>(index) * perSector >= fat.table.size()) {
+      ++index;
+      continue;  // entries for sectors beyond the file: never followed
+    }
+    file.ReadFullSector(fatSector, sector.data(), "FAT");
+    for (std::uint32_t i = 0; i < perSector; ++i) {
+      std::uint64_t entry = static_cast<std::uint64_t>(index) * perSector + i;
+      if (entry >= fat.table.size()) break;
+      fat.table[entry] = Load32(sector.data() + 4 * i);
+    }
+    ++index;
+  }
+  return fat;
+}
+
+}  // namespace cfb

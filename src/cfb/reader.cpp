@@ -1,0 +1,195 @@
+//===- cfb/reader.cpp - Opening, locking and validating a compound file ---===//
+#include "cfb/reader.h"
+
+#include "cfb/constants.h"
+#include "cfb/directory.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace cfb {
+
+namespace {
+
+// Shuts writers out while the file is open: an open-file-description read
+// lock (conflicts with fcntl and OFD write locks of any process) and a
+// shared flock (conflicts with flock's exclusive locks, which some office
+// suites take instead). If either is refused, the file is in use.
+void LockShared(int fd, const std::string& path) {
+  struct flock lock {};
+  lock.l_type = F_RDLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0;
+  lock.l_len = 0;
+  if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+    if (errno == EAGAIN || errno == EACCES) throw InUseError(path);
+    // Some file systems (certain FUSE and network mounts) cannot lock at all
+    // (ENOLCK, EINVAL, EOPNOTSUPP). No writer there can lock either, so the
+    // file is read without a lock rather than refused.
+  }
+  if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK) throw InUseError(path);
+  }
+}
+
+std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t divisor) {
+  return value / divisor + (value % divisor != 0);
+}
+
+}  // namespace
+
+std::unique_ptr<Reader> Reader::Open(const std::string& path) {
+  std::unique_ptr<Reader> reader(new Reader());
+  // O_NONBLOCK: a FIFO named like a document must not hang the open.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) throw IoError(errno, "open", path);
+  reader->descriptor = FileDescriptor(fd);
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) throw IoError(errno, "stat", path);
+  if (!S_ISREG(status.st_mode))
+    throw FormatError(Reason::NotRegularFile, status.st_mode & S_IFMT, "file type");
+  LockShared(fd, path);
+
+  SectorFile& file = reader->file;
+  file.fd = fd;
+  file.path = path;
+  file.fileSize = static_cast<std::uint64_t>(status.st_size);
+  std::uint8_t bytes[kHeaderSize] = {};
+  ReadAt(fd, 0, bytes, kHeaderSize, path);
+  reader->header = Header::Parse(bytes, file.fileSize);
+  file.sectorShift = reader->header.sectorShift;
+  std::uint64_t sectors = CeilDiv(file.fileSize - file.SectorSize(), file.SectorSize());
+  file.sectorCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(sectors, kMaxRegSect + 1ull));
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  reader->Validate();
+  return reader;
+}
+
+void Reader::Validate() {
+  // One owner table for all sectors: DIFAT, FAT, directory, mini FAT, the
+  // mini stream and every stream must each have sectors of their own.
+  SectorOwners owners(file.sectorCount);
+  fat = Fat::Load(file, header, owners);
+  std::vector<std::uint8_t> directory = LoadDirectory(file, header, fat, owners);
+  miniFat = MiniFat::Load(file, header, fat, owners);
+  tree = BuildTree(directory, header.majorVersion);
+  directory = {};
+
+  const Entry& root = tree.entries[0];
+  // The mini stream is the root's data (MS-CFB 2.6.2). An empty one holds
+  // no sectors, wherever its start sector points (writers use ENDOFCHAIN or 0).
+  if (root.size > 0) {
+    miniStreamSectors =
+        FollowChain(fat.Table(), root.startSector, file.sectorCount, owners, "mini stream");
+    if (static_cast<std::uint64_t>(miniStreamSectors.size()) * file.SectorSize() < root.size)
+      throw FormatError(Reason::ShortChain, root.size, "mini stream");
+  }
+  miniSectorCount =
+      static_cast<std::uint32_t>(std::min<std::uint64_t>(CeilDiv(root.size, kMiniSectorSize), kMaxRegSect + 1ull));
+
+  SectorOwners miniOwners(miniSectorCount);
+  for (const Entry& entry : tree.entries)
+    if (entry.kind == EntryKind::Stream) ComputeRuns(entry, &owners, &miniOwners);
+}
+
+std::vector<ByteRun> Reader::ComputeRuns(const Entry& entry, SectorOwners* fatOwners,
+                                         SectorOwners* miniOwners) const {
+  std::vector<ByteRun> runs;
+  // Tolerance (MS-CFB 2.6.3): an empty stream's start sector should be
+  // ENDOFCHAIN, but writers also leave 0 there. An empty stream has no data,
+  // so its start sector is never followed.
+  if (entry.size == 0) return runs;
+  const bool mini = entry.size < kMiniStreamCutoff;
+  const std::uint64_t unit = mini ? kMiniSectorSize : file.SectorSize();
+  const std::uint64_t needed = CeilDiv(entry.size, unit);
+  const std::vector<std::uint32_t>& table = mini ? miniFat.Table() : fat.Table();
+
+  std::vector<std::uint32_t> chain;
+  if (fatOwners != nullptr) {
+    // At open: the whole chain, claimed sector by sector. A chain longer
+    // than its stream needs is accepted; the extra sectors are not copied.
+    chain = mini ? FollowChain(table, entry.startSector, miniSectorCount, *miniOwners,
+                               "small stream", Reason::MiniStreamOutsideRoot)
+                 : FollowChain(table, entry.startSector, file.sectorCount, *fatOwners, "stream");
+    if (chain.size() < needed) throw FormatError(Reason::ShortChain, entry.directoryId, "stream");
+  } else {
+    // After validation: only the sectors the stream needs.
+    chain.reserve(static_cast<std::size_t>(needed));
+    std::uint32_t at = entry.startSector;
+    for (std::uint64_t k = 0; k < needed; ++k) {
+      if (at >= table.size()) throw FormatError(Reason::SectorOutOfRange, at, "stream");
+      chain.push_back(at);
+      at = table[at];
+    }
+  }
+
+  for (std::uint64_t k = 0; k < needed; ++k) {
+    std::uint64_t length = std::min<std::uint64_t>(unit, entry.size - k * unit);
+    std::uint64_t offset;
+    if (mini) {
+      std::uint64_t inMini = static_cast<std::uint64_t>(chain[k]) * kMiniSectorSize;
+      std::uint64_t index = inMini >> file.sectorShift;
+      if (index >= miniStreamSectors.size())
+        throw FormatError(Reason::MiniStreamOutsideRoot, chain[k], "small stream");
+      offset = file.Offset(miniStreamSectors[index]) + (inMini & (file.SectorSize() - 1));
+    } else {
+      offset = file.Offset(chain[k]);
+    }
+    // Tolerance: the file's last sector may be cut short by the end of the
+    // file; that is refused only when this stream needs the missing bytes.
+    if (offset + length > file.fileSize)
+      throw FormatError(Reason::TruncatedFile, entry.directoryId, "stream");
+    AppendRun(runs, offset, length);
+  }
+  return runs;
+}
+
+std::vector<ByteRun> Reader::StreamRuns(std::uint32_t index) const {
+  if (index >= tree.entries.size() || tree.entries[index].kind != EntryKind::Stream)
+    throw std::out_of_range("cfb: entry is not a stream");
+  return ComputeRuns(tree.entries[index], nullptr, nullptr);
+}
+
+std::size_t Reader::ReadStream(std::uint32_t index, std::uint64_t offset,
+                               std::span<std::byte> out) const {
+  if (cachedIndex != index) {
+    cachedRuns = StreamRuns(index);
+    cachedStarts.clear();
+    std::uint64_t start = 0;
+    for (const ByteRun& run : cachedRuns) {
+      cachedStarts.push_back(start);
+      start += run.length;
+    }
+    cachedIndex = index;
+  }
+  const std::uint64_t size = tree.entries[index].size;
+  if (offset >= size || out.empty()) return 0;
+  std::size_t done = 0;
+  auto it = std::upper_bound(cachedStarts.begin(), cachedStarts.end(), offset);
+  std::size_t run = static_cast<std::size_t>(it - cachedStarts.begin()) - 1;
+  while (done < out.size() && run < cachedRuns.size()) {
+    std::uint64_t within = offset + done - cachedStarts[run];
+    std::uint64_t take = std::min<std::uint64_t>(cachedRuns[run].length - within, out.size() - done);
+    ReadBytes(cachedRuns[run].offset + within, out.data() + done, static_cast<std::size_t>(take));
+    done += static_cast<std::size_t>(take);
+    ++run;
+  }
+  return done;
+}
+
+void Reader::ReadBytes(std::uint64_t offset, void* buffer, std::size_t length) const {
+  if (ReadAt(file.fd, offset, buffer, length, file.path) != length)
+    throw FormatError(Reason::TruncatedFile, offset, "file shrank since it was opened");
+}
+
+void Reader::Close() {
+  descriptor.Close();
+  file.fd = -1;
+}
+
+}  // namespace cfb

@@ -1,0 +1,68 @@
+//===- cfb/reader.h - An open, locked and validated compound file ---------===//
+#pragma once
+
+#include "cfb/chain.h"
+#include "cfb/fat.h"
+#include "cfb/header.h"
+#include "cfb/io.h"
+#include "cfb/mini_fat.h"
+#include "cfb/tree.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace cfb {
+
+/// Opens a compound file with a shared lock and validates, at open,
+/// everything a copy relies on: header, DIFAT, FAT, mini FAT, directory,
+/// tree, the mini stream and every stream's chain. Afterwards it hands out
+/// each stream's data as runs of file bytes.
+class Reader {
+ public:
+  /// Throws `FormatError`, `InUseError` or `IoError` (see `Source::Open`).
+  static std::unique_ptr<Reader> Open(const std::string& path);
+
+  const Tree& GetTree() const { return tree; }
+  const SectorFile& File() const { return file; }
+  std::uint16_t MajorVersion() const { return header.majorVersion; }
+
+  /// Where the bytes of stream `index` (an index into the tree) lie in the
+  /// file, in order, adjacent pieces merged. Together exactly its size.
+  std::vector<ByteRun> StreamRuns(std::uint32_t index) const;
+
+  /// Reads stream bytes at an offset (see `Source::ReadStream`).
+  std::size_t ReadStream(std::uint32_t index, std::uint64_t offset, std::span<std::byte> out) const;
+
+  /// Reads `length` bytes at a file offset that validation found inside the
+  /// file; a shorter read means the file shrank since it was opened.
+  void ReadBytes(std::uint64_t offset, void* buffer, std::size_t length) const;
+
+  /// Drops the locks and closes the file.
+  void Close();
+
+ private:
+  Reader() = default;
+  void Validate();
+  std::vector<ByteRun> ComputeRuns(const Entry& entry, SectorOwners* fatOwners,
+                                   SectorOwners* miniOwners) const;
+
+  FileDescriptor descriptor;
+  SectorFile file;
+  Header header;
+  Fat fat;
+  MiniFat miniFat;
+  Tree tree;
+  /// The root's chain: the sectors that hold the mini stream.
+  std::vector<std::uint32_t> miniStreamSectors;
+  std::uint32_t miniSectorCount = 0;  ///< 64-byte sectors in the mini stream
+
+  // The runs of the stream read last, so that sequential reads stay cheap.
+  mutable std::uint32_t cachedIndex = kNoParent;
+  mutable std::vector<ByteRun> cachedRuns;
+  mutable std::vector<std::uint64_t> cachedStarts;  // stream offset of each run
+};
+
+}  // namespace cfb

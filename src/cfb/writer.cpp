@@ -1,0 +1,132 @@
+//===- cfb/writer.cpp - Buffered sequential output with fsync -------------===//
+#include "cfb/writer.h"
+
+#include "cfb/error.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace cfb {
+
+namespace {
+
+// 1 MiB: large enough that a copy costs few system calls, small enough to
+// keep a copy's memory modest whatever the document's size.
+constexpr std::size_t kBufferSize = 1u << 20;
+
+// The new file is ours alone until it is complete: an exclusive
+// open-file-description lock and an exclusive flock.
+void LockExclusive(int fd, const std::string& path) {
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0;
+  lock.l_len = 0;
+  if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+    if (errno == EAGAIN || errno == EACCES) throw InUseError(path);
+    // File systems that cannot lock: written unlocked (see LockShared).
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK) throw InUseError(path);
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<Writer> Writer::Create(const std::string& path) {
+  std::unique_ptr<Writer> writer(new Writer());
+  writer->path = path;
+  // The lock is taken before truncating, so that a file another process
+  // holds locked is refused without losing its bytes.
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd < 0) throw IoError(errno, "open", path);
+  writer->descriptor = FileDescriptor(fd);
+  LockExclusive(fd, path);
+  if (::ftruncate(fd, 0) != 0) throw IoError(errno, "truncate", path);
+  writer->buffer.resize(kBufferSize);
+  return writer;
+}
+
+void Writer::Flush() {
+  if (used == 0) return;
+  WriteAll(descriptor.Get(), buffer.data(), used, path);
+  written += used;
+  used = 0;
+}
+
+void Writer::ReserveHole(std::uint64_t offset, std::uint32_t length) {
+  holePending = true;
+  holeOffset = offset;
+  holeLength = length;
+  FillHoleIfReached();
+}
+
+std::size_t Writer::Limit(std::size_t wanted) {
+  if (used == buffer.size()) Flush();
+  std::size_t take = std::min(wanted, buffer.size() - used);
+  if (holePending) take = static_cast<std::size_t>(std::min<std::uint64_t>(take, holeOffset - BytesWritten()));
+  return take;
+}
+
+void Writer::FillHoleIfReached() {
+  if (!holePending || BytesWritten() != holeOffset) return;
+  holePending = false;
+  AppendZeros(holeLength);
+}
+
+void Writer::Append(const void* bytes, std::size_t length) {
+  const auto* from = static_cast<const std::uint8_t*>(bytes);
+  while (length > 0) {
+    std::size_t take = Limit(length);
+    std::memcpy(buffer.data() + used, from, take);
+    used += take;
+    from += take;
+    length -= take;
+    FillHoleIfReached();
+  }
+}
+
+void Writer::AppendZeros(std::uint64_t length) {
+  while (length > 0) {
+    std::size_t take = Limit(static_cast<std::size_t>(std::min<std::uint64_t>(length, buffer.size())));
+    std::memset(buffer.data() + used, 0, take);
+    used += take;
+    length -= take;
+    FillHoleIfReached();
+  }
+}
+
+void Writer::Append32(std::uint32_t value) {
+  std::uint8_t bytes[4];
+  Store32(bytes, value);
+  Append(bytes, 4);
+}
+
+std::span<std::uint8_t> Writer::Room() {
+  std::size_t room = Limit(buffer.size());
+  return {buffer.data() + used, room};
+}
+
+void Writer::Commit(std::size_t length) {
+  assert(length <= buffer.size() - used && "committed more than the room given");
+  used += length;
+  FillHoleIfReached();
+}
+
+void Writer::Finish() {
+  Flush();
+  if (::fsync(descriptor.Get()) != 0) throw IoError(errno, "fsync", path);
+}
+
+void Writer::Close() {
+  if (!descriptor.IsOpen()) return;
+  int error = descriptor.Close();
+  if (error != 0) throw IoError(error, "close", path);
+}
+
+}  // namespace cfb

@@ -1,0 +1,68 @@
+//===- cfb/writer.h - The output file of a copy, written front to back -----===//
+#pragma once
+
+#include "cfb/io.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace cfb {
+
+/// A new compound file's output: an exclusively locked descriptor and a
+/// large buffer, so that the file is written in big sequential writes.
+class Writer {
+ public:
+  /// Opens `path` for writing, creating it or truncating it to empty, and
+  /// takes an exclusive lock. Throws `IoError` or `InUseError`.
+  static std::unique_ptr<Writer> Create(const std::string& path);
+
+  /// Appends bytes (through the buffer).
+  void Append(const void* bytes, std::size_t length);
+  void AppendZeros(std::uint64_t length);
+  void Append32(std::uint32_t value);
+
+  /// Free room at the end of the buffer, at least one byte, for a caller
+  /// that reads straight into it; `Commit` then appends what was filled.
+  std::span<std::uint8_t> Room();
+  void Commit(std::size_t length);
+
+  /// Makes the writer put `length` zero bytes at file offset `offset` by
+  /// itself when the output reaches it (a sector kept out of all chains).
+  void ReserveHole(std::uint64_t offset, std::uint32_t length);
+
+  /// Writes out the buffer and flushes the file to disk (fsync).
+  void Finish();
+  /// Closes the file, reporting a failing close(2). Idempotent.
+  void Close();
+
+  std::uint64_t BytesWritten() const { return written + used; }
+  const std::string& Path() const { return path; }
+
+  /// True once a tree has been written (a destination takes one).
+  bool filled = false;
+  bool released = false;
+  /// True when writing a tree failed part-way: the file is incomplete.
+  bool broken = false;
+
+ private:
+  Writer() = default;
+  void Flush();
+  /// Bytes that may be appended before the hole; the hole is filled when reached.
+  std::size_t Limit(std::size_t wanted);
+  void FillHoleIfReached();
+
+  FileDescriptor descriptor;
+  std::string path;
+  std::vector<std::uint8_t> buffer;
+  std::size_t used = 0;
+  std::uint64_t written = 0;
+  bool holePending = false;
+  std::uint64_t holeOffset = 0;
+  std::uint32_t holeLength = 0;
+};
+
+}  // namespace cfb
