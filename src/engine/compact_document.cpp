@@ -161,8 +161,8 @@ void CompactDocument(const TTCandidate &candidate, bool compress,
   if (compress)
     attributes = ReadAttributes(fullName);
 
-  // The copy. The holder removes the temporary file on every way out except
-  // a failed replacement.
+  // The copy. The holder removes the temporary file on every way out that
+  // does not end in the copy taking the document's place.
   TTTempFile temporary;
   TTString tempName = temporary.Create(DirectoryOf(fullName), kTempPrefix);
   bool copyFailed = false;

@@ -102,22 +102,6 @@ void FillMaskSet(const RunOptions &options, TTMaskSet &masks,
   }
 }
 
-/// The roots of the drives an all-drives run processes, in the drive list's
-/// order.
-void DriveBaseEntries(TTObjectList<BaseEntry> &entries) {
-  // One reading of the mount table gives both the roots and their types.
-  TTMountTable drives;
-  const TTStringList &roots = drives.Roots();
-  for (std::int32_t i = 0; i < roots.Count(); ++i) {
-    if (!IsProcessedDriveType(drives.DriveType(roots.At(i))))
-      continue;
-    BaseEntry entry;
-    entry.path = roots.At(i);
-    entry.isFile = false;
-    entries.AddCopy(entry);
-  }
-}
-
 /// True when the current directory is the root of a mounted file system:
 /// its parent lies on another device, or it is its own parent ("/").
 bool CurrentDirectoryIsMountRoot() {
@@ -244,6 +228,19 @@ void BaseEntryList::SelectedBaseEntries(TTObjectList<BaseEntry> &entries) {
     entries.AddCopy(chosen.At(i));
 }
 
+void DriveBaseEntries(const TTMountTable &drives,
+                      TTObjectList<BaseEntry> &entries) {
+  const TTStringList &roots = drives.Roots();
+  for (std::int32_t i = 0; i < roots.Count(); ++i) {
+    if (!IsProcessedDriveType(drives.DriveType(roots.At(i))))
+      continue;
+    BaseEntry entry;
+    entry.path = roots.At(i);
+    entry.isFile = false;
+    entries.AddCopy(entry);
+  }
+}
+
 bool IsProcessedDriveType(unsigned driveType) {
   switch (driveType) {
   case DRIVE_UNKNOWN:
@@ -266,7 +263,7 @@ void CompactionRun(const RunOptions &options, BaseEntrySource &source,
   FillMaskSet(options, masks, view);
   TTObjectList<BaseEntry> entries;
   if (options.allDrives)
-    DriveBaseEntries(entries);
+    DriveBaseEntries(TTMountTable(), entries); // one reading of the table
   else
     source.SelectedBaseEntries(entries);
   const bool compress = options.compress;

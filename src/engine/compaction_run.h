@@ -84,6 +84,13 @@ void CompactionRun(const RunOptions &options, BaseEntrySource &source,
 /// every candidate compacted, never inside a directory step or a copy.
 void PumpMessages(ProgressView &view);
 
+class TTMountTable;
+
+/// Appends the roots of the drives an all-drives run processes, in the drive
+/// list's order, as directory base entries.
+void DriveBaseEntries(const TTMountTable &drives,
+                      TTObjectList<BaseEntry> &entries);
+
 /// Whether a drive of this type (DRIVE_* of the drive list) is a base entry
 /// of an all-drives run: fixed, remote and RAM disks are; unknown, missing,
 /// removable and optical drives are not.
