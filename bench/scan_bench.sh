@@ -43,3 +43,7 @@ mv=$(median "${v[@]}"); mf=$(median "${f[@]}")
 echo "velkor scan: ${mv} ms (median of $runs: ${v[*]})"
 echo "find:        ${mf} ms (median of $runs: ${f[*]})"
 awk -v a="$mv" -v b="$mf" 'BEGIN { printf "ratio velkor/find: %.2f (goal <= 1.50)\n", a / b }'
+if [[ -x /usr/bin/time ]]; then
+  rss=$(/usr/bin/time -f %M "$build/bin/velkor-scan-bench" "$tree" '*.doc' '*.xls' 2>&1 >/dev/null | tail -1)
+  echo "velkor scan peak memory: ${rss} KiB"
+fi

@@ -128,6 +128,7 @@ TEST(TTMaskWalker, ADirectoryNamedLikeADocumentIsYieldedAndWalked) {
 }
 
 TEST(TTMaskWalker, APlainNameIsLookedUpWithoutListing) {
+  VELKOR_REQUIRE_ROOT();
   TempDir dir;
   BuildTree(dir);
   WriteFile(dir / "report.doc");
@@ -215,6 +216,7 @@ TEST(TTMaskWalker, AnAbsoluteMaskBesideARecursiveRootIsNeverUsed) {
 }
 
 TEST(TTMaskWalker, AnUnreadableSubdirectoryIsPassedOver) {
+  VELKOR_REQUIRE_ROOT();
   TempDir dir;
   for (const char *folder : {"a", "b", "c", "d"}) {
     MakeDir(dir / folder);
@@ -307,6 +309,30 @@ TEST(TTMaskWalker, CandidatesCarryTheEntrysRecord) {
   TTCandidate copy = candidate;
   EXPECT_STREQ(copy.FullName().CStr(), "s/x.doc");
   EXPECT_FALSE(walker.Next(candidate));
+}
+
+/// Reaches the walker's hooks directly, as the walk itself does.
+class HookProbe : public TTMaskWalker {
+public:
+  using TTMaskWalker::EnterDirectory;
+  using TTMaskWalker::LeaveDirectory;
+  using TTMaskWalker::TTMaskWalker;
+};
+
+TEST(TTMaskWalker, LeavingAboveTheRootThrowsItsIntegerCode) {
+  TTMaskSet set;
+  set.Add(T("sub/*.doc"), true, false);
+  HookProbe walker(set);
+  walker.EnterDirectory(T("SUB")); // the node sub, found without regard to case
+  walker.EnterDirectory(T("below"));
+  walker.LeaveDirectory();
+  walker.LeaveDirectory();
+  try {
+    walker.LeaveDirectory();
+    ADD_FAILURE() << "no exception";
+  } catch (std::int32_t code) {
+    EXPECT_EQ(code, 98112723);
+  }
 }
 
 TEST(TTMaskWalker, StaysOnTheStartFileSystemWhenToldTo) {

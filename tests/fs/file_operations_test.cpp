@@ -64,6 +64,7 @@ TEST(RemoveFileIfExists, MissingReadOnlyAndBadPath) {
 }
 
 TEST(RemoveFileIfExists, AFileInAProtectedFolderStaysAndTheFailureIsRaised) {
+  VELKOR_REQUIRE_ROOT();
   TempDir dir;
   WriteFile(dir / "keep.doc");
   const std::string result = RunAsNobody([&](std::string &out) {
@@ -88,6 +89,7 @@ TEST(RenameFile, FailsWhenTheTargetExistsAndRaisesNoName) {
 }
 
 TEST(MoveFileReplacing, ReplacesAReadOnlyTargetAndRenamesOntoAMissingOne) {
+  VELKOR_REQUIRE_ROOT();
   TempDir dir;
   MakeDir(dir / "docs", 0755);
   chown((dir / "docs").c_str(), NobodyUid(), NogroupGid());
@@ -156,6 +158,7 @@ TEST(MakeTempFileName, CreatesDistinctEmptyFiles) {
 }
 
 TEST(MakeTempFileName, MissingAndProtectedFolders) {
+  VELKOR_REQUIRE_ROOT();
   TempDir dir;
   EXPECT_EQ(Failure([&] { MakeTempFileName(T(dir / "nofolder"), T("vkr")); }),
             Code(TTFileError::badPath, false));
@@ -203,6 +206,7 @@ TEST(TTTempFile, ArmReleaseAndRemoveCycle) {
 }
 
 TEST(CurrentDir, SetAndGet) {
+  VELKOR_REQUIRE_ROOT();
   const TTString saved = GetCurrentDir();
   TempDir dir;
   ASSERT_TRUE(SetCurrentDir(T("/")));
@@ -226,6 +230,7 @@ bool HasUserXattrs(const std::string &path) {
 }
 
 TEST(Attributes, ACopyIsGivenModeOwnerGroupAndExactlyTheExtendedAttributes) {
+  VELKOR_REQUIRE_ROOT();
   TempDir dir;
   const std::string document = dir / "doc.doc";
   const std::string copy = dir / "vkr1.tmp";
@@ -270,6 +275,7 @@ TEST(Attributes, ACopyIsGivenModeOwnerGroupAndExactlyTheExtendedAttributes) {
 }
 
 TEST(Attributes, AnOwnerThatCannotBeGivenRaisesAccessDenied) {
+  VELKOR_REQUIRE_ROOT();
   TempDir dir;
   MakeDir(dir / "mine");
   chown((dir / "mine").c_str(), NobodyUid(), NogroupGid());

@@ -173,6 +173,7 @@ TEST(TTFindHandle, TheQuickListingFillsNamesAndTypesAndCompletesOnRequest) {
 }
 
 TEST(TTFindHandle, AFolderThatCannotBeReadFindsNothing) {
+  VELKOR_REQUIRE_ROOT();
   TempDir dir;
   MakeDir(dir / "closed", 0711);
   WriteFile(dir / "closed/inside.doc");

@@ -165,6 +165,7 @@ TEST(TTFile, DirectoriesAndPipesAreRefusedWithoutBlocking) {
 }
 
 TEST(TTFile, AReadOnlyFileCannotBeOpenedForWritingByItsReaders) {
+  VELKOR_REQUIRE_ROOT();
   TempDir dir;
   const std::string path = dir / "ro.doc";
   WriteFile(path, "x");
