@@ -15,25 +15,37 @@ class RobustnessTest : public TempDirTest {};
 
 // Random damage to valid files: every result is either a refusal with a
 // reason or a file whose copy holds the same tree and copies to itself.
-TEST_F(RobustnessTest, DamagedFilesAreRefusedOrCopiedFaithfully) {
-  CfbBuilder b(3);
+namespace {
+
+CfbBuilder Small(int version) {
+  CfbBuilder b(version);
   b.AddPatternStream(-1, u"WordDocument", 5000, 1);
   b.AddPatternStream(-1, u"Small", 300, 2);
   int storage = b.AddStorage(-1, u"Store");
   b.AddPatternStream(storage, u"Inner", 100, 3);
   b.AddStream(storage, u"Empty", {});
-  BuiltFile base = b.Gaps(1, 1).Build();
+  return b;
+}
 
+}  // namespace
+
+TEST_F(RobustnessTest, DamagedFilesAreRefusedOrCopiedFaithfully) {
+  // Version 3 with free space, version 4, a DIFAT chain, unsorted siblings.
+  std::vector<BuiltFile> bases = {Small(3).Gaps(1, 1).Build(), Small(4).Build(),
+                                  Small(3).MinFatSectors(112).Build(),
+                                  Small(3).Shape(SiblingShape::Unsorted).Layout(Order::DataLast).Build()};
   std::mt19937 random(20261208);
   int refused = 0, copied = 0;
   for (int round = 0; round < 400; ++round) {
-    BuiltFile file = base;
+    BuiltFile file = bases[round % bases.size()];
     int changes = 1 + static_cast<int>(random() % 3);
     for (int k = 0; k < changes; ++k) {
       std::size_t at = random() % file.bytes.size();
       // Aim half of the changes at the header and the directory and FAT,
       // where they matter most.
       if (random() % 2) at = random() % 512;
+      // ... or at the directory.
+      else if (random() % 2) at = file.DirEntryOffset(0) + random() % (5 * 128);
       file.bytes[at] = static_cast<std::uint8_t>(random());
     }
     if (random() % 10 == 0) file.bytes.resize(random() % file.bytes.size());
@@ -52,6 +64,8 @@ TEST_F(RobustnessTest, DamagedFilesAreRefusedOrCopiedFaithfully) {
       ++refused;
     }
   }
+  RecordProperty("refused", refused);
+  RecordProperty("copied", copied);
   EXPECT_GT(refused, 40);
   EXPECT_GT(copied, 40);
 }

@@ -208,40 +208,50 @@ TEST_F(WriterTest, MiniStreamCutoffBoundaries) {
   }
 }
 
+namespace {
+
+// Checks a planned sibling tree: in-order 0..count-1, black root, no red
+// node with a red child, equal black height. Plain code rather than gtest
+// macros in the loop: 12.5 million nodes are visited in all.
+std::string SiblingTreeFault(std::uint32_t count) {
+  std::int32_t root = -1;
+  std::vector<cfb::SiblingNode> nodes = cfb::BuildSiblingTree(count, root);
+  if (root < 0 || nodes[root].red) return "no black root";
+  std::vector<int> blacksAt(count, 0);
+  blacksAt[root] = 1;
+  std::vector<std::int32_t> stack;
+  std::int32_t at = root;
+  std::uint32_t expectedNext = 0;
+  int blackHeight = -1;
+  while (at >= 0 || !stack.empty()) {
+    while (at >= 0) {
+      const cfb::SiblingNode& n = nodes[at];
+      for (std::int32_t link : {n.left, n.right}) {
+        if (link < 0) {
+          if (blackHeight < 0) blackHeight = blacksAt[at];
+          if (blackHeight != blacksAt[at]) return "unequal black heights";
+        } else {
+          if (n.red && nodes[link].red) return "red node with a red child";
+          blacksAt[link] = blacksAt[at] + (nodes[link].red ? 0 : 1);
+        }
+      }
+      stack.push_back(at);
+      at = n.left;
+    }
+    at = stack.back();
+    stack.pop_back();
+    if (static_cast<std::uint32_t>(at) != expectedNext++) return "not in order";
+    at = nodes[at].right;
+  }
+  return expectedNext == count ? "" : "nodes missing";
+}
+
+}  // namespace
+
 TEST_F(WriterTest, RedBlackSiblingTreesFrom1To5000) {
   for (std::uint32_t count = 1; count <= 5000; ++count) {
-    std::int32_t root = -1;
-    std::vector<cfb::SiblingNode> nodes = cfb::BuildSiblingTree(count, root);
-    ASSERT_GE(root, 0);
-    ASSERT_FALSE(nodes[root].red) << count;
-    // In-order must be 0..count-1; colours must balance.
-    std::vector<std::pair<std::int32_t, int>> stack;
-    std::int32_t at = root;
-    std::uint32_t expectedNext = 0;
-    int blackHeight = -1;
-    std::vector<int> blacksAt(count, 0);
-    blacksAt[root] = 1;
-    while (at >= 0 || !stack.empty()) {
-      while (at >= 0) {
-        const cfb::SiblingNode& n = nodes[at];
-        for (std::int32_t link : {n.left, n.right}) {
-          if (link < 0) {
-            if (blackHeight < 0) blackHeight = blacksAt[at];
-            ASSERT_EQ(blackHeight, blacksAt[at]) << count;
-          } else {
-            ASSERT_FALSE(n.red && nodes[link].red) << count;
-            blacksAt[link] = blacksAt[at] + (nodes[link].red ? 0 : 1);
-          }
-        }
-        stack.push_back({at, 0});
-        at = n.left;
-      }
-      at = stack.back().first;
-      stack.pop_back();
-      ASSERT_EQ(static_cast<std::uint32_t>(at), expectedNext++) << count;
-      at = nodes[at].right;
-    }
-    ASSERT_EQ(expectedNext, count);
+    std::string fault = SiblingTreeFault(count);
+    ASSERT_EQ(fault, "") << count << " siblings";
   }
 }
 
@@ -310,6 +320,15 @@ TEST_F(WriterTest, Version4IsChosenOnlyForLargeFiles) {
   cfb::Layout big = cfb::PlanLayout(tree);
   EXPECT_EQ(big.majorVersion, 4);
   EXPECT_EQ(big.SectorSize(), 4096u);
+  // Past 2 GB a version 4 file keeps its range lock sector (file offsets
+  // 0x7FFFF000-0x7FFFFFFF) out of every chain: one more sector in all.
+  EXPECT_EQ(big.rangeLockSector, 0x7FFFF000u / 4096 - 1);
+  std::uint64_t data = CeilDiv(0x7FFFFFFFull, 4096);
+  // + directory + range lock; 513 FAT sectors need one DIFAT sector.
+  std::uint64_t fat = 513, difat = 1;
+  ASSERT_GE(fat * 1024, data + 1 + 1 + fat + difat);
+  ASSERT_LT((fat - 1) * 1024, data + 1 + 1 + fat - 1 + difat);
+  EXPECT_EQ(big.FileSize(), 4096 * (1 + data + 1 + 1 + fat + difat));
   tree.entries[1].size = 0x7E000000ull;  // with its FAT still below 2 GiB
   EXPECT_EQ(cfb::PlanLayout(tree).majorVersion, 3);
 }
@@ -327,6 +346,25 @@ TEST_F(WriterTest, Version4CopiesAreWrittenAndRead) {
   EXPECT_EQ(view.U32(0x28), layout.dirSectors) << "v4 directory sector count";
   cfb::Source copy = cfb::Source::Open(Path("v4.doc"));
   EXPECT_EQ(copy.MajorVersion(), 4u);
+  ExpectSameTree(source, Path("v4.doc"));
+}
+
+TEST_F(WriterTest, TheRangeLockSectorIsSkipped) {
+  // The range lock moved into the first regular stream of a small version 4
+  // copy: logical sectors are FAT 0, directory 1, mini FAT 2, mini stream 3,
+  // WordDocument 4-6, Contents 7-8; the lock takes sector 5.
+  std::string source = Save(Document().Build(), "doc.doc");
+  auto reader = cfb::Reader::Open(source);
+  cfb::Layout layout = cfb::PlanLayout(reader->GetTree(), 4, 6 * 4096 + 0xF00);
+  ASSERT_EQ(layout.rangeLockSector, 5u);
+  auto writer = cfb::Writer::Create(Path("v4.doc"));
+  cfb::WriteCompoundFile(reader->GetTree(), layout, reader.get(), *writer);
+  writer->Close();
+  RawView view(ReadFileBytes(Path("v4.doc")));
+  EXPECT_EQ(view.bytes.size(), 11u * 4096);
+  EXPECT_EQ(view.fat.at(5), kEnd);
+  EXPECT_EQ(view.fat.at(4), 6u) << "the chain jumps over the range lock sector";
+  for (std::uint32_t s = 0; s < 10; ++s) EXPECT_NE(view.fat[s], 5u);
   ExpectSameTree(source, Path("v4.doc"));
 }
 
@@ -369,6 +407,7 @@ TEST_F(WriterTest, AFullDiskIsAnIoErrorWithItsErrno) {
       ADD_FAILURE() << "a copy larger than the disk succeeded";
     } catch (const cfb::IoError& error) {
       EXPECT_EQ(error.GetErrorNumber(), ENOSPC) << error.what();
+      EXPECT_THROW(out.Release(), std::logic_error) << "an incomplete copy released as complete";
     }
   }
   ::umount(mountPoint.c_str());
