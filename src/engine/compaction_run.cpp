@@ -262,9 +262,15 @@ void CompactionRun(const RunOptions &options, BaseEntrySource &source,
   TTMaskSet masks;
   FillMaskSet(options, masks, view);
   TTObjectList<BaseEntry> entries;
-  if (options.allDrives)
-    DriveBaseEntries(TTMountTable(), entries); // one reading of the table
-  else
+  if (options.allDrives) {
+    const TTDriveProbe probe;
+    try {
+      DriveBaseEntries(TTMountTable(probe), entries); // one reading
+    } catch (...) {
+      // The mount table's errors carry no name; name it.
+      std::throw_with_nested(RunFailure(std::string(), probe.mountInfo));
+    }
+  } else
     source.SelectedBaseEntries(entries);
   const bool compress = options.compress;
 
