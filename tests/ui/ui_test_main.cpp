@@ -2,8 +2,8 @@
 ///
 /// \file
 /// The window tests drive real widgets, so they need an application object.
-/// They run on Qt's offscreen platform unless another one is asked for
-/// (QT_QPA_PLATFORM=xcb under Xvfb shows them on an X server).
+/// They run on Qt's offscreen platform, where a shown window becomes active
+/// at once; on an X server they would need a window manager for that.
 ///
 //===----------------------------------------------------------------------===//
 
