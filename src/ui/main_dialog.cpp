@@ -110,6 +110,11 @@ void MainDialog::BuildWindowMenu() {
   connect(about, &QAction::triggered, this, &MainDialog::OnAbout);
 }
 
+void MainDialog::showEvent(QShowEvent *event) {
+  QDialog::showEvent(event);
+  ui.browserList->doItemsLayout();
+}
+
 void MainDialog::contextMenuEvent(QContextMenuEvent *event) {
   windowMenu->exec(event->globalPos());
 }

@@ -60,6 +60,9 @@ public slots:
 protected:
   void keyPressEvent(QKeyEvent *event) override;
   void contextMenuEvent(QContextMenuEvent *event) override;
+  /// Lays the browser's items out again with the font the window is shown
+  /// in: the drive list is filled before the window first appears.
+  void showEvent(QShowEvent *event) override;
   /// Backspace in the browser's list goes up one directory.
   bool eventFilter(QObject *watched, QEvent *event) override;
 
