@@ -197,6 +197,11 @@ TEST_F(MainDialogTest, HelpOpensThePageBesideTheProgram) {
             QFileInfo(QCoreApplication::applicationDirPath()).absoluteFilePath());
   // The build puts the page there.
   EXPECT_TRUE(QFileInfo::exists(page)) << page.toStdString();
+  // F1 opens the same page.
+  ShowAndActivate();
+  QTest::keyClick(form.estimateModeBox, Qt::Key_F1);
+  ASSERT_EQ(desktop.opened.size(), 2);
+  EXPECT_EQ(desktop.opened[1], desktop.opened[0]);
 }
 
 } // namespace
