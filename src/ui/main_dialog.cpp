@@ -172,6 +172,11 @@ void MainDialog::OnConfirm() {
 }
 
 bool MainDialog::eventFilter(QObject *watched, QEvent *event) {
+  if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit &&
+      runInProgress) {
+    quitPending = true;
+    return true;
+  }
   if (watched == ui.browserList && event->type() == QEvent::KeyPress &&
       static_cast<QKeyEvent *>(event)->key() == Qt::Key_Backspace) {
     RunCommand(this, [this] { browser->GoUp(); });
@@ -194,12 +199,19 @@ void MainDialog::OnStart() {
   if (runInProgress)
     return;
   runInProgress = true;
+  quitPending = false;
+  QCoreApplication::instance()->installEventFilter(this);
   RunCommand(this, [this] {
     ProgressDialog progress(this);
     CompactionRun(ReadOptions(), *browser, progress);
   });
+  QCoreApplication::instance()->removeEventFilter(this);
   runInProgress = false;
   // The run enables the window again on every ending; this holds even if a
   // failure were to escape before its clean-up.
   setEnabled(true);
+  // A quit request that came while the run worked (the desktop session
+  // ending, say) takes effect now.
+  if (quitPending)
+    QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit));
 }

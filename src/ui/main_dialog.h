@@ -63,7 +63,9 @@ protected:
   /// Lays the browser's items out again with the font the window is shown
   /// in: the drive list is filled before the window first appears.
   void showEvent(QShowEvent *event) override;
-  /// Backspace in the browser's list goes up one directory.
+  /// Backspace in the browser's list goes up one directory. While a run is
+  /// in progress, a request to quit the program is held back until the run
+  /// has ended.
   bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -93,4 +95,5 @@ private:
   QMenu *windowMenu = nullptr;
   std::unique_ptr<BaseDirectoryBrowser> browser;
   bool runInProgress = false;
+  bool quitPending = false;
 };

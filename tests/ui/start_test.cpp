@@ -239,6 +239,34 @@ TEST_F(StartTest, StopDuringCompactionKeepsWhatIsDone) {
   ExpectIdleAgain();
 }
 
+TEST_F(StartTest, AQuitRequestDuringARunTakesEffectAfterIt) {
+  form.estimateModeBox->click();
+  bool sent = false;
+  QTimer quitter;
+  quitter.setInterval(0);
+  QObject::connect(&quitter, &QTimer::timeout, [&] {
+    if (!sent && VisibleProgressWindow()) {
+      sent = true;
+      QEvent quit(QEvent::Quit);  // what the platform sends when the session ends
+      QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
+      EXPECT_TRUE(dialog.isVisible());
+    }
+  });
+  quitter.start();
+  Start();
+  quitter.stop();
+  ASSERT_TRUE(sent);
+  EXPECT_EQ(messages, QStringList({"Process is complete"}));
+  EXPECT_EQ(atMessage.counters.value(2), "3");
+  // Then the held-back request closes the window, which ends the program.
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(dialog.isVisible());
+  // The request also told every event loop of this test program to end;
+  // one more run of the application's loop clears that for the next tests.
+  QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+  QCoreApplication::exec();
+}
+
 TEST_F(StartTest, TheMasksAreCheckedBeforeTheSelection) {
   form.wildcardsEdit->setText("  \t ");
   form.browserList->clearSelection();
