@@ -273,8 +273,9 @@ void CompactionRun(const RunOptions &options, BaseEntrySource &source,
       // The mount table's errors carry no name; name it.
       std::throw_with_nested(RunFailure(std::string(), probe.mountInfo));
     }
-  } else
+  } else {
     source.SelectedBaseEntries(entries);
+  }
   const bool compress = options.compress;
 
   RunWindow window(view);
