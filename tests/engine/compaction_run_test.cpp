@@ -512,6 +512,9 @@ TEST_F(CompactionRunTest, ReadOnlyDirectoryEndsTheRunWithTheFileNamed) {
   EXPECT_FALSE(end.complete);
   EXPECT_EQ("access denied: " + tree.Path("ro/a.doc"), end.error);
   EXPECT_TRUE(view.messages.empty()) << "no message of the run's own";
+  const DocumentReport &report = view.ReportFor("a.doc");
+  EXPECT_EQ(DocumentOutcome::passedOver, report.outcome);
+  EXPECT_EQ("access denied", report.reason);
   EXPECT_TRUE(tree.TempFiles().empty());
   // Ended before the final refresh.
   EXPECT_EQ(0, view.counterRefreshes);
