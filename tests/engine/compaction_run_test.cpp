@@ -587,6 +587,22 @@ TEST(DriveTypes, AllDrivesRunTakesTheQualifyingRootsInTableOrder) {
             roots);
 }
 
+// A rename that fails (the document is a mount point: EBUSY) ends the run;
+// the document is unchanged and no copy is left beside it.
+TEST_F(CompactionRunTest, FailedReplacementLeavesTheDocumentAndNoCopy) {
+  tree.WriteDocument("b/pinned.doc", 54);
+  const FileState before = StateOf(tree.Path("b/pinned.doc"));
+  if (!tree.BindMount("b/pinned.doc"))
+    GTEST_SKIP() << "cannot bind-mount here (needs CAP_SYS_ADMIN)";
+  RunEnd end = RunOn("b/");
+  EXPECT_EQ("sharing violation: " + tree.Path("b/pinned.doc"), end.error);
+  const FileState after = StateOf(tree.Path("b/pinned.doc"));
+  EXPECT_EQ(before.inode, after.inode);
+  EXPECT_EQ(before.contentHash, after.contentHash);
+  EXPECT_TRUE(tree.TempFiles().empty());
+  EXPECT_EQ(DocumentOutcome::passedOver, view.ReportFor("pinned.doc").outcome);
+}
+
 // A file of 4 GiB or more is not taken up: not counted, not opened.
 TEST_F(CompactionRunTest, FileOfFourGigabytesIsNotCounted) {
   tree.MakeDir("g");
