@@ -16,7 +16,6 @@
 #include "fs/tt_file.h"
 #include "fs/tt_temp_file.h"
 
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <optional>
