@@ -225,6 +225,26 @@ TEST(CliRun, UnreadablePathsAreReportedNotFatal) {
   }
 }
 
+TEST(CliRun, FileSystemErrorEndsTheRunWithStatusOneAndNamesTheFile) {
+  TestTree tree;
+  tree.WriteDocument("shelf/a.doc", 1);
+  ASSERT_EQ(chmod(tree.Root().c_str(), 0755), 0);
+  ASSERT_EQ(chmod(tree.Path("shelf").c_str(), 0755), 0);  // readable, not writable for others
+  ASSERT_EQ(chmod(tree.Path("shelf/a.doc").c_str(), 0644), 0);
+  if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is needed to run as an unprivileged user";
+  const std::string before = tree.Read("shelf/a.doc");
+  // The copy cannot be made beside the document: the run ends with the error.
+  const CliResult result = CliProcess({"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",
+                                       "--clear-groups", CliProgram(), tree.Path("shelf")})
+                               .Finish();
+  EXPECT_EQ(result.status, 1) << result.out << result.err;
+  EXPECT_EQ(result.err.rfind("velkor-cli: ", 0), 0u) << result.err;
+  EXPECT_NE(result.err.find(tree.Path("shelf/")), std::string::npos) << result.err;
+  EXPECT_EQ(result.out.find("Process is complete"), std::string::npos);
+  EXPECT_EQ(tree.Read("shelf/a.doc"), before);
+  EXPECT_TRUE(tree.TempFiles().empty());
+}
+
 /// A folder of identical documents, and the bytes each has once compacted.
 struct StopFixture {
   TestTree tree;
