@@ -43,5 +43,9 @@ private:
 /// Runs velkor-cli with `args` to its end.
 CliResult RunCli(const std::vector<std::string>& args, const std::string& workingDirectory = "");
 
+/// Runs velkor-cli with `args` on a pseudo-terminal of `columns` columns, with
+/// `term` as TERM, and answers what the terminal received.
+CliResult RunCliOnTerminal(const std::vector<std::string>& args, int columns, const char* term);
+
 /// True when the text holds a byte below 0x20 other than a line feed, or DEL.
 bool HasControlCharacters(const std::string& text);

@@ -116,6 +116,26 @@ TEST(CliRun, CompressingRunPipedPrintsPlainLinesAndKeepsContent) {
   EXPECT_EQ(Counter(again.out, "Compression ratio:"), "100.0%");
 }
 
+TEST(CliRun, OnATerminalTheLiveLineIsRedrawnInPlace) {
+  TestTree tree;
+  tree.WriteDocument("docs/a.doc", 1);
+  tree.WriteDocument("docs/b.doc", 2);
+  const CliResult live = RunCliOnTerminal({"--estimate", tree.Path("docs")}, 120, "xterm");
+  EXPECT_EQ(live.status, 0) << live.out;
+  EXPECT_NE(live.out.find("\rScanning " + tree.Path("docs/") + ": "), std::string::npos) << live.out;
+  EXPECT_NE(live.out.find("\x1b[K"), std::string::npos);
+  // The live line is cleared before the ending, which reads as on a pipe.
+  EXPECT_NE(live.out.find("\r\x1b[KProcess is complete\r\nTotal files:                   2\r\n"),
+            std::string::npos) << live.out;
+  EXPECT_EQ(live.out.rfind("Estimating compression ratio\r\n", 0), 0u) << "the caption stays above";
+
+  // A terminal that cannot redraw gets the plain lines.
+  const CliResult dumb = RunCliOnTerminal({"--estimate", tree.Path("docs")}, 120, "dumb");
+  EXPECT_EQ(dumb.status, 0);
+  EXPECT_EQ(dumb.out.find('\x1b'), std::string::npos) << dumb.out;
+  EXPECT_NE(dumb.out.find("Estimating compression ratio\r\nScanning "), std::string::npos) << dumb.out;
+}
+
 TEST(CliRun, EstimateJsonParsesBackWithEveryNameAndChangesNothing) {
   TestTree tree;
   const std::string oddName = "caf\xE9 \x1b[1m\nline.doc";  // Latin-1, an escape, a newline
