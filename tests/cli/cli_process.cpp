@@ -39,6 +39,22 @@ CliProcess::CliProcess(const std::vector<std::string>& command, const std::strin
   errFd = err[0];
 }
 
+CliProcess::CliProcess(const std::vector<std::string>& command, OnTerminal) {
+  winsize size{};
+  size.ws_row = 24;
+  size.ws_col = 120;
+  pid = forkpty(&outFd, nullptr, nullptr, &size);
+  if (pid == 0) {
+    setenv("TERM", "xterm", 1);
+    std::vector<char*> argv;
+    for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  if (pid < 0) ADD_FAILURE() << "forkpty";
+}
+
 CliProcess::~CliProcess() {
   if (pid > 0) {
     kill(pid, SIGKILL);

@@ -24,6 +24,10 @@ public:
   /// output and error on pipes; `workingDirectory` empty keeps the test's.
   explicit CliProcess(const std::vector<std::string>& command,
                       const std::string& workingDirectory = "");
+  /// Starts `command` on a pseudo-terminal (TERM=xterm, 120 columns): both
+  /// outputs arrive as `out`.
+  struct OnTerminal {};
+  CliProcess(const std::vector<std::string>& command, OnTerminal);
   ~CliProcess();
 
   /// Reads standard output until it holds `text` (true) or ends (false).

@@ -136,6 +136,24 @@ TEST(CliRun, OnATerminalTheLiveLineIsRedrawnInPlace) {
   EXPECT_NE(dumb.out.find("Estimating compression ratio\r\nScanning "), std::string::npos) << dumb.out;
 }
 
+TEST(CliRun, SecondCtrlCEndsALongScanAtOnce) {
+  TestTree tree;
+  for (int i = 0; i < 1000; ++i) tree.MakeDir("scan/d" + std::to_string(i));
+  // The same folder forty times over: a long scan that finds no candidate, so
+  // nothing pumps the run's events and a first Ctrl-C waits for its end.
+  std::vector<std::string> command = {CliProgram(), "--estimate"};
+  for (int i = 0; i < 40; ++i) command.push_back(tree.Path("scan"));
+  CliProcess run(command, CliProcess::OnTerminal{});
+  ASSERT_TRUE(run.WaitForOutput("Scanning " + tree.Path("scan/")));
+  run.Signal(SIGINT);
+  ASSERT_TRUE(run.WaitForOutput("Stopping... ")) << "the live line says the stop is asked";
+  run.Signal(SIGINT);
+  const CliResult result = run.Finish();
+  EXPECT_EQ(result.status, 130) << result.out;
+  EXPECT_NE(result.out.find("\r\x1b[KProcess was stopped\r\nTotal files:"), std::string::npos)
+      << result.out;
+}
+
 TEST(CliRun, EstimateJsonParsesBackWithEveryNameAndChangesNothing) {
   TestTree tree;
   const std::string oddName = "caf\xE9 \x1b[1m\nline.doc";  // Latin-1, an escape, a newline
