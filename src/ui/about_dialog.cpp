@@ -1,0 +1,31 @@
+//===- ui/about_dialog.cpp - The About box ---------------------------------===//
+
+#include "ui/about_dialog.h"
+
+#include "ui/dialog_units.h"
+#include "ui/icons.h"
+
+#include <QDesktopServices>
+#include <QLayout>
+#include <QUrl>
+
+AboutDialog::AboutDialog(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+  ui.setupUi(this);
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  ui.iconLabel->setPixmap(ApplicationIcon().pixmap(32, 32));
+  const DialogUnits units(this);
+  ui.okButton->setMinimumWidth(units.X(41));
+  ui.webPageButton->setMinimumWidth(units.X(106));
+  ui.mailButton->setMinimumWidth(units.X(106));
+  connect(ui.okButton, &QPushButton::clicked, this, &QDialog::accept);
+  connect(ui.webPageButton, &QPushButton::clicked, this,
+          [this] { OpenLink(ui.webPageButton); });
+  connect(ui.mailButton, &QPushButton::clicked, this, [this] { OpenLink(ui.mailButton); });
+  ui.okButton->setFocus(Qt::OtherFocusReason);
+}
+
+void AboutDialog::OpenLink(const QPushButton *button) {
+  QDesktopServices::openUrl(QUrl(button->text(), QUrl::StrictMode));
+}

@@ -1,0 +1,29 @@
+//===- ui/about_dialog.h - The About box -----------------------------------===//
+///
+/// \file
+/// AboutDialog names the program and its version and offers two buttons that
+/// hand the maker's web page and mail address to the desktop. Each button
+/// shows its own target as its caption, and exactly that text is opened.
+///
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include "ui_about_dialog.h"
+
+#include <QDialog>
+
+class AboutDialog : public QDialog {
+  Q_OBJECT
+
+public:
+  explicit AboutDialog(QWidget *parent);
+
+  const Ui::AboutDialog &Form() const { return ui; }
+
+private:
+  /// Hands the caption of a link button to the desktop's default handler;
+  /// the box stays open and nothing is reported.
+  static void OpenLink(const QPushButton *button);
+
+  Ui::AboutDialog ui;
+};

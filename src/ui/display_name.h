@@ -1,0 +1,19 @@
+//===- ui/display_name.h - File-system bytes as readable text -------------===//
+///
+/// \file
+/// Names and paths are kept as the bytes the file system uses. The windows
+/// show them decoded as UTF-8; a byte that does not belong to a valid UTF-8
+/// sequence (a name written by an old system in another code page) is shown
+/// as a visible escape such as \xE9, so that every name stays readable and two
+/// different names never look alike. The bytes themselves are never rebuilt
+/// from the displayed text.
+///
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <QString>
+
+#include <string_view>
+
+/// The bytes of a name or path as display text.
+QString DisplayName(std::string_view bytes);
