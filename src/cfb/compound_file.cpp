@@ -34,7 +34,12 @@ void Source::CopyTo(Destination& destination) const {
     throw std::logic_error("cfb: the destination already holds a copy");
   Layout layout = PlanLayout(source.GetTree());
   destination.writer->filled = true;
-  WriteCompoundFile(source.GetTree(), layout, &source, *destination.writer);
+  try {
+    WriteCompoundFile(source.GetTree(), layout, &source, *destination.writer);
+  } catch (...) {
+    destination.writer->broken = true;
+    throw;
+  }
 }
 
 std::uint64_t Source::PlannedCopySize() const { return PlanLayout(Use(reader).GetTree()).FileSize(); }
@@ -74,6 +79,8 @@ void Destination::Release() {
   }
   writer->released = true;
   writer->Close();
+  if (writer->broken)
+    throw std::logic_error("cfb: the copy into this destination failed; its file is incomplete");
 }
 
 const std::string& Destination::Path() const {

@@ -115,7 +115,9 @@ class Destination {
 
   /// Completes and closes the file: if nothing was copied into it, writes an
   /// empty compound file (a root storage only) and flushes it. Throws
-  /// `IoError` when writing, flushing or closing fails.
+  /// `IoError` when writing, flushing or closing fails, and
+  /// `std::logic_error` (after closing) when a `CopyTo` into it failed, since
+  /// its file is then incomplete.
   void Release();
 
   const std::string& Path() const;

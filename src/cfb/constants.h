@@ -78,8 +78,8 @@ inline constexpr std::uint32_t kOffEntryModifiedTime = 0x6C;
 inline constexpr std::uint32_t kOffEntryStartSector = 0x74;
 inline constexpr std::uint32_t kOffEntrySize = 0x78;
 
-/// Copies are version 3 unless they would reach this size (MS-CFB 1.3: a
-/// version 3 file with 512-byte sectors is limited to 2 GiB).
+/// Copies are version 3 unless they would reach this size (MS-CFB 2.9: a
+/// file with 512-byte sectors must be no greater than 2 GB).
 inline constexpr std::uint64_t kVersion3SizeLimit = 0x80000000ull;
 
 }  // namespace cfb

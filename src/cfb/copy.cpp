@@ -6,6 +6,7 @@
 #include "cfb/header.h"
 
 #include <algorithm>
+#include <cassert>
 #include <stdexcept>
 
 namespace cfb {
@@ -23,11 +24,38 @@ std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t divisor) {
   return value / divisor + (value % divisor != 0);
 }
 
-// Appends the links of a chain of `count` consecutive sectors from `start`.
-void AppendChain(Writer& writer, std::uint32_t start, std::uint64_t count) {
+// Appends the links of a chain of `count` consecutive mini sectors.
+void AppendMiniChain(Writer& writer, std::uint32_t start, std::uint64_t count) {
   for (std::uint64_t k = 0; k < count; ++k)
     writer.Append32(k + 1 == count ? kEndOfChain : static_cast<std::uint32_t>(start + k + 1));
 }
+
+// Writes the FAT entry by entry in sector order, putting ENDOFCHAIN in the
+// range lock sector's place (MS-CFB 2.2) when the file has one.
+class FatEmitter {
+ public:
+  FatEmitter(const Layout& layout, Writer& writer) : layout(layout), writer(writer) {}
+
+  void Emit(std::uint32_t value) {
+    if (index == layout.rangeLockSector) {
+      writer.Append32(kEndOfChain);
+      ++index;
+    }
+    writer.Append32(value);
+    ++index;
+  }
+  // A chain of `count` logically consecutive sectors from logical `start`.
+  void EmitChain(std::uint32_t start, std::uint64_t count) {
+    for (std::uint64_t k = 0; k < count; ++k)
+      Emit(k + 1 == count ? kEndOfChain : layout.Physical(static_cast<std::uint32_t>(start + k + 1)));
+  }
+  std::uint64_t Index() const { return index; }
+
+ private:
+  const Layout& layout;
+  Writer& writer;
+  std::uint64_t index = 0;
+};
 
 void WriteHeader(const Layout& layout, Writer& writer) {
   Header header;
@@ -36,14 +64,15 @@ void WriteHeader(const Layout& layout, Writer& writer) {
   // MS-CFB 2.2: the directory sector count is 0 in version 3 files.
   header.dirSectorCount = layout.majorVersion == kMajorVersion3 ? 0 : layout.dirSectors;
   header.fatSectorCount = layout.fatSectors;
-  header.firstDirSector = layout.firstDir;
-  header.firstMiniFatSector = layout.miniFatSectors > 0 ? layout.firstMiniFat : kEndOfChain;
+  header.firstDirSector = layout.Physical(layout.firstDir);
+  header.firstMiniFatSector =
+      layout.miniFatSectors > 0 ? layout.Physical(layout.firstMiniFat) : kEndOfChain;
   header.miniFatSectorCount = layout.miniFatSectors;
-  header.firstDifatSector = layout.difatSectors > 0 ? layout.firstDifat : kEndOfChain;
+  header.firstDifatSector = layout.difatSectors > 0 ? layout.Physical(layout.firstDifat) : kEndOfChain;
   header.difatSectorCount = layout.difatSectors;
-  // The FAT occupies sectors 0 .. fatSectors-1.
+  // The FAT occupies logical sectors 0 .. fatSectors-1.
   for (std::uint32_t i = 0; i < kHeaderDifatCount; ++i)
-    header.difat[i] = i < layout.fatSectors ? i : kFreeSect;
+    header.difat[i] = i < layout.fatSectors ? layout.Physical(i) : kFreeSect;
   std::uint8_t bytes[kHeaderSize];
   header.Serialize(bytes);
   writer.Append(bytes, kHeaderSize);
@@ -52,16 +81,17 @@ void WriteHeader(const Layout& layout, Writer& writer) {
 
 void WriteFat(const Tree& tree, const Layout& layout, Writer& writer) {
   const std::uint64_t perSector = layout.SectorSize() / 4;
-  for (std::uint32_t i = 0; i < layout.fatSectors; ++i) writer.Append32(kFatSect);
-  for (std::uint32_t i = 0; i < layout.difatSectors; ++i) writer.Append32(kDifSect);
-  AppendChain(writer, layout.firstDir, layout.dirSectors);
-  AppendChain(writer, layout.firstMiniFat, layout.miniFatSectors);
-  AppendChain(writer, layout.firstMiniStream, layout.miniStreamSectors);
+  FatEmitter fat(layout, writer);
+  for (std::uint32_t i = 0; i < layout.fatSectors; ++i) fat.Emit(kFatSect);
+  for (std::uint32_t i = 0; i < layout.difatSectors; ++i) fat.Emit(kDifSect);
+  fat.EmitChain(layout.firstDir, layout.dirSectors);
+  fat.EmitChain(layout.firstMiniFat, layout.miniFatSectors);
+  fat.EmitChain(layout.firstMiniStream, layout.miniStreamSectors);
   for (std::size_t i = 0; i < tree.entries.size(); ++i)
     if (IsLarge(tree.entries[i]))
-      AppendChain(writer, layout.startSector[i], CeilDiv(tree.entries[i].size, layout.SectorSize()));
-  for (std::uint64_t i = layout.totalSectors; i < layout.fatSectors * perSector; ++i)
-    writer.Append32(kFreeSect);
+      fat.EmitChain(layout.startSector[i], CeilDiv(tree.entries[i].size, layout.SectorSize()));
+  assert(fat.Index() == layout.totalSectors && "FAT entries and sectors differ");
+  while (fat.Index() < layout.fatSectors * perSector) fat.Emit(kFreeSect);
 }
 
 void WriteDifat(const Layout& layout, Writer& writer) {
@@ -69,9 +99,9 @@ void WriteDifat(const Layout& layout, Writer& writer) {
   for (std::uint32_t j = 0; j < layout.difatSectors; ++j) {
     for (std::uint32_t i = 0; i + 1 < perSector; ++i) {
       std::uint64_t id = kHeaderDifatCount + std::uint64_t{j} * (perSector - 1) + i;
-      writer.Append32(id < layout.fatSectors ? static_cast<std::uint32_t>(id) : kFreeSect);
+      writer.Append32(id < layout.fatSectors ? layout.Physical(static_cast<std::uint32_t>(id)) : kFreeSect);
     }
-    writer.Append32(j + 1 < layout.difatSectors ? layout.firstDifat + j + 1 : kEndOfChain);
+    writer.Append32(j + 1 < layout.difatSectors ? layout.Physical(layout.firstDifat + j + 1) : kEndOfChain);
   }
 }
 
@@ -105,7 +135,9 @@ void WriteDirectory(const Tree& tree, const Layout& layout, Writer& writer) {
     out.stateBits = entry.stateBits;
     out.creationTime = entry.creationTime;
     out.modifiedTime = entry.modifiedTime;
-    out.startSector = layout.startSector[i];
+    // Regular streams and the mini stream are planned in logical sectors.
+    bool regular = IsLarge(entry) || (entry.kind == EntryKind::Root && layout.miniSectors > 0);
+    out.startSector = regular ? layout.Physical(layout.startSector[i]) : layout.startSector[i];
     out.Serialize(bytes);
     writer.Append(bytes, kDirEntrySize);
   }
@@ -119,7 +151,7 @@ void WriteMiniFat(const Tree& tree, const Layout& layout, Writer& writer) {
   for (std::size_t i = 0; i < tree.entries.size(); ++i) {
     if (!IsSmall(tree.entries[i])) continue;
     std::uint64_t count = CeilDiv(tree.entries[i].size, kMiniSectorSize);
-    AppendChain(writer, layout.startSector[i], count);
+    AppendMiniChain(writer, layout.startSector[i], count);
     entries += count;
   }
   const std::uint64_t slots = std::uint64_t{layout.miniFatSectors} * (layout.SectorSize() / 4);
@@ -159,6 +191,9 @@ Tree EmptyTree() {
 void WriteCompoundFile(const Tree& tree, const Layout& layout, const Reader* reader,
                        Writer& writer) {
   const std::uint64_t start = writer.BytesWritten();
+  if (layout.rangeLockSector != kFreeSect)
+    writer.ReserveHole(start + ((std::uint64_t{layout.rangeLockSector} + 1) << layout.sectorShift),
+                       layout.SectorSize());
   WriteHeader(layout, writer);
   WriteFat(tree, layout, writer);
   WriteDifat(layout, writer);

@@ -16,7 +16,8 @@ std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t divisor) {
 }
 
 // Sector counts for one sector size; nothing when they do not fit 32 bits.
-std::optional<Layout> Plan(const Tree& tree, std::uint16_t version, std::uint32_t shift) {
+std::optional<Layout> Plan(const Tree& tree, std::uint16_t version, std::uint32_t shift,
+                           std::uint64_t rangeLockOffset) {
   Layout layout;
   layout.majorVersion = version;
   layout.sectorShift = shift;
@@ -37,18 +38,26 @@ std::optional<Layout> Plan(const Tree& tree, std::uint16_t version, std::uint32_
   const std::uint64_t miniStreamSectors = CeilDiv(miniSectors * kMiniSectorSize, sectorSize);
   const std::uint64_t base = dirSectors + miniFatSectors + miniStreamSectors + dataSectors;
 
+  // Version 4 only: the sector holding the range lock bytes, once the file
+  // reaches it. (The header takes the place of sector -1.)
+  const std::uint64_t rangeLock =
+      version == kMajorVersion4 ? rangeLockOffset / sectorSize - 1 : ~std::uint64_t{0};
+
   // The FAT must describe every sector, its own and the DIFAT's included;
-  // the DIFAT lists the FAT sectors beyond the header's 109. Both only grow
-  // as the count grows, so iterating from below stops at the least fixed point.
+  // the DIFAT lists the FAT sectors beyond the header's 109. All three terms
+  // only grow as the count grows, so iterating from below stops at the
+  // least fixed point.
   std::uint64_t fat = CeilDiv(base, perSector);
   std::uint64_t difat = 0;
+  std::uint64_t reserved = 0;
   for (;;) {
     difat = fat > kHeaderDifatCount ? CeilDiv(fat - kHeaderDifatCount, perSector - 1) : 0;
-    std::uint64_t needed = CeilDiv(base + fat + difat, perSector);
+    reserved = base + fat + difat > rangeLock ? 1 : 0;
+    std::uint64_t needed = CeilDiv(base + fat + difat + reserved, perSector);
     if (needed == fat) break;
     fat = needed;
   }
-  const std::uint64_t total = base + fat + difat;
+  const std::uint64_t total = base + fat + difat + reserved;
   if (total > kMaxRegSect || miniSectors > kMaxRegSect) return std::nullopt;
 
   layout.fatSectors = static_cast<std::uint32_t>(fat);
@@ -59,6 +68,7 @@ std::optional<Layout> Plan(const Tree& tree, std::uint16_t version, std::uint32_
   layout.dataSectors = static_cast<std::uint32_t>(dataSectors);
   layout.miniSectors = static_cast<std::uint32_t>(miniSectors);
   layout.totalSectors = static_cast<std::uint32_t>(total);
+  layout.rangeLockSector = reserved ? static_cast<std::uint32_t>(rangeLock) : kFreeSect;
   layout.firstDifat = layout.fatSectors;
   layout.firstDir = layout.firstDifat + layout.difatSectors;
   layout.firstMiniFat = layout.firstDir + layout.dirSectors;
@@ -106,6 +116,8 @@ void AssignSectorsAndLinks(const Tree& tree, Layout& layout) {
   }
   assert(nextMini == layout.miniSectors && "mini sectors planned and assigned differ");
   assert(nextData == layout.firstData + layout.dataSectors && "data sectors planned and assigned differ");
+  assert(nextData + (layout.rangeLockSector != kFreeSect) == layout.totalSectors &&
+         "logical sectors and the file's sectors differ");
 }
 
 }  // namespace
@@ -149,11 +161,13 @@ std::vector<SiblingNode> BuildSiblingTree(std::uint32_t count, std::int32_t& roo
   return nodes;
 }
 
-Layout PlanLayout(const Tree& tree) {
+Layout PlanLayout(const Tree& tree, std::uint16_t minimumVersion, std::uint64_t rangeLockOffset) {
   assert(!tree.entries.empty() && "a tree has at least its root");
-  std::optional<Layout> layout = Plan(tree, kMajorVersion3, kSectorShiftV3);
+  std::optional<Layout> layout;
+  if (minimumVersion <= kMajorVersion3)
+    layout = Plan(tree, kMajorVersion3, kSectorShiftV3, rangeLockOffset);
   if (!layout || layout->FileSize() >= kVersion3SizeLimit)
-    layout = Plan(tree, kMajorVersion4, kSectorShiftV4);
+    layout = Plan(tree, kMajorVersion4, kSectorShiftV4, rangeLockOffset);
   if (!layout) throw FormatError(Reason::TooLarge, tree.entries.size(), "copy layout");
   AssignSectorsAndLinks(tree, *layout);
   return *layout;

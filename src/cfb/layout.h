@@ -12,6 +12,12 @@
 /// each starting on a sector. The directory is the tree in pre-order (entry
 /// id = tree index) with each storage's children in a red-black tree.
 ///
+/// Regions are planned in logical sector numbers, 0, 1, 2, ... A version 4
+/// file that grows past 2 GB must keep the range lock sector (the one that
+/// covers file offsets 0x7FFFFF00-0x7FFFFFFF, MS-CFB 2.2) out of every chain
+/// and mark it ENDOFCHAIN; that sector is skipped when logical numbers are
+/// turned into the sector ids written to the file (`Physical`).
+///
 //===----------------------------------------------------------------------===//
 #pragma once
 
@@ -48,24 +54,30 @@ struct Layout {
   std::uint32_t miniStreamSectors = 0;
   std::uint32_t dataSectors = 0;   ///< sectors of all regular streams
   std::uint32_t miniSectors = 0;   ///< 64-byte mini sectors in use
-  std::uint32_t totalSectors = 0;  ///< all sectors after the header
+  std::uint32_t totalSectors = 0;  ///< all sectors after the header, range lock included
+  /// Sector id of the range lock sector, or kFreeSect when the file has none.
+  std::uint32_t rangeLockSector = 0xFFFFFFFFu;
 
-  // First sector of each region (meaningful only when the region is not empty).
+  // First logical sector of each region (meaningful only when it is not empty).
   std::uint32_t firstDifat = 0;
   std::uint32_t firstDir = 0;
   std::uint32_t firstMiniFat = 0;
   std::uint32_t firstMiniStream = 0;
   std::uint32_t firstData = 0;
 
-  /// Per tree entry: its start sector as written (mini sector for small
-  /// streams, ENDOFCHAIN for empty streams and for a root without mini
-  /// stream, 0 for storages) and its sibling-tree links and colour as
-  /// directory ids.
+  /// Per tree entry: its start (the logical sector of a regular stream or of
+  /// the root's mini stream, the mini sector of a small stream, ENDOFCHAIN
+  /// for empty streams and for a root without mini stream, 0 for storages)
+  /// and its sibling-tree links and colour as directory ids.
   std::vector<std::uint32_t> startSector;
   std::vector<std::uint32_t> left, right, child;
   std::vector<bool> red;
 
   std::uint32_t SectorSize() const { return 1u << sectorShift; }
+  /// The sector id written to the file for a logical sector number.
+  std::uint32_t Physical(std::uint32_t logical) const {
+    return logical < rangeLockSector ? logical : logical + 1;
+  }
   /// Total bytes of the file: header sector plus all sectors.
   std::uint64_t FileSize() const {
     return (static_cast<std::uint64_t>(totalSectors) + 1) << sectorShift;
@@ -76,7 +88,11 @@ struct Layout {
 /// 2 GiB, then version 4 with 4096-byte sectors. The FAT and DIFAT sizes are
 /// iterated to the least values that cover every sector, themselves
 /// included. Throws `FormatError` (`TooLarge`) when even version 4 cannot
-/// hold the tree.
-Layout PlanLayout(const Tree& tree);
+/// hold the tree. `minimumVersion` 4 asks for version 4 whatever the size,
+/// and `rangeLockOffset` moves the range lock (both for tests of the
+/// version 4 writer).
+inline constexpr std::uint64_t kRangeLockOffset = 0x7FFFFF00ull;
+Layout PlanLayout(const Tree& tree, std::uint16_t minimumVersion = 3,
+                  std::uint64_t rangeLockOffset = kRangeLockOffset);
 
 }  // namespace cfb

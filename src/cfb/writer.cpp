@@ -4,6 +4,7 @@
 #include "cfb/error.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -58,25 +59,45 @@ void Writer::Flush() {
   used = 0;
 }
 
+void Writer::ReserveHole(std::uint64_t offset, std::uint32_t length) {
+  holePending = true;
+  holeOffset = offset;
+  holeLength = length;
+  FillHoleIfReached();
+}
+
+std::size_t Writer::Limit(std::size_t wanted) {
+  if (used == buffer.size()) Flush();
+  std::size_t take = std::min(wanted, buffer.size() - used);
+  if (holePending) take = static_cast<std::size_t>(std::min<std::uint64_t>(take, holeOffset - BytesWritten()));
+  return take;
+}
+
+void Writer::FillHoleIfReached() {
+  if (!holePending || BytesWritten() != holeOffset) return;
+  holePending = false;
+  AppendZeros(holeLength);
+}
+
 void Writer::Append(const void* bytes, std::size_t length) {
   const auto* from = static_cast<const std::uint8_t*>(bytes);
   while (length > 0) {
-    if (used == buffer.size()) Flush();
-    std::size_t take = std::min(length, buffer.size() - used);
+    std::size_t take = Limit(length);
     std::memcpy(buffer.data() + used, from, take);
     used += take;
     from += take;
     length -= take;
+    FillHoleIfReached();
   }
 }
 
 void Writer::AppendZeros(std::uint64_t length) {
   while (length > 0) {
-    if (used == buffer.size()) Flush();
-    std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(length, buffer.size() - used));
+    std::size_t take = Limit(static_cast<std::size_t>(std::min<std::uint64_t>(length, buffer.size())));
     std::memset(buffer.data() + used, 0, take);
     used += take;
     length -= take;
+    FillHoleIfReached();
   }
 }
 
@@ -87,11 +108,15 @@ void Writer::Append32(std::uint32_t value) {
 }
 
 std::span<std::uint8_t> Writer::Room() {
-  if (used == buffer.size()) Flush();
-  return {buffer.data() + used, buffer.size() - used};
+  std::size_t room = Limit(buffer.size());
+  return {buffer.data() + used, room};
 }
 
-void Writer::Commit(std::size_t length) { used += std::min(length, buffer.size() - used); }
+void Writer::Commit(std::size_t length) {
+  assert(length <= buffer.size() - used && "committed more than the room given");
+  used += length;
+  FillHoleIfReached();
+}
 
 void Writer::Finish() {
   Flush();

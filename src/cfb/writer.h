@@ -30,6 +30,10 @@ class Writer {
   std::span<std::uint8_t> Room();
   void Commit(std::size_t length);
 
+  /// Makes the writer put `length` zero bytes at file offset `offset` by
+  /// itself when the output reaches it (a sector kept out of all chains).
+  void ReserveHole(std::uint64_t offset, std::uint32_t length);
+
   /// Writes out the buffer and flushes the file to disk (fsync).
   void Finish();
   /// Closes the file, reporting a failing close(2). Idempotent.
@@ -41,16 +45,24 @@ class Writer {
   /// True once a tree has been written (a destination takes one).
   bool filled = false;
   bool released = false;
+  /// True when writing a tree failed part-way: the file is incomplete.
+  bool broken = false;
 
  private:
   Writer() = default;
   void Flush();
+  /// Bytes that may be appended before the hole; the hole is filled when reached.
+  std::size_t Limit(std::size_t wanted);
+  void FillHoleIfReached();
 
   FileDescriptor descriptor;
   std::string path;
   std::vector<std::uint8_t> buffer;
   std::size_t used = 0;
   std::uint64_t written = 0;
+  bool holePending = false;
+  std::uint64_t holeOffset = 0;
+  std::uint32_t holeLength = 0;
 };
 
 }  // namespace cfb
