@@ -89,6 +89,10 @@ void Reader::Validate() {
     if (static_cast<std::uint64_t>(miniStreamSectors.size()) * file.SectorSize() < root.size)
       throw FormatError(Reason::ShortChain, root.size, "mini stream");
   }
+  // Small streams may use only the mini sectors the root's size covers.
+  // Tolerance (MS-CFB 2.4): writers leave the mini FAT longer than the mini
+  // stream (a whole sector of entries, or entries of freed mini sectors);
+  // those entries are never followed.
   miniSectorCount =
       static_cast<std::uint32_t>(std::min<std::uint64_t>(CeilDiv(root.size, kMiniSectorSize), kMaxRegSect + 1ull));
 

@@ -77,6 +77,8 @@ public:
   /// The main window is disabled for the length of a run.
   virtual void EnableMainWindow(bool enable) = 0;
 
-  /// Told once for every candidate the compaction phase took up.
+  /// Told once for every candidate of the compaction phase, also for one
+  /// that is not taken up (4 GiB or larger) and for the document in hand
+  /// when "Create tmp document error" ends the run.
   virtual void DocumentDone(const DocumentReport& report) { (void)report; }
 };

@@ -1,0 +1,22 @@
+//===- engine/candidate.h - One entry yielded by the directory walk -------===//
+///
+/// \file
+/// A TTCandidate is a directory entry's record plus `directory`, the path from
+/// the walk's start directory to the directory that holds the entry: its
+/// components, each followed by a slash, and empty for an entry of the start
+/// directory itself. The run keeps heap copies of candidates; a copy copies
+/// every field, the strings as full copies.
+///
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include "core/tt_string.h"
+#include "fs/tt_find_handle.h"
+
+class TTCandidate : public TTFindRecord {
+public:
+  TTString directory;
+
+  /// The entry's path relative to the walk's start: directory, then name.
+  TTString FullName() const { return directory + name; }
+};

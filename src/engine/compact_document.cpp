@@ -1,0 +1,236 @@
+//===- engine/compact_document.cpp - Copy one compound document and replace it =//
+
+#include "engine/compact_document.h"
+
+#include "cfb/compound_file.h"
+#include "core/tt_exception.h"
+#include "engine/candidate.h"
+#include "engine/document_identity.h"
+#include "engine/progress_view.h"
+#include "engine/run_messages.h"
+#include "engine/run_statistics.h"
+#include "engine/user_abort.h"
+#include "fs/file_operations.h"
+#include "fs/path_names.h"
+#include "fs/tt_file.h"
+#include "fs/tt_temp_file.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+/// The prefix of the temporary copies' names: vkrXXXX.tmp.
+constexpr char kTempPrefix[] = "vkr";
+
+/// Files of 4 GiB or more are never taken up.
+constexpr std::uint64_t kLargestSize = 0xFFFFFFFFull;
+
+/// Tells the view what happened to the candidate, once.
+class Outcome {
+public:
+  Outcome(ProgressView &view, const TTString &basePath,
+          const TTString &fullName, std::uint64_t sizeBefore)
+      : view(view) {
+    report.path = std::string(basePath.CStr()) + StripDot(fullName.CStr());
+    report.sizeBefore = sizeBefore;
+    report.sizeAfter = 0;
+    report.outcome = DocumentOutcome::passedOver;
+  }
+
+  void PassOver(std::string reason) {
+    report.outcome = DocumentOutcome::passedOver;
+    report.reason = std::move(reason);
+    view.DocumentDone(report);
+  }
+  void Done(DocumentOutcome outcome) {
+    report.outcome = outcome;
+    report.reason.clear();
+    view.DocumentDone(report);
+  }
+
+  DocumentReport report;
+
+private:
+  static const char *StripDot(const char *name) {
+    while (name[0] == '.' && name[1] == '/')
+      name += 2;
+    return name;
+  }
+  ProgressView &view;
+};
+
+std::string SystemReason(const char *what, int error) {
+  return std::string(what) + " (" + std::strerror(error) + ")";
+}
+
+/// Opens the candidate as a compound document with writers shut out, or
+/// says why it cannot be used.
+std::optional<cfb::Source> OpenDocument(const TTString &fullName,
+                                        std::string &reason) {
+  try {
+    return cfb::Source::Open(fullName.CStr());
+  } catch (const cfb::FormatError &e) {
+    reason = std::string("not a compound document: ") +
+             cfb::ReasonText(e.GetReason());
+  } catch (const cfb::InUseError &) {
+    reason = "in use by another program";
+  } catch (const cfb::IoError &e) {
+    reason = SystemReason("cannot be opened", e.GetErrorNumber());
+  }
+  return std::nullopt;
+}
+
+/// The size of an open file, all 64 bits of it.
+std::uint64_t SizeOf(const TTFile &file) {
+  struct stat status;
+  if (fstat(file.Handle(), &status) != 0)
+    ThrowLastErrorWithName(file.Name());
+  return static_cast<std::uint64_t>(status.st_size);
+}
+
+} // namespace
+
+void CompactDocument(const TTCandidate &candidate, bool compress,
+                     RunStatistics &statistics, ProgressView &view,
+                     const TTString &basePath) {
+  TTString fullName = candidate.FullName();
+  std::uint64_t scanSize =
+      (static_cast<std::uint64_t>(candidate.sizeHigh) << 32) |
+      candidate.sizeLow;
+  Outcome outcome(view, basePath, fullName, scanSize);
+  if (candidate.sizeHigh != 0) {
+    // Not taken up at all: no counter, nothing shown in the window.
+    outcome.PassOver("4 GiB or larger");
+    return;
+  }
+  ++statistics.totalFiles;
+
+  // What identifies the document when it is opened, read before and after
+  // the open: a file put in its place in between is not the one the lock
+  // holds, and is left for the next run.
+  DocumentIdentity identity;
+  if (int error = ReadDocumentIdentity(fullName.CStr(), identity)) {
+    outcome.PassOver(SystemReason("cannot be examined", error));
+    return;
+  }
+  if (!identity.IsRegularFile()) {
+    outcome.PassOver(S_ISDIR(identity.type) ? "a directory"
+                                            : "not a regular file");
+    return;
+  }
+  std::string reason;
+  std::optional<cfb::Source> source = OpenDocument(fullName, reason);
+  if (!source) {
+    outcome.PassOver(reason);
+    return;
+  }
+  DocumentIdentity opened;
+  if (int error = ReadDocumentIdentity(fullName.CStr(), opened)) {
+    outcome.PassOver(SystemReason("cannot be examined", error));
+    return;
+  }
+  if (!opened.SameFile(identity)) {
+    outcome.PassOver("changed while it was being opened");
+    return;
+  }
+  if (identity.links > 1) {
+    outcome.PassOver("has " + std::to_string(identity.links) +
+                     " hard links");
+    return;
+  }
+  if (identity.size > kLargestSize) {
+    outcome.PassOver("4 GiB or larger");
+    return;
+  }
+  // The scan may be minutes old; the document as it was opened is what the
+  // copy is measured against and what its place-taker must look like.
+  std::uint64_t oldSize = identity.size;
+  outcome.report.sizeBefore = oldSize;
+
+  ++statistics.documentFiles;
+  view.SetFileText(fullName.CStr());
+  // A compressing run gives the copy exactly what the document has; the
+  // check before the rename makes sure none of it changed since (a chmod,
+  // chown or xattr change moves the change time).
+  TTFileAttributes attributes;
+  if (compress)
+    attributes = ReadAttributes(fullName);
+
+  // The copy. The holder removes the temporary file on every way out that
+  // does not end in the copy taking the document's place.
+  TTTempFile temporary;
+  TTString tempName = temporary.Create(DirectoryOf(fullName), kTempPrefix);
+  bool copyFailed = false;
+  std::string copyError;
+  try {
+    cfb::Destination destination = cfb::Destination::Create(tempName.CStr());
+    source->CopyTo(destination);
+    destination.Release();
+  } catch (const cfb::Error &e) {
+    copyFailed = true;
+    copyError = e.what();
+  }
+  if (copyFailed) {
+    // The message box says only what failed; the report also says where
+    // and why, for listings.
+    outcome.PassOver(std::string(RunMessage::kCreateTmpError) + " (" +
+                     copyError + ")");
+    AbortWithMessage(view, RunMessage::kCreateTmpError);
+  }
+  source->Release();
+  source.reset();
+
+  // Measure the copy and give it the document's times, in both modes and
+  // whatever the sizes.
+  std::uint64_t newSize;
+  {
+    TTOutputFile output;
+    output.SetCreationDisposition(OPEN_EXISTING);
+    output.Open(tempName);
+    newSize = SizeOf(output);
+    output.SetTimes(identity.accessed, identity.modified);
+    output.Close();
+  }
+  outcome.report.sizeAfter = newSize;
+
+  DocumentOutcome result = DocumentOutcome::notSmaller;
+  if (newSize < oldSize) {
+    if (compress) {
+      try {
+        SetAttributes(tempName, attributes);
+      } catch (const TTFileException &e) {
+        // The copy cannot look like the document to its users: leave the
+        // document, and let the holder remove the copy.
+        RefreshCounters(statistics, view);
+        outcome.PassOver(
+            std::string("the copy cannot be given the document's "
+                        "owner, permissions or attributes (") +
+            FileErrorText(e.code) + ")");
+        return;
+      }
+      DocumentHold hold;
+      std::string refusal = hold.Acquire(fullName.CStr(), identity);
+      if (!refusal.empty()) {
+        RefreshCounters(statistics, view);
+        outcome.PassOver(refusal);
+        return;
+      }
+      // One atomic rename: when it fails the document is unchanged, so the
+      // holder may remove the copy on the way out as on every other path.
+      MoveFileReplacing(tempName, fullName);
+      result = DocumentOutcome::replaced;
+    } else {
+      result = DocumentOutcome::wouldShrink;
+    }
+    ++statistics.compressedFiles;
+    statistics.bytesBefore += oldSize;
+    statistics.bytesAfter += newSize;
+  }
+  RefreshCounters(statistics, view);
+  outcome.Done(result);
+}

@@ -1,0 +1,300 @@
+//===- engine/compaction_run.cpp - The whole job behind the Start button --===//
+
+#include "engine/compaction_run.h"
+
+#include "core/tt_exception.h"
+#include "engine/candidate.h"
+#include "engine/compact_document.h"
+#include "engine/mask_walker.h"
+#include "engine/progress_view.h"
+#include "engine/run_failure.h"
+#include "engine/run_messages.h"
+#include "engine/run_statistics.h"
+#include "engine/user_abort.h"
+#include "fs/drive_list.h"
+#include "fs/file_operations.h"
+#include "fs/mask_set.h"
+#include "fs/path_names.h"
+
+#include <exception>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+/// The display is throttled to every 100th item of a scan or compaction.
+constexpr int kDisplayEvery = 100;
+
+/// Holds the run's claim on the window: once the progress view exists it is
+/// destroyed, and once the main window is disabled it is enabled again,
+/// however the run ends (main window first, then the progress view).
+class RunWindow {
+public:
+  explicit RunWindow(ProgressView &view) : view(view) {}
+  RunWindow(const RunWindow &) = delete;
+  RunWindow &operator=(const RunWindow &) = delete;
+  ~RunWindow() {
+    if (mainDisabled)
+      view.EnableMainWindow(true);
+    if (created)
+      view.Destroy();
+  }
+
+  void Create() {
+    if (!view.Create())
+      AbortWithMessage(view, RunMessage::kCannotOpenProgress);
+    created = true;
+  }
+  void DisableMainWindow() {
+    view.EnableMainWindow(false);
+    mainDisabled = true;
+  }
+
+private:
+  ProgressView &view;
+  bool created = false;
+  bool mainDisabled = false;
+};
+
+/// Restores the current directory saved when a base entry began, however
+/// the entry ends. Whether the restore works is not examined: there is
+/// nothing left to do about it.
+class SavedDirectory {
+public:
+  explicit SavedDirectory(TTString path) : path(std::move(path)) {}
+  SavedDirectory(const SavedDirectory &) = delete;
+  SavedDirectory &operator=(const SavedDirectory &) = delete;
+  ~SavedDirectory() { SetCurrentDir(path); }
+
+private:
+  TTString path;
+};
+
+/// Where the run is inside a base entry, for the report of an error that
+/// ends it there.
+struct EntryPlace {
+  std::string directory; ///< absolute once the entry's directory is current
+  std::string document;  ///< the candidate being compacted, if any
+};
+
+/// Fills the run's mask set from the options. Wildcards are split at spaces
+/// only; a tab inside them is an ordinary mask byte.
+void FillMaskSet(const RunOptions &options, TTMaskSet &masks,
+                 ProgressView &view) {
+  if (options.allFiles) {
+    masks.Add(TTAllEntriesMask(), true, options.recursive);
+    return;
+  }
+  TTString wildcards = options.wildcards;
+  wildcards.Trim();
+  if (wildcards.IsEmpty())
+    AbortWithMessage(view, RunMessage::kNoWildcards);
+  TTString token;
+  for (std::int32_t i = 0; i <= wildcards.Length(); ++i) {
+    char c = wildcards.At(i);
+    if (c == ' ' || c == '\0') {
+      if (!token.IsEmpty())
+        masks.Add(token, true, options.recursive);
+      token.Clear();
+    } else {
+      token += c;
+    }
+  }
+}
+
+/// True when the current directory is the root of a mounted file system:
+/// its parent lies on another device, or it is its own parent ("/").
+bool CurrentDirectoryIsMountRoot() {
+  struct stat here, parent;
+  if (stat(".", &here) != 0 || stat("..", &parent) != 0)
+    return false;
+  return here.st_dev != parent.st_dev || here.st_ino == parent.st_ino;
+}
+
+/// The absolute current directory with a closing slash.
+std::string CurrentDirectoryPath() {
+  std::string path = GetCurrentDir().CStr();
+  if (path.empty() || path.back() != '/')
+    path += '/';
+  return path;
+}
+
+/// Collects the candidates of one walk into `candidates`, pumping messages
+/// and checking the stop flag after each. `showNames` sets fileText to the
+/// 1st, 101st, 201st ... candidate.
+void Scan(TTMaskWalker &walker, TTObjectList<TTCandidate> &candidates,
+          bool showNames, ProgressView &view) {
+  int countdown = 0;
+  TTCandidate candidate;
+  while (walker.Next(candidate)) {
+    PumpMessages(view);
+    if (view.StopRequested())
+      AbortWithMessage(view, RunMessage::kStopped);
+    candidates.AddCopy(candidate);
+    if (!showNames)
+      continue;
+    if (countdown == 0) {
+      view.SetFileText(candidate.FullName().CStr());
+      countdown = kDisplayEvery;
+    }
+    --countdown;
+  }
+}
+
+/// One base entry: its scan, then its compaction phase.
+void ProcessEntry(const BaseEntry &entry, int index, bool compress,
+                  const TTMaskSet &masks, RunStatistics &statistics,
+                  ProgressView &view, EntryPlace &place) {
+  TTObjectList<TTCandidate> candidates;
+  SavedDirectory saved(GetCurrentDir());
+  TTString reportBase;
+
+  if (entry.isFile) {
+    // A single file: its directory becomes current, and every file of the
+    // same name in the tree below it is a candidate as well. The window's
+    // lines and bars keep what they show.
+    TTString directory, name;
+    SplitPath(entry.path, directory, name);
+    place.directory = directory.CStr();
+    if (!directory.IsEmpty() && !SetCurrentDir(directory)) {
+      TTString text = TTString(RunMessage::kCannotSetPrefix) + directory +
+                      RunMessage::kCannotSetSuffix;
+      AbortWithMessage(view, text.CStr());
+    }
+    place.directory = CurrentDirectoryPath();
+    reportBase = directory;
+    if (!name.IsEmpty()) {
+      TTMaskSet fileMasks;
+      fileMasks.Add(name, true, true);
+      TTMaskWalker walker(fileMasks);
+      Scan(walker, candidates, false, view);
+    }
+  } else {
+    view.SetDiskPosition(index);
+    view.SetDiskText(entry.path.CStr());
+    view.SetFileRange(1);
+    view.SetFilePosition(0);
+    view.SetStatusText(RunStatus::kScanning);
+    place.directory = entry.path.CStr();
+    if (!entry.path.IsEmpty() && !SetCurrentDir(entry.path)) {
+      TTString text = TTString(RunMessage::kCannotSetPrefix) + entry.path +
+                      RunMessage::kCannotSetSuffix;
+      AbortWithMessage(view, text.CStr());
+    }
+    place.directory = CurrentDirectoryPath();
+    reportBase = entry.path;
+    TTMaskWalker walker(masks);
+    // A drive's walk stays on its own file system: the other drives are
+    // base entries of their own, and kernel file systems are no drives.
+    walker.SetStayOnFileSystem(CurrentDirectoryIsMountRoot());
+    Scan(walker, candidates, true, view);
+  }
+
+  view.SetStatusText(RunStatus::kCompressing);
+  view.SetFileText("");
+  int countdown = 0;
+  view.SetFileRange(candidates.Count());
+  for (std::int32_t j = 0; j < candidates.Count(); ++j) {
+    if (countdown == 0) {
+      view.SetFileText("");
+      view.SetFilePosition(j);
+      countdown = kDisplayEvery;
+    }
+    --countdown;
+    PumpMessages(view);
+    if (view.StopRequested())
+      AbortWithMessage(view, RunMessage::kStopped);
+    const TTCandidate &candidate = candidates.At(j);
+    place.document = candidate.FullName().CStr();
+    CompactDocument(candidate, compress, statistics, view, reportBase);
+    place.document.clear();
+  }
+  view.SetFilePosition(candidates.Count());
+}
+
+} // namespace
+
+void BaseEntryList::Add(const TTString &path, bool isFile) {
+  BaseEntry entry;
+  entry.path = path;
+  entry.isFile = isFile;
+  chosen.AddCopy(entry);
+}
+
+void BaseEntryList::SelectedBaseEntries(TTObjectList<BaseEntry> &entries) {
+  if (chosen.IsEmpty())
+    AbortWithMessage(view, RunMessage::kNoItemsSelected);
+  for (std::int32_t i = 0; i < chosen.Count(); ++i)
+    entries.AddCopy(chosen.At(i));
+}
+
+void DriveBaseEntries(const TTMountTable &drives,
+                      TTObjectList<BaseEntry> &entries) {
+  const TTStringList &roots = drives.Roots();
+  for (std::int32_t i = 0; i < roots.Count(); ++i) {
+    if (!IsProcessedDriveType(drives.DriveType(roots.At(i))))
+      continue;
+    BaseEntry entry;
+    entry.path = roots.At(i);
+    entry.isFile = false;
+    entries.AddCopy(entry);
+  }
+}
+
+bool IsProcessedDriveType(unsigned driveType) {
+  switch (driveType) {
+  case DRIVE_UNKNOWN:
+  case DRIVE_NO_ROOT_DIR:
+  case DRIVE_REMOVABLE:
+  case DRIVE_CDROM:
+    return false;
+  default:
+    return true; // fixed, remote, RAM disk and anything newer
+  }
+}
+
+void PumpMessages(ProgressView &view) { view.PumpMessages(); }
+
+void CompactionRun(const RunOptions &options, BaseEntrySource &source,
+                   ProgressView &view) {
+  // Preparing: nothing outside the run changes until the progress view
+  // exists. The masks are checked before the base entries.
+  TTMaskSet masks;
+  FillMaskSet(options, masks, view);
+  TTObjectList<BaseEntry> entries;
+  if (options.allDrives)
+    DriveBaseEntries(TTMountTable(), entries); // one reading of the table
+  else
+    source.SelectedBaseEntries(entries);
+  const bool compress = options.compress;
+
+  RunWindow window(view);
+  window.Create();
+  window.DisableMainWindow();
+  view.SetCaption(compress ? RunCaption::kCompressing
+                           : RunCaption::kEstimating);
+  RunStatistics statistics;
+  statistics.Zero();
+  view.SetDiskRange(entries.Count());
+  view.Show();
+
+  for (std::int32_t i = 0; i < entries.Count(); ++i) {
+    EntryPlace place;
+    try {
+      ProcessEntry(entries.At(i), i, compress, masks, statistics, view,
+                   place);
+    } catch (const UserAbort &) {
+      throw;
+    } catch (...) {
+      // The entry's own clean-up has run; add where it happened and let the
+      // error end the run.
+      std::throw_with_nested(RunFailure(place.directory, place.document));
+    }
+  }
+
+  view.SetDiskPosition(entries.Count());
+  view.SetDiskText("");
+  view.SetFileText("");
+  RefreshCounters(statistics, view);
+  view.ShowMessage(RunMessage::kComplete);
+}

@@ -1,0 +1,97 @@
+//===- engine/compaction_run.h - The whole job behind the Start button ----===//
+///
+/// \file
+/// CompactionRun reads the run's options, builds the mask set, decides the
+/// base entries, opens the progress view and then, base entry by base entry,
+/// collects the candidates (the scan) and hands each to CompactDocument (the
+/// compaction), keeping the run's counters. It runs synchronously on the
+/// program's one thread and keeps the window alive through PumpMessages.
+///
+/// Endings:
+///   - normal: "Process is complete" has been shown; the function returns;
+///   - a message of the run's own ("Process was stopped", "No items were
+///     selected", ...): it has been shown; UserAbort is thrown;
+///   - an exception of the core or file-system classes: the run ends with the
+///     same clean-up, and the exception reaches the caller nested in a
+///     RunFailure when it happened inside a base entry (see run_failure.h;
+///     DescribeException gives the text to show).
+///
+/// The clean-up of every ending runs in this order, each step only when the
+/// run got that far: the document in hand (its temporary copy is removed),
+/// the walker, the current directory restored, the candidate list, the main
+/// window enabled again, the progress view destroyed. Files already
+/// compacted stay compacted.
+///
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include "core/tt_list.h"
+#include "core/tt_string.h"
+
+class ProgressView;
+
+/// The main window's options, read once when Start is pressed.
+struct RunOptions {
+  bool allFiles = true;   ///< "All files": the single mask "*"
+  bool recursive = true;  ///< "Recursively": masks reach into subdirectories
+  bool allDrives = true;  ///< "Process all non-removable drives"
+  bool compress = true;   ///< estimate mode unchecked
+  /// The wildcards text, space-separated masks; read only when allFiles is
+  /// false.
+  TTString wildcards = "*.doc *.xls";
+};
+
+/// One base of a run.
+struct BaseEntry {
+  /// A drive root ("/", "/home/"), a directory ending in a slash, or the path
+  /// of one file.
+  TTString path;
+  /// The entry names a single file.
+  bool isFile = false;
+};
+
+/// Where the base entries come from when the run does not take all drives:
+/// the main window's browser, velkor-cli's arguments, a test's list.
+class BaseEntrySource {
+public:
+  virtual ~BaseEntrySource() = default;
+  /// Appends the chosen base entries to `entries`, in order. When nothing is
+  /// chosen it shows "No items were selected" and throws UserAbort. The run
+  /// calls it only after the masks have been checked, and before the
+  /// progress view exists.
+  virtual void SelectedBaseEntries(TTObjectList<BaseEntry> &entries) = 0;
+};
+
+/// A fixed list of base entries; an empty list answers with "No items were
+/// selected" through the given view.
+class BaseEntryList : public BaseEntrySource {
+public:
+  explicit BaseEntryList(ProgressView &view) : view(view) {}
+  void Add(const TTString &path, bool isFile);
+  void SelectedBaseEntries(TTObjectList<BaseEntry> &entries) override;
+
+private:
+  ProgressView &view;
+  TTObjectList<BaseEntry> chosen;
+};
+
+/// The whole run; see the file comment for its endings.
+void CompactionRun(const RunOptions &options, BaseEntrySource &source,
+                   ProgressView &view);
+
+/// Lets the user's waiting events run: painting, and the progress window's
+/// Stop. Called once for every candidate the scan yields and once before
+/// every candidate compacted, never inside a directory step or a copy.
+void PumpMessages(ProgressView &view);
+
+class TTMountTable;
+
+/// Appends the roots of the drives an all-drives run processes, in the drive
+/// list's order, as directory base entries.
+void DriveBaseEntries(const TTMountTable &drives,
+                      TTObjectList<BaseEntry> &entries);
+
+/// Whether a drive of this type (DRIVE_* of the drive list) is a base entry
+/// of an all-drives run: fixed, remote and RAM disks are; unknown, missing,
+/// removable and optical drives are not.
+bool IsProcessedDriveType(unsigned driveType);

@@ -1,0 +1,92 @@
+//===- fs/file_operations.h - Operations on named files and directories --===//
+///
+/// \file
+/// Thin rules over one or two system calls each, with a fixed way of
+/// reporting failure: attributes, deletion, renaming, the replacing move that
+/// puts a compacted copy in place of a document, the current directory and
+/// temporary file names. Failures on a named file raise
+/// TTFileWithNameException with that name; renaming, the current directory
+/// and temporary names raise TTFileException without one.
+///
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include "core/tt_string.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct TTFindRecord;
+
+/// What a file keeps besides its content and times, and what a replacing
+/// copy must be given so that nothing changes for its users: the permission
+/// bits (setuid, setgid and sticky included), the owner, the group and the
+/// extended attributes (POSIX ACLs are the system.posix_acl_* ones; user.*
+/// attributes such as a Samba server's DOS attributes).
+struct TTFileAttributes {
+  std::uint32_t mode = 0; ///< permission bits, 07777 at most
+  std::uint32_t owner = 0;
+  std::uint32_t group = 0;
+  /// Name and value of each extended attribute; values are binary.
+  std::vector<std::pair<std::string, std::string>> extended;
+};
+
+/// Reads the attributes of `path` (not following a final symbolic link).
+/// Throws TTFileWithNameException.
+TTFileAttributes ReadAttributes(const TTString &path);
+
+/// Gives `path` the permission bits, owner and group, and exactly the
+/// extended attributes of `attributes`: attributes it has beyond them are
+/// removed, and ones that already hold the wanted value are not written
+/// again. The owner and group are set first, since changing them clears the
+/// setuid and setgid bits. Throws TTFileWithNameException at the first part
+/// that cannot be given (for example a chown without the privilege, or an
+/// ACL on a file system without them).
+void SetAttributes(const TTString &path, const TTFileAttributes &attributes);
+
+/// Gives `path` the permission bits, owner and group of a directory entry's
+/// record; its extended attributes are left as they are.
+void SetAttributes(const TTString &path, const TTFindRecord &record);
+
+/// Deletes the file `path` (unlink). Throws TTFileWithNameException.
+void RemoveFile(const TTString &path);
+
+/// Deletes `path` when it exists. A missing file is no error; a path whose
+/// directory is missing raises `badPath`, and any other failure raises the
+/// exception of the step that failed. On Linux a file's own permission bits
+/// do not stop its deletion, so where the original cleared a read-only
+/// attribute first, this looks the entry up (which also tells whether it
+/// exists) and changes nothing about it.
+void RemoveFileIfExists(const TTString &path);
+
+/// Renames `source` to `target`, failing when the target exists
+/// (renameat2 RENAME_NOREPLACE). Throws TTFileException without a name.
+void RenameFile(const TTString &source, const TTString &target);
+
+/// Puts `source` in place of `target` in one atomic step: the source is
+/// flushed to the device, renamed over the target with rename(2), and the
+/// target's directory is flushed. The target's name never stops existing,
+/// and when the rename fails the target is unchanged. A missing target is
+/// simply the destination of the rename. Throws TTFileWithNameException when
+/// a flush fails (with the name of what was flushed) and TTFileException when
+/// the rename fails.
+void MoveFileReplacing(const TTString &source, const TTString &target);
+
+/// Makes `path` the process's current directory; true when that worked.
+/// Never raises.
+bool SetCurrentDir(const TTString &path);
+
+/// The process's current directory, without a trailing slash except for
+/// the root "/". Throws TTFileException.
+TTString GetCurrentDir();
+
+/// Creates a new, empty file in `directory` (empty for the current
+/// directory; a missing trailing slash is supplied) named after the first
+/// three bytes of `prefix`, up to four hexadecimal digits and ".tmp", such as
+/// vkr3A7.tmp, and gives its full name. The file is created with O_EXCL, so
+/// it did not exist before and two calls never give one name. Throws
+/// TTFileException: `badPath` for a missing directory, `fileExists` when all
+/// 65,535 numbers are taken.
+TTString MakeTempFileName(const TTString &directory, const TTString &prefix);

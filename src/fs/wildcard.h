@@ -1,0 +1,26 @@
+//===- fs/wildcard.h - Matching names against wildcard masks --------------===//
+///
+/// \file
+/// A mask matches a whole name. In a mask "?" stands for zero or one byte and
+/// "*" for zero or more bytes; every other byte stands for itself, with the
+/// ASCII letters compared without regard to case (no locale, bytes from 0x80
+/// up compare exactly). The dot is an ordinary byte: "*.*" needs a dot.
+///
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include "core/tt_list.h"
+#include "core/tt_string.h"
+
+/// True when `name` matches `mask`. Time is bounded by the product of the two
+/// lengths whatever the mask, so names from any directory are safe to test.
+bool MatchWildcard(const TTString &mask, const TTString &name);
+
+/// True when `text` holds a "?" or a "*".
+bool HasWildcards(const TTString &text);
+
+/// True when some mask of `masks` matches `name` (tried in list order).
+bool AnyMaskMatches(const TTStringList &masks, const TTString &name);
+
+/// True when some text of `texts` holds a wildcard.
+bool AnyHasWildcards(const TTStringList &texts);

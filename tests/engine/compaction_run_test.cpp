@@ -1,0 +1,655 @@
+//===- tests/engine/compaction_run_test.cpp - Whole runs on real trees ----===//
+///
+/// \file
+/// End-to-end runs of the engine over temporary trees of real compound
+/// documents (made by the test builder, with free space inside) and other
+/// files, watched through a recording progress view and checked with an
+/// independent reader (olefile) and the files' own state.
+///
+//===----------------------------------------------------------------------===//
+
+#include "cfb/compound_file.h"
+#include "engine/compaction_run.h"
+#include "engine/run_failure.h"
+#include "engine/run_messages.h"
+#include "engine/run_statistics.h"
+#include "engine/user_abort.h"
+#include "fs/drive_list.h"
+
+#include "recording_view.h"
+#include "test_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+/// How a run ended.
+struct RunEnd {
+  bool complete = false; ///< returned normally
+  bool aborted = false;  ///< UserAbort after a message
+  std::string error;     ///< DescribeCurrentException of anything else
+};
+
+class CompactionRunTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    startDirectory = CurrentDirectory();
+    options.allFiles = false;
+    options.allDrives = false;
+    options.recursive = true;
+    options.compress = true;
+    options.wildcards = "*.doc *.xls";
+  }
+  void TearDown() override {
+    // Whatever happened, the run gives the process its directory back, the
+    // main window is enabled and no progress window remains.
+    EXPECT_EQ(startDirectory, CurrentDirectory());
+    EXPECT_TRUE(view.mainEnabled);
+    EXPECT_FALSE(view.created);
+  }
+
+  RunEnd Run(const std::vector<std::pair<std::string, bool>> &entries) {
+    BaseEntryList list(view);
+    for (const auto &entry : entries)
+      list.Add(entry.first.c_str(), entry.second);
+    RunEnd end;
+    try {
+      CompactionRun(options, list, view);
+      end.complete = true;
+    } catch (const UserAbort &) {
+      end.aborted = true;
+    } catch (...) {
+      end.error = DescribeCurrentException();
+    }
+    return end;
+  }
+  RunEnd RunOn(const std::string &relativeDirectory) {
+    return Run({{tree.Path(relativeDirectory), false}});
+  }
+
+  /// A document that a fresh copy cannot make smaller: itself a fresh copy.
+  void WriteCompactDocument(const std::string &relative, unsigned seed) {
+    tree.WriteDocument(relative + ".source", seed);
+    {
+      cfb::Source source = cfb::Source::Open(tree.Path(relative + ".source"));
+      cfb::Destination copy = cfb::Destination::Create(tree.Path(relative));
+      source.CopyTo(copy);
+      copy.Release();
+      source.Release();
+    }
+    unlink(tree.Path(relative + ".source").c_str());
+  }
+
+  std::string startDirectory;
+  TestTree tree;
+  RecordingView view;
+  RunOptions options;
+};
+
+std::vector<std::string> CounterLines(const RunStatistics &s) {
+  std::vector<std::string> lines;
+  lines.push_back("counter totalFiles " + std::to_string(s.totalFiles));
+  lines.push_back("counter documentFiles " + std::to_string(s.documentFiles));
+  lines.push_back("counter compressedFiles " +
+                  std::to_string(s.compressedFiles));
+  lines.push_back("counter bytesBefore " + std::to_string(s.bytesBefore));
+  lines.push_back("counter bytesAfter " + std::to_string(s.bytesAfter));
+  lines.push_back("counter bytesReduced " +
+                  std::to_string(s.bytesBefore - s.bytesAfter));
+  lines.push_back(std::string("counter ratio ") +
+                  FormatRatio(s.bytesAfter, s.bytesBefore).CStr());
+  return lines;
+}
+
+// The road of one file: Docs/Reports/q1.doc, masks *.doc *.xls, recursive,
+// the base entry Docs/, compressing.
+TEST_F(CompactionRunTest, RoadOfOneFile) {
+  tree.WriteDocument("Docs/Reports/q1.doc", 1);
+  const std::string original = OleListing(tree.Path("Docs/Reports/q1.doc"));
+  const FileState before = StateOf(tree.Path("Docs/Reports/q1.doc"));
+  const std::string base = tree.Path("Docs/");
+
+  RunEnd end = RunOn("Docs/");
+  ASSERT_TRUE(end.complete) << end.error;
+
+  const FileState after = StateOf(tree.Path("Docs/Reports/q1.doc"));
+  ASSERT_LT(after.size, before.size);
+  EXPECT_NE(before.inode, after.inode) << "the copy took the document's place";
+  EXPECT_EQ(original, OleListing(tree.Path("Docs/Reports/q1.doc")));
+  EXPECT_TRUE(tree.TempFiles().empty());
+
+  RunStatistics s;
+  s.totalFiles = s.documentFiles = s.compressedFiles = 1;
+  s.bytesBefore = static_cast<std::uint64_t>(before.size);
+  s.bytesAfter = static_cast<std::uint64_t>(after.size);
+  std::vector<std::string> expected = {
+      "create", "enableMain 0", "caption Compressing files", "diskRange 1",
+      "show",
+      // scan
+      "diskPos 0", "diskText " + base, "fileRange 1", "filePos 0",
+      "status Scanning", "pump", "fileText Reports/q1.doc",
+      // compaction
+      "status Compressing", "fileText ", "fileRange 1", "fileText ",
+      "filePos 0", "pump", "fileText Reports/q1.doc"};
+  for (const std::string &line : CounterLines(s))
+    expected.push_back(line);
+  expected.push_back("done replaced " + base + "Reports/q1.doc");
+  for (const char *line : {"filePos 1", "diskPos 1", "diskText ", "fileText "})
+    expected.push_back(line);
+  for (const std::string &line : CounterLines(s))
+    expected.push_back(line);
+  for (const char *line :
+       {"message Process is complete", "enableMain 1", "destroy"})
+    expected.push_back(line);
+  EXPECT_EQ(expected, view.log);
+
+  const DocumentReport &report = view.ReportFor("q1.doc");
+  EXPECT_EQ(static_cast<std::uint64_t>(before.size), report.sizeBefore);
+  EXPECT_EQ(static_cast<std::uint64_t>(after.size), report.sizeAfter);
+}
+
+// Both modes count alike; only the compressing run changes files.
+TEST_F(CompactionRunTest, EstimateAndCompressCountAlike) {
+  tree.WriteDocument("t/a.doc", 2);
+  tree.WriteDocument("t/sub/B.XLS", 3, 20);
+  WriteCompactDocument("t/sub/deep/c.doc", 4);
+  tree.Write("t/plain.doc", "just some text, not a compound document\n");
+  tree.Write("t/notes.txt", "not selected");
+  tree.MakeDir("t/old.doc"); // a directory the masks select
+  ASSERT_EQ(0, symlink("a.doc", tree.Path("t/link.doc").c_str()));
+
+  const char *files[] = {"t/a.doc", "t/sub/B.XLS", "t/sub/deep/c.doc",
+                         "t/plain.doc", "t/notes.txt"};
+  std::map<std::string, FileState> before;
+  std::map<std::string, std::string> listings;
+  for (const char *file : files)
+    before[file] = StateOf(tree.Path(file));
+  for (const char *file : {"t/a.doc", "t/sub/B.XLS", "t/sub/deep/c.doc"})
+    listings[file] = OleListing(tree.Path(file));
+
+  options.compress = false;
+  RunEnd estimate = RunOn("t/");
+  ASSERT_TRUE(estimate.complete) << estimate.error;
+  EXPECT_EQ("caption Estimating compression ratio", view.log[2]);
+  std::map<std::string, std::string> estimateCounters = view.counters;
+  EXPECT_EQ("5", estimateCounters["totalFiles"]);
+  EXPECT_EQ("3", estimateCounters["documentFiles"]);
+  EXPECT_EQ("2", estimateCounters["compressedFiles"]);
+  // Three documents refresh once each, the end of the run once more.
+  EXPECT_EQ(4, view.counterRefreshes);
+  EXPECT_EQ("wouldShrink", std::string(OutcomeName(view.ReportFor("a.doc").outcome)));
+  EXPECT_EQ("notSmaller", std::string(OutcomeName(view.ReportFor("c.doc").outcome)));
+  EXPECT_EQ("passedOver", std::string(OutcomeName(view.ReportFor("old.doc").outcome)));
+  EXPECT_EQ(5u, view.reports.size()) << "one report per candidate, no link";
+  for (const char *file : files) {
+    FileState now = StateOf(tree.Path(file));
+    EXPECT_EQ(before[file].inode, now.inode) << file;
+    EXPECT_EQ(before[file].contentHash, now.contentHash) << file;
+    EXPECT_TRUE(SameTime(before[file].modified, now.modified)) << file;
+  }
+  EXPECT_TRUE(tree.TempFiles().empty());
+
+  view = RecordingView();
+  options.compress = true;
+  RunEnd compress = RunOn("t/");
+  ASSERT_TRUE(compress.complete) << compress.error;
+  EXPECT_EQ(estimateCounters, view.counters);
+  for (const char *file : {"t/a.doc", "t/sub/B.XLS"}) {
+    FileState now = StateOf(tree.Path(file));
+    EXPECT_LT(now.size, before[file].size) << file;
+    EXPECT_EQ(listings[file], OleListing(tree.Path(file))) << file;
+  }
+  for (const char *file : {"t/sub/deep/c.doc", "t/plain.doc", "t/notes.txt"}) {
+    FileState now = StateOf(tree.Path(file));
+    EXPECT_EQ(before[file].inode, now.inode) << file;
+    EXPECT_EQ(before[file].contentHash, now.contentHash) << file;
+  }
+  EXPECT_TRUE(tree.TempFiles().empty());
+}
+
+// A read-only document owned by someone else, with extended attributes and
+// an ACL, is replaced with all of them and its times.
+TEST_F(CompactionRunTest, ReplacedDocumentKeepsModeOwnerAttributesAndTimes) {
+  if (geteuid() != 0)
+    GTEST_SKIP() << "giving a file to another owner needs root";
+  tree.WriteDocument("r/locked.doc", 5);
+  const std::string path = tree.Path("r/locked.doc");
+  ASSERT_EQ(0, chown(path.c_str(), 65534, 65534));
+  ASSERT_EQ(0, setxattr(path.c_str(), "user.origin", "scanner", 7, 0));
+  ASSERT_EQ(0, std::system(("setfacl -m u:daemon:rw '" + path + "'").c_str()));
+  ASSERT_EQ(0, chmod(path.c_str(), 0444));
+  const FileState before = StateOf(path); // reads it: set the times after
+  timespec times[2] = {{1000000000, 123456789}, {1200000000, 987654321}};
+  ASSERT_EQ(0, utimensat(AT_FDCWD, path.c_str(), times, 0));
+  ASSERT_EQ(2u, before.extended.size()) << "an ACL and a user attribute";
+
+  RunEnd end = RunOn("r/");
+  ASSERT_TRUE(end.complete) << end.error;
+  const FileState after = StateOf(path);
+  EXPECT_EQ("replaced", std::string(OutcomeName(view.ReportFor("locked.doc").outcome)));
+  EXPECT_NE(before.inode, after.inode);
+  EXPECT_LT(after.size, before.size);
+  EXPECT_EQ(0444u, after.mode);
+  EXPECT_EQ(65534u, after.owner);
+  EXPECT_EQ(65534u, after.group);
+  EXPECT_EQ(before.extended, after.extended);
+  EXPECT_TRUE(SameTime(times[0], after.accessed));
+  EXPECT_TRUE(SameTime(times[1], after.modified));
+  EXPECT_TRUE(tree.TempFiles().empty());
+}
+
+TEST_F(CompactionRunTest, PlainTextDocCountsAsTotalFileOnly) {
+  tree.Write("p/x.doc", "plain text that merely carries a document's name\n");
+  RunEnd end = RunOn("p/");
+  ASSERT_TRUE(end.complete) << end.error;
+  // No refresh until the end of the run, and the file name never shown
+  // after the scan.
+  EXPECT_EQ(1, view.counterRefreshes);
+  EXPECT_EQ("1", view.counters["totalFiles"]);
+  EXPECT_EQ("0", view.counters["documentFiles"]);
+  EXPECT_EQ("0", view.counters["compressedFiles"]);
+  EXPECT_EQ("0", view.counters["bytesBefore"]);
+  EXPECT_EQ("100.0%", view.counters["ratio"]);
+  EXPECT_EQ(1u, view.Lines("fileText x.doc").size()) << "shown by the scan only";
+  const DocumentReport &report = view.ReportFor("x.doc");
+  EXPECT_EQ(DocumentOutcome::passedOver, report.outcome);
+  EXPECT_NE(std::string::npos, report.reason.find("not a compound document"))
+      << report.reason;
+  EXPECT_TRUE(tree.TempFiles().empty());
+}
+
+// Another program holding a write lock (record lock or flock) keeps its
+// document: it is passed over like one that cannot be opened.
+TEST_F(CompactionRunTest, WriteLockedDocumentIsPassedOver) {
+  tree.WriteDocument("w/held.doc", 6);
+  tree.WriteDocument("w/flocked.xls", 7);
+  tree.WriteDocument("w/free.doc", 8);
+  const FileState held = StateOf(tree.Path("w/held.doc"));
+  const FileState flocked = StateOf(tree.Path("w/flocked.xls"));
+  {
+    LockHolder recordLock(tree.Path("w/held.doc"), false);
+    LockHolder fileLock(tree.Path("w/flocked.xls"), true);
+    RunEnd end = RunOn("w/");
+    ASSERT_TRUE(end.complete) << end.error;
+  }
+  EXPECT_EQ("3", view.counters["totalFiles"]);
+  EXPECT_EQ("1", view.counters["documentFiles"]);
+  EXPECT_EQ("1", view.counters["compressedFiles"]);
+  for (const char *name : {"held.doc", "flocked.xls"}) {
+    const DocumentReport &report = view.ReportFor(name);
+    EXPECT_EQ(DocumentOutcome::passedOver, report.outcome) << name;
+    EXPECT_NE(std::string::npos, report.reason.find("in use")) << report.reason;
+  }
+  EXPECT_EQ(held.contentHash, StateOf(tree.Path("w/held.doc")).contentHash);
+  EXPECT_EQ(flocked.contentHash,
+            StateOf(tree.Path("w/flocked.xls")).contentHash);
+  EXPECT_EQ(DocumentOutcome::replaced, view.ReportFor("free.doc").outcome);
+}
+
+TEST_F(CompactionRunTest, StopDuringScanTouchesNoDocument) {
+  for (int i = 0; i < 3; ++i)
+    tree.WriteDocument("s/d" + std::to_string(i) + ".doc", 10 + i);
+  std::map<int, FileState> before;
+  for (int i = 0; i < 3; ++i)
+    before[i] = StateOf(tree.Path("s/d" + std::to_string(i) + ".doc"));
+  view.stopAtPump = 2; // the second candidate the walk yields
+  RunEnd end = RunOn("s/");
+  EXPECT_TRUE(end.aborted);
+  EXPECT_EQ(std::vector<std::string>{RunMessage::kStopped}, view.messages);
+  EXPECT_TRUE(view.Lines("status Compressing").empty());
+  EXPECT_TRUE(view.reports.empty());
+  EXPECT_EQ(0, view.counterRefreshes);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(before[i].inode,
+              StateOf(tree.Path("s/d" + std::to_string(i) + ".doc")).inode);
+  // The clean-up: the main window first, then the progress window.
+  ASSERT_GE(view.log.size(), 3u);
+  EXPECT_EQ("message Process was stopped", view.log[view.log.size() - 3]);
+  EXPECT_EQ("enableMain 1", view.log[view.log.size() - 2]);
+  EXPECT_EQ("destroy", view.log.back());
+}
+
+TEST_F(CompactionRunTest, StopDuringCompactionKeepsWhatWasDone) {
+  for (int i = 0; i < 3; ++i)
+    tree.WriteDocument("s/d" + std::to_string(i) + ".doc", 20 + i);
+  // Three pumps in the scan; the second pump of the compaction phase comes
+  // right before the second document.
+  view.stopAtPump = 5;
+  RunEnd end = RunOn("s/");
+  EXPECT_TRUE(end.aborted);
+  EXPECT_EQ(std::vector<std::string>{RunMessage::kStopped}, view.messages);
+  ASSERT_EQ(1u, view.reports.size());
+  EXPECT_EQ(DocumentOutcome::replaced, view.reports[0].outcome);
+  EXPECT_TRUE(tree.TempFiles().empty());
+  // The counters are not refreshed once more after a stop.
+  EXPECT_EQ(1, view.counterRefreshes);
+}
+
+// The display follows every 100th item only, the pump every item, and a
+// run without documents refreshes its counters once, at the end.
+TEST_F(CompactionRunTest, DisplayIsThrottledToEveryHundredthItem) {
+  for (int i = 0; i < 250; ++i)
+    tree.Write("many/f" + std::to_string(i) + ".doc", "text");
+  RunEnd end = RunOn("many/");
+  ASSERT_TRUE(end.complete) << end.error;
+  EXPECT_EQ(500, view.pumps);
+  EXPECT_EQ((std::vector<std::string>{"filePos 0", "filePos 0", "filePos 100",
+                                      "filePos 200", "filePos 250"}),
+            view.Lines("filePos"));
+  std::vector<std::string> fileTexts = view.Lines("fileText");
+  ASSERT_EQ(3u + 4u + 1u, fileTexts.size());
+  for (int i = 0; i < 3; ++i)
+    EXPECT_NE("fileText ", fileTexts[i]) << "a name shown by the scan";
+  for (int i = 3; i < 8; ++i)
+    EXPECT_EQ("fileText ", fileTexts[i]);
+  EXPECT_EQ(1, view.counterRefreshes);
+  EXPECT_EQ("250", view.counters["totalFiles"]);
+  EXPECT_EQ(250u, view.reports.size());
+}
+
+TEST_F(CompactionRunTest, MasksAreCheckedBeforeBaseEntries) {
+  options.wildcards = " \t \n ";
+  RunEnd end = Run({});
+  EXPECT_TRUE(end.aborted);
+  EXPECT_EQ(std::vector<std::string>{RunMessage::kNoWildcards}, view.messages);
+  EXPECT_TRUE(view.Lines("create").empty()) << "nothing changed";
+
+  view = RecordingView();
+  options.wildcards = "  *.doc   *.xls ";
+  end = Run({});
+  EXPECT_TRUE(end.aborted);
+  EXPECT_EQ(std::vector<std::string>{RunMessage::kNoItemsSelected},
+            view.messages);
+  EXPECT_TRUE(view.Lines("create").empty());
+
+  // With "All files" the wildcards are not read at all.
+  view = RecordingView();
+  options.allFiles = true;
+  options.wildcards = "";
+  end = Run({});
+  EXPECT_EQ(std::vector<std::string>{RunMessage::kNoItemsSelected},
+            view.messages);
+}
+
+TEST_F(CompactionRunTest, WildcardsSplitAtSpacesOnly) {
+  tree.WriteDocument("m/a.doc", 30);
+  tree.WriteDocument("m/b.xls", 31);
+  tree.WriteDocument("m/c.ppt", 32);
+  options.wildcards = "  *.doc   *.xls  ";
+  RunEnd end = RunOn("m/");
+  ASSERT_TRUE(end.complete) << end.error;
+  EXPECT_EQ("2", view.counters["totalFiles"]);
+}
+
+TEST_F(CompactionRunTest, ProgressWindowThatCannotOpenChangesNothing) {
+  tree.WriteDocument("f/a.doc", 33);
+  view.failCreate = true;
+  RunEnd end = RunOn("f/");
+  EXPECT_TRUE(end.aborted);
+  EXPECT_EQ(std::vector<std::string>{RunMessage::kCannotOpenProgress},
+            view.messages);
+  EXPECT_TRUE(view.Lines("enableMain").empty());
+  EXPECT_TRUE(view.Lines("destroy").empty());
+}
+
+// A file entry takes every file of its name below its directory too, in any
+// letter case, whatever "Recursively" says, and leaves the disk line alone.
+TEST_F(CompactionRunTest, SingleFileEntryTakesSameNamedFilesBelow) {
+  tree.WriteDocument("Data/a.doc", 40);
+  tree.WriteDocument("Data/sub/A.DOC", 41);
+  tree.WriteDocument("Data/sub/b.doc", 42);
+  tree.WriteDocument("Other/a.doc", 43);
+  options.recursive = false;
+  RunEnd end = Run({{tree.Path("Data/a.doc"), true}});
+  ASSERT_TRUE(end.complete) << end.error;
+  EXPECT_EQ(2u, view.reports.size());
+  view.ReportFor("Data/a.doc");
+  view.ReportFor("Data/sub/A.DOC");
+  EXPECT_EQ("2", view.counters["compressedFiles"]);
+  EXPECT_TRUE(view.Lines("diskText " + tree.Path("")).empty());
+  EXPECT_TRUE(view.Lines("status Scanning").empty());
+  EXPECT_EQ(std::vector<std::string>{"diskPos 1"}, view.Lines("diskPos"));
+}
+
+TEST_F(CompactionRunTest, DirectoryThatCannotBeEnteredEndsTheRun) {
+  tree.WriteDocument("ok/a.doc", 44);
+  const std::string missing = tree.Path("missing/");
+  RunEnd end = Run({{tree.Path("ok/"), false}, {missing, false}});
+  EXPECT_TRUE(end.aborted);
+  EXPECT_EQ(std::vector<std::string>{"can not set " + missing + " directory"},
+            view.messages);
+  // The first entry is fully done.
+  EXPECT_EQ(DocumentOutcome::replaced, view.ReportFor("ok/a.doc").outcome);
+}
+
+TEST_F(CompactionRunTest, HardLinkedDocumentIsPassedOver) {
+  tree.WriteDocument("h/a.doc", 45);
+  ASSERT_EQ(0, link(tree.Path("h/a.doc").c_str(), tree.Path("h/b.doc").c_str()));
+  const FileState before = StateOf(tree.Path("h/a.doc"));
+  RunEnd end = RunOn("h/");
+  ASSERT_TRUE(end.complete) << end.error;
+  EXPECT_EQ("2", view.counters["totalFiles"]);
+  EXPECT_EQ("0", view.counters["documentFiles"]);
+  EXPECT_NE(std::string::npos, view.ReportFor("a.doc").reason.find("2 hard links"));
+  const FileState after = StateOf(tree.Path("h/a.doc"));
+  EXPECT_EQ(before.inode, after.inode);
+  EXPECT_EQ(2u, after.links);
+}
+
+// A document saved by another program after it was copied keeps that save.
+TEST_F(CompactionRunTest, DocumentChangedAfterItWasCopiedIsLeftAlone) {
+  tree.WriteDocument("c/a.doc", 46);
+  const std::string path = tree.Path("c/a.doc");
+  view.onFileText = [&](const std::string &text) {
+    if (text == "a.doc") { // the document has just been opened
+      ASSERT_EQ(0, utimensat(AT_FDCWD, path.c_str(), nullptr, 0));
+    }
+  };
+  const FileState before = StateOf(path);
+  RunEnd end = RunOn("c/");
+  ASSERT_TRUE(end.complete) << end.error;
+  const DocumentReport &report = view.ReportFor("a.doc");
+  EXPECT_EQ(DocumentOutcome::passedOver, report.outcome);
+  EXPECT_NE(std::string::npos, report.reason.find("changed")) << report.reason;
+  EXPECT_EQ("1", view.counters["documentFiles"]);
+  EXPECT_EQ("0", view.counters["compressedFiles"]);
+  EXPECT_EQ(before.inode, StateOf(path).inode);
+  EXPECT_EQ(before.contentHash, StateOf(path).contentHash);
+  EXPECT_TRUE(tree.TempFiles().empty());
+}
+
+TEST_F(CompactionRunTest, FullDiskGivesCreateTmpDocumentErrorAndNoCopyLeft) {
+  // A document with much free space inside, in a file system with room for
+  // it and 8 KiB more: its copy of some 16 KiB cannot fit.
+  tree.WriteDocument("big.doc", 47, 30);
+  const std::string bytes = tree.Read("big.doc");
+  const int kilobytes = static_cast<int>((bytes.size() + 4095) / 4096 * 4 + 8);
+  if (!tree.MountTmpfs("full", kilobytes))
+    GTEST_SKIP() << "cannot mount a tmpfs here (needs CAP_SYS_ADMIN)";
+  tree.Write("full/big.doc", bytes);
+  const FileState before = StateOf(tree.Path("full/big.doc"));
+  RunEnd end = RunOn("full/");
+  EXPECT_TRUE(end.aborted) << end.error;
+  EXPECT_EQ(std::vector<std::string>{RunMessage::kCreateTmpError},
+            view.messages);
+  EXPECT_TRUE(tree.TempFiles().empty());
+  // The document in hand is reported with the cause.
+  const DocumentReport &report = view.ReportFor("big.doc");
+  EXPECT_EQ(DocumentOutcome::passedOver, report.outcome);
+  EXPECT_NE(std::string::npos, report.reason.find("No space left on device"))
+      << report.reason;
+  EXPECT_EQ(before.contentHash, StateOf(tree.Path("full/big.doc")).contentHash);
+}
+
+// A directory that turns read-only between the scan and the compaction: the
+// temporary name cannot be made, and the error ends the run naming the file.
+TEST_F(CompactionRunTest, ReadOnlyDirectoryEndsTheRunWithTheFileNamed) {
+  tree.WriteDocument("ro/a.doc", 48);
+  // The run's current directory lies inside the mount, so making that
+  // mount read-only reaches the relative names the run uses.
+  if (!tree.BindMount("ro"))
+    GTEST_SKIP() << "cannot bind-mount here (needs CAP_SYS_ADMIN)";
+  bool readOnly = false;
+  view.onStatus = [&](const std::string &status) {
+    if (status == RunStatus::kCompressing)
+      readOnly = tree.RemountReadOnly("ro");
+  };
+  RunEnd end = RunOn("ro/");
+  ASSERT_TRUE(readOnly);
+  EXPECT_FALSE(end.complete);
+  EXPECT_EQ("access denied: " + tree.Path("ro/a.doc"), end.error);
+  EXPECT_TRUE(view.messages.empty()) << "no message of the run's own";
+  EXPECT_TRUE(tree.TempFiles().empty());
+  // Ended before the final refresh.
+  EXPECT_EQ(0, view.counterRefreshes);
+}
+
+// A drive's walk stays on the drive's file system; the walk of an ordinary
+// directory goes into what is mounted below it.
+TEST_F(CompactionRunTest, DriveRootWalkStaysOnItsFileSystem) {
+  if (!tree.MountTmpfs("drive", 1024))
+    GTEST_SKIP() << "cannot mount a tmpfs here (needs CAP_SYS_ADMIN)";
+  tree.WriteDocument("drive/top.doc", 50);
+  ASSERT_TRUE(tree.MountTmpfs("drive/other", 1024));
+  tree.WriteDocument("drive/other/below.doc", 51);
+  tree.WriteDocument("plain/a.doc", 52);
+  ASSERT_TRUE(tree.MountTmpfs("plain/mounted", 1024));
+  tree.WriteDocument("plain/mounted/m.doc", 53);
+  RunEnd end = Run({{tree.Path("drive/"), false}, {tree.Path("plain/"), false}});
+  ASSERT_TRUE(end.complete) << end.error;
+  std::vector<std::string> paths;
+  for (const DocumentReport &report : view.reports)
+    paths.push_back(report.path);
+  std::sort(paths.begin(), paths.end());
+  EXPECT_EQ((std::vector<std::string>{tree.Path("drive/top.doc"),
+                                      tree.Path("plain/a.doc"),
+                                      tree.Path("plain/mounted/m.doc")}),
+            paths);
+}
+
+TEST(DriveTypes, FixedRemoteAndRamDisksAreProcessed) {
+  EXPECT_FALSE(IsProcessedDriveType(DRIVE_UNKNOWN));
+  EXPECT_FALSE(IsProcessedDriveType(DRIVE_NO_ROOT_DIR));
+  EXPECT_FALSE(IsProcessedDriveType(DRIVE_REMOVABLE));
+  EXPECT_FALSE(IsProcessedDriveType(DRIVE_CDROM));
+  EXPECT_TRUE(IsProcessedDriveType(DRIVE_FIXED));
+  EXPECT_TRUE(IsProcessedDriveType(DRIVE_REMOTE));
+  EXPECT_TRUE(IsProcessedDriveType(DRIVE_RAMDISK));
+  EXPECT_TRUE(IsProcessedDriveType(7));
+}
+
+// The drives of a captured laptop: the fixed disks and RAM disks are base
+// entries, the USB stick and the DVD are not.
+TEST(DriveTypes, AllDrivesRunTakesTheQualifyingRootsInTableOrder) {
+  TestTree machine;
+  for (const char *folder :
+       {"root/", "root/proc", "root/sys", "root/dev/pts", "root/run/user/1000/gvfs",
+        "root/dev/shm", "root/sys/fs/cgroup", "root/sys/fs/pstore",
+        "root/boot/efi", "root/home", "root/media/anna/STICK",
+        "root/media/anna/HOLIDAY 2019", "root/mnt/backup", "root/snap/core/100",
+        "root/proc/sys/fs/binfmt_misc", "sys/dev/block"})
+    machine.MakeDir(folder);
+  // The USB disk mounted on /mnt/backup says it is removable.
+  machine.Write("sys/devices/sdc/removable", "1\n");
+  machine.MakeDir("sys/devices/sdc/sdc1");
+  ASSERT_EQ(0, symlink(machine.Path("sys/devices/sdc/sdc1").c_str(),
+                       machine.Path("sys/dev/block/8:33").c_str()));
+  TTDriveProbe probe;
+  probe.mountInfo =
+      std::string(VELKOR_SOURCE_DIR) + "/tests/fs/data/mountinfo/laptop.txt";
+  probe.rootPrefix = machine.Path("root");
+  probe.sysfs = machine.Path("sys");
+  TTObjectList<BaseEntry> entries;
+  DriveBaseEntries(TTMountTable(probe), entries);
+  std::vector<std::string> roots;
+  for (std::int32_t i = 0; i < entries.Count(); ++i) {
+    EXPECT_FALSE(entries.At(i).isFile);
+    roots.push_back(entries.At(i).path.CStr());
+  }
+  EXPECT_EQ((std::vector<std::string>{"/", "/run/", "/boot/efi/", "/home/",
+                                      "/run/user/1000/", "/snap/core/100/"}),
+            roots);
+}
+
+// A file of 4 GiB or more is not taken up: not counted, not opened.
+TEST_F(CompactionRunTest, FileOfFourGigabytesIsNotCounted) {
+  tree.MakeDir("g");
+  int fd = open(tree.Path("g/huge.doc").c_str(), O_CREAT | O_WRONLY, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(0, ftruncate(fd, 0x100000000LL)); // sparse
+  close(fd);
+  RunEnd end = RunOn("g/");
+  ASSERT_TRUE(end.complete) << end.error;
+  EXPECT_EQ("0", view.counters["totalFiles"]);
+  EXPECT_EQ(DocumentOutcome::passedOver, view.ReportFor("huge.doc").outcome);
+}
+
+// Run by a user who may write the directory but cannot give the copy the
+// document's owner: the document stays as it is and the copy goes.
+TEST_F(CompactionRunTest, CopyThatCannotTakeTheOwnerLeavesTheDocument) {
+  if (geteuid() != 0)
+    GTEST_SKIP() << "the run is made as nobody by a root process";
+  tree.WriteDocument("u/shared.doc", 49);
+  const std::string path = tree.Path("u/shared.doc");
+  ASSERT_EQ(0, chmod(tree.Root().c_str(), 0755));
+  ASSERT_EQ(0, chmod(tree.Path("u").c_str(), 0777));
+  ASSERT_EQ(0, chmod(path.c_str(), 0666)); // root's, open to all
+  const FileState before = StateOf(path);
+
+  int channel[2];
+  ASSERT_EQ(0, pipe(channel));
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(channel[0]);
+    std::string answer = "no privileges dropped";
+    if (setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0) {
+      RecordingView childView;
+      BaseEntryList list(childView);
+      list.Add(tree.Path("u/").c_str(), false);
+      try {
+        CompactionRun(options, list, childView);
+        answer = childView.reports.size() == 1
+                     ? std::string(OutcomeName(childView.reports[0].outcome)) +
+                           "|" + childView.reports[0].reason + "|" +
+                           childView.counters["documentFiles"] + "|" +
+                           childView.counters["compressedFiles"]
+                     : "reports: " + std::to_string(childView.reports.size());
+      } catch (...) {
+        answer = "error: " + DescribeCurrentException();
+      }
+    }
+    (void)!write(channel[1], answer.data(), answer.size());
+    _exit(0);
+  }
+  close(channel[1]);
+  std::string answer;
+  char buffer[512];
+  ssize_t n;
+  while ((n = read(channel[0], buffer, sizeof buffer)) > 0)
+    answer.append(buffer, n);
+  close(channel[0]);
+  waitpid(child, nullptr, 0);
+  EXPECT_EQ(0u, answer.find("passedOver|the copy cannot be given")) << answer;
+  EXPECT_EQ("|1|0", answer.substr(answer.size() - 4)) << answer;
+  const FileState after = StateOf(path);
+  EXPECT_EQ(before.inode, after.inode);
+  EXPECT_EQ(before.contentHash, after.contentHash);
+  EXPECT_EQ(0u, after.owner);
+  EXPECT_TRUE(tree.TempFiles().empty());
+}
+
+} // namespace

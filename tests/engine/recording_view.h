@@ -1,0 +1,73 @@
+//===- tests/engine/recording_view.h - A progress view that writes a log --===//
+///
+/// \file
+/// Records every call the run makes on its window as one line of text
+/// ("status Scanning", "counter ratio  77.5%", "message Process is
+/// complete"), keeps the last text of every field, the DocumentDone reports,
+/// and lets a test act at chosen moments: stop after the n-th pump, or run a
+/// hook when a status or file text is written.
+///
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include "engine/progress_view.h"
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+class RecordingView : public ProgressView {
+public:
+  bool Create() override;
+  void Destroy() override;
+  void Show() override;
+  void SetCaption(const char *text) override;
+  void SetDiskRange(int count) override;
+  void SetDiskPosition(int position) override;
+  void SetFileRange(int count) override;
+  void SetFilePosition(int position) override;
+  void SetDiskText(const char *text) override;
+  void SetFileText(const char *text) override;
+  void SetStatusText(const char *text) override;
+  void SetCounterText(CounterField field, const char *text) override;
+  bool StopRequested() const override { return stopRequested; }
+  void PumpMessages() override;
+  void ShowMessage(const char *text) override;
+  void EnableMainWindow(bool enable) override;
+  void DocumentDone(const DocumentReport &report) override;
+
+  /// The lines recorded so far.
+  std::vector<std::string> log;
+  /// The messages shown, in order.
+  std::vector<std::string> messages;
+  /// Reports of DocumentDone, in order.
+  std::vector<DocumentReport> reports;
+  /// The last text of each counter, by name ("totalFiles", ..., "ratio").
+  std::map<std::string, std::string> counters;
+  std::string fileText = "File";
+  int pumps = 0;
+  int counterRefreshes = 0;
+  bool created = false;
+  bool shown = false;
+  bool mainEnabled = true;
+  bool stopRequested = false;
+
+  /// Create answers false when set.
+  bool failCreate = false;
+  /// When not 0, the pump with this number (from 1) sets the stop flag.
+  int stopAtPump = 0;
+  /// Called with every status text before it is recorded.
+  std::function<void(const std::string &)> onStatus;
+  /// Called with every file text before it is recorded.
+  std::function<void(const std::string &)> onFileText;
+
+  /// The lines that start with `prefix`.
+  std::vector<std::string> Lines(const std::string &prefix) const;
+  /// The report of the document whose path ends with `suffix`; fails the
+  /// test when there is none.
+  const DocumentReport &ReportFor(const std::string &suffix) const;
+};
+
+const char *CounterName(CounterField field);
+const char *OutcomeName(DocumentOutcome outcome);

@@ -1,0 +1,254 @@
+//===- tests/engine/test_tree.cpp - Temporary trees for end-to-end runs ---===//
+
+#include "test_tree.h"
+
+#include "compound_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <sys/file.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace fsys = std::filesystem;
+
+TestTree::TestTree() {
+  char pattern[] = "/tmp/velkor-engine-XXXXXX";
+  char *made = mkdtemp(pattern);
+  EXPECT_NE(nullptr, made) << std::strerror(errno);
+  root = std::string(made ? made : "/tmp") + "/";
+}
+
+TestTree::~TestTree() {
+  for (auto it = mounts.rbegin(); it != mounts.rend(); ++it)
+    if (umount2(it->c_str(), MNT_DETACH) != 0)
+      ADD_FAILURE() << "cannot unmount " << *it << ": " << std::strerror(errno);
+  std::error_code error;
+  fsys::remove_all(root, error);
+}
+
+std::string TestTree::Path(const std::string &relative) const {
+  return root + relative;
+}
+
+void TestTree::MakeDir(const std::string &relative) const {
+  fsys::create_directories(Path(relative));
+}
+
+void TestTree::Write(const std::string &relative,
+                     const std::string &bytes) const {
+  fsys::path path = Path(relative);
+  fsys::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good()) << path;
+}
+
+std::string TestTree::Read(const std::string &relative) const {
+  std::ifstream in(Path(relative), std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void TestTree::WriteDocument(const std::string &relative, unsigned seed,
+                             int freeSectors) const {
+  CompoundBuilder builder;
+  builder.AddStream("WordDocument", PatternBytes(9000 + seed * 37, seed))
+      .AddStream("\x05SummaryInformation", PatternBytes(400, seed + 1))
+      .AddStorage("ObjectPool")
+      .AddStream("ObjectPool/Data", PatternBytes(5000, seed + 2))
+      .AddStream("ObjectPool/Small", PatternBytes(100 + seed, seed + 3))
+      .AddStream("1Table", PatternBytes(1200, seed + 4))
+      .SetFreeSectorsAfterStreams(freeSectors)
+      .SetFreeSectorsAtEnd(freeSectors);
+  fsys::create_directories(fsys::path(Path(relative)).parent_path());
+  builder.WriteTo(Path(relative));
+}
+
+bool TestTree::MountTmpfs(const std::string &relative, int kilobytes) {
+  MakeDir(relative);
+  std::string options = "size=" + std::to_string(kilobytes) + "k";
+  if (mount("tmpfs", Path(relative).c_str(), "tmpfs", 0, options.c_str()) != 0)
+    return false;
+  mounts.push_back(Path(relative));
+  return true;
+}
+
+bool TestTree::BindMount(const std::string &relative) {
+  std::string path = Path(relative);
+  if (mount(path.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) != 0)
+    return false;
+  mounts.push_back(path);
+  return true;
+}
+
+bool TestTree::RemountReadOnly(const std::string &relative) {
+  return mount(nullptr, Path(relative).c_str(), nullptr,
+               MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+}
+
+std::vector<std::string> TestTree::TempFiles() const {
+  std::vector<std::string> found;
+  for (const auto &entry : fsys::recursive_directory_iterator(root)) {
+    std::string name = entry.path().filename().string();
+    if (name.size() >= 7 && name.compare(0, 3, "vkr") == 0 &&
+        name.compare(name.size() - 4, 4, ".tmp") == 0)
+      found.push_back(entry.path().string().substr(root.size()));
+  }
+  return found;
+}
+
+bool SameTime(const timespec &a, const timespec &b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+namespace {
+
+std::string Hex(const std::string &bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char c : bytes) {
+    hex += digits[c >> 4];
+    hex += digits[c & 15];
+  }
+  return hex;
+}
+
+/// Runs a command and gives what it printed; `status` gets its exit status.
+std::string Capture(const std::string &command, int &status) {
+  std::string output;
+  FILE *pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) {
+    status = -1;
+    return output;
+  }
+  std::array<char, 4096> buffer;
+  std::size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+    output.append(buffer.data(), n);
+  status = pclose(pipe);
+  return output;
+}
+
+} // namespace
+
+FileState StateOf(const std::string &path) {
+  FileState state;
+  struct stat status;
+  if (lstat(path.c_str(), &status) != 0) {
+    ADD_FAILURE() << "cannot stat " << path;
+    return state;
+  }
+  state.inode = status.st_ino;
+  state.size = status.st_size;
+  state.mode = status.st_mode & 07777;
+  state.owner = status.st_uid;
+  state.group = status.st_gid;
+  state.links = status.st_nlink;
+  state.accessed = status.st_atim;
+  state.modified = status.st_mtim;
+  char names[4096];
+  ssize_t length = llistxattr(path.c_str(), names, sizeof names);
+  for (ssize_t at = 0; length > 0 && at < length;
+       at += static_cast<ssize_t>(std::strlen(names + at)) + 1) {
+    char value[4096];
+    ssize_t size = lgetxattr(path.c_str(), names + at, value, sizeof value);
+    state.extended.push_back(std::string(names + at) + "=" +
+                             Hex(std::string(value, size > 0 ? size : 0)));
+  }
+  std::sort(state.extended.begin(), state.extended.end());
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  state.contentHash = std::to_string(std::hash<std::string>()(bytes.str()));
+  return state;
+}
+
+std::string OleListing(const std::string &path) {
+  static const char script[] =
+      "import sys, hashlib, olefile\n"
+      "ole = olefile.OleFileIO(sys.argv[1])\n"
+      "lines = ['root ' + ole.root.clsid]\n"
+      "for entry in ole.listdir(streams=True, storages=True):\n"
+      "    name = '/'.join(entry)\n"
+      "    if ole.get_type(entry) == olefile.STGTY_STREAM:\n"
+      "        data = ole.openstream(entry).read()\n"
+      "        lines.append('stream %r %d %s' % (name, len(data),\n"
+      "                     hashlib.sha256(data).hexdigest()))\n"
+      "    else:\n"
+      "        lines.append('storage %r %s' % (name, ole.getclsid(entry)))\n"
+      "print('\\n'.join(sorted(lines)))\n";
+  std::string command = "/usr/bin/python3 -c \"$VELKOR_OLE_SCRIPT\" '" + path +
+                        "' 2>&1";
+  setenv("VELKOR_OLE_SCRIPT", script, 1);
+  int status = 0;
+  std::string output = Capture(command, status);
+  if (status != 0) {
+    ADD_FAILURE() << "olefile cannot read " << path << ":\n" << output;
+    return std::string();
+  }
+  return output;
+}
+
+LockHolder::LockHolder(const std::string &path, bool useFlock) {
+  int ready[2], hold[2];
+  if (pipe(ready) != 0 || pipe(hold) != 0) {
+    ADD_FAILURE() << "pipe: " << std::strerror(errno);
+    return;
+  }
+  child = fork();
+  if (child == 0) {
+    close(ready[0]);
+    close(hold[1]);
+    int fd = open(path.c_str(), O_RDWR);
+    bool locked = false;
+    if (fd >= 0) {
+      if (useFlock) {
+        locked = flock(fd, LOCK_EX) == 0;
+      } else {
+        struct flock lock = {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        locked = fcntl(fd, F_SETLK, &lock) == 0;
+      }
+    }
+    char answer = locked ? 'y' : 'n';
+    (void)!write(ready[1], &answer, 1);
+    char byte;
+    (void)!read(hold[0], &byte, 1); // until the parent closes its end
+    _exit(0);
+  }
+  close(ready[1]);
+  close(hold[0]);
+  release = hold[1];
+  char answer = 'n';
+  if (read(ready[0], &answer, 1) != 1 || answer != 'y')
+    ADD_FAILURE() << "the child could not lock " << path;
+  close(ready[0]);
+}
+
+LockHolder::~LockHolder() {
+  if (release >= 0)
+    close(release);
+  if (child > 0)
+    waitpid(child, nullptr, 0);
+}
+
+std::string CurrentDirectory() {
+  char buffer[4096];
+  return getcwd(buffer, sizeof buffer) ? buffer : "";
+}
