@@ -39,6 +39,10 @@ struct SectorFile {
   /// Structures are never cut short: a sector that does not lie entirely in
   /// the file is `TruncatedFile`.
   void ReadFullSector(std::uint32_t sector, std::uint8_t* out, const char* where) const;
+  /// Reads `count` whole sectors one after another into `out`, with one
+  /// read for each run of consecutive sector ids.
+  void ReadFullSectors(const std::uint32_t* sectors, std::size_t count, std::uint8_t* out,
+                       const char* where) const;
 };
 
 /// Which chain owns each sector (0: none yet).

@@ -6,12 +6,16 @@
 #include "cfb/header.h"
 
 #include <algorithm>
+#include <optional>
 #include <cassert>
 #include <stdexcept>
 
 namespace cfb {
 
 namespace {
+
+// The largest source mini stream that a copy reads into memory at once.
+constexpr std::uint64_t kMiniStreamInMemory = 16u << 20;
 
 bool IsSmall(const Entry& entry) {
   return entry.kind == EntryKind::Stream && entry.size > 0 && entry.size < kMiniStreamCutoff;
@@ -200,11 +204,25 @@ void WriteCompoundFile(const Tree& tree, const Layout& layout, const Reader* rea
   WriteDirectory(tree, layout, writer);
   WriteMiniFat(tree, layout, writer);
 
+  // Small streams lie scattered in the source's mini stream, in an order of
+  // their own. A mini stream of modest size is read whole, in long
+  // sequential reads, and the small streams are copied out of memory;
+  // a larger one is read stream by stream.
   std::uint64_t miniBytes = 0;
+  std::vector<std::uint8_t> sourceMini;
+  if (reader != nullptr && layout.miniSectors > 0 && reader->MiniStreamBytes() <= kMiniStreamInMemory) {
+    sourceMini.resize(static_cast<std::size_t>(reader->MiniStreamBytes()));
+    reader->ReadMiniStream(sourceMini.data());
+  }
   for (std::uint32_t i = 0; i < tree.entries.size(); ++i) {
     if (!IsSmall(tree.entries[i])) continue;
     if (reader == nullptr) throw std::logic_error("cfb: stream data without a source");
-    CopyStream(*reader, i, writer);
+    if (sourceMini.empty()) {
+      CopyStream(*reader, i, writer);
+    } else {
+      for (const ByteRun& run : reader->SmallStreamRuns(i))
+        writer.Append(sourceMini.data() + run.offset, static_cast<std::size_t>(run.length));
+    }
     std::uint64_t padded = CeilDiv(tree.entries[i].size, kMiniSectorSize) * kMiniSectorSize;
     writer.AppendZeros(padded - tree.entries[i].size);
     miniBytes += padded;

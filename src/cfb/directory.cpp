@@ -15,8 +15,7 @@ std::vector<std::uint8_t> LoadDirectory(const SectorFile& file, const Header& he
   if (sectors.empty()) throw FormatError(Reason::ShortChain, header.firstDirSector, "directory");
   const std::uint32_t sectorSize = file.SectorSize();
   std::vector<std::uint8_t> bytes(sectors.size() * static_cast<std::size_t>(sectorSize));
-  for (std::size_t i = 0; i < sectors.size(); ++i)
-    file.ReadFullSector(sectors[i], bytes.data() + i * sectorSize, "directory");
+  file.ReadFullSectors(sectors.data(), sectors.size(), bytes.data(), "directory");
   return bytes;
 }
 

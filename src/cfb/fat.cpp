@@ -8,6 +8,14 @@
 
 namespace cfb {
 
+namespace {
+
+std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t divisor) {
+  return value / divisor + (value % divisor != 0);
+}
+
+}  // namespace
+
 Fat Fat::Load(const SectorFile& file, const Header& header, SectorOwners& owners) {
   const std::uint32_t sectorSize = file.SectorSize();
   const std::uint32_t perSector = sectorSize / 4;
@@ -44,23 +52,23 @@ Fat Fat::Load(const SectorFile& file, const Header& header, SectorOwners& owners
   std::uint64_t covered = static_cast<std::uint64_t>(fatSectors.size()) * perSector;
   fat.table.assign(static_cast<std::size_t>(std::min<std::uint64_t>(covered, file.sectorCount)),
                    kFreeSect);
-  std::uint32_t index = 0;
   for (std::uint32_t fatSector : fatSectors) {
     if (fatSector >= file.sectorCount) throw FormatError(Reason::SectorOutOfRange, fatSector, "DIFAT");
     // Each FAT sector is its own one-sector chain: one listed twice, or one
     // that is also a DIFAT sector, is a cross-link.
     owners.Claim(fatSector, owners.NewOwner(), "FAT");
-    if (static_cast<std::uint64_t>(index) * perSector >= fat.table.size()) {
-      ++index;
-      continue;  // entries for sectors beyond the file: never followed
-    }
-    file.ReadFullSector(fatSector, sector.data(), "FAT");
-    for (std::uint32_t i = 0; i < perSector; ++i) {
-      std::uint64_t entry = static_cast<std::uint64_t>(index) * perSector + i;
-      if (entry >= fat.table.size()) break;
-      fat.table[entry] = Load32(sector.data() + 4 * i);
-    }
-    ++index;
+  }
+  // Only the FAT sectors that describe sectors of the file are read (the
+  // others' entries are never followed), in batches of up to 256 sectors
+  // with one read per run of consecutive sectors.
+  const std::size_t needed = static_cast<std::size_t>(CeilDiv(fat.table.size(), perSector));
+  constexpr std::size_t kBatch = 256;
+  std::vector<std::uint8_t> batch(std::min(needed, kBatch) * std::size_t{sectorSize});
+  for (std::size_t first = 0; first < needed; first += kBatch) {
+    std::size_t count = std::min(kBatch, needed - first);
+    file.ReadFullSectors(fatSectors.data() + first, count, batch.data(), "FAT");
+    std::size_t entries = std::min<std::size_t>(count * perSector, fat.table.size() - first * perSector);
+    for (std::size_t i = 0; i < entries; ++i) fat.table[first * perSector + i] = Load32(batch.data() + 4 * i);
   }
   return fat;
 }

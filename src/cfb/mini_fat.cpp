@@ -14,13 +14,11 @@ MiniFat MiniFat::Load(const SectorFile& file, const Header& header, const Fat& f
       FollowChain(fat.Table(), header.firstMiniFatSector, file.sectorCount, owners, "mini FAT");
   const std::uint32_t perSector = file.SectorSize() / 4;
   MiniFat miniFat;
-  miniFat.table.reserve(sectors.size() * perSector);
-  std::vector<std::uint8_t> sector(file.SectorSize());
-  for (std::uint32_t at : sectors) {
-    file.ReadFullSector(at, sector.data(), "mini FAT");
-    for (std::uint32_t i = 0; i < perSector; ++i)
-      miniFat.table.push_back(Load32(sector.data() + 4 * i));
-  }
+  // The chain claimed its sectors, so its length is bounded by the file.
+  std::vector<std::uint8_t> bytes(sectors.size() * std::size_t{file.SectorSize()});
+  file.ReadFullSectors(sectors.data(), sectors.size(), bytes.data(), "mini FAT");
+  miniFat.table.resize(sectors.size() * std::size_t{perSector});
+  for (std::size_t i = 0; i < miniFat.table.size(); ++i) miniFat.table[i] = Load32(bytes.data() + 4 * i);
   return miniFat;
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/file.h>
@@ -102,7 +103,7 @@ void Reader::Validate() {
 }
 
 std::vector<ByteRun> Reader::ComputeRuns(const Entry& entry, SectorOwners* fatOwners,
-                                         SectorOwners* miniOwners) const {
+                                         SectorOwners* miniOwners, bool inMiniStream) const {
   std::vector<ByteRun> runs;
   // Tolerance (MS-CFB 2.6.3): an empty stream's start sector should be
   // ENDOFCHAIN, but writers also leave 0 there. An empty stream has no data,
@@ -135,6 +136,10 @@ std::vector<ByteRun> Reader::ComputeRuns(const Entry& entry, SectorOwners* fatOw
   for (std::uint64_t k = 0; k < needed; ++k) {
     std::uint64_t length = std::min<std::uint64_t>(unit, entry.size - k * unit);
     std::uint64_t offset;
+    if (mini && inMiniStream) {
+      AppendRun(runs, static_cast<std::uint64_t>(chain[k]) * kMiniSectorSize, length);
+      continue;
+    }
     if (mini) {
       std::uint64_t inMini = static_cast<std::uint64_t>(chain[k]) * kMiniSectorSize;
       std::uint64_t index = inMini >> file.sectorShift;
@@ -157,6 +162,33 @@ std::vector<ByteRun> Reader::StreamRuns(std::uint32_t index) const {
   if (index >= tree.entries.size() || tree.entries[index].kind != EntryKind::Stream)
     throw std::out_of_range("cfb: entry is not a stream");
   return ComputeRuns(tree.entries[index], nullptr, nullptr);
+}
+
+std::vector<ByteRun> Reader::SmallStreamRuns(std::uint32_t index) const {
+  if (index >= tree.entries.size() || tree.entries[index].kind != EntryKind::Stream ||
+      tree.entries[index].size >= kMiniStreamCutoff)
+    throw std::out_of_range("cfb: entry is not a small stream");
+  return ComputeRuns(tree.entries[index], nullptr, nullptr, true);
+}
+
+void Reader::ReadMiniStream(std::uint8_t* out) const {
+  const std::uint64_t total = MiniStreamBytes();
+  const std::uint32_t sectorSize = file.SectorSize();
+  std::memset(out, 0, static_cast<std::size_t>(total));
+  std::uint64_t position = 0;
+  for (std::size_t i = 0; i < miniStreamSectors.size() && position < total;) {
+    std::size_t run = 1;
+    while (i + run < miniStreamSectors.size() && miniStreamSectors[i + run] == miniStreamSectors[i] + run)
+      ++run;
+    std::uint64_t offset = file.Offset(miniStreamSectors[i]);
+    std::uint64_t length = std::min<std::uint64_t>(run * std::uint64_t{sectorSize}, total - position);
+    // Validation found every byte a small stream needs inside the file; a
+    // final sector cut short only lacks bytes that nothing needs.
+    std::uint64_t present = offset < file.fileSize ? std::min(length, file.fileSize - offset) : 0;
+    ReadBytes(offset, out + position, static_cast<std::size_t>(present));
+    position += length;
+    i += run;
+  }
 }
 
 std::size_t Reader::ReadStream(std::uint32_t index, std::uint64_t offset,

@@ -33,6 +33,16 @@ class Reader {
   /// file, in order, adjacent pieces merged. Together exactly its size.
   std::vector<ByteRun> StreamRuns(std::uint32_t index) const;
 
+  /// For a stream below the mini stream cutoff: where its bytes lie in the
+  /// mini stream (offsets from the mini stream's start), adjacent pieces merged.
+  std::vector<ByteRun> SmallStreamRuns(std::uint32_t index) const;
+
+  /// Bytes of the mini stream that small streams may use (whole mini sectors).
+  std::uint64_t MiniStreamBytes() const { return std::uint64_t{miniSectorCount} * 64; }
+  /// Reads the mini stream (`MiniStreamBytes` bytes) with one read per run
+  /// of consecutive sectors; bytes beyond the end of the file stay zero.
+  void ReadMiniStream(std::uint8_t* out) const;
+
   /// Reads stream bytes at an offset (see `Source::ReadStream`).
   std::size_t ReadStream(std::uint32_t index, std::uint64_t offset, std::span<std::byte> out) const;
 
@@ -47,7 +57,7 @@ class Reader {
   Reader() = default;
   void Validate();
   std::vector<ByteRun> ComputeRuns(const Entry& entry, SectorOwners* fatOwners,
-                                   SectorOwners* miniOwners) const;
+                                   SectorOwners* miniOwners, bool inMiniStream = false) const;
 
   FileDescriptor descriptor;
   SectorFile file;

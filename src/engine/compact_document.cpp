@@ -7,6 +7,7 @@
 #include "engine/candidate.h"
 #include "engine/document_identity.h"
 #include "engine/progress_view.h"
+#include "engine/run_failure.h"
 #include "engine/run_messages.h"
 #include "engine/run_statistics.h"
 #include "engine/user_abort.h"
@@ -15,7 +16,6 @@
 #include "fs/tt_file.h"
 #include "fs/tt_temp_file.h"
 
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -45,23 +45,29 @@ public:
   void PassOver(std::string reason) {
     report.outcome = DocumentOutcome::passedOver;
     report.reason = std::move(reason);
-    view.DocumentDone(report);
+    Tell();
   }
   void Done(DocumentOutcome outcome) {
     report.outcome = outcome;
     report.reason.clear();
-    view.DocumentDone(report);
+    Tell();
   }
+  bool Told() const { return told; }
 
   DocumentReport report;
 
 private:
+  void Tell() {
+    told = true;
+    view.DocumentDone(report);
+  }
   static const char *StripDot(const char *name) {
     while (name[0] == '.' && name[1] == '/')
       name += 2;
     return name;
   }
   ProgressView &view;
+  bool told = false;
 };
 
 std::string SystemReason(const char *what, int error) {
@@ -93,23 +99,10 @@ std::uint64_t SizeOf(const TTFile &file) {
   return static_cast<std::uint64_t>(status.st_size);
 }
 
-} // namespace
-
-void CompactDocument(const TTCandidate &candidate, bool compress,
-                     RunStatistics &statistics, ProgressView &view,
-                     const TTString &basePath) {
-  TTString fullName = candidate.FullName();
-  std::uint64_t scanSize =
-      (static_cast<std::uint64_t>(candidate.sizeHigh) << 32) |
-      candidate.sizeLow;
-  Outcome outcome(view, basePath, fullName, scanSize);
-  if (candidate.sizeHigh != 0) {
-    // Not taken up at all: no counter, nothing shown in the window.
-    outcome.PassOver("4 GiB or larger");
-    return;
-  }
-  ++statistics.totalFiles;
-
+/// Everything after a candidate has been taken up (counted as a total file).
+void CompactTakenUp(const TTString &fullName, bool compress,
+                    RunStatistics &statistics, ProgressView &view,
+                    Outcome &outcome) {
   // What identifies the document when it is opened, read before and after
   // the open: a file put in its place in between is not the one the lock
   // holds, and is left for the next run.
@@ -233,4 +226,31 @@ void CompactDocument(const TTCandidate &candidate, bool compress,
   }
   RefreshCounters(statistics, view);
   outcome.Done(result);
+}
+
+} // namespace
+
+void CompactDocument(const TTCandidate &candidate, bool compress,
+                     RunStatistics &statistics, ProgressView &view,
+                     const TTString &basePath) {
+  TTString fullName = candidate.FullName();
+  std::uint64_t scanSize =
+      (static_cast<std::uint64_t>(candidate.sizeHigh) << 32) |
+      candidate.sizeLow;
+  Outcome outcome(view, basePath, fullName, scanSize);
+  if (candidate.sizeHigh != 0) {
+    // Not taken up at all: no counter, nothing shown in the window.
+    outcome.PassOver("4 GiB or larger");
+    return;
+  }
+  ++statistics.totalFiles;
+  try {
+    CompactTakenUp(fullName, compress, statistics, view, outcome);
+  } catch (...) {
+    // The error ends the run; a listing still learns what became of the
+    // document in hand.
+    if (!outcome.Told())
+      outcome.PassOver(DescribeCurrentException());
+    throw;
+  }
 }

@@ -22,8 +22,10 @@
 /// Endings other than a normal return: "Create tmp document error" (the copy
 /// could not be written; UserAbort after the message), and the exceptions of
 /// the core and file-system classes, which end the run. In every case the
-/// temporary copy is removed, except after a failed replacement, where it
-/// stays for the user to recover.
+/// temporary copy is removed: the replacement is one atomic rename, so when
+/// it fails the document is still there, and the copy is not needed to
+/// recover it. The document in hand is still reported (passed over, with
+/// the error as reason).
 ///
 //===----------------------------------------------------------------------===//
 #pragma once

@@ -142,9 +142,10 @@ void Scan(TTMaskWalker &walker, TTObjectList<TTCandidate> &candidates,
 }
 
 /// One base entry: its scan, then its compaction phase.
-void ProcessEntry(const BaseEntry &entry, int index, bool compress,
-                  const TTMaskSet &masks, RunStatistics &statistics,
-                  ProgressView &view, EntryPlace &place) {
+void ProcessEntry(const BaseEntry &entry, int index,
+                  const RunOptions &options, const TTMaskSet &masks,
+                  RunStatistics &statistics, ProgressView &view,
+                  EntryPlace &place) {
   TTObjectList<TTCandidate> candidates;
   SavedDirectory saved(GetCurrentDir());
   TTString reportBase;
@@ -186,7 +187,8 @@ void ProcessEntry(const BaseEntry &entry, int index, bool compress,
     TTMaskWalker walker(masks);
     // A drive's walk stays on its own file system: the other drives are
     // base entries of their own, and kernel file systems are no drives.
-    walker.SetStayOnFileSystem(CurrentDirectoryIsMountRoot());
+    walker.SetStayOnFileSystem(options.allDrives ||
+                               CurrentDirectoryIsMountRoot());
     Scan(walker, candidates, true, view);
   }
 
@@ -206,7 +208,8 @@ void ProcessEntry(const BaseEntry &entry, int index, bool compress,
       AbortWithMessage(view, RunMessage::kStopped);
     const TTCandidate &candidate = candidates.At(j);
     place.document = candidate.FullName().CStr();
-    CompactDocument(candidate, compress, statistics, view, reportBase);
+    CompactDocument(candidate, options.compress, statistics, view,
+                    reportBase);
     place.document.clear();
   }
   view.SetFilePosition(candidates.Count());
@@ -262,10 +265,17 @@ void CompactionRun(const RunOptions &options, BaseEntrySource &source,
   TTMaskSet masks;
   FillMaskSet(options, masks, view);
   TTObjectList<BaseEntry> entries;
-  if (options.allDrives)
-    DriveBaseEntries(TTMountTable(), entries); // one reading of the table
-  else
+  if (options.allDrives) {
+    const TTDriveProbe probe;
+    try {
+      DriveBaseEntries(TTMountTable(probe), entries); // one reading
+    } catch (...) {
+      // The mount table's errors carry no name; name it.
+      std::throw_with_nested(RunFailure(std::string(), probe.mountInfo));
+    }
+  } else {
     source.SelectedBaseEntries(entries);
+  }
   const bool compress = options.compress;
 
   RunWindow window(view);
@@ -281,8 +291,7 @@ void CompactionRun(const RunOptions &options, BaseEntrySource &source,
   for (std::int32_t i = 0; i < entries.Count(); ++i) {
     EntryPlace place;
     try {
-      ProcessEntry(entries.At(i), i, compress, masks, statistics, view,
-                   place);
+      ProcessEntry(entries.At(i), i, options, masks, statistics, view, place);
     } catch (const UserAbort &) {
       throw;
     } catch (...) {

@@ -79,6 +79,6 @@ public:
 
   /// Told once for every candidate of the compaction phase, also for one
   /// that is not taken up (4 GiB or larger) and for the document in hand
-  /// when "Create tmp document error" ends the run.
+  /// when an error ends the run (passed over, with the error as reason).
   virtual void DocumentDone(const DocumentReport& report) { (void)report; }
 };

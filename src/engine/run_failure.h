@@ -19,12 +19,14 @@
 #include <string>
 
 /// Thrown (with the original exception nested) when an exception that is not
-/// the run's own message ends a run inside a base entry.
+/// the run's own message ends a run inside a base entry, or while it reads
+/// the drive list.
 class RunFailure : public std::exception {
 public:
   /// `directory`: the base entry's directory as an absolute path ending in a
-  /// slash. `document`: the candidate being compacted, relative to it; empty
-  /// while the entry is being scanned.
+  /// slash (empty outside a base entry). `document`: the candidate being
+  /// compacted, relative to it (or the file being read outside a base
+  /// entry); empty while the entry is being scanned.
   RunFailure(std::string directory, std::string document)
       : directory(std::move(directory)), document(std::move(document)) {}
 

@@ -91,9 +91,14 @@ std::uint32_t Classify(const TTDriveProbe &probe, libmnt_fs *fs, const std::stri
   const char *type = mnt_fs_get_fstype(fs);
   const char *sourceText = mnt_fs_get_source(fs);
   const std::string source = sourceText != nullptr ? sourceText : "";
+  // Read-only image file systems (snap packages, live media) are read-only by
+  // construction, like optical media: a run could make no copy beside any of
+  // their documents, so they count as CD-ROM drives and stay out of the
+  // all-drives run.
   if (std::strcmp(type, "iso9660") == 0 || std::strcmp(type, "udf") == 0 ||
-      StartsWith(source, "/dev/sr") || StartsWith(source, "/dev/cdrom") ||
-      StartsWith(source, "/dev/dvd")) {
+      std::strcmp(type, "squashfs") == 0 || std::strcmp(type, "erofs") == 0 ||
+      std::strcmp(type, "cramfs") == 0 || StartsWith(source, "/dev/sr") ||
+      StartsWith(source, "/dev/cdrom") || StartsWith(source, "/dev/dvd")) {
     return DRIVE_CDROM;
   }
   if (IsRemote(fs, type)) {

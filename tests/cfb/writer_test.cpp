@@ -274,6 +274,15 @@ TEST_F(WriterTest, WrittenSiblingTreesAreSearchable) {
   }
 }
 
+TEST_F(WriterTest, ALargeMiniStreamIsCopiedStreamByStream) {
+  // More than 16 MiB of small streams: too much to read into memory at once.
+  CfbBuilder b;
+  b.Shape(SiblingShape::Unsorted);
+  for (std::uint32_t i = 0; i < 4200; ++i) b.AddPatternStream(-1, SiblingName(i), 4000 + i % 95, i);
+  std::string copy = Copy(Save(b.Gaps(0, 1).Build(), "many.doc"), "copy.doc");
+  ExpectSameTree(Path("many.doc"), copy);
+}
+
 TEST_F(WriterTest, CopiesAreDeterministic) {
   std::string first = Copy(Save(Document().Gaps(2, 1).Build(), "a.doc"), "copy1.doc");
   std::string second = Copy(Path("a.doc"), "copy2.doc");

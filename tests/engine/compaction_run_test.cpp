@@ -512,6 +512,9 @@ TEST_F(CompactionRunTest, ReadOnlyDirectoryEndsTheRunWithTheFileNamed) {
   EXPECT_FALSE(end.complete);
   EXPECT_EQ("access denied: " + tree.Path("ro/a.doc"), end.error);
   EXPECT_TRUE(view.messages.empty()) << "no message of the run's own";
+  const DocumentReport &report = view.ReportFor("a.doc");
+  EXPECT_EQ(DocumentOutcome::passedOver, report.outcome);
+  EXPECT_EQ("access denied", report.reason);
   EXPECT_TRUE(tree.TempFiles().empty());
   // Ended before the final refresh.
   EXPECT_EQ(0, view.counterRefreshes);
@@ -552,7 +555,8 @@ TEST(DriveTypes, FixedRemoteAndRamDisksAreProcessed) {
 }
 
 // The drives of a captured laptop: the fixed disks and RAM disks are base
-// entries, the USB stick and the DVD are not.
+// entries; the USB stick, the USB disk, the DVD and the read-only snap image
+// (which counts as a CD-ROM) are not.
 TEST(DriveTypes, AllDrivesRunTakesTheQualifyingRootsInTableOrder) {
   TestTree machine;
   for (const char *folder :
@@ -580,8 +584,24 @@ TEST(DriveTypes, AllDrivesRunTakesTheQualifyingRootsInTableOrder) {
     roots.push_back(entries.At(i).path.CStr());
   }
   EXPECT_EQ((std::vector<std::string>{"/", "/run/", "/boot/efi/", "/home/",
-                                      "/run/user/1000/", "/snap/core/100/"}),
+                                      "/run/user/1000/"}),
             roots);
+}
+
+// A rename that fails (the document is a mount point: EBUSY) ends the run;
+// the document is unchanged and no copy is left beside it.
+TEST_F(CompactionRunTest, FailedReplacementLeavesTheDocumentAndNoCopy) {
+  tree.WriteDocument("b/pinned.doc", 54);
+  const FileState before = StateOf(tree.Path("b/pinned.doc"));
+  if (!tree.BindMount("b/pinned.doc"))
+    GTEST_SKIP() << "cannot bind-mount here (needs CAP_SYS_ADMIN)";
+  RunEnd end = RunOn("b/");
+  EXPECT_EQ("sharing violation: " + tree.Path("b/pinned.doc"), end.error);
+  const FileState after = StateOf(tree.Path("b/pinned.doc"));
+  EXPECT_EQ(before.inode, after.inode);
+  EXPECT_EQ(before.contentHash, after.contentHash);
+  EXPECT_TRUE(tree.TempFiles().empty());
+  EXPECT_EQ(DocumentOutcome::passedOver, view.ReportFor("pinned.doc").outcome);
 }
 
 // A file of 4 GiB or more is not taken up: not counted, not opened.

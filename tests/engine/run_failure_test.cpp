@@ -54,6 +54,11 @@ TEST(RunFailure, NamesTheFileAbsolutelyAfterTheDirectoryWasRestored) {
   EXPECT_EQ("access denied: /srv/docs/Reports/a.doc",
             DescribeException(EndedRun(
                 TTFileException(TTFileError::accessDenied, EROFS), place)));
+  // Outside a base entry: the file being read.
+  EXPECT_EQ("generic (Invalid argument): /proc/self/mountinfo",
+            DescribeException(EndedRun(
+                TTFileException(TTFileError::generic, EINVAL),
+                RunFailure("", "/proc/self/mountinfo"))));
   // During a scan there is no document in hand: the base directory.
   EXPECT_EQ("List: Index Error: /srv/docs/",
             DescribeException(EndedRun<const char *>(

@@ -92,7 +92,7 @@ TEST(DriveList, LaptopWithAUsbStickADvdAndAUsbDisk) {
                                "/media/anna/STICK/ 2",
                                "/media/anna/HOLIDAY 2019/ 5",
                                "/mnt/backup/ 2", // a USB disk: its removable flag
-                               "/snap/core/100/ 3",
+                               "/snap/core/100/ 5", // a squashfs image: read-only media
                            }));
   EXPECT_EQ(table.DriveType(TTString("/home")), DRIVE_FIXED);
   EXPECT_EQ(table.DriveType(TTString("/proc/")), DRIVE_NO_ROOT_DIR);
