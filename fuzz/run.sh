@@ -38,7 +38,7 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 status=0
 "$out/cfb_fuzzer" "$out/corpus" "$out/fixtures/corpus" "$root/fuzz/regressions" \
   -max_total_time="$seconds" -max_len=131072 -timeout=10 -rss_limit_mb=2048 \
-  -artifact_prefix="$root/fuzz/regressions/" -print_final_stats=1 || status=$?
+  -dict="$root/fuzz/cfb.dict" -artifact_prefix="$root/fuzz/regressions/" -print_final_stats=1 || status=$?
 if ((status)); then
   echo "fuzz/run.sh: the fuzzer found a problem; the input is saved in fuzz/regressions/" >&2
 fi

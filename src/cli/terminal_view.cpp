@@ -75,7 +75,9 @@ void TerminalView::Destroy() {
 void TerminalView::Show() {
   std::lock_guard lock(mutex);
   shown = true;
-  if (!settings.live && !settings.json) PrintLine(settings.out, caption);
+  // The window's caption says what kind of run this is; a terminal keeps it
+  // above the live line.
+  if (!settings.json) PrintLine(settings.out, caption);
   DrawLive(true);
 }
 

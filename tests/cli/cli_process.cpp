@@ -3,6 +3,7 @@
 #include "cli_process.h"
 
 #include <fcntl.h>
+#include <pty.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -36,6 +37,22 @@ CliProcess::CliProcess(const std::vector<std::string>& command, const std::strin
   close(err[1]);
   outFd = out[0];
   errFd = err[0];
+}
+
+CliProcess::CliProcess(const std::vector<std::string>& command, OnTerminal) {
+  winsize size{};
+  size.ws_row = 24;
+  size.ws_col = 120;
+  pid = forkpty(&outFd, nullptr, nullptr, &size);
+  if (pid == 0) {
+    setenv("TERM", "xterm", 1);
+    std::vector<char*> argv;
+    for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  if (pid < 0) ADD_FAILURE() << "forkpty";
 }
 
 CliProcess::~CliProcess() {
@@ -94,6 +111,36 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& workin
   std::vector<std::string> command = {CliProgram()};
   command.insert(command.end(), args.begin(), args.end());
   return CliProcess(command, workingDirectory).Finish();
+}
+
+CliResult RunCliOnTerminal(const std::vector<std::string>& args, int columns, const char* term) {
+  std::vector<std::string> command = {CliProgram()};
+  command.insert(command.end(), args.begin(), args.end());
+  winsize size{};
+  size.ws_row = 24;
+  size.ws_col = static_cast<unsigned short>(columns);
+  int master = -1;
+  const pid_t pid = forkpty(&master, nullptr, nullptr, &size);
+  if (pid == 0) {
+    setenv("TERM", term, 1);
+    std::vector<char*> argv;
+    for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  CliResult result;
+  if (pid < 0) {
+    ADD_FAILURE() << "forkpty";
+    return result;
+  }
+  char buffer[4096];
+  for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) result.out.append(buffer, n);
+  close(master);  // read ends with EIO once the child's side is closed
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
 }
 
 bool HasControlCharacters(const std::string& text) {

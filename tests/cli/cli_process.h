@@ -24,6 +24,10 @@ public:
   /// output and error on pipes; `workingDirectory` empty keeps the test's.
   explicit CliProcess(const std::vector<std::string>& command,
                       const std::string& workingDirectory = "");
+  /// Starts `command` on a pseudo-terminal (TERM=xterm, 120 columns): both
+  /// outputs arrive as `out`.
+  struct OnTerminal {};
+  CliProcess(const std::vector<std::string>& command, OnTerminal);
   ~CliProcess();
 
   /// Reads standard output until it holds `text` (true) or ends (false).
@@ -42,6 +46,10 @@ private:
 
 /// Runs velkor-cli with `args` to its end.
 CliResult RunCli(const std::vector<std::string>& args, const std::string& workingDirectory = "");
+
+/// Runs velkor-cli with `args` on a pseudo-terminal of `columns` columns, with
+/// `term` as TERM, and answers what the terminal received.
+CliResult RunCliOnTerminal(const std::vector<std::string>& args, int columns, const char* term);
 
 /// True when the text holds a byte below 0x20 other than a line feed, or DEL.
 bool HasControlCharacters(const std::string& text);

@@ -116,6 +116,44 @@ TEST(CliRun, CompressingRunPipedPrintsPlainLinesAndKeepsContent) {
   EXPECT_EQ(Counter(again.out, "Compression ratio:"), "100.0%");
 }
 
+TEST(CliRun, OnATerminalTheLiveLineIsRedrawnInPlace) {
+  TestTree tree;
+  tree.WriteDocument("docs/a.doc", 1);
+  tree.WriteDocument("docs/b.doc", 2);
+  const CliResult live = RunCliOnTerminal({"--estimate", tree.Path("docs")}, 120, "xterm");
+  EXPECT_EQ(live.status, 0) << live.out;
+  EXPECT_NE(live.out.find("\rScanning " + tree.Path("docs/") + ": "), std::string::npos) << live.out;
+  EXPECT_NE(live.out.find("\x1b[K"), std::string::npos);
+  // The live line is cleared before the ending, which reads as on a pipe.
+  EXPECT_NE(live.out.find("\r\x1b[KProcess is complete\r\nTotal files:                   2\r\n"),
+            std::string::npos) << live.out;
+  EXPECT_EQ(live.out.rfind("Estimating compression ratio\r\n", 0), 0u) << "the caption stays above";
+
+  // A terminal that cannot redraw gets the plain lines.
+  const CliResult dumb = RunCliOnTerminal({"--estimate", tree.Path("docs")}, 120, "dumb");
+  EXPECT_EQ(dumb.status, 0);
+  EXPECT_EQ(dumb.out.find('\x1b'), std::string::npos) << dumb.out;
+  EXPECT_NE(dumb.out.find("Estimating compression ratio\r\nScanning "), std::string::npos) << dumb.out;
+}
+
+TEST(CliRun, SecondCtrlCEndsALongScanAtOnce) {
+  TestTree tree;
+  for (int i = 0; i < 1000; ++i) tree.MakeDir("scan/d" + std::to_string(i));
+  // The same folder forty times over: a long scan that finds no candidate, so
+  // nothing pumps the run's events and a first Ctrl-C waits for its end.
+  std::vector<std::string> command = {CliProgram(), "--estimate"};
+  for (int i = 0; i < 40; ++i) command.push_back(tree.Path("scan"));
+  CliProcess run(command, CliProcess::OnTerminal{});
+  ASSERT_TRUE(run.WaitForOutput("Scanning " + tree.Path("scan/")));
+  run.Signal(SIGINT);
+  ASSERT_TRUE(run.WaitForOutput("Stopping... ")) << "the live line says the stop is asked";
+  run.Signal(SIGINT);
+  const CliResult result = run.Finish();
+  EXPECT_EQ(result.status, 130) << result.out;
+  EXPECT_NE(result.out.find("\r\x1b[KProcess was stopped\r\nTotal files:"), std::string::npos)
+      << result.out;
+}
+
 TEST(CliRun, EstimateJsonParsesBackWithEveryNameAndChangesNothing) {
   TestTree tree;
   const std::string oddName = "caf\xE9 \x1b[1m\nline.doc";  // Latin-1, an escape, a newline
@@ -223,6 +261,26 @@ TEST(CliRun, UnreadablePathsAreReportedNotFatal) {
     const bool secret = NameOf(document) == tree.Path("open/secret.doc");
     EXPECT_EQ(document["outcome"], secret ? "passedOver" : "wouldShrink") << document.dump();
   }
+}
+
+TEST(CliRun, FileSystemErrorEndsTheRunWithStatusOneAndNamesTheFile) {
+  TestTree tree;
+  tree.WriteDocument("shelf/a.doc", 1);
+  ASSERT_EQ(chmod(tree.Root().c_str(), 0755), 0);
+  ASSERT_EQ(chmod(tree.Path("shelf").c_str(), 0755), 0);  // readable, not writable for others
+  ASSERT_EQ(chmod(tree.Path("shelf/a.doc").c_str(), 0644), 0);
+  if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is needed to run as an unprivileged user";
+  const std::string before = tree.Read("shelf/a.doc");
+  // The copy cannot be made beside the document: the run ends with the error.
+  const CliResult result = CliProcess({"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",
+                                       "--clear-groups", CliProgram(), tree.Path("shelf")})
+                               .Finish();
+  EXPECT_EQ(result.status, 1) << result.out << result.err;
+  EXPECT_EQ(result.err.rfind("velkor-cli: ", 0), 0u) << result.err;
+  EXPECT_NE(result.err.find(tree.Path("shelf/")), std::string::npos) << result.err;
+  EXPECT_EQ(result.out.find("Process is complete"), std::string::npos);
+  EXPECT_EQ(tree.Read("shelf/a.doc"), before);
+  EXPECT_TRUE(tree.TempFiles().empty());
 }
 
 /// A folder of identical documents, and the bytes each has once compacted.

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -118,6 +119,14 @@ TEST(Inspect, RefusedFilesExitNonZeroWithTheReason) {
     EXPECT_NE(result.err.find(c.reason), std::string::npos) << result.err;
     EXPECT_NE(result.err.find(c.path.filename().string()), std::string::npos) << result.err;
   }
+  // A name with a line break and bytes that are not UTF-8 prints as one safe line.
+  std::string oddName = std::string("odd\nname\xff\x1b[2J.doc");
+  WriteAll(dir / oddName, letter);
+  ProcessResult odd = Cli({"inspect", (dir / oddName).string()});
+  EXPECT_EQ(odd.exitCode, 1);
+  EXPECT_NE(odd.err.find("odd\\x0aname\\xff\\x1b[2J.doc"), std::string::npos) << odd.err;
+  EXPECT_EQ(std::count(odd.err.begin(), odd.err.end(), '\n'), 1) << odd.err;
+
   ProcessResult json = Cli({"inspect", "--json", (dir / "letter.doc").string()});
   EXPECT_EQ(json.exitCode, 1);
   EXPECT_EQ(nlohmann::json::parse(json.out)["reason"], "BadSignature");
