@@ -26,10 +26,9 @@
 #include "engine/recording_view.h"
 #include "engine/test_tree.h"
 
-#include <algorithm>
-
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>

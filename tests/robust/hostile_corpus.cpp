@@ -3,7 +3,7 @@
 
 #include "cfb/compound_file.h"
 
-#include "../cfb/cfb_builder.h"
+#include "cfb/cfb_builder.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -598,9 +598,7 @@ void NamedFaults(Corpus& c, const Bytes& v3, const Bytes& v4, const Bytes& difat
             {Reason::UnknownEntryType});
   c.Refused("named/siblings differing only in case",
             with([&](Bytes& x) {
-              // "1Table" -> "1TABLE"? Needs a sibling of equal length: rename
-              // WordDocument (12) to "1table" padded... instead rename 1Table to
-              // match ObjectPool's case-folded twin.
+              // 1Table becomes "objectpool", ObjectPool's twin in lower case.
               const char16_t twin[] = u"objectpool";
               for (int k = 0; k < 10; ++k) Put16(x, entry(2) + 2 * k, twin[k]);
               Put16(x, entry(2) + 20, 0);
