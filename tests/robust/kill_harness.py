@@ -348,9 +348,11 @@ def classify(pid, tree, temps_before, records):
 
 
 def stop(pid):
+    """Stops the process (SIGSTOP) and waits until it is stopped; False when
+    it ended first."""
     os.kill(pid, signal.SIGSTOP)
-    # Wait until it is really stopped.
-    for _ in range(2000):
+    deadline = time.monotonic() + 30  # a loaded machine may take its time
+    while time.monotonic() < deadline:
         try:
             with open('/proc/%d/stat' % pid) as f:
                 state = f.read().rsplit(')', 1)[1].split()[0]
@@ -412,7 +414,15 @@ def run_once(cli, tree, rnd, full_time, log, temps_before, records, call_counts)
                 proc.send_signal(signal.SIGKILL)
                 break
             os.kill(proc.pid, signal.SIGCONT)
-    code = proc.wait()
+    if phase is None and proc.poll() is None:
+        # Not killed: let it run to its end (it may be stopped still).
+        os.kill(proc.pid, signal.SIGCONT)
+    try:
+        code = proc.wait(timeout=600)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
+        return None, 'hung'
     if code == -signal.SIGKILL:
         return phase or 'between', code
     return None, code
@@ -476,7 +486,7 @@ def main():
             if phase is None:
                 completed += 1
                 if code != 0:
-                    all_problems.append('a run ended with exit status %d' % code)
+                    all_problems.append('a run ended with exit status %s' % code)
             else:
                 kills += 1
                 by_phase[phase] += 1
