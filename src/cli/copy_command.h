@@ -1,0 +1,35 @@
+//===- cli/copy_command.h - velkor-cli copy: a fresh compound file ---------===//
+///
+/// \file
+/// `velkor-cli copy SRC DST [--verify]` writes a fresh compound file holding
+/// SRC's whole tree at DST (or inside DST when it is a directory). SRC is only
+/// read. The copy is written to a temporary file beside DST and renamed over
+/// DST once it is complete and flushed, so DST is never left half written and
+/// a failed copy leaves nothing behind.
+///
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+namespace velkor::cli {
+
+struct CopyOptions {
+  std::string source;
+  std::string destination;
+  bool verify = false;  ///< re-open the copy and compare its tree with SRC's
+  bool quiet = false;   ///< print nothing on success
+};
+
+/// Adds the `copy` subcommand to `app`, filling `options` when parsed.
+CLI::App* AddCopyCommand(CLI::App& app, CopyOptions& options);
+
+/// Runs the command; returns the exit status.
+int RunCopy(const CopyOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace velkor::cli
