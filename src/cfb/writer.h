@@ -51,6 +51,8 @@ class Writer {
  private:
   Writer() = default;
   void Flush();
+  /// Starts the disk writing of what has been written so far, without waiting.
+  void StartWriteback();
   /// Bytes that may be appended before the hole; the hole is filled when reached.
   std::size_t Limit(std::size_t wanted);
   void FillHoleIfReached();
@@ -60,6 +62,8 @@ class Writer {
   std::vector<std::uint8_t> buffer;
   std::size_t used = 0;
   std::uint64_t written = 0;
+  /// Where the part of the file not yet handed to the disk begins.
+  std::uint64_t writebackFrom = 0;
   bool holePending = false;
   std::uint64_t holeOffset = 0;
   std::uint32_t holeLength = 0;
