@@ -1,26 +1,37 @@
 //===- cli/main.cpp - velkor-cli: dispatches to its commands ---------------===//
 ///
 /// \file
-/// Parses the command line with CLI11 and hands over to one command. Each
-/// command lives in its own file pair (`inspect_command`, `copy_command`) and
-/// registers itself here with an Add...Command call.
+/// `velkor-cli inspect FILE` and `velkor-cli copy SRC DST` are commands of
+/// their own, parsed with CLI11 as subcommands; every other command line is
+/// the compaction run, `velkor-cli [OPTION]... PATH...` (run_command). Each
+/// command lives in its own file pair and registers itself here.
 ///
 //===----------------------------------------------------------------------===//
 
 #include "cli/command_support.h"
 #include "cli/copy_command.h"
 #include "cli/inspect_command.h"
+#include "cli/run_command.h"
 
 #include <CLI/CLI.hpp>
 
+#include <cstring>
 #include <iostream>
 
-int main(int argc, char** argv) {
+namespace {
+
+/// True when the first argument names one of the file commands; a PATH of
+/// that name is written ./inspect or ./copy.
+bool IsFileCommand(int argc, char** argv) {
+  return argc > 1 && (std::strcmp(argv[1], "inspect") == 0 || std::strcmp(argv[1], "copy") == 0);
+}
+
+int RunFileCommand(int argc, char** argv) {
   using namespace velkor::cli;
 
   CLI::App app("Velkor makes compound documents (*.doc, *.xls) smaller without changing their content.",
                "velkor-cli");
-  app.set_version_flag("--version", std::string("velkor-cli ") + VELKOR_VERSION);
+  app.set_version_flag("--version", std::string("velkor-cli (Velkor) ") + VELKOR_VERSION);
   app.require_subcommand(1, 1);
 
   InspectOptions inspectOptions;
@@ -42,4 +53,11 @@ int main(int argc, char** argv) {
   if (inspect->parsed()) return RunInspect(inspectOptions, std::cout, std::cerr);
   if (copy->parsed()) return RunCopy(copyOptions, std::cout, std::cerr);
   return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (IsFileCommand(argc, argv)) return RunFileCommand(argc, argv);
+  return ::cli::RunCommand(argc, argv);
 }

@@ -47,7 +47,7 @@ bool SameTime(const struct timespec& a, const struct timespec& b) {
 
 TEST(Usage, BadCommandLinesExitWithTwoAndTheUsage) {
   for (const auto& args : std::vector<std::vector<std::string>>{
-           {}, {"frobnicate"}, {"copy", "only-one"}, {"inspect"}, {"inspect", "--bogus", "x"}}) {
+           {}, {"--frobnicate"}, {"copy", "only-one"}, {"inspect"}, {"inspect", "--bogus", "x"}}) {
     ProcessResult result = Cli(args);
     EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(args);
     EXPECT_NE(result.err.find("Usage:"), std::string::npos) << result.err;
@@ -61,7 +61,7 @@ TEST(Usage, HelpAndVersionSucceed) {
   EXPECT_NE(help.out.find("copy"), std::string::npos);
   ProcessResult version = Cli({"--version"});
   EXPECT_EQ(version.exitCode, 0);
-  EXPECT_NE(version.out.find("velkor-cli 1."), std::string::npos) << version.out;
+  EXPECT_NE(version.out.find("velkor-cli (Velkor) 1."), std::string::npos) << version.out;
   EXPECT_EQ(Cli({"copy", "--help"}).exitCode, 0);
 }
 

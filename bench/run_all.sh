@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Runs Velkor's benchmarks side by side in one go and prints each ratio with
+# the peak memory of the Velkor side (from /usr/bin/time -v):
+#   1. the candidate scan against find(1)           (bench/scan_bench.sh, goal <= 1.5)
+#   2. velkor-cli copy against cp                   (bench/copy_bench.py, goal <= 2.0)
+#   3. a compressing run over one 60 MB document against cp of it   (goal <= 2.0)
+#   4. an estimate run over 2,000 real documents against cat of them (goal <= 3.0,
+#      peak memory under 64 MiB)
+# Usage: bench/run_all.sh [BUILD_DIR]
+# Environment: BENCH_DIR (work folder, default /tmp/velkor-bench; its file system
+# is the one measured), RUNS (timed runs per side, default 5; the median counts).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+work=${BENCH_DIR:-/tmp/velkor-bench}
+runs=${RUNS:-5}
+cli=$build/bin/velkor-cli
+python=/usr/bin/python3
+
+if [[ ! -x $cli ]]; then
+  echo "building velkor-cli in $build ..."
+  "$root/scripts/setup.sh" "$(realpath --relative-to="$root" "$build")" >/dev/null
+fi
+if [[ ! -d $build/fixtures/office ]]; then
+  echo "making the real documents (LibreOffice) ..."
+  $python "$root/tests/fixtures/make_fixtures.py" "$build/fixtures" >/dev/null
+fi
+mkdir -p "$work"
+
+echo "Velkor benchmarks, $(date -u '+%Y-%m-%d %H:%M UTC'), load average $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(nproc) cores," \
+     "$(awk '/MemTotal/ { printf "%.0f GiB RAM", $2 / 1048576 }' /proc/meminfo)," \
+     "$(df -T "$work" | awk 'NR == 2 { print $2 }') file system under $work"
+echo
+
+# ms COMMAND...: runs it under /usr/bin/time -v and prints "milliseconds peak_KiB".
+ms() {
+  local start end
+  start=$(date +%s%N)
+  /usr/bin/time -v -o "$work/time.txt" "$@" >"$work/out.txt" 2>&1
+  end=$(date +%s%N)
+  echo "$(( (end - start) / 1000000 )) $(awk -F': ' '/Maximum resident/ { print $2 }' "$work/time.txt")"
+}
+median() { printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+
+echo "== 1. scan: mask walker against find =="
+"$root/bench/scan_bench.sh" "$build"
+echo
+
+echo "== 2. copy of one compound file: velkor-cli copy against cp =="
+# It exits non-zero when one of its goals is missed; the other benchmarks run on.
+$python "$root/bench/copy_bench.py" --cli "$cli" --runs "$runs" || echo "(a copy goal was missed)"
+echo
+
+echo "== 3. compressing run over one 60 MB document against cp =="
+big=$work/big60.doc
+[[ -f $big ]] || $python "$root/bench/make_bench_docs.py" big "$big" 60
+rm -rf "$work/compact" "$work/cp"
+mkdir -p "$work/compact" "$work/cp"
+v=(); c=(); s=(); mem=()
+for ((i = 0; i < runs; i++)); do
+  cp "$big" "$work/compact/doc.doc"
+  cat "$work/compact/doc.doc" "$big" >/dev/null    # warm cache for both sides
+  read -r t m < <(ms "$cli" "$work/compact")
+  grep -q '^Compressed files: *1$' "$work/out.txt" || { cat "$work/out.txt"; exit 1; }
+  v+=("$t"); mem+=("$m")
+  rm -f "$work/cp/doc.doc"
+  read -r t m < <(ms cp "$big" "$work/cp/doc.doc"); c+=("$t")
+  rm -f "$work/cp/doc.doc"
+  read -r t m < <(ms sh -c 'cp "$1" "$2" && sync "$2"' sh "$big" "$work/cp/doc.doc"); s+=("$t")
+done
+after=$(stat -c %s "$work/compact/doc.doc")
+mv=$(median "${v[@]}"); mc=$(median "${c[@]}"); msync=$(median "${s[@]}")
+echo "document: $(stat -c %s "$big") bytes, compacted to $after bytes"
+echo "velkor-cli:    ${mv} ms (runs: ${v[*]}), peak memory $(median "${mem[@]}") KiB"
+echo "cp:            ${mc} ms (runs: ${c[*]})"
+echo "cp + sync:     ${msync} ms (runs: ${s[*]}) (the copy made durable, as Velkor's is)"
+echo "ratio velkor/cp: $(ratio "$mv" "$mc") (goal <= 2.00); velkor/(cp + sync): $(ratio "$mv" "$msync")"
+echo
+
+echo "== 4. estimate run over 2,000 real documents against cat =="
+tree=$work/tree2000
+if [[ ! -f $tree/.complete ]]; then
+  rm -rf "$tree"
+  $python "$root/bench/make_bench_docs.py" tree "$tree" 2000 "$build/fixtures"
+  touch "$tree/.complete"
+fi
+catall() { find "$tree" -type f \( -name '*.doc' -o -name '*.xls' \) -exec cat {} + >/dev/null; }
+catall; "$cli" --estimate "$tree" >/dev/null    # warm cache
+v=(); c=(); mem=()
+for ((i = 0; i < runs; i++)); do
+  read -r t m < <(ms "$cli" --estimate "$tree")
+  grep -q '^Document files: *2000$' "$work/out.txt" || { cat "$work/out.txt"; exit 1; }
+  cp "$work/out.txt" "$work/estimate.txt"
+  v+=("$t"); mem+=("$m")
+  read -r t m < <(ms sh -c 'find "$1" -type f \( -name "*.doc" -o -name "*.xls" \) -exec cat {} + >/dev/null' sh "$tree")
+  c+=("$t")
+done
+mv=$(median "${v[@]}"); mc=$(median "${c[@]}")
+echo "tree: $(find "$tree" -type f -name '*.???' | wc -l) documents, $(du -sm "$tree" | cut -f1) MB"
+sed -n '/^Total files/,$p' "$work/estimate.txt"
+echo "velkor-cli --estimate: ${mv} ms (runs: ${v[*]}), peak memory $(median "${mem[@]}") KiB (goal < 65536)"
+echo "cat:                   ${mc} ms (runs: ${c[*]})"
+echo "ratio velkor/cat: $(ratio "$mv" "$mc") (goal <= 3.00)"
+echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -1,0 +1,64 @@
+//===- cli/json_report.h - The run as one JSON document for scripts -------===//
+///
+/// \file
+/// `velkor-cli --json` writes one JSON object on standard output. It is
+/// streamed: the header goes out with the first document, each document is
+/// one line as soon as it is done, and the counters and the ending close the
+/// object, so memory stays flat however many files a run takes up.
+///
+/// File names are bytes. A name that is valid UTF-8 is the string "path"
+/// unchanged. A name that is not keeps a readable "path" (each stray byte
+/// shown as U+FFFD) plus "pathBytes", the exact bytes in hexadecimal, so any
+/// name survives the trip. The output itself is plain ASCII (\uXXXX escapes).
+///
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/run_ending.h"
+#include "engine/progress_view.h"
+
+namespace cli {
+
+/// The identifier of an outcome in the report: "replaced", "wouldShrink",
+/// "notSmaller", "passedOver".
+const char* OutcomeName(DocumentOutcome outcome);
+
+/// The identifier of an ending: "complete", "stopped", "message", "error".
+const char* EndingName(RunEnding ending);
+
+/// One document's entry: path (and pathBytes when needed), sizeBefore,
+/// sizeAfter, outcome, reason.
+nlohmann::json DocumentJson(const DocumentReport& report);
+
+/// The counters as numbers (the ratio as its text, e.g. "77.5%").
+nlohmann::json CountersJson(const CounterTexts& counters);
+
+/// A JSON value as ASCII text that never throws, whatever bytes it holds.
+std::string DumpJson(const nlohmann::json& value);
+
+/// Writes the report of one run to a stream, piece by piece.
+class JsonReport {
+public:
+  JsonReport(std::FILE* out, bool estimate);
+
+  /// Writes one document line (and the report's header before the first).
+  void AddDocument(const DocumentReport& report);
+  /// Writes the counters and the ending and closes the object. Call once.
+  void Finish(const CounterTexts& counters, RunEnding ending,
+              const std::string& message, int exitStatus);
+
+private:
+  void Begin();
+
+  std::FILE* out;
+  bool estimate;
+  bool begun = false;
+  bool anyDocument = false;
+};
+
+}  // namespace cli

@@ -1,0 +1,183 @@
+//===- cli/run_arguments.cpp - velkor-cli's options and PATH arguments ---===//
+
+#include "cli/run_arguments.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include <CLI/CLI.hpp>
+
+#include "cli/byte_text.h"
+#include "cli/run_ending.h"
+
+#ifndef VELKOR_VERSION
+#define VELKOR_VERSION "unknown"
+#endif
+
+namespace cli {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: velkor-cli [OPTION]... PATH...\n"
+    "  or:  velkor-cli [OPTION]... --all-drives\n"
+    "  or:  velkor-cli inspect [--json] FILE\n"
+    "  or:  velkor-cli copy SRC DST\n";
+
+std::string Quoted(const std::string& path) { return "'" + EscapeForTerminal(path) + "'"; }
+
+void UsageError(std::FILE* err, const std::string& message) {
+  std::fprintf(err, "velkor-cli: %s\n%sTry 'velkor-cli --help' for more information.\n",
+               message.c_str(), kUsage);
+}
+
+}  // namespace
+
+std::string HelpText() {
+  return std::string(kUsage) +
+         "Make compound documents (*.doc, *.xls) smaller without changing their content.\n"
+         "Every matching file under the PATHs that opens as a compound document is\n"
+         "copied into a fresh compound file beside it; when the copy is strictly\n"
+         "smaller it takes the document's place, keeping its name, permissions, owner,\n"
+         "times and extended attributes.\n"
+         "\n"
+         "A folder PATH is searched (with its subfolders unless --no-recursive). A file\n"
+         "PATH is taken, and so is every file of the same name in the subfolders of\n"
+         "its folder.\n"
+         "\n"
+         "Options:\n"
+         "      --all-drives      take the roots of all non-removable drives (mounted\n"
+         "                          file systems) instead of PATHs\n"
+         "      --estimate        do everything but the replacement: the counters show\n"
+         "                          what compressing would gain, no file is changed\n"
+         "      --masks=MASKS     the space-separated wildcard masks of the files to\n"
+         "                          take (default: \"*.doc *.xls\"; '?' and '*' as in the\n"
+         "                          shell, letters in any case, a mask may name a folder)\n"
+         "      --all-files       take every file, whatever its name\n"
+         "      --no-recursive    do not search subfolders\n"
+         "      --list            print one line for every file taken up: path, size\n"
+         "                          before, size after, and what was done or why not\n"
+         "      --json            print one JSON report instead of text\n"
+         "  -h, --help            display this help and exit\n"
+         "  -V, --version         output version information and exit\n"
+         "\n"
+         "Commands:\n"
+         "  inspect FILE          show a compound document's storage tree (names, kinds,\n"
+         "                          sizes, class ids) and what a fresh copy would save\n"
+         "  copy SRC DST          write a fresh compound file with SRC's tree at DST,\n"
+         "                          never touching SRC\n"
+         "A PATH named like a command is written ./inspect or ./copy.\n"
+         "\n"
+         "Ctrl-C stops the run before the next document. A second Ctrl-C stops it at\n"
+         "once, unless a document is being copied or replaced: that one is finished\n"
+         "first.\n"
+         "\n"
+         "Exit status:\n"
+         "   0  the run is complete\n"
+         "   1  the run ended with a message or an error\n"
+         "   2  bad usage: an unknown option, no PATH, a PATH that cannot be read\n"
+         " 130  the run was stopped with Ctrl-C\n"
+         "\n"
+         "Full documentation: man velkor-cli\n";
+}
+
+std::string VersionText() {
+  return std::string("velkor-cli (Velkor) ") + VELKOR_VERSION + "\n";
+}
+
+std::optional<RunArguments> ParseRunArguments(int argc, const char* const* argv,
+                                               std::FILE* out, std::FILE* err, int& status) {
+  RunArguments request;
+  bool help = false;
+  bool version = false;
+  bool noRecursive = false;
+
+  CLI::App app("", "velkor-cli");
+  app.set_help_flag();  // the help text is our own, in the GNU layout
+  app.allow_windows_style_options(false);
+  app.add_flag("-h,--help", help);
+  app.add_flag("-V,--version", version);
+  app.add_flag("--all-drives", request.allDrives);
+  app.add_flag("--estimate", request.estimate);
+  CLI::Option* masks = app.add_option("--masks", request.masks);
+  CLI::Option* allFiles = app.add_flag("--all-files", request.allFiles);
+  app.add_flag("--no-recursive", noRecursive);
+  CLI::Option* list = app.add_flag("--list", request.list);
+  CLI::Option* json = app.add_flag("--json", request.json);
+  app.add_option("PATH", request.paths);
+  masks->excludes(allFiles);
+  list->excludes(json);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    UsageError(err, e.what());
+    status = kExitUsage;
+    return std::nullopt;
+  }
+  if (help) {
+    std::fputs(HelpText().c_str(), out);
+    status = kExitComplete;
+    return std::nullopt;
+  }
+  if (version) {
+    std::fputs(VersionText().c_str(), out);
+    status = kExitComplete;
+    return std::nullopt;
+  }
+  if (request.allDrives && !request.paths.empty()) {
+    UsageError(err, "--all-drives takes no PATH");
+    status = kExitUsage;
+    return std::nullopt;
+  }
+  if (!request.allDrives && request.paths.empty()) {
+    UsageError(err, "missing PATH (a folder or a file; or --all-drives)");
+    status = kExitUsage;
+    return std::nullopt;
+  }
+  request.recursive = !noRecursive;
+  return request;
+}
+
+bool ResolvePaths(const std::vector<std::string>& paths, std::vector<PathEntry>& entries,
+                  std::string& error) {
+  entries.clear();
+  for (const std::string& path : paths) {
+    struct stat info {};
+    if (path.empty() || stat(path.c_str(), &info) != 0) {
+      error = "cannot access " + Quoted(path) + ": " + std::strerror(path.empty() ? ENOENT : errno);
+      return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+      DIR* dir = opendir(path.c_str());
+      if (!dir) {
+        error = "cannot read directory " + Quoted(path) + ": " + std::strerror(errno);
+        return false;
+      }
+      closedir(dir);
+      if (access(path.c_str(), X_OK) != 0) {
+        error = "cannot enter directory " + Quoted(path) + ": " + std::strerror(errno);
+        return false;
+      }
+      entries.push_back({path.back() == '/' ? path : path + '/', false});
+    } else if (S_ISREG(info.st_mode)) {
+      const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd < 0) {
+        error = "cannot read " + Quoted(path) + ": " + std::strerror(errno);
+        return false;
+      }
+      close(fd);
+      entries.push_back({path, true});
+    } else {
+      error = Quoted(path) + " is neither a regular file nor a directory";
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace cli

@@ -1,0 +1,54 @@
+//===- cli/run_arguments.h - velkor-cli's options and PATH arguments -----===//
+///
+/// \file
+/// The command line of a compaction run, `velkor-cli [OPTION]... PATH...`,
+/// parsed with CLI11, and the PATH arguments checked and turned into the
+/// run's base entries before anything runs.
+///
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+/// What the command line asks of one run; the options mirror the main window.
+struct RunArguments {
+  std::vector<std::string> paths;
+  bool allDrives = false;
+  bool estimate = false;
+  bool allFiles = false;
+  bool recursive = true;
+  std::string masks = "*.doc *.xls";
+  bool list = false;
+  bool json = false;
+};
+
+/// One PATH argument as the run takes it: a directory path ending in '/', or
+/// a file (isFile).
+struct PathEntry {
+  std::string path;
+  bool isFile = false;
+};
+
+/// Parses the arguments after the program name. Returns the request, or
+/// nothing with `status` set: 0 after --help or --version (written to out),
+/// 2 after a usage error (message and usage written to err).
+std::optional<RunArguments> ParseRunArguments(int argc, const char* const* argv,
+                                               std::FILE* out, std::FILE* err, int& status);
+
+/// Checks every PATH and decides its entry. A path that does not exist,
+/// cannot be read, or is neither a regular file nor a directory gives a
+/// message naming it (false); nothing is changed either way.
+bool ResolvePaths(const std::vector<std::string>& paths, std::vector<PathEntry>& entries,
+                  std::string& error);
+
+/// The --help text.
+std::string HelpText();
+/// The --version text.
+std::string VersionText();
+
+}  // namespace cli

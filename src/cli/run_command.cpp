@@ -1,0 +1,102 @@
+//===- cli/run_command.cpp - `velkor-cli [OPTION]... PATH...`: the compaction run ===//
+
+#include "cli/run_command.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <unistd.h>
+
+#include "cli/run_arguments.h"
+#include "cli/run_ending.h"
+#include "cli/stop_signal.h"
+#include "cli/terminal_view.h"
+#include "engine/compaction_run.h"
+#include "engine/run_failure.h"
+#include "engine/run_messages.h"
+#include "engine/user_abort.h"
+
+namespace cli {
+namespace {
+
+/// The stream that shows the live line, when it is a terminal that can.
+std::FILE* LiveTerminal(std::FILE* stream) {
+  const char* term = std::getenv("TERM");
+  if (!isatty(fileno(stream)) || (term && std::strcmp(term, "dumb") == 0)) return nullptr;
+  return stream;
+}
+
+}  // namespace
+
+int RunCommand(int argc, const char* const* argv) {
+  int status = kExitUsage;
+  const std::optional<RunArguments> request = ParseRunArguments(argc, argv, stdout, stderr, status);
+  if (!request) return status;
+
+  std::vector<PathEntry> paths;
+  std::string error;
+  if (!ResolvePaths(request->paths, paths, error)) {
+    std::fprintf(stderr, "velkor-cli: %s\n", error.c_str());
+    return kExitUsage;
+  }
+
+  // A reader that goes away (`velkor-cli --list | head`) must not kill the
+  // program in the middle of a document: writes then fail, and the view
+  // ends the run before the next document.
+  std::signal(SIGPIPE, SIG_IGN);
+
+  TerminalSettings settings;
+  settings.list = request->list;
+  settings.json = request->json;
+  settings.estimate = request->estimate;
+  settings.live = LiveTerminal(request->json ? stderr : stdout);
+  TerminalView view(settings);
+
+  RunOptions options;
+  options.allFiles = request->allFiles;
+  options.recursive = request->recursive;
+  options.allDrives = request->allDrives;
+  options.compress = !request->estimate;
+  options.wildcards = TTString(request->masks.c_str());
+
+  BaseEntryList source(view);
+  for (const PathEntry& entry : paths) {
+    source.Add(TTString(entry.path.c_str()), entry.isFile);  // argv holds no NUL byte
+  }
+
+  RunEnding ending = RunEnding::complete;
+  std::string message;
+  {
+    // Ctrl-C is the Stop button. Should it be impossible to watch for it
+    // (no signalfd, no thread), the run still goes on, and Ctrl-C ends the
+    // program as it ends any other.
+    std::optional<StopSignal> interrupts;
+    try {
+      interrupts.emplace(view);
+    } catch (const std::system_error& e) {
+      std::fprintf(stderr, "velkor-cli: Ctrl-C cannot stop the run softly: %s\n", e.what());
+    }
+    try {
+      CompactionRun(options, source, view);
+      message = view.LastMessage();
+    } catch (const UserAbort&) {
+      message = view.LastMessage();
+      ending = message == RunMessage::kStopped ? RunEnding::stopped : RunEnding::message;
+    } catch (...) {
+      message = DescribeCurrentException();
+      ending = RunEnding::error;
+    }
+    view.Finish(ending, message);
+  }
+  if (view.OutputFailed()) {
+    std::fprintf(stderr, "velkor-cli: write error: the output was closed\n");
+    return kExitFailed;
+  }
+  return ExitStatusOf(ending);
+}
+
+}  // namespace cli

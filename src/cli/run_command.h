@@ -1,0 +1,19 @@
+//===- cli/run_command.h - `velkor-cli [OPTION]... PATH...`: the compaction run ===//
+///
+/// \file
+/// The run command of velkor-cli: parses the options, checks the PATH
+/// arguments, and hands the run to the engine with a terminal progress view.
+/// The run, its counters and its messages are the engine's; this command
+/// adds nothing to its rules.
+///
+//===----------------------------------------------------------------------===//
+#pragma once
+
+namespace cli {
+
+/// Runs `velkor-cli [OPTION]... PATH...` (argv[0] is the program name) and
+/// answers the exit status: 0 complete, 1 ended by a message or an error,
+/// 2 bad usage, 130 stopped with Ctrl-C.
+int RunCommand(int argc, const char* const* argv);
+
+}  // namespace cli

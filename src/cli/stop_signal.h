@@ -1,0 +1,45 @@
+//===- cli/stop_signal.h - Ctrl-C as the progress window's Stop button ----===//
+///
+/// \file
+/// SIGINT is blocked in the program and read by one small thread through a
+/// signalfd, so a Ctrl-C never interrupts the run's own thread in the
+/// middle of a copy or a replacement. The first Ctrl-C asks the run to stop
+/// before its next document; a further one ends the program at once (status
+/// 130) unless a document is in hand, in which case the run stops as soon as
+/// that document is done. Between signals the same thread ticks the view a
+/// few times a second, so that the live line shows the file in hand during a
+/// long copy.
+///
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <signal.h>
+
+#include <thread>
+
+namespace cli {
+
+class TerminalView;
+
+class StopSignal {
+public:
+  /// Blocks SIGINT for the calling thread (the run's) and starts watching it.
+  explicit StopSignal(TerminalView& view);
+  /// Stops watching; a Ctrl-C still pending is dropped and SIGINT is
+  /// unblocked again.
+  ~StopSignal();
+
+  StopSignal(const StopSignal&) = delete;
+  StopSignal& operator=(const StopSignal&) = delete;
+
+private:
+  void Watch();
+
+  TerminalView& view;
+  sigset_t previousMask;
+  int signalFd = -1;
+  int wakeFd = -1;
+  std::thread watcher;
+};
+
+}  // namespace cli

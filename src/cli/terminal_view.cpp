@@ -1,0 +1,330 @@
+//===- cli/terminal_view.cpp - The run's progress window on a terminal ----===//
+
+#include "cli/terminal_view.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "cli/byte_text.h"
+#include "engine/run_messages.h"
+
+namespace cli {
+namespace {
+
+constexpr int kBarWidth = 10;
+constexpr const char* kPhaseScanning = RunStatus::kScanning;
+constexpr const char* kPhaseCompressing = RunStatus::kCompressing;
+
+std::string Text(const char* text) { return text ? std::string(text) : std::string(); }
+
+std::string TrimmedSpaces(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  return first == std::string::npos ? std::string() : text.substr(first);
+}
+
+std::size_t CounterIndex(CounterField field) {
+  switch (field) {
+    case CounterField::totalFiles: return 0;
+    case CounterField::documentFiles: return 1;
+    case CounterField::compressedFiles: return 2;
+    case CounterField::bytesBefore: return 3;
+    case CounterField::bytesAfter: return 4;
+    case CounterField::bytesReduced: return 5;
+    case CounterField::ratio: return 6;
+  }
+  return 0;
+}
+
+/// "path: 400000 -> 310000 bytes, replaced", one line of --list.
+std::string ListLine(const DocumentReport& report) {
+  std::string line = EscapeForTerminal(report.path) + ": " + std::to_string(report.sizeBefore);
+  switch (report.outcome) {
+    case DocumentOutcome::replaced:
+      return line + " -> " + std::to_string(report.sizeAfter) + " bytes, replaced";
+    case DocumentOutcome::wouldShrink:
+      return line + " -> " + std::to_string(report.sizeAfter) + " bytes, would shrink";
+    case DocumentOutcome::notSmaller:
+      return line + " -> " + std::to_string(report.sizeAfter) + " bytes, not smaller";
+    case DocumentOutcome::passedOver:
+      break;
+  }
+  line += " bytes, passed over";
+  if (!report.reason.empty()) line += " (" + EscapeForTerminal(report.reason) + ")";
+  return line;
+}
+
+}  // namespace
+
+TerminalView::TerminalView(const TerminalSettings& settings) : settings(settings) {
+  counters.fill("0");
+  if (settings.json) json = std::make_unique<JsonReport>(settings.out, settings.estimate);
+}
+
+TerminalView::~TerminalView() = default;
+
+bool TerminalView::Create() { return true; }
+
+void TerminalView::Destroy() {
+  std::lock_guard lock(mutex);
+  phase = Phase::ended;
+  ClearLive();
+}
+
+void TerminalView::Show() {
+  std::lock_guard lock(mutex);
+  shown = true;
+  // The window's caption says what kind of run this is; a terminal keeps it
+  // above the live line.
+  if (!settings.json) PrintLine(settings.out, caption);
+  DrawLive(true);
+}
+
+void TerminalView::SetCaption(const char* text) {
+  std::lock_guard lock(mutex);
+  caption = Text(text);
+}
+
+void TerminalView::SetDiskRange(int) {}
+void TerminalView::SetDiskPosition(int) {}
+
+void TerminalView::SetFileRange(int count) {
+  std::lock_guard lock(mutex);
+  fileRange = std::max(count, 0);
+  const bool announce = announceCompaction;
+  if (announceCompaction) {
+    announceCompaction = false;
+    if (!settings.live && !settings.json) {
+      PrintLine(settings.out, std::string(kPhaseCompressing) + " " + std::to_string(fileRange) +
+                                  (fileRange == 1 ? " file" : " files"));
+    }
+  }
+  DrawLive(announce);
+}
+
+void TerminalView::SetFilePosition(int position) {
+  std::lock_guard lock(mutex);
+  filePosition = position;
+  // The run moves the bar to its end once the last candidate of an entry is
+  // done: from then until the next compaction phase no document is in hand.
+  if (phase == Phase::compacting && position >= fileRange) phase = Phase::idle;
+  DrawLive(false);
+}
+
+void TerminalView::SetDiskText(const char* text) {
+  std::lock_guard lock(mutex);
+  diskText = Text(text);
+}
+
+void TerminalView::SetFileText(const char* text) {
+  std::lock_guard lock(mutex);
+  fileText = Text(text);
+  DrawLive(false);
+}
+
+void TerminalView::SetStatusText(const char* text) {
+  std::lock_guard lock(mutex);
+  statusText = Text(text);
+  pumpsInPhase = 0;
+  if (statusText == kPhaseCompressing) {
+    phase = Phase::compacting;
+    filePosition = 0;
+    announceCompaction = true;
+  } else {
+    if (phase != Phase::ended) phase = Phase::idle;
+    if (statusText == kPhaseScanning && !settings.live && !settings.json) {
+      PrintLine(settings.out, statusText + " " + EscapeForTerminal(diskText));
+    }
+  }
+  // The compaction phase is drawn once its candidates are counted.
+  if (phase != Phase::compacting) DrawLive(true);
+}
+
+void TerminalView::SetCounterText(CounterField field, const char* text) {
+  std::lock_guard lock(mutex);
+  counters[CounterIndex(field)] = Text(text);
+  DrawLive(false);
+}
+
+bool TerminalView::StopRequested() const { return stopRequested.load(); }
+
+void TerminalView::PumpMessages() {
+  std::lock_guard lock(mutex);
+  ++pumpsInPhase;
+  DrawLive(false);
+}
+
+void TerminalView::ShowMessage(const char* text) {
+  std::lock_guard lock(mutex);
+  lastMessage = Text(text);
+}
+
+void TerminalView::EnableMainWindow(bool) {}
+
+void TerminalView::DocumentDone(const DocumentReport& report) {
+  std::lock_guard lock(mutex);
+  if (json) {
+    json->AddDocument(report);
+    std::fflush(settings.out);
+    CheckOutput(settings.out);
+  } else if (settings.list) {
+    PrintLine(settings.out, ListLine(report));
+  }
+  DrawLive(false);
+}
+
+void TerminalView::Tick() {
+  std::lock_guard lock(mutex);
+  if (liveStale) DrawLive(true);
+}
+
+void TerminalView::RequestStop() {
+  std::lock_guard lock(mutex);
+  stopRequested = true;
+  DrawLive(true);
+}
+
+bool TerminalView::FinishIfIdle() {
+  std::lock_guard lock(mutex);
+  stopRequested = true;
+  if (finished) return false;  // the program is about to end by itself
+  if (phase == Phase::compacting) {
+    DrawLive(true);
+    return false;
+  }
+  FinishLocked(RunEnding::stopped, RunMessage::kStopped);
+  return true;
+}
+
+void TerminalView::Finish(RunEnding ending, const std::string& message) {
+  std::lock_guard lock(mutex);
+  FinishLocked(ending, message);
+}
+
+std::string TerminalView::LastMessage() const {
+  std::lock_guard lock(mutex);
+  return lastMessage;
+}
+
+bool TerminalView::OutputFailed() const { return outputFailed.load(); }
+
+void TerminalView::FinishLocked(RunEnding ending, const std::string& message) {
+  if (finished) return;
+  finished = true;
+  ClearLive();
+  const bool failed = ending == RunEnding::message || ending == RunEnding::error;
+  if (failed && !message.empty()) PrintLine(settings.err, "velkor-cli: " + EscapeForTerminal(message));
+  if (json) {
+    json->Finish(counters, ending, message, ExitStatusOf(ending));
+    CheckOutput(settings.out);
+  } else {
+    if (!failed && !message.empty()) PrintLine(settings.out, EscapeForTerminal(message));
+    // A run that ended before its window was shown counted nothing.
+    if (shown) PrintCounters();
+  }
+  std::fflush(settings.out);
+  std::fflush(settings.err);
+  CheckOutput(settings.out);
+}
+
+void TerminalView::PrintLine(std::FILE* stream, const std::string& line) {
+  ClearLive();  // the live line and this line may share one terminal
+  std::fwrite(line.data(), 1, line.size(), stream);
+  std::fputc('\n', stream);
+  // Flushed line by line: a reader of a pipe (a log, a script waiting for a
+  // phase) sees each line when it happens.
+  std::fflush(stream);
+  if (stream != settings.err) CheckOutput(stream);
+}
+
+void TerminalView::PrintCounters() {
+  std::size_t labelWidth = 0;
+  std::size_t valueWidth = 0;
+  for (std::size_t i = 0; i < counters.size(); ++i) {
+    labelWidth = std::max(labelWidth, std::strlen(kCounterLabels[i]));
+    valueWidth = std::max(valueWidth, DisplayWidth(counters[i]));
+  }
+  for (std::size_t i = 0; i < counters.size(); ++i) {
+    std::string line = kCounterLabels[i];
+    line.append(labelWidth + 1 - line.size(), ' ');
+    line.append(valueWidth - DisplayWidth(counters[i]), ' ');
+    line += EscapeForTerminal(counters[i]);
+    PrintLine(settings.out, line);
+  }
+}
+
+int TerminalView::LiveColumns() const {
+  winsize size{};
+  if (settings.live && ioctl(fileno(settings.live), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+    return size.ws_col;
+  }
+  return settings.columns;
+}
+
+std::string TerminalView::LiveLine(std::size_t columns) const {
+  std::string line;
+  if (stopRequested) line += "Stopping... ";
+  if (phase == Phase::compacting) {
+    // "Compressing 37/120 [######--------------] 30 documents, 12 compressed, 77.5%"
+    const long long total = fileRange;
+    const long long inHand = std::min<long long>(pumpsInPhase, total);
+    const long long done =
+        std::clamp<long long>(std::max<long long>(filePosition, pumpsInPhase - 1), 0, total);
+    const int filled = total > 0 ? static_cast<int>(done * kBarWidth / total) : kBarWidth;
+    line += statusText + " " + std::to_string(inHand) + "/" + std::to_string(total) + " [" +
+            std::string(filled, '#') + std::string(kBarWidth - filled, '-') + "] ";
+  } else {
+    // A single-file entry's scan writes no phase of its own; it is a scan all the same.
+    line += kPhaseScanning;
+    if (!diskText.empty()) line += " " + EscapeForTerminal(diskText);
+    line += ": " + std::to_string(pumpsInPhase) + " found, ";
+  }
+  line += counters[1] + " documents, " + counters[2] + " compressed";
+  if (counters[2] != "0") line += ", " + TrimmedSpaces(counters[6]);
+  line = KeepHead(line, columns);
+  const std::size_t used = DisplayWidth(line);
+  if (!fileText.empty() && used + 12 < columns) {
+    line += "  " + KeepTail(EscapeForTerminal(fileText), columns - used - 2);
+  }
+  return line;
+}
+
+void TerminalView::DrawLive(bool force) {
+  if (!settings.live || !shown || finished || phase == Phase::ended || announceCompaction) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (!force && liveOnScreen && now - lastDraw < settings.redrawInterval) {
+    liveStale = true;  // drawn by the next Tick or the next change
+    return;
+  }
+  liveStale = false;
+  lastDraw = now;
+  const int columns = LiveColumns();
+  // One column short of the width, so that the cursor never wraps.
+  const std::string line = LiveLine(columns > 1 ? static_cast<std::size_t>(columns - 1) : 1);
+  std::fputs("\r", settings.live);
+  std::fwrite(line.data(), 1, line.size(), settings.live);
+  std::fputs("\x1b[K", settings.live);
+  std::fflush(settings.live);
+  liveOnScreen = true;
+  CheckOutput(settings.live);
+}
+
+void TerminalView::ClearLive() {
+  if (!settings.live || !liveOnScreen) return;
+  std::fputs("\r\x1b[K", settings.live);
+  std::fflush(settings.live);
+  liveOnScreen = false;
+}
+
+void TerminalView::CheckOutput(std::FILE* stream) {
+  if (std::ferror(stream) && !outputFailed) {
+    // Nobody reads what the run reports any more: end it before the next
+    // document rather than work on unseen.
+    outputFailed = true;
+    stopRequested = true;
+  }
+}
+
+}  // namespace cli

@@ -1,0 +1,140 @@
+//===- cli/terminal_view.h - The run's progress window on a terminal ------===//
+///
+/// \file
+/// velkor-cli's implementation of the engine's progress view. On a terminal
+/// it keeps one live line (phase, counters, a bar over the candidates while
+/// compacting, the file in hand) redrawn in place; otherwise it writes plain
+/// lines only, one per phase, with no control characters. At the end it
+/// writes the run's message and the seven counters under their labels, or,
+/// with --json, one JSON report instead.
+///
+/// The run calls the view on the program's one thread; Ctrl-C reaches it
+/// from the signal-watching thread (RequestStop, FinishIfIdle), so every
+/// entry point takes the view's lock.
+///
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "cli/json_report.h"
+#include "cli/run_ending.h"
+#include "engine/progress_view.h"
+
+namespace cli {
+
+/// Where and how the view writes.
+struct TerminalSettings {
+  std::FILE* out = stdout;   ///< listing, message, counters, JSON report
+  std::FILE* err = stderr;   ///< messages of a run that failed
+  std::FILE* live = nullptr; ///< the terminal that shows the live line; null for plain lines
+  int columns = 80;          ///< width used when `live` is not a terminal that tells its own
+  bool list = false;         ///< one line per document (--list)
+  bool json = false;         ///< one JSON report instead of text (--json)
+  bool estimate = false;     ///< the run only estimates
+  /// The live line is redrawn at most this often, except when the phase changes.
+  std::chrono::milliseconds redrawInterval{80};
+};
+
+class TerminalView final : public ProgressView {
+public:
+  explicit TerminalView(const TerminalSettings& settings);
+  ~TerminalView() override;
+
+  TerminalView(const TerminalView&) = delete;
+  TerminalView& operator=(const TerminalView&) = delete;
+
+  bool Create() override;
+  void Destroy() override;
+  void Show() override;
+  void SetCaption(const char* text) override;
+  void SetDiskRange(int count) override;
+  void SetDiskPosition(int position) override;
+  void SetFileRange(int count) override;
+  void SetFilePosition(int position) override;
+  void SetDiskText(const char* text) override;
+  void SetFileText(const char* text) override;
+  void SetStatusText(const char* text) override;
+  void SetCounterText(CounterField field, const char* text) override;
+  bool StopRequested() const override;
+  void PumpMessages() override;
+  void ShowMessage(const char* text) override;
+  void EnableMainWindow(bool enable) override;
+  void DocumentDone(const DocumentReport& report) override;
+
+  /// Draws a change of the live line that was held back to keep redrawing
+  /// to a few times a second (a document that opened just after a redraw
+  /// would stay unseen for the whole of a long copy). Any thread.
+  void Tick();
+
+  /// The first Ctrl-C: the run ends before its next document. Any thread.
+  void RequestStop();
+
+  /// A further Ctrl-C. When no document is in hand (the run is scanning,
+  /// between base entries, or not yet or no longer running) it writes the
+  /// ending of a stopped run and answers true: the caller leaves the program
+  /// at once with status 130. While a document is being copied or replaced
+  /// it answers false, and the run stops right after that document, so a
+  /// replacement is never cut short. Any thread.
+  bool FinishIfIdle();
+
+  /// Writes the ending: the message, then the counters (text) or the close
+  /// of the JSON report. Only the first call writes.
+  void Finish(RunEnding ending, const std::string& message);
+
+  /// The last message the run showed (empty if none).
+  std::string LastMessage() const;
+
+  /// True once writing to the output failed (a closed pipe, a full disk);
+  /// the view then asks the run to stop.
+  bool OutputFailed() const;
+
+private:
+  /// Where the run is, as far as a stop request is concerned.
+  enum class Phase {
+    idle,        ///< not shown yet, or between base entries, or scanning
+    compacting,  ///< from "Compressing" until the entry's last candidate is done
+    ended,       ///< the window is gone
+  };
+
+  void FinishLocked(RunEnding ending, const std::string& message);
+  void PrintLine(std::FILE* stream, const std::string& line);
+  void PrintCounters();
+  void DrawLive(bool force);
+  void ClearLive();
+  std::string LiveLine(std::size_t columns) const;
+  int LiveColumns() const;
+  void CheckOutput(std::FILE* stream);
+
+  TerminalSettings settings;
+  std::unique_ptr<JsonReport> json;
+
+  mutable std::mutex mutex;
+  std::atomic<bool> stopRequested{false};
+  std::atomic<bool> outputFailed{false};
+
+  std::string caption;
+  std::string diskText;
+  std::string fileText;
+  std::string statusText;
+  CounterTexts counters;
+  int fileRange = 0;
+  int filePosition = 0;
+  long long pumpsInPhase = 0;  ///< candidates yielded while scanning, or taken up while compacting
+  Phase phase = Phase::idle;
+  bool shown = false;
+  bool announceCompaction = false;
+  bool finished = false;
+  std::string lastMessage;
+
+  bool liveOnScreen = false;
+  bool liveStale = false;
+  std::chrono::steady_clock::time_point lastDraw;
+};
+
+}  // namespace cli

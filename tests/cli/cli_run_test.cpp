@@ -1,0 +1,351 @@
+//===- tests/cli/cli_run_test.cpp - velkor-cli runs over temporary trees --===//
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "cli_process.h"
+#include "test_tree.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+std::string Unhex(const std::string& hex) {
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  }
+  return bytes;
+}
+
+std::string NameOf(const json& document) {
+  if (document.contains("pathBytes")) return Unhex(document["pathBytes"].get<std::string>());
+  return document["path"].get<std::string>();
+}
+
+/// The value printed beside a counter's label, or "" when it is missing.
+std::string Counter(const std::string& out, const std::string& label) {
+  std::smatch match;
+  if (!std::regex_search(out, match, std::regex("\n" + label + " +([^\n]*)\n"))) return "";
+  return match[1];
+}
+
+TEST(CliRun, HelpVersionAndUsageErrors) {
+  const CliResult help = RunCli({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: velkor-cli", 0), 0u);
+  EXPECT_EQ(help.err, "");
+  const CliResult version = RunCli({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("velkor-cli (Velkor) ", 0), 0u);
+
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {}, {"--bogus", "/tmp"}, {"--list", "--json", "/tmp"}, {"--all-drives", "/tmp"}}) {
+    const CliResult bad = RunCli(args);
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_NE(bad.err.find("Usage: velkor-cli"), std::string::npos) << bad.err;
+  }
+}
+
+TEST(CliRun, MissingPathStopsEverythingBeforeTheRun) {
+  TestTree tree;
+  tree.WriteDocument("docs/a.doc", 1);
+  const std::string before = tree.Read("docs/a.doc");
+  const CliResult result = RunCli({tree.Path("docs"), tree.Path("nothing-here")});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "velkor-cli: cannot access '" + tree.Path("nothing-here") +
+                            "': No such file or directory\n");
+  EXPECT_EQ(tree.Read("docs/a.doc"), before) << "the existing path was not run either";
+}
+
+TEST(CliRun, EmptyMasksEndWithTheRunsMessage) {
+  TestTree tree;
+  const CliResult result = RunCli({"--masks", "   ", tree.Root()});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "velkor-cli: You must specify files and wildcars field\n");
+  EXPECT_EQ(result.out, "");
+}
+
+TEST(CliRun, CompressingRunPipedPrintsPlainLinesAndKeepsContent) {
+  TestTree tree;
+  tree.WriteDocument("docs/a.doc", 1);
+  tree.WriteDocument("docs/sub/b.XLS", 2);
+  tree.Write("docs/notes.doc", "plain text, not a compound document\n");
+  tree.Write("docs/readme.txt", "not a candidate\n");
+  const std::string listingA = OleListing(tree.Path("docs/a.doc"));
+  const std::string listingB = OleListing(tree.Path("docs/sub/b.XLS"));
+  const auto sizeA = fs::file_size(tree.Path("docs/a.doc"));
+
+  const CliResult result = RunCli({"--list", tree.Path("docs")});
+  ASSERT_EQ(result.status, 0) << result.out << result.err;
+  EXPECT_FALSE(HasControlCharacters(result.out)) << result.out;
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.out.rfind("Compressing files\nScanning " + tree.Path("docs/") + "\n", 0), 0u)
+      << result.out;
+  EXPECT_NE(result.out.find(tree.Path("docs/a.doc") + ": " + std::to_string(sizeA) + " -> "),
+            std::string::npos);
+  EXPECT_NE(result.out.find(tree.Path("docs/notes.doc") + ": 36 bytes, passed over"),
+            std::string::npos) << result.out;
+  EXPECT_EQ(result.out.find("readme.txt"), std::string::npos);
+  EXPECT_NE(result.out.find("\nProcess is complete\n"), std::string::npos);
+  EXPECT_EQ(Counter(result.out, "Total files:"), "3");
+  EXPECT_EQ(Counter(result.out, "Document files:"), "2");
+  EXPECT_EQ(Counter(result.out, "Compressed files:"), "2");
+
+  EXPECT_LT(fs::file_size(tree.Path("docs/a.doc")), sizeA);
+  EXPECT_EQ(OleListing(tree.Path("docs/a.doc")), listingA);
+  EXPECT_EQ(OleListing(tree.Path("docs/sub/b.XLS")), listingB);
+  EXPECT_TRUE(tree.TempFiles().empty());
+
+  // Compacted documents do not shrink again.
+  const CliResult again = RunCli({"--list", tree.Path("docs")});
+  EXPECT_EQ(again.status, 0);
+  EXPECT_NE(again.out.find(tree.Path("docs/a.doc") + ": "), std::string::npos);
+  EXPECT_NE(again.out.find("bytes, not smaller"), std::string::npos) << again.out;
+  EXPECT_EQ(Counter(again.out, "Compressed files:"), "0");
+  EXPECT_EQ(Counter(again.out, "Compression ratio:"), "100.0%");
+}
+
+TEST(CliRun, OnATerminalTheLiveLineIsRedrawnInPlace) {
+  TestTree tree;
+  tree.WriteDocument("docs/a.doc", 1);
+  tree.WriteDocument("docs/b.doc", 2);
+  const CliResult live = RunCliOnTerminal({"--estimate", tree.Path("docs")}, 120, "xterm");
+  EXPECT_EQ(live.status, 0) << live.out;
+  EXPECT_NE(live.out.find("\rScanning " + tree.Path("docs/") + ": "), std::string::npos) << live.out;
+  EXPECT_NE(live.out.find("\x1b[K"), std::string::npos);
+  // The live line is cleared before the ending, which reads as on a pipe.
+  EXPECT_NE(live.out.find("\r\x1b[KProcess is complete\r\nTotal files:                   2\r\n"),
+            std::string::npos) << live.out;
+  EXPECT_EQ(live.out.rfind("Estimating compression ratio\r\n", 0), 0u) << "the caption stays above";
+
+  // A terminal that cannot redraw gets the plain lines.
+  const CliResult dumb = RunCliOnTerminal({"--estimate", tree.Path("docs")}, 120, "dumb");
+  EXPECT_EQ(dumb.status, 0);
+  EXPECT_EQ(dumb.out.find('\x1b'), std::string::npos) << dumb.out;
+  EXPECT_NE(dumb.out.find("Estimating compression ratio\r\nScanning "), std::string::npos) << dumb.out;
+}
+
+TEST(CliRun, SecondCtrlCEndsALongScanAtOnce) {
+  TestTree tree;
+  for (int i = 0; i < 1000; ++i) tree.MakeDir("scan/d" + std::to_string(i));
+  // The same folder forty times over: a long scan that finds no candidate, so
+  // nothing pumps the run's events and a first Ctrl-C waits for its end.
+  std::vector<std::string> command = {CliProgram(), "--estimate"};
+  for (int i = 0; i < 40; ++i) command.push_back(tree.Path("scan"));
+  CliProcess run(command, CliProcess::OnTerminal{});
+  ASSERT_TRUE(run.WaitForOutput("Scanning " + tree.Path("scan/")));
+  run.Signal(SIGINT);
+  ASSERT_TRUE(run.WaitForOutput("Stopping... ")) << "the live line says the stop is asked";
+  run.Signal(SIGINT);
+  const CliResult result = run.Finish();
+  EXPECT_EQ(result.status, 130) << result.out;
+  EXPECT_NE(result.out.find("\r\x1b[KProcess was stopped\r\nTotal files:"), std::string::npos)
+      << result.out;
+}
+
+TEST(CliRun, EstimateJsonParsesBackWithEveryNameAndChangesNothing) {
+  TestTree tree;
+  const std::string oddName = "caf\xE9 \x1b[1m\nline.doc";  // Latin-1, an escape, a newline
+  tree.WriteDocument("a.doc", 3);
+  tree.WriteDocument(oddName, 4);
+  tree.Write("notes.doc", "plain text\n");
+  const std::string a = tree.Read("a.doc");
+  const std::string odd = tree.Read(oddName);
+
+  const CliResult result = RunCli({"--estimate", "--json", tree.Root()});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  for (unsigned char c : result.out.substr(0, result.out.size() - 1)) {
+    ASSERT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F)) << "plain ASCII";
+  }
+  const json report = json::parse(result.out);
+  EXPECT_EQ(report["mode"], "estimate");
+  EXPECT_EQ(report["status"], "complete");
+  EXPECT_EQ(report["message"], "Process is complete");
+  EXPECT_EQ(report["exitStatus"], 0);
+  EXPECT_EQ(report["counters"]["totalFiles"], 3);
+  EXPECT_EQ(report["counters"]["documentFiles"], 2);
+  EXPECT_EQ(report["counters"]["compressedFiles"], 2);
+  std::map<std::string, json> byName;
+  for (const json& document : report["documents"]) byName[NameOf(document)] = document;
+  ASSERT_EQ(byName.size(), 3u) << result.out;
+  ASSERT_TRUE(byName.count(tree.Path(oddName))) << result.out;
+  EXPECT_EQ(byName[tree.Path(oddName)]["outcome"], "wouldShrink");
+  EXPECT_EQ(byName[tree.Path(oddName)]["sizeBefore"], odd.size());
+  EXPECT_LT(byName[tree.Path("a.doc")]["sizeAfter"], a.size());
+  EXPECT_EQ(byName[tree.Path("notes.doc")]["outcome"], "passedOver");
+  EXPECT_FALSE(byName[tree.Path("notes.doc")]["reason"].get<std::string>().empty());
+  const auto counters = report["counters"];
+  EXPECT_EQ(counters["bytesReduced"].get<std::uint64_t>(),
+            counters["bytesBefore"].get<std::uint64_t>() - counters["bytesAfter"].get<std::uint64_t>());
+
+  EXPECT_EQ(tree.Read("a.doc"), a);
+  EXPECT_EQ(tree.Read(oddName), odd);
+  EXPECT_TRUE(tree.TempFiles().empty());
+}
+
+std::set<std::string> DocumentsIn(const json& report) {
+  std::set<std::string> names;
+  for (const json& document : report["documents"]) names.insert(NameOf(document));
+  return names;
+}
+
+TEST(CliRun, FilesRecursionAndMasksChooseTheCandidates) {
+  TestTree tree;
+  tree.WriteDocument("a.doc", 1);
+  tree.WriteDocument("sub/a.doc", 2);
+  tree.WriteDocument("sub/c.doc", 3);
+  tree.WriteDocument("x.bin", 4);
+  const auto run = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"--estimate", "--json"});
+    const CliResult result = RunCli(args);
+    EXPECT_EQ(result.status, 0) << result.err;
+    return DocumentsIn(json::parse(result.out));
+  };
+  using Names = std::set<std::string>;
+  // A file PATH takes files of that name in the subfolders of its folder too.
+  EXPECT_EQ(run({tree.Path("a.doc")}), (Names{tree.Path("a.doc"), tree.Path("sub/a.doc")}));
+  EXPECT_EQ(run({"--no-recursive", tree.Root()}), (Names{tree.Path("a.doc")}));
+  EXPECT_EQ(run({"--masks", " *.BIN  ", tree.Root()}), (Names{tree.Path("x.bin")}));
+  // "*" selects the folder itself too: it is taken up and passed over.
+  EXPECT_EQ(run({"--all-files", tree.Root()}),
+            (Names{tree.Path("a.doc"), tree.Path("sub"), tree.Path("sub/a.doc"),
+                   tree.Path("sub/c.doc"), tree.Path("x.bin")}));
+  // A relative PATH is taken from the working directory.
+  const CliResult relative = CliProcess({CliProgram(), "--estimate", "--json", "sub"}, tree.Root()).Finish();
+  EXPECT_EQ(relative.status, 0);
+  EXPECT_EQ(DocumentsIn(json::parse(relative.out)), (Names{"sub/a.doc", "sub/c.doc"}));
+}
+
+TEST(CliRun, UnreadablePathsAreReportedNotFatal) {
+  TestTree tree;
+  tree.WriteDocument("open/a.doc", 1);
+  tree.WriteDocument("open/secret.doc", 2);
+  tree.MakeDir("closed");
+  ASSERT_EQ(chmod(tree.Root().c_str(), 0755), 0);
+  ASSERT_EQ(chmod(tree.Path("open").c_str(), 0777), 0);
+  ASSERT_EQ(chmod(tree.Path("open/a.doc").c_str(), 0644), 0);
+  ASSERT_EQ(chmod(tree.Path("open/secret.doc").c_str(), 0600), 0);
+  ASSERT_EQ(chmod(tree.Path("closed").c_str(), 0700), 0);
+  const std::vector<std::string> asNobody = {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",
+                                             "--clear-groups", CliProgram()};
+  if (access("/usr/bin/setpriv", X_OK) != 0) {
+    GTEST_SKIP() << "setpriv is needed to run as an unprivileged user";
+  }
+
+  auto command = asNobody;
+  command.push_back(tree.Path("closed"));
+  const CliResult closed = CliProcess(command).Finish();
+  EXPECT_EQ(closed.status, 2);
+  EXPECT_EQ(closed.err, "velkor-cli: cannot read directory '" + tree.Path("closed") +
+                            "': Permission denied\n");
+
+  command = asNobody;
+  command.insert(command.end(), {"--estimate", "--json", tree.Path("open")});
+  const CliResult open = CliProcess(command).Finish();
+  ASSERT_EQ(open.status, 0) << open.err;
+  const json report = json::parse(open.out);
+  ASSERT_EQ(report["documents"].size(), 2u);
+  for (const json& document : report["documents"]) {
+    const bool secret = NameOf(document) == tree.Path("open/secret.doc");
+    EXPECT_EQ(document["outcome"], secret ? "passedOver" : "wouldShrink") << document.dump();
+  }
+}
+
+TEST(CliRun, FileSystemErrorEndsTheRunWithStatusOneAndNamesTheFile) {
+  TestTree tree;
+  tree.WriteDocument("shelf/a.doc", 1);
+  ASSERT_EQ(chmod(tree.Root().c_str(), 0755), 0);
+  ASSERT_EQ(chmod(tree.Path("shelf").c_str(), 0755), 0);  // readable, not writable for others
+  ASSERT_EQ(chmod(tree.Path("shelf/a.doc").c_str(), 0644), 0);
+  if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is needed to run as an unprivileged user";
+  const std::string before = tree.Read("shelf/a.doc");
+  // The copy cannot be made beside the document: the run ends with the error.
+  const CliResult result = CliProcess({"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",
+                                       "--clear-groups", CliProgram(), tree.Path("shelf")})
+                               .Finish();
+  EXPECT_EQ(result.status, 1) << result.out << result.err;
+  EXPECT_EQ(result.err.rfind("velkor-cli: ", 0), 0u) << result.err;
+  EXPECT_NE(result.err.find(tree.Path("shelf/")), std::string::npos) << result.err;
+  EXPECT_EQ(result.out.find("Process is complete"), std::string::npos);
+  EXPECT_EQ(tree.Read("shelf/a.doc"), before);
+  EXPECT_TRUE(tree.TempFiles().empty());
+}
+
+/// A folder of identical documents, and the bytes each has once compacted.
+struct StopFixture {
+  TestTree tree;
+  std::string original;
+  std::string compacted;
+  int count = 0;
+
+  explicit StopFixture(int documents) : count(documents) {
+    tree.WriteDocument("reference/r.doc", 500);
+    original = tree.Read("reference/r.doc");
+    for (int i = 0; i < count; ++i) tree.Write("docs/d" + std::to_string(1000 + i) + ".doc", original);
+    const CliResult reference = RunCli({tree.Path("reference")});
+    EXPECT_EQ(reference.status, 0);
+    compacted = tree.Read("reference/r.doc");
+    EXPECT_LT(compacted.size(), original.size());
+  }
+
+  /// Every document is either untouched or wholly replaced; answers how
+  /// many were replaced.
+  int CheckDocuments() const {
+    int replaced = 0;
+    for (int i = 0; i < count; ++i) {
+      const std::string bytes = tree.Read("docs/d" + std::to_string(1000 + i) + ".doc");
+      EXPECT_TRUE(bytes == original || bytes == compacted) << "document " << i << " is damaged";
+      replaced += bytes == compacted;
+    }
+    EXPECT_TRUE(tree.TempFiles().empty());
+    return replaced;
+  }
+};
+
+TEST(CliRun, CtrlCWhileCompactingStopsBeforeTheNextDocument) {
+  for (const int interrupts : {1, 2}) {
+    SCOPED_TRACE(std::to_string(interrupts) + " Ctrl-C");
+    StopFixture fixture(300);
+    CliProcess run({CliProgram(), "--list", fixture.tree.Path("docs")});
+    ASSERT_TRUE(run.WaitForOutput("replaced\n"));
+    for (int i = 0; i < interrupts; ++i) run.Signal(SIGINT);
+    const CliResult result = run.Finish();
+    EXPECT_EQ(result.status, 130) << result.out << result.err;
+    EXPECT_NE(result.out.find("\nProcess was stopped\nTotal files:"), std::string::npos) << result.out;
+    const int replaced = fixture.CheckDocuments();
+    EXPECT_GE(replaced, 1);
+    EXPECT_LT(replaced, fixture.count) << "the run went on to its end";
+    // The counters are the run's last: one line per document handled.
+    const auto listed = std::count(result.out.begin(), result.out.end(), '\n') - 11;
+    EXPECT_EQ(Counter(result.out, "Compressed files:"), std::to_string(replaced));
+    EXPECT_EQ(listed, replaced);
+  }
+}
+
+TEST(CliRun, CtrlCWithJsonStillWritesTheWholeReport) {
+  StopFixture fixture(300);
+  CliProcess run({CliProgram(), "--json", fixture.tree.Path("docs")});
+  ASSERT_TRUE(run.WaitForOutput("\"replaced\""));
+  run.Signal(SIGINT);
+  const CliResult result = run.Finish();
+  EXPECT_EQ(result.status, 130);
+  const json report = json::parse(result.out);
+  EXPECT_EQ(report["status"], "stopped");
+  EXPECT_EQ(report["message"], "Process was stopped");
+  EXPECT_EQ(report["exitStatus"], 130);
+  EXPECT_EQ(report["documents"].size(), static_cast<std::size_t>(fixture.CheckDocuments()));
+}
+
+}  // namespace

@@ -1,0 +1,145 @@
+//===- tests/cli/run_arguments_test.cpp - The command line of a run -------===//
+
+#include "cli/run_arguments.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+using namespace cli;
+
+struct Parsed {
+  std::optional<RunArguments> request;
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadAll(std::FILE* file) {
+  std::rewind(file);
+  std::string text;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+  std::fclose(file);
+  return text;
+}
+
+Parsed Parse(std::vector<const char*> args) {
+  args.insert(args.begin(), "velkor-cli");
+  Parsed parsed;
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  parsed.request = ParseRunArguments(static_cast<int>(args.size()), args.data(), out, err, parsed.status);
+  parsed.out = ReadAll(out);
+  parsed.err = ReadAll(err);
+  return parsed;
+}
+
+TEST(RunArguments, DefaultsMirrorTheMainWindow) {
+  const Parsed parsed = Parse({"docs"});
+  ASSERT_TRUE(parsed.request);
+  EXPECT_EQ(parsed.request->paths, std::vector<std::string>{"docs"});
+  EXPECT_EQ(parsed.request->masks, "*.doc *.xls");
+  EXPECT_TRUE(parsed.request->recursive);
+  EXPECT_FALSE(parsed.request->estimate);
+  EXPECT_FALSE(parsed.request->allFiles);
+  EXPECT_FALSE(parsed.request->allDrives);
+}
+
+TEST(RunArguments, OptionsAndPathsInAnyOrder) {
+  const Parsed parsed = Parse({"a", "--estimate", "--masks", " *.DOC  x/*.xls ", "--no-recursive",
+                               "--list", "--", "-b"});
+  ASSERT_TRUE(parsed.request);
+  EXPECT_EQ(parsed.request->paths, (std::vector<std::string>{"a", "-b"}));
+  EXPECT_EQ(parsed.request->masks, " *.DOC  x/*.xls ") << "the engine splits the masks";
+  EXPECT_FALSE(parsed.request->recursive);
+  EXPECT_TRUE(parsed.request->estimate);
+  EXPECT_TRUE(parsed.request->list);
+  EXPECT_TRUE(Parse({"--masks=*.doc", "a"}).request);
+}
+
+TEST(RunArguments, UsageErrorsGiveStatusTwoMessageAndUsage) {
+  const std::vector<std::vector<const char*>> bad = {
+      {},                                   // no PATH
+      {"--bogus", "a"},                     // unknown option
+      {"--all-drives", "a"},                // drives and a PATH
+      {"--all-files", "--masks", "*", "a"}, // two ways to choose files
+      {"--list", "--json", "a"},            // two outputs
+      {"--masks"},                          // an option without its value
+  };
+  for (const auto& args : bad) {
+    const Parsed parsed = Parse(args);
+    EXPECT_FALSE(parsed.request);
+    EXPECT_EQ(parsed.status, 2);
+    EXPECT_EQ(parsed.out, "");
+    EXPECT_EQ(parsed.err.rfind("velkor-cli: ", 0), 0u) << parsed.err;
+    EXPECT_NE(parsed.err.find("Usage: velkor-cli [OPTION]... PATH..."), std::string::npos);
+  }
+}
+
+TEST(RunArguments, HelpAndVersionGoToStandardOutput) {
+  Parsed help = Parse({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: velkor-cli", 0), 0u);
+  EXPECT_NE(help.out.find("--estimate"), std::string::npos);
+  EXPECT_EQ(help.err, "");
+  Parsed version = Parse({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("velkor-cli (Velkor) ", 0), 0u);
+  EXPECT_TRUE(Parse({"--all-drives"}).request);
+}
+
+TEST(RunArguments, PathsBecomeBaseEntriesOrAClearError) {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::temp_directory_path() / ("velkor-args-" + std::to_string(getpid()));
+  fs::create_directories(root / "dir");
+  std::ofstream(root / "a.doc") << "x";
+  ASSERT_EQ(mkfifo((root / "pipe.doc").c_str(), 0600), 0);
+
+  std::vector<PathEntry> entries;
+  std::string error;
+  ASSERT_TRUE(ResolvePaths({(root / "dir").string(), (root / "dir/").string(),
+                            (root / "a.doc").string()},
+                           entries, error));
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].path, (root / "dir/").string());
+  EXPECT_FALSE(entries[0].isFile);
+  EXPECT_EQ(entries[1].path, (root / "dir/").string());
+  EXPECT_EQ(entries[2].path, (root / "a.doc").string());
+  EXPECT_TRUE(entries[2].isFile);
+
+  EXPECT_FALSE(ResolvePaths({(root / "dir").string(), (root / "missing").string()}, entries, error));
+  EXPECT_EQ(error, "cannot access '" + (root / "missing").string() + "': No such file or directory");
+  EXPECT_FALSE(ResolvePaths({(root / "pipe.doc").string()}, entries, error));
+  EXPECT_NE(error.find("neither a regular file nor a directory"), std::string::npos);
+  EXPECT_FALSE(ResolvePaths({""}, entries, error));
+  fs::remove_all(root);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RunArguments, ManualPageDescribesEveryOptionOfTheHelp) {
+  std::ifstream page(std::string(VELKOR_SOURCE_DIR) + "/docs/velkor-cli.1");
+  ASSERT_TRUE(page) << "docs/velkor-cli.1";
+  std::string manual((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
+  // groff writes a dash as "\-".
+  for (std::size_t at; (at = manual.find("\\-")) != std::string::npos;) manual.replace(at, 2, "-");
+  const std::string help = cli::HelpText();
+  for (std::size_t at = 0; (at = help.find("--", at)) != std::string::npos;) {
+    const std::size_t end = help.find_first_not_of("-abcdefghijklmnopqrstuvwxyz", at);
+    const std::string option = help.substr(at, end - at);
+    at = end;
+    EXPECT_NE(manual.find(option), std::string::npos) << option << " is missing from the manual";
+  }
+  for (const char* command : {"inspect", "copy"}) EXPECT_NE(manual.find(command), std::string::npos);
+}
+
+}  // namespace
