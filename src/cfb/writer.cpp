@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace cfb {
@@ -41,16 +42,22 @@ void LockExclusive(int fd, const std::string& path) {
 
 }  // namespace
 
-std::unique_ptr<Writer> Writer::Create(const std::string& path) {
+std::unique_ptr<Writer> Writer::Create(const std::string& path, bool durable) {
   std::unique_ptr<Writer> writer(new Writer());
   writer->path = path;
+  writer->durable = durable;
   // The lock is taken before truncating, so that a file another process
   // holds locked is refused without losing its bytes.
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
   if (fd < 0) throw IoError(errno, "open", path);
   writer->descriptor = FileDescriptor(fd);
   LockExclusive(fd, path);
-  if (::ftruncate(fd, 0) != 0) throw IoError(errno, "truncate", path);
+  // Only a file that holds bytes is truncated: ext4 treats a truncation to
+  // zero as "replacing a file's content" and pushes the new data to the disk
+  // when the file is closed, which a fresh, empty temporary file need not pay.
+  struct stat status;
+  if (::fstat(fd, &status) != 0) throw IoError(errno, "fstat", path);
+  if (status.st_size != 0 && ::ftruncate(fd, 0) != 0) throw IoError(errno, "truncate", path);
   writer->buffer.resize(kBufferSize);
   return writer;
 }
@@ -69,7 +76,7 @@ void Writer::Flush() {
 // copy goes on, so the final fsync finds little left to do. Only a hint: a
 // file system that cannot do it is flushed by that fsync alone.
 void Writer::StartWriteback() {
-  if (written - writebackFrom < kWritebackStep) return;
+  if (!durable || written - writebackFrom < kWritebackStep) return;
   ::sync_file_range(descriptor.Get(), static_cast<off_t>(writebackFrom),
                     static_cast<off_t>(written - writebackFrom), SYNC_FILE_RANGE_WRITE);
   writebackFrom = written;
@@ -136,7 +143,7 @@ void Writer::Commit(std::size_t length) {
 
 void Writer::Finish() {
   Flush();
-  if (::fsync(descriptor.Get()) != 0) throw IoError(errno, "fsync", path);
+  if (durable && ::fsync(descriptor.Get()) != 0) throw IoError(errno, "fsync", path);
 }
 
 void Writer::Close() {

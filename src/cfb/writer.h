@@ -17,8 +17,10 @@ namespace cfb {
 class Writer {
  public:
   /// Opens `path` for writing, creating it or truncating it to empty, and
-  /// takes an exclusive lock. Throws `IoError` or `InUseError`.
-  static std::unique_ptr<Writer> Create(const std::string& path);
+  /// takes an exclusive lock. A `durable` file is flushed to disk by
+  /// `Finish`; another is left to the system's own writing.
+  /// Throws `IoError` or `InUseError`.
+  static std::unique_ptr<Writer> Create(const std::string& path, bool durable = true);
 
   /// Appends bytes (through the buffer).
   void Append(const void* bytes, std::size_t length);
@@ -34,7 +36,7 @@ class Writer {
   /// itself when the output reaches it (a sector kept out of all chains).
   void ReserveHole(std::uint64_t offset, std::uint32_t length);
 
-  /// Writes out the buffer and flushes the file to disk (fsync).
+  /// Writes out the buffer and, for a durable file, flushes it to disk (fsync).
   void Finish();
   /// Closes the file, reporting a failing close(2). Idempotent.
   void Close();
@@ -59,6 +61,7 @@ class Writer {
 
   FileDescriptor descriptor;
   std::string path;
+  bool durable = true;
   std::vector<std::uint8_t> buffer;
   std::size_t used = 0;
   std::uint64_t written = 0;
