@@ -117,7 +117,7 @@ void Writer::AppendZeros(std::uint64_t length) {
   }
 }
 
-void Writer::Append32(std::uint32_t value) {
+void Writer::AppendBytes32(std::uint32_t value) {
   std::uint8_t bytes[4];
   Store32(bytes, value);
   Append(bytes, 4);
