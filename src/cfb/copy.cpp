@@ -18,10 +18,11 @@ namespace {
 
 // The largest source mini stream that a copy reads into memory at once.
 constexpr std::uint64_t kMiniStreamInMemory = 16u << 20;
-// Small streams are taken as scattered in the source's mini stream when
-// reading them in output order would make a read call for each this many
-// bytes of the mini stream or less: reading it whole then costs less.
+// Small streams are taken as scattered in the source's mini stream when,
+// after a few reads, reading them in output order has made a read call for
+// each this many bytes copied or less: reading it whole then costs less.
 constexpr std::uint64_t kScatteredRead = 8u << 10;
+constexpr std::uint64_t kProbeReads = 16;
 
 bool IsSmall(const Entry& entry) {
   return entry.kind == EntryKind::Stream && entry.size > 0 && entry.size < kMiniStreamCutoff;
@@ -219,30 +220,8 @@ class StreamCopier {
   /// Writes out what is still gathered. Call after the last stream.
   void Finish() { Flush(); }
 
-  /// The read calls that copying the streams `wanted` accepts would make,
-  /// counted without reading.
-  template <typename Wanted>
-  std::uint64_t CountReads(const Tree& tree, Wanted&& wanted) {
-    std::uint64_t reads = 0;
-    Span span;
-    for (std::uint32_t i = 0; i < tree.entries.size(); ++i) {
-      if (!wanted(tree.entries[i])) continue;
-      reader.StreamRuns(i, runs);
-      for (const ByteRun& run : runs) {
-        if (run.length >= kDirectRead) {
-          span = Span();
-          ++reads;
-          continue;
-        }
-        if (!span.Joins(run.offset, run.length)) {
-          span = Span();
-          ++reads;
-        }
-        span.Extend(run.offset, run.length);
-      }
-    }
-    return reads;
-  }
+  /// Read calls made so far.
+  std::uint64_t Reads() const { return reads; }
 
  private:
   struct Piece {
@@ -269,6 +248,7 @@ class StreamCopier {
       writer.AppendZeros(pieces[0].zerosAfter);
     } else {
       if (!window) window.reset(new std::uint8_t[kWindow]);
+      ++reads;
       reader.ReadBytes(span.start, window.get(), static_cast<std::size_t>(span.end - span.start));
       for (const Piece& piece : pieces) {
         writer.Append(window.get() + (piece.offset - span.start), static_cast<std::size_t>(piece.length));
@@ -282,6 +262,7 @@ class StreamCopier {
   // Reads source bytes straight into the output buffer.
   void ReadDirect(std::uint64_t offset, std::uint64_t remaining) {
     while (remaining > 0) {
+      ++reads;
       std::span<std::uint8_t> room = writer.Room();
       std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(room.size(), remaining));
       reader.ReadBytes(offset, room.data(), take);
@@ -297,6 +278,7 @@ class StreamCopier {
   std::vector<Piece> pieces;  // gathered, in output order; ascending in the source
   Span span;                  // the source bytes the gathered pieces lie in
   std::unique_ptr<std::uint8_t[]> window;
+  std::uint64_t reads = 0;
 };
 
 }  // namespace
@@ -327,23 +309,26 @@ void WriteCompoundFile(const Tree& tree, const Layout& layout, const Reader* rea
   // Small streams lie in the source's mini stream in an order of their own.
   // When that order is (mostly) the copy's, they are read like regular
   // streams, their neighbouring runs gathered into few large reads. When
-  // they lie scattered, a mini stream of modest size is read whole, in long
-  // sequential reads, and the small streams are copied out of memory; a
-  // larger one is read stream by stream all the same.
+  // the reads show them scattered (a read call for every few kilobytes), a
+  // mini stream of modest size is read whole, in long sequential reads, and
+  // the remaining small streams are copied out of memory; a larger one is
+  // read stream by stream all the same.
   std::uint64_t miniBytes = 0;
   std::optional<StreamCopier> copier;
   if (reader != nullptr) copier.emplace(*reader, writer);
+  const bool miniFitsMemory = reader != nullptr && reader->MiniStreamBytes() <= kMiniStreamInMemory;
   std::unique_ptr<std::uint8_t[]> sourceMini;
-  if (reader != nullptr && layout.miniSectors > 0 && reader->MiniStreamBytes() <= kMiniStreamInMemory &&
-      copier->CountReads(tree, IsSmall) > reader->MiniStreamBytes() / kScatteredRead) {
-    sourceMini.reset(new std::uint8_t[static_cast<std::size_t>(reader->MiniStreamBytes())]);
-    reader->ReadMiniStream(sourceMini.get());
-  }
   std::vector<ByteRun> runs;
   for (std::uint32_t i = 0; i < tree.entries.size(); ++i) {
     if (!IsSmall(tree.entries[i])) continue;
     if (reader == nullptr) throw std::logic_error("cfb: stream data without a source");
     std::uint64_t padded = CeilDiv(tree.entries[i].size, kMiniSectorSize) * kMiniSectorSize;
+    if (!sourceMini && miniFitsMemory && copier->Reads() >= kProbeReads &&
+        copier->Reads() * kScatteredRead > miniBytes) {
+      copier->Finish();
+      sourceMini.reset(new std::uint8_t[static_cast<std::size_t>(reader->MiniStreamBytes())]);
+      reader->ReadMiniStream(sourceMini.get());
+    }
     if (sourceMini) {
       reader->SmallStreamRuns(i, runs);
       for (const ByteRun& run : runs)
