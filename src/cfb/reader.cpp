@@ -128,15 +128,27 @@ void Reader::ForEachPiece(const Entry& entry, bool inMiniStream, Visit&& visit) 
   const std::uint64_t unit = mini ? kMiniSectorSize : file.SectorSize();
   const std::uint64_t needed = CeilDiv(entry.size, unit);
   const std::vector<std::uint32_t>& table = mini ? miniFat.Table() : fat.Table();
-  // Only the sectors the stream needs are followed.
+  // Only the sectors the stream needs are followed. Validation found every
+  // byte they hold inside the file (a file that shrank since is caught by
+  // the read), so offsets are only computed here.
+  const std::uint32_t sectorMask = file.SectorSize() - 1;
   std::uint32_t at = entry.startSector;
   for (std::uint64_t k = 0; k < needed; ++k) {
     if (at >= table.size()) throw FormatError(Reason::SectorOutOfRange, at, "stream");
     std::uint64_t length = std::min<std::uint64_t>(unit, entry.size - k * unit);
-    if (mini && inMiniStream)
-      visit(static_cast<std::uint64_t>(at) * kMiniSectorSize, length);
-    else
-      visit(DataOffset(entry, mini, at, length), length);
+    std::uint64_t offset;
+    if (!mini) {
+      offset = file.Offset(at);
+    } else if (inMiniStream) {
+      offset = static_cast<std::uint64_t>(at) * kMiniSectorSize;
+    } else {
+      std::uint64_t inMini = static_cast<std::uint64_t>(at) * kMiniSectorSize;
+      std::uint64_t index = inMini >> file.sectorShift;
+      if (index >= miniStreamSectors.size())
+        throw FormatError(Reason::MiniStreamOutsideRoot, at, "small stream");
+      offset = file.Offset(miniStreamSectors[index]) + (inMini & sectorMask);
+    }
+    visit(offset, length);
     at = table[at];
   }
 }
