@@ -20,8 +20,10 @@ namespace {
 // keep a copy's memory modest whatever the document's size.
 constexpr std::size_t kBufferSize = 1u << 20;
 
-// How much written data waits before it is handed to the disk (see StartWriteback).
-constexpr std::uint64_t kWritebackStep = 8u << 20;
+// How much written data waits before it is handed to the disk (see
+// StartWriteback): each buffer's worth, so that the disk starts early, while
+// the copy of a document of a few megabytes is still being planned and read.
+constexpr std::uint64_t kWritebackStep = kBufferSize;
 
 // The new file is ours alone until it is complete: an exclusive
 // open-file-description lock and an exclusive flock.
@@ -71,8 +73,8 @@ void Writer::Flush() {
 }
 
 // The copy must be on disk before it may replace a document, and a single
-// fsync at the end would wait for the whole file. Handing each few megabytes
-// to the disk as soon as they are written lets the device work while the
+// fsync at the end would wait for the whole file. Handing each megabyte
+// to the disk as soon as it is written lets the device work while the
 // copy goes on, so the final fsync finds little left to do. Only a hint: a
 // file system that cannot do it is flushed by that fsync alone.
 void Writer::StartWriteback() {
@@ -124,7 +126,7 @@ void Writer::AppendZeros(std::uint64_t length) {
   }
 }
 
-void Writer::Append32(std::uint32_t value) {
+void Writer::AppendBytes32(std::uint32_t value) {
   std::uint8_t bytes[4];
   Store32(bytes, value);
   Append(bytes, 4);

@@ -25,7 +25,15 @@ class Writer {
   /// Appends bytes (through the buffer).
   void Append(const void* bytes, std::size_t length);
   void AppendZeros(std::uint64_t length);
-  void Append32(std::uint32_t value);
+  void Append32(std::uint32_t value) {
+    // The tables of a copy are written entry by entry: a short path for them.
+    if (!holePending && buffer.size() - used >= 4) {
+      Store32(buffer.data() + used, value);
+      used += 4;
+      return;
+    }
+    AppendBytes32(value);
+  }
 
   /// Free room at the end of the buffer, at least one byte, for a caller
   /// that reads straight into it; `Commit` then appends what was filled.
@@ -53,6 +61,7 @@ class Writer {
  private:
   Writer() = default;
   void Flush();
+  void AppendBytes32(std::uint32_t value);
   /// Starts the disk writing of what has been written so far, without waiting.
   void StartWriteback();
   /// Bytes that may be appended before the hole; the hole is filled when reached.
