@@ -44,16 +44,8 @@ std::vector<std::uint32_t> FollowChain(const std::vector<std::uint32_t>& table,
                                        SectorOwners& owners, const char* where,
                                        Reason outOfRange) {
   std::vector<std::uint32_t> sectors;
-  std::uint32_t ownerId = owners.NewOwner();
-  // Each step claims a new sector, so the walk ends after at most `limit` steps.
-  for (std::uint32_t at = start; at != kEndOfChain;) {
-    if (at > kMaxRegSect) throw FormatError(Reason::SectorOutOfRange, at, where);
-    if (at >= limit) throw FormatError(outOfRange, at, where);
-    if (at >= table.size()) throw FormatError(Reason::SectorOutOfRange, at, where);
-    owners.Claim(at, ownerId, where);
-    sectors.push_back(at);
-    at = table[at];
-  }
+  WalkChain(table, start, limit, owners, where, outOfRange,
+            [&](std::uint32_t sector) { sectors.push_back(sector); });
   return sectors;
 }
 

@@ -12,6 +12,7 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include "cfb/constants.h"
 #include "cfb/error.h"
 
 #include <cstdint>
@@ -63,9 +64,30 @@ class SectorOwners {
 };
 
 /// Follows a chain from `start` through `table` until kEndOfChain, claiming
-/// every sector for a new owner. Ids at or beyond `limit` (or markers) are
-/// refused with `outOfRange` (usually `SectorOutOfRange`); links read from
-/// beyond the table's end are `SectorOutOfRange`. Returns the sectors in order.
+/// every sector for a new owner and handing each to `visit` in order. Ids at
+/// or beyond `limit` (or markers) are refused with `outOfRange` (usually
+/// `SectorOutOfRange`); links read from beyond the table's end are
+/// `SectorOutOfRange`. Returns the chain's length.
+template <typename Visit>
+std::uint64_t WalkChain(const std::vector<std::uint32_t>& table, std::uint32_t start,
+                        std::uint32_t limit, SectorOwners& owners, const char* where,
+                        Reason outOfRange, Visit&& visit) {
+  std::uint32_t ownerId = owners.NewOwner();
+  std::uint64_t length = 0;
+  // Each step claims a new sector, so the walk ends after at most `limit` steps.
+  for (std::uint32_t at = start; at != kEndOfChain;) {
+    if (at > kMaxRegSect) throw FormatError(Reason::SectorOutOfRange, at, where);
+    if (at >= limit) throw FormatError(outOfRange, at, where);
+    if (at >= table.size()) throw FormatError(Reason::SectorOutOfRange, at, where);
+    owners.Claim(at, ownerId, where);
+    visit(at);
+    ++length;
+    at = table[at];
+  }
+  return length;
+}
+
+/// `WalkChain` that returns the sectors in order.
 std::vector<std::uint32_t> FollowChain(const std::vector<std::uint32_t>& table,
                                        std::uint32_t start, std::uint32_t limit,
                                        SectorOwners& owners, const char* where,

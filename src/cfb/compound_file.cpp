@@ -66,7 +66,9 @@ Destination::Destination(Destination&&) noexcept = default;
 Destination& Destination::operator=(Destination&&) noexcept = default;
 Destination::~Destination() = default;
 
-Destination Destination::Create(const std::string& path) { return Destination(Writer::Create(path)); }
+Destination Destination::Create(const std::string& path, Durability durability) {
+  return Destination(Writer::Create(path, durability == Durability::flushed));
+}
 
 void Destination::Release() {
   if (!writer || writer->released) return;

@@ -102,10 +102,16 @@ class Source {
 /// `Release`. The file is complete only after `Release` returns.
 class Destination {
  public:
+  /// Whether the finished file must be on disk before `CopyTo` returns.
+  /// A copy that will take a document's place must be; a copy that is only
+  /// measured and then removed (an estimate) need not pay for the flush.
+  enum class Durability { flushed, measuredOnly };
+
   /// Creates (or truncates to empty) the file at `path` for a new compound
   /// file. Throws `IoError` when it cannot be opened for writing,
   /// `InUseError` when another process holds a lock on it.
-  static Destination Create(const std::string& path);
+  static Destination Create(const std::string& path,
+                            Durability durability = Durability::flushed);
 
   Destination(Destination&&) noexcept;
   Destination& operator=(Destination&&) noexcept;

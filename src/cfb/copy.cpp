@@ -6,9 +6,11 @@
 #include "cfb/header.h"
 
 #include <algorithm>
-#include <optional>
 #include <cassert>
+#include <memory>
+#include <optional>
 #include <stdexcept>
+#include <vector>
 
 namespace cfb {
 
@@ -16,6 +18,11 @@ namespace {
 
 // The largest source mini stream that a copy reads into memory at once.
 constexpr std::uint64_t kMiniStreamInMemory = 16u << 20;
+// Small streams are taken as scattered in the source's mini stream when,
+// after a few reads, reading them in output order has made a read call for
+// each this many bytes copied or less: reading it whole then costs less.
+constexpr std::uint64_t kScatteredRead = 8u << 10;
+constexpr std::uint64_t kProbeReads = 16;
 
 bool IsSmall(const Entry& entry) {
   return entry.kind == EntryKind::Stream && entry.size > 0 && entry.size < kMiniStreamCutoff;
@@ -162,13 +169,100 @@ void WriteMiniFat(const Tree& tree, const Layout& layout, Writer& writer) {
   for (; entries < slots; ++entries) writer.Append32(kFreeSect);
 }
 
-// Moves one stream's bytes straight from the source file into the output
-// buffer, a run of contiguous source bytes at a time.
-void CopyStream(const Reader& reader, std::uint32_t index, Writer& writer) {
-  for (const ByteRun& run : reader.StreamRuns(index)) {
-    std::uint64_t offset = run.offset;
-    std::uint64_t remaining = run.length;
+// Runs at least this long are read on their own, straight into the output.
+constexpr std::uint64_t kDirectRead = 64u << 10;
+// The most bytes read with one call for gathered runs.
+constexpr std::uint64_t kWindow = 256u << 10;
+// The widest stretch of unneeded bytes read to join two runs.
+constexpr std::uint64_t kMaxGap = 16u << 10;
+
+// The stretch of source bytes that one read covers for gathered runs.
+struct Span {
+  bool open = false;
+  std::uint64_t start = 0;
+  std::uint64_t end = 0;
+
+  // Whether a run may be read with the ones before it: it follows them in
+  // the source, after a small gap, and the whole fits the window.
+  bool Joins(std::uint64_t offset, std::uint64_t length) const {
+    return open && offset >= end && offset - end <= kMaxGap && offset + length - start <= kWindow;
+  }
+  void Extend(std::uint64_t offset, std::uint64_t length) {
+    if (!open) start = offset;
+    open = true;
+    end = offset + length;
+  }
+};
+
+// Moves streams' bytes from the source file into the output, in output
+// order. A run of source bytes of some size is read straight into the
+// output buffer. Documents also hold thousands of streams of a few kilobytes,
+// and one read call for each would cost more than their bytes; so short
+// runs that follow one another in the source, ascending with small gaps
+// between them (the free sectors an edited document leaves), are gathered
+// and read with one call into a window, then appended from there. Every
+// byte read lies between the start of one run and the end of another, so
+// nothing outside the bytes validation found in the file is ever read.
+class StreamCopier {
+ public:
+  StreamCopier(const Reader& reader, Writer& writer) : reader(reader), writer(writer) {}
+
+  /// Copies stream `index` followed by `zerosAfter` zero bytes (padding).
+  void CopyStream(std::uint32_t index, std::uint64_t zerosAfter) {
+    reader.StreamRuns(index, runs);
+    for (const ByteRun& run : runs) Add(run.offset, run.length);
+    if (pieces.empty())
+      writer.AppendZeros(zerosAfter);
+    else
+      pieces.back().zerosAfter += zerosAfter;
+  }
+
+  /// Writes out what is still gathered. Call after the last stream.
+  void Finish() { Flush(); }
+
+  /// Read calls made so far.
+  std::uint64_t Reads() const { return reads; }
+
+ private:
+  struct Piece {
+    std::uint64_t offset;
+    std::uint64_t length;
+    std::uint64_t zerosAfter;
+  };
+
+  void Add(std::uint64_t offset, std::uint64_t length) {
+    if (length >= kDirectRead) {
+      Flush();
+      ReadDirect(offset, length);
+      return;
+    }
+    if (!span.Joins(offset, length)) Flush();
+    span.Extend(offset, length);
+    pieces.push_back({offset, length, 0});
+  }
+
+  void Flush() {
+    if (pieces.empty()) return;
+    if (pieces.size() == 1) {
+      ReadDirect(pieces[0].offset, pieces[0].length);
+      writer.AppendZeros(pieces[0].zerosAfter);
+    } else {
+      if (!window) window.reset(new std::uint8_t[kWindow]);
+      ++reads;
+      reader.ReadBytes(span.start, window.get(), static_cast<std::size_t>(span.end - span.start));
+      for (const Piece& piece : pieces) {
+        writer.Append(window.get() + (piece.offset - span.start), static_cast<std::size_t>(piece.length));
+        writer.AppendZeros(piece.zerosAfter);
+      }
+    }
+    pieces.clear();
+    span = Span();
+  }
+
+  // Reads source bytes straight into the output buffer.
+  void ReadDirect(std::uint64_t offset, std::uint64_t remaining) {
     while (remaining > 0) {
+      ++reads;
       std::span<std::uint8_t> room = writer.Room();
       std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(room.size(), remaining));
       reader.ReadBytes(offset, room.data(), take);
@@ -177,7 +271,15 @@ void CopyStream(const Reader& reader, std::uint32_t index, Writer& writer) {
       remaining -= take;
     }
   }
-}
+
+  const Reader& reader;
+  Writer& writer;
+  std::vector<ByteRun> runs;
+  std::vector<Piece> pieces;  // gathered, in output order; ascending in the source
+  Span span;                  // the source bytes the gathered pieces lie in
+  std::unique_ptr<std::uint8_t[]> window;
+  std::uint64_t reads = 0;
+};
 
 }  // namespace
 
@@ -204,38 +306,50 @@ void WriteCompoundFile(const Tree& tree, const Layout& layout, const Reader* rea
   WriteDirectory(tree, layout, writer);
   WriteMiniFat(tree, layout, writer);
 
-  // Small streams lie scattered in the source's mini stream, in an order of
-  // their own. A mini stream of modest size is read whole, in long
-  // sequential reads, and the small streams are copied out of memory;
-  // a larger one is read stream by stream.
+  // Small streams lie in the source's mini stream in an order of their own.
+  // When that order is (mostly) the copy's, they are read like regular
+  // streams, their neighbouring runs gathered into few large reads. When
+  // the reads show them scattered (a read call for every few kilobytes), a
+  // mini stream of modest size is read whole, in long sequential reads, and
+  // the remaining small streams are copied out of memory; a larger one is
+  // read stream by stream all the same.
   std::uint64_t miniBytes = 0;
-  std::vector<std::uint8_t> sourceMini;
-  if (reader != nullptr && layout.miniSectors > 0 && reader->MiniStreamBytes() <= kMiniStreamInMemory) {
-    sourceMini.resize(static_cast<std::size_t>(reader->MiniStreamBytes()));
-    reader->ReadMiniStream(sourceMini.data());
-  }
+  std::optional<StreamCopier> copier;
+  if (reader != nullptr) copier.emplace(*reader, writer);
+  const bool miniFitsMemory = reader != nullptr && reader->MiniStreamBytes() <= kMiniStreamInMemory;
+  std::unique_ptr<std::uint8_t[]> sourceMini;
+  std::vector<ByteRun> runs;
   for (std::uint32_t i = 0; i < tree.entries.size(); ++i) {
     if (!IsSmall(tree.entries[i])) continue;
     if (reader == nullptr) throw std::logic_error("cfb: stream data without a source");
-    if (sourceMini.empty()) {
-      CopyStream(*reader, i, writer);
-    } else {
-      for (const ByteRun& run : reader->SmallStreamRuns(i))
-        writer.Append(sourceMini.data() + run.offset, static_cast<std::size_t>(run.length));
-    }
     std::uint64_t padded = CeilDiv(tree.entries[i].size, kMiniSectorSize) * kMiniSectorSize;
-    writer.AppendZeros(padded - tree.entries[i].size);
+    if (!sourceMini && miniFitsMemory && copier->Reads() >= kProbeReads &&
+        copier->Reads() * kScatteredRead > miniBytes) {
+      copier->Finish();
+      sourceMini.reset(new std::uint8_t[static_cast<std::size_t>(reader->MiniStreamBytes())]);
+      reader->ReadMiniStream(sourceMini.get());
+    }
+    if (sourceMini) {
+      reader->SmallStreamRuns(i, runs);
+      for (const ByteRun& run : runs)
+        writer.Append(sourceMini.get() + run.offset, static_cast<std::size_t>(run.length));
+      writer.AppendZeros(padded - tree.entries[i].size);
+    } else {
+      copier->CopyStream(i, padded - tree.entries[i].size);
+    }
     miniBytes += padded;
   }
+  if (copier) copier->Finish();
+  sourceMini.reset();
   writer.AppendZeros(std::uint64_t{layout.miniStreamSectors} * layout.SectorSize() - miniBytes);
 
   for (std::uint32_t i = 0; i < tree.entries.size(); ++i) {
     if (!IsLarge(tree.entries[i])) continue;
     if (reader == nullptr) throw std::logic_error("cfb: stream data without a source");
-    CopyStream(*reader, i, writer);
     std::uint64_t padded = CeilDiv(tree.entries[i].size, layout.SectorSize()) * layout.SectorSize();
-    writer.AppendZeros(padded - tree.entries[i].size);
+    copier->CopyStream(i, padded - tree.entries[i].size);
   }
+  if (copier) copier->Finish();
   if (writer.BytesWritten() - start != layout.FileSize())
     throw std::logic_error("cfb: the copy's size differs from its planned layout");
   writer.Finish();

@@ -70,6 +70,7 @@ Tree BuildTree(const std::vector<std::uint8_t>& directory, std::uint16_t majorVe
   std::vector<bool> visited(entryCount, false);
   visited[0] = true;
   std::vector<Node> nodes;
+  nodes.reserve(entryCount);  // bounded by the directory's size
   nodes.push_back({0, root, {}});
 
   // Storages whose sibling trees are still to be read (node indexes).

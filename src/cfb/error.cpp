@@ -1,6 +1,7 @@
 //===- cfb/error.cpp - Error texts built from reasons and values ----------===//
 #include "cfb/error.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace cfb {
@@ -46,7 +47,15 @@ std::string FormatText(Reason reason, std::uint64_t value, const char* where) {
   text += " (";
   text += where;
   text += ": ";
-  text += std::to_string(value);
+  // Signatures and byte-order marks are magic numbers, read in hexadecimal;
+  // every other value is a count, an id or a size.
+  if (reason == Reason::BadSignature || reason == Reason::BadByteOrder) {
+    char hex[24];
+    std::snprintf(hex, sizeof hex, "0x%016llX", static_cast<unsigned long long>(value));
+    text += reason == Reason::BadByteOrder ? std::string("0x") + (hex + 14) : hex;
+  } else {
+    text += std::to_string(value);
+  }
   text += ")";
   return text;
 }

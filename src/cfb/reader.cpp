@@ -99,82 +99,114 @@ void Reader::Validate() {
 
   SectorOwners miniOwners(miniSectorCount);
   for (const Entry& entry : tree.entries)
-    if (entry.kind == EntryKind::Stream) ComputeRuns(entry, &owners, &miniOwners);
+    if (entry.kind == EntryKind::Stream) ValidateStream(entry, owners, miniOwners);
 }
 
-std::vector<ByteRun> Reader::ComputeRuns(const Entry& entry, SectorOwners* fatOwners,
-                                         SectorOwners* miniOwners, bool inMiniStream) const {
-  std::vector<ByteRun> runs;
-  // Tolerance (MS-CFB 2.6.3): an empty stream's start sector should be
-  // ENDOFCHAIN, but writers also leave 0 there. An empty stream has no data,
-  // so its start sector is never followed.
-  if (entry.size == 0) return runs;
+std::uint64_t Reader::DataOffset(const Entry& entry, bool mini, std::uint32_t sector,
+                                 std::uint64_t length) const {
+  std::uint64_t offset;
+  if (mini) {
+    std::uint64_t inMini = static_cast<std::uint64_t>(sector) * kMiniSectorSize;
+    std::uint64_t index = inMini >> file.sectorShift;
+    if (index >= miniStreamSectors.size())
+      throw FormatError(Reason::MiniStreamOutsideRoot, sector, "small stream");
+    offset = file.Offset(miniStreamSectors[index]) + (inMini & (file.SectorSize() - 1));
+  } else {
+    offset = file.Offset(sector);
+  }
+  // Tolerance: the file's last sector may be cut short by the end of the
+  // file; that is refused only when this stream needs the missing bytes.
+  if (offset + length > file.fileSize)
+    throw FormatError(Reason::TruncatedFile, entry.directoryId, "stream");
+  return offset;
+}
+
+template <typename Visit>
+void Reader::ForEachPiece(const Entry& entry, bool inMiniStream, Visit&& visit) const {
+  if (entry.size == 0) return;
   const bool mini = entry.size < kMiniStreamCutoff;
   const std::uint64_t unit = mini ? kMiniSectorSize : file.SectorSize();
   const std::uint64_t needed = CeilDiv(entry.size, unit);
   const std::vector<std::uint32_t>& table = mini ? miniFat.Table() : fat.Table();
-
-  std::vector<std::uint32_t> chain;
-  if (fatOwners != nullptr) {
-    // At open: the whole chain, claimed sector by sector. A chain longer
-    // than its stream needs is accepted; the extra sectors are not copied.
-    chain = mini ? FollowChain(table, entry.startSector, miniSectorCount, *miniOwners,
-                               "small stream", Reason::MiniStreamOutsideRoot)
-                 : FollowChain(table, entry.startSector, file.sectorCount, *fatOwners, "stream");
-    if (chain.size() < needed) throw FormatError(Reason::ShortChain, entry.directoryId, "stream");
-  } else {
-    // After validation: only the sectors the stream needs.
-    chain.reserve(static_cast<std::size_t>(needed));
-    std::uint32_t at = entry.startSector;
-    for (std::uint64_t k = 0; k < needed; ++k) {
-      if (at >= table.size()) throw FormatError(Reason::SectorOutOfRange, at, "stream");
-      chain.push_back(at);
-      at = table[at];
-    }
-  }
-
+  // Only the sectors the stream needs are followed. Validation found every
+  // byte they hold inside the file (a file that shrank since is caught by
+  // the read), so offsets are only computed here.
+  const std::uint32_t sectorMask = file.SectorSize() - 1;
+  std::uint32_t at = entry.startSector;
   for (std::uint64_t k = 0; k < needed; ++k) {
+    if (at >= table.size()) throw FormatError(Reason::SectorOutOfRange, at, "stream");
     std::uint64_t length = std::min<std::uint64_t>(unit, entry.size - k * unit);
     std::uint64_t offset;
-    if (mini && inMiniStream) {
-      AppendRun(runs, static_cast<std::uint64_t>(chain[k]) * kMiniSectorSize, length);
-      continue;
-    }
-    if (mini) {
-      std::uint64_t inMini = static_cast<std::uint64_t>(chain[k]) * kMiniSectorSize;
+    if (!mini) {
+      offset = file.Offset(at);
+    } else if (inMiniStream) {
+      offset = static_cast<std::uint64_t>(at) * kMiniSectorSize;
+    } else {
+      std::uint64_t inMini = static_cast<std::uint64_t>(at) * kMiniSectorSize;
       std::uint64_t index = inMini >> file.sectorShift;
       if (index >= miniStreamSectors.size())
-        throw FormatError(Reason::MiniStreamOutsideRoot, chain[k], "small stream");
-      offset = file.Offset(miniStreamSectors[index]) + (inMini & (file.SectorSize() - 1));
-    } else {
-      offset = file.Offset(chain[k]);
+        throw FormatError(Reason::MiniStreamOutsideRoot, at, "small stream");
+      offset = file.Offset(miniStreamSectors[index]) + (inMini & sectorMask);
     }
-    // Tolerance: the file's last sector may be cut short by the end of the
-    // file; that is refused only when this stream needs the missing bytes.
-    if (offset + length > file.fileSize)
-      throw FormatError(Reason::TruncatedFile, entry.directoryId, "stream");
-    AppendRun(runs, offset, length);
+    visit(offset, length);
+    at = table[at];
   }
-  return runs;
+}
+
+void Reader::ValidateStream(const Entry& entry, SectorOwners& owners,
+                            SectorOwners& miniOwners) const {
+  // Tolerance (MS-CFB 2.6.3): an empty stream's start sector should be
+  // ENDOFCHAIN, but writers also leave 0 there. An empty stream has no data,
+  // so its start sector is never followed.
+  if (entry.size == 0) return;
+  const bool mini = entry.size < kMiniStreamCutoff;
+  const std::uint64_t unit = mini ? kMiniSectorSize : file.SectorSize();
+  const std::uint64_t needed = CeilDiv(entry.size, unit);
+  // The whole chain is claimed sector by sector, and every byte the stream
+  // needs must lie inside the file. A chain longer than its stream needs is
+  // accepted; the extra sectors are not copied.
+  std::uint64_t k = 0;
+  auto check = [&](std::uint32_t sector) {
+    if (k < needed) DataOffset(entry, mini, sector, std::min<std::uint64_t>(unit, entry.size - k * unit));
+    ++k;
+  };
+  std::uint64_t length =
+      mini ? WalkChain(miniFat.Table(), entry.startSector, miniSectorCount, miniOwners,
+                       "small stream", Reason::MiniStreamOutsideRoot, check)
+           : WalkChain(fat.Table(), entry.startSector, file.sectorCount, owners, "stream",
+                       Reason::SectorOutOfRange, check);
+  if (length < needed) throw FormatError(Reason::ShortChain, entry.directoryId, "stream");
+}
+
+void Reader::AppendRuns(const Entry& entry, bool inMiniStream, std::vector<ByteRun>& runs) const {
+  ForEachPiece(entry, inMiniStream,
+               [&](std::uint64_t offset, std::uint64_t length) { AppendRun(runs, offset, length); });
+}
+
+void Reader::StreamRuns(std::uint32_t index, std::vector<ByteRun>& runs) const {
+  if (index >= tree.entries.size() || tree.entries[index].kind != EntryKind::Stream)
+    throw std::out_of_range("cfb: entry is not a stream");
+  runs.clear();
+  AppendRuns(tree.entries[index], false, runs);
 }
 
 std::vector<ByteRun> Reader::StreamRuns(std::uint32_t index) const {
-  if (index >= tree.entries.size() || tree.entries[index].kind != EntryKind::Stream)
-    throw std::out_of_range("cfb: entry is not a stream");
-  return ComputeRuns(tree.entries[index], nullptr, nullptr);
+  std::vector<ByteRun> runs;
+  StreamRuns(index, runs);
+  return runs;
 }
 
-std::vector<ByteRun> Reader::SmallStreamRuns(std::uint32_t index) const {
+void Reader::SmallStreamRuns(std::uint32_t index, std::vector<ByteRun>& runs) const {
   if (index >= tree.entries.size() || tree.entries[index].kind != EntryKind::Stream ||
       tree.entries[index].size >= kMiniStreamCutoff)
     throw std::out_of_range("cfb: entry is not a small stream");
-  return ComputeRuns(tree.entries[index], nullptr, nullptr, true);
+  runs.clear();
+  AppendRuns(tree.entries[index], true, runs);
 }
 
 void Reader::ReadMiniStream(std::uint8_t* out) const {
   const std::uint64_t total = MiniStreamBytes();
   const std::uint32_t sectorSize = file.SectorSize();
-  std::memset(out, 0, static_cast<std::size_t>(total));
   std::uint64_t position = 0;
   for (std::size_t i = 0; i < miniStreamSectors.size() && position < total;) {
     std::size_t run = 1;
@@ -183,18 +215,20 @@ void Reader::ReadMiniStream(std::uint8_t* out) const {
     std::uint64_t offset = file.Offset(miniStreamSectors[i]);
     std::uint64_t length = std::min<std::uint64_t>(run * std::uint64_t{sectorSize}, total - position);
     // Validation found every byte a small stream needs inside the file; a
-    // final sector cut short only lacks bytes that nothing needs.
+    // final sector cut short only lacks bytes that nothing needs (zeroed).
     std::uint64_t present = offset < file.fileSize ? std::min(length, file.fileSize - offset) : 0;
     ReadBytes(offset, out + position, static_cast<std::size_t>(present));
+    std::memset(out + position + present, 0, static_cast<std::size_t>(length - present));
     position += length;
     i += run;
   }
+  std::memset(out + position, 0, static_cast<std::size_t>(total - position));
 }
 
 std::size_t Reader::ReadStream(std::uint32_t index, std::uint64_t offset,
                                std::span<std::byte> out) const {
   if (cachedIndex != index) {
-    cachedRuns = StreamRuns(index);
+    StreamRuns(index, cachedRuns);
     cachedStarts.clear();
     std::uint64_t start = 0;
     for (const ByteRun& run : cachedRuns) {

@@ -32,10 +32,14 @@ class Reader {
   /// Where the bytes of stream `index` (an index into the tree) lie in the
   /// file, in order, adjacent pieces merged. Together exactly its size.
   std::vector<ByteRun> StreamRuns(std::uint32_t index) const;
+  /// The same into `runs` (replacing its contents), so that a caller going
+  /// through many streams reuses one vector.
+  void StreamRuns(std::uint32_t index, std::vector<ByteRun>& runs) const;
 
   /// For a stream below the mini stream cutoff: where its bytes lie in the
-  /// mini stream (offsets from the mini stream's start), adjacent pieces merged.
-  std::vector<ByteRun> SmallStreamRuns(std::uint32_t index) const;
+  /// mini stream (offsets from the mini stream's start), adjacent pieces
+  /// merged, into `runs` (replacing its contents).
+  void SmallStreamRuns(std::uint32_t index, std::vector<ByteRun>& runs) const;
 
   /// Bytes of the mini stream that small streams may use (whole mini sectors).
   std::uint64_t MiniStreamBytes() const { return std::uint64_t{miniSectorCount} * 64; }
@@ -56,8 +60,22 @@ class Reader {
  private:
   Reader() = default;
   void Validate();
-  std::vector<ByteRun> ComputeRuns(const Entry& entry, SectorOwners* fatOwners,
-                                   SectorOwners* miniOwners, bool inMiniStream = false) const;
+  /// Claims a stream's whole chain and checks that it is long enough and
+  /// that every byte the stream needs lies inside the file.
+  void ValidateStream(const Entry& entry, SectorOwners& owners, SectorOwners& miniOwners) const;
+  /// Calls `visit(offset, length)` for each (mini) sector of the stream's
+  /// data in order: file offsets, or offsets in the mini stream when
+  /// `inMiniStream` (small streams only).
+  template <typename Visit>
+  void ForEachPiece(const Entry& entry, bool inMiniStream, Visit&& visit) const;
+  /// Appends the runs of a validated stream: file offsets, or offsets in the
+  /// mini stream when `inMiniStream` (small streams only).
+  void AppendRuns(const Entry& entry, bool inMiniStream, std::vector<ByteRun>& runs) const;
+  /// File offset of `length` bytes at the start of a stream's (mini) sector.
+  /// Throws `MiniStreamOutsideRoot`, or `TruncatedFile` when they pass the
+  /// end of the file.
+  std::uint64_t DataOffset(const Entry& entry, bool mini, std::uint32_t sector,
+                           std::uint64_t length) const;
 
   FileDescriptor descriptor;
   SectorFile file;

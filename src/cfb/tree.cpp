@@ -97,6 +97,7 @@ std::string Utf16ToUtf8(const std::u16string& text) {
 int CompareNames(const std::u16string& a, const std::u16string& b) {
   if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
   for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] == b[i]) continue;  // equal units have equal uppercase
     char16_t x = UpperCase(a[i]);
     char16_t y = UpperCase(b[i]);
     if (x != y) return x < y ? -1 : 1;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace cfb {
@@ -18,6 +19,11 @@ namespace {
 // 1 MiB: large enough that a copy costs few system calls, small enough to
 // keep a copy's memory modest whatever the document's size.
 constexpr std::size_t kBufferSize = 1u << 20;
+
+// How much written data waits before it is handed to the disk (see
+// StartWriteback): each buffer's worth, so that the disk starts early, while
+// the copy of a document of a few megabytes is still being planned and read.
+constexpr std::uint64_t kWritebackStep = kBufferSize;
 
 // The new file is ours alone until it is complete: an exclusive
 // open-file-description lock and an exclusive flock.
@@ -38,16 +44,22 @@ void LockExclusive(int fd, const std::string& path) {
 
 }  // namespace
 
-std::unique_ptr<Writer> Writer::Create(const std::string& path) {
+std::unique_ptr<Writer> Writer::Create(const std::string& path, bool durable) {
   std::unique_ptr<Writer> writer(new Writer());
   writer->path = path;
+  writer->durable = durable;
   // The lock is taken before truncating, so that a file another process
   // holds locked is refused without losing its bytes.
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
   if (fd < 0) throw IoError(errno, "open", path);
   writer->descriptor = FileDescriptor(fd);
   LockExclusive(fd, path);
-  if (::ftruncate(fd, 0) != 0) throw IoError(errno, "truncate", path);
+  // Only a file that holds bytes is truncated: ext4 treats a truncation to
+  // zero as "replacing a file's content" and pushes the new data to the disk
+  // when the file is closed, which a fresh, empty temporary file need not pay.
+  struct stat status;
+  if (::fstat(fd, &status) != 0) throw IoError(errno, "fstat", path);
+  if (status.st_size != 0 && ::ftruncate(fd, 0) != 0) throw IoError(errno, "truncate", path);
   writer->buffer.resize(kBufferSize);
   return writer;
 }
@@ -57,6 +69,19 @@ void Writer::Flush() {
   WriteAll(descriptor.Get(), buffer.data(), used, path);
   written += used;
   used = 0;
+  StartWriteback();
+}
+
+// The copy must be on disk before it may replace a document, and a single
+// fsync at the end would wait for the whole file. Handing each megabyte
+// to the disk as soon as it is written lets the device work while the
+// copy goes on, so the final fsync finds little left to do. Only a hint: a
+// file system that cannot do it is flushed by that fsync alone.
+void Writer::StartWriteback() {
+  if (!durable || written - writebackFrom < kWritebackStep) return;
+  ::sync_file_range(descriptor.Get(), static_cast<off_t>(writebackFrom),
+                    static_cast<off_t>(written - writebackFrom), SYNC_FILE_RANGE_WRITE);
+  writebackFrom = written;
 }
 
 void Writer::ReserveHole(std::uint64_t offset, std::uint32_t length) {
@@ -101,7 +126,7 @@ void Writer::AppendZeros(std::uint64_t length) {
   }
 }
 
-void Writer::Append32(std::uint32_t value) {
+void Writer::AppendBytes32(std::uint32_t value) {
   std::uint8_t bytes[4];
   Store32(bytes, value);
   Append(bytes, 4);
@@ -120,7 +145,7 @@ void Writer::Commit(std::size_t length) {
 
 void Writer::Finish() {
   Flush();
-  if (::fsync(descriptor.Get()) != 0) throw IoError(errno, "fsync", path);
+  if (durable && ::fsync(descriptor.Get()) != 0) throw IoError(errno, "fsync", path);
 }
 
 void Writer::Close() {

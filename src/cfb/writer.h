@@ -17,13 +17,23 @@ namespace cfb {
 class Writer {
  public:
   /// Opens `path` for writing, creating it or truncating it to empty, and
-  /// takes an exclusive lock. Throws `IoError` or `InUseError`.
-  static std::unique_ptr<Writer> Create(const std::string& path);
+  /// takes an exclusive lock. A `durable` file is flushed to disk by
+  /// `Finish`; another is left to the system's own writing.
+  /// Throws `IoError` or `InUseError`.
+  static std::unique_ptr<Writer> Create(const std::string& path, bool durable = true);
 
   /// Appends bytes (through the buffer).
   void Append(const void* bytes, std::size_t length);
   void AppendZeros(std::uint64_t length);
-  void Append32(std::uint32_t value);
+  void Append32(std::uint32_t value) {
+    // The tables of a copy are written entry by entry: a short path for them.
+    if (!holePending && buffer.size() - used >= 4) {
+      Store32(buffer.data() + used, value);
+      used += 4;
+      return;
+    }
+    AppendBytes32(value);
+  }
 
   /// Free room at the end of the buffer, at least one byte, for a caller
   /// that reads straight into it; `Commit` then appends what was filled.
@@ -34,7 +44,7 @@ class Writer {
   /// itself when the output reaches it (a sector kept out of all chains).
   void ReserveHole(std::uint64_t offset, std::uint32_t length);
 
-  /// Writes out the buffer and flushes the file to disk (fsync).
+  /// Writes out the buffer and, for a durable file, flushes it to disk (fsync).
   void Finish();
   /// Closes the file, reporting a failing close(2). Idempotent.
   void Close();
@@ -51,15 +61,21 @@ class Writer {
  private:
   Writer() = default;
   void Flush();
+  void AppendBytes32(std::uint32_t value);
+  /// Starts the disk writing of what has been written so far, without waiting.
+  void StartWriteback();
   /// Bytes that may be appended before the hole; the hole is filled when reached.
   std::size_t Limit(std::size_t wanted);
   void FillHoleIfReached();
 
   FileDescriptor descriptor;
   std::string path;
+  bool durable = true;
   std::vector<std::uint8_t> buffer;
   std::size_t used = 0;
   std::uint64_t written = 0;
+  /// Where the part of the file not yet handed to the disk begins.
+  std::uint64_t writebackFrom = 0;
   bool holePending = false;
   std::uint64_t holeOffset = 0;
   std::uint32_t holeLength = 0;

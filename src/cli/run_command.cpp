@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <system_error>
 #include <unistd.h>
 
 #include "cli/run_arguments.h"
@@ -69,7 +71,15 @@ int RunCommand(int argc, const char* const* argv) {
   RunEnding ending = RunEnding::complete;
   std::string message;
   {
-    StopSignal interrupts(view);
+    // Ctrl-C is the Stop button. Should it be impossible to watch for it
+    // (no signalfd, no thread), the run still goes on, and Ctrl-C ends the
+    // program as it ends any other.
+    std::optional<StopSignal> interrupts;
+    try {
+      interrupts.emplace(view);
+    } catch (const std::system_error& e) {
+      std::fprintf(stderr, "velkor-cli: Ctrl-C cannot stop the run softly: %s\n", e.what());
+    }
     try {
       CompactionRun(options, source, view);
       message = view.LastMessage();

@@ -9,13 +9,14 @@
 #include <cstring>
 
 #include "cli/byte_text.h"
+#include "engine/run_messages.h"
 
 namespace cli {
 namespace {
 
 constexpr int kBarWidth = 10;
-constexpr const char* kPhaseScanning = "Scanning";
-constexpr const char* kPhaseCompressing = "Compressing";
+constexpr const char* kPhaseScanning = RunStatus::kScanning;
+constexpr const char* kPhaseCompressing = RunStatus::kCompressing;
 
 std::string Text(const char* text) { return text ? std::string(text) : std::string(); }
 
@@ -193,7 +194,7 @@ bool TerminalView::FinishIfIdle() {
     DrawLive(true);
     return false;
   }
-  FinishLocked(RunEnding::stopped, "Process was stopped");
+  FinishLocked(RunEnding::stopped, RunMessage::kStopped);
   return true;
 }
 

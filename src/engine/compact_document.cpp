@@ -161,7 +161,10 @@ void CompactTakenUp(const TTString &fullName, bool compress,
   bool copyFailed = false;
   std::string copyError;
   try {
-    cfb::Destination destination = cfb::Destination::Create(tempName.CStr());
+    // An estimate only measures its copy and removes it: no flush to disk.
+    cfb::Destination destination = cfb::Destination::Create(
+        tempName.CStr(), compress ? cfb::Destination::Durability::flushed
+                                  : cfb::Destination::Durability::measuredOnly);
     source->CopyTo(destination);
     destination.Release();
   } catch (const cfb::Error &e) {

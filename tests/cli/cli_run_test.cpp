@@ -139,10 +139,11 @@ TEST(CliRun, OnATerminalTheLiveLineIsRedrawnInPlace) {
 TEST(CliRun, SecondCtrlCEndsALongScanAtOnce) {
   TestTree tree;
   for (int i = 0; i < 1000; ++i) tree.MakeDir("scan/d" + std::to_string(i));
-  // The same folder forty times over: a long scan that finds no candidate, so
+  // The same folder four hundred times over: a scan that finds no candidate and
+  // cannot end before the second Ctrl-C even on a loaded machine, so
   // nothing pumps the run's events and a first Ctrl-C waits for its end.
   std::vector<std::string> command = {CliProgram(), "--estimate"};
-  for (int i = 0; i < 40; ++i) command.push_back(tree.Path("scan"));
+  for (int i = 0; i < 400; ++i) command.push_back(tree.Path("scan"));
   CliProcess run(command, CliProcess::OnTerminal{});
   ASSERT_TRUE(run.WaitForOutput("Scanning " + tree.Path("scan/")));
   run.Signal(SIGINT);

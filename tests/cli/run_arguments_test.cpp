@@ -123,3 +123,23 @@ TEST(RunArguments, PathsBecomeBaseEntriesOrAClearError) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RunArguments, ManualPageDescribesEveryOptionOfTheHelp) {
+  std::ifstream page(std::string(VELKOR_SOURCE_DIR) + "/docs/velkor-cli.1");
+  ASSERT_TRUE(page) << "docs/velkor-cli.1";
+  std::string manual((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
+  // groff writes a dash as "\-".
+  for (std::size_t at; (at = manual.find("\\-")) != std::string::npos;) manual.replace(at, 2, "-");
+  const std::string help = cli::HelpText();
+  for (std::size_t at = 0; (at = help.find("--", at)) != std::string::npos;) {
+    const std::size_t end = help.find_first_not_of("-abcdefghijklmnopqrstuvwxyz", at);
+    const std::string option = help.substr(at, end - at);
+    at = end;
+    EXPECT_NE(manual.find(option), std::string::npos) << option << " is missing from the manual";
+  }
+  for (const char* command : {"inspect", "copy"}) EXPECT_NE(manual.find(command), std::string::npos);
+}
+
+}  // namespace
