@@ -100,15 +100,24 @@ std::uint64_t SizeOf(const TTFile &file) {
 }
 
 /// Everything after a candidate has been taken up (counted as a total file).
-void CompactTakenUp(const TTString &fullName, bool compress,
-                    RunStatistics &statistics, ProgressView &view,
-                    Outcome &outcome) {
+void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
+                    bool compress, RunStatistics &statistics,
+                    ProgressView &view, Outcome &outcome) {
   // What identifies the document when it is opened, read before and after
   // the open: a file put in its place in between is not the one the lock
   // holds, and is left for the next run.
   DocumentIdentity identity;
   if (int error = ReadDocumentIdentity(fullName.CStr(), identity)) {
     outcome.PassOver(SystemReason("cannot be examined", error));
+    return;
+  }
+  // The path is resolved again now, and a folder on it may have been swapped
+  // for a symbolic link since the scan, which never follows one: a path that
+  // no longer leads to the file the scan found is left alone, so that no
+  // document outside the chosen tree is ever touched.
+  if (identity.device != static_cast<dev_t>(candidate.device) ||
+      identity.inode != static_cast<ino_t>(candidate.inode)) {
+    outcome.PassOver("no longer the file that was found by the scan");
     return;
   }
   if (!identity.IsRegularFile()) {
@@ -248,7 +257,7 @@ void CompactDocument(const TTCandidate &candidate, bool compress,
   }
   ++statistics.totalFiles;
   try {
-    CompactTakenUp(fullName, compress, statistics, view, outcome);
+    CompactTakenUp(candidate, fullName, compress, statistics, view, outcome);
   } catch (...) {
     // The error ends the run; a listing still learns what became of the
     // document in hand.

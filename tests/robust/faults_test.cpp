@@ -420,11 +420,8 @@ TEST_F(FaultsTest, FoldersRemovedDuringTheRunArePassedOver) {
 
 // A folder swapped for a link to a folder outside the tree between the scan
 // and the compaction: the walk never follows links, so neither may the
-// compaction. DISABLED: the engine resolves the document's relative path
-// again at compaction time, follows the link and replaces the outside
-// document (CompactDocument in src/engine/compact_document.cpp checks only
-// the last path component with lstat; see the reliability notes).
-TEST_F(FaultsTest, DISABLED_FolderSwappedForALinkIsNotFollowed) {
+// compaction: the path now leads to another file than the scan found.
+TEST_F(FaultsTest, FolderSwappedForALinkIsNotFollowed) {
   tree.WriteDocument("g/keep/a.doc", 84);
   tree.WriteDocument("g/swapped/d.doc", 85);
   tree.WriteDocument("elsewhere/d.doc", 86);
