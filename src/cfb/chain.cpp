@@ -4,6 +4,8 @@
 #include "cfb/constants.h"
 #include "cfb/io.h"
 
+#include <stdexcept>
+
 namespace cfb {
 
 void SectorFile::ReadFullSector(std::uint32_t sector, std::uint8_t* out,
@@ -33,7 +35,10 @@ void SectorFile::ReadFullSectors(const std::uint32_t* sectors, std::size_t count
 }
 
 void SectorOwners::Claim(std::uint32_t sector, std::uint32_t ownerId, const char* where) {
-  std::uint32_t& slot = owner.at(sector);
+  if (sector >= count) throw std::out_of_range("sector owner table");
+  std::unique_ptr<std::uint32_t[]>& page = pages[sector / kPageSize];
+  if (!page) page = std::make_unique<std::uint32_t[]>(kPageSize);  // zeroed: no owner
+  std::uint32_t& slot = page[sector % kPageSize];
   if (slot == ownerId) throw FormatError(Reason::ChainLoop, sector, where);
   if (slot != 0) throw FormatError(Reason::CrossLinkedChain, sector, where);
   slot = ownerId;

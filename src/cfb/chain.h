@@ -16,6 +16,7 @@
 #include "cfb/error.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,7 +50,12 @@ struct SectorFile {
 /// Which chain owns each sector (0: none yet).
 class SectorOwners {
  public:
-  explicit SectorOwners(std::uint32_t count) : owner(count, 0) {}
+  /// A table for sector ids 0 .. count-1. Its pages are made when a sector
+  /// in them is first claimed, so its memory follows the sectors the file's
+  /// chains use, not the file's length (a small document at the start of a
+  /// huge sparse file costs a few pages).
+  explicit SectorOwners(std::uint32_t count)
+      : count(count), pages((static_cast<std::uint64_t>(count) + kPageSize - 1) / kPageSize) {}
 
   /// A fresh owner id for the next chain.
   std::uint32_t NewOwner() { return ++lastOwner; }
@@ -59,7 +65,9 @@ class SectorOwners {
   void Claim(std::uint32_t sector, std::uint32_t ownerId, const char* where);
 
  private:
-  std::vector<std::uint32_t> owner;
+  static constexpr std::uint32_t kPageSize = 4096;
+  std::uint32_t count;
+  std::vector<std::unique_ptr<std::uint32_t[]>> pages;
   std::uint32_t lastOwner = 0;
 };
 
