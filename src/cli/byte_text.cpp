@@ -2,37 +2,10 @@
 
 #include "cli/byte_text.h"
 
+#include "core/utf8.h"
+
 namespace cli {
 namespace {
-
-/// Length of the well-formed UTF-8 sequence at the start of `s`, or 0 when
-/// the first byte does not begin one (Unicode Table 3-7).
-std::size_t SequenceLength(std::string_view s) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-  const unsigned char b0 = byte(0);
-  if (b0 < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    length = 2;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    length = 3;
-    if (b0 == 0xE0) low = 0xA0;   // no overlong forms
-    if (b0 == 0xED) high = 0x9F;  // no surrogates
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    length = 4;
-    if (b0 == 0xF0) low = 0x90;   // no overlong forms
-    if (b0 == 0xF4) high = 0x8F;  // nothing above U+10FFFF
-  } else {
-    return 0;
-  }
-  if (s.size() < length) return 0;
-  if (byte(1) < low || byte(1) > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
-  }
-  return length;
-}
 
 void AppendHexByte(std::string& out, unsigned char b) {
   static const char kDigits[] = "0123456789abcdef";
@@ -44,7 +17,7 @@ void AppendHexByte(std::string& out, unsigned char b) {
 
 bool IsValidUtf8(std::string_view bytes) {
   while (!bytes.empty()) {
-    const std::size_t n = SequenceLength(bytes);
+    const std::size_t n = Utf8SequenceLength(bytes);
     if (n == 0) return false;
     bytes.remove_prefix(n);
   }
@@ -55,7 +28,7 @@ std::string ReplaceInvalidUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
   while (!bytes.empty()) {
-    const std::size_t n = SequenceLength(bytes);
+    const std::size_t n = Utf8SequenceLength(bytes);
     if (n == 0) {
       out += "\xEF\xBF\xBD";  // U+FFFD REPLACEMENT CHARACTER
       bytes.remove_prefix(1);
@@ -108,7 +81,7 @@ std::string EscapeForTerminal(std::string_view bytes) {
 std::size_t DisplayWidth(std::string_view text) {
   std::size_t width = 0;
   while (!text.empty()) {
-    const std::size_t n = SequenceLength(text);
+    const std::size_t n = Utf8SequenceLength(text);
     text.remove_prefix(n == 0 ? 1 : n);
     ++width;
   }
@@ -122,7 +95,7 @@ std::string KeepTail(std::string_view text, std::size_t columns) {
   // Drop whole code points from the front until the rest fits after "...".
   std::size_t drop = width - (columns - 3);
   while (drop > 0 && !text.empty()) {
-    const std::size_t n = SequenceLength(text);
+    const std::size_t n = Utf8SequenceLength(text);
     text.remove_prefix(n == 0 ? 1 : n);
     --drop;
   }
@@ -133,7 +106,7 @@ std::string KeepHead(std::string_view text, std::size_t columns) {
   std::size_t taken = 0;
   std::size_t bytes = 0;
   while (bytes < text.size() && taken < columns) {
-    const std::size_t n = SequenceLength(text.substr(bytes));
+    const std::size_t n = Utf8SequenceLength(text.substr(bytes));
     bytes += n == 0 ? 1 : n;
     ++taken;
   }
