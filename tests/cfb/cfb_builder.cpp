@@ -320,4 +320,21 @@ BuiltFile CfbBuilder::Build() const {
   return out;
 }
 
+CfbBuilder SampleDocument(int version, bool streamMetadata) {
+  CfbBuilder b(version);
+  b.SetMeta(-1, 0x10, 0x3, 0x01D0000000000001ull, 0x01D0000000000002ull);
+  int word = b.AddPatternStream(-1, u"WordDocument", 9000, 1);
+  if (streamMetadata) b.SetMeta(word, 0x20, 7, 11, 12);
+  b.AddPatternStream(-1, u"1Table", 1500, 2);
+  b.AddPatternStream(-1, u"\x05SummaryInformation", 400, 3);
+  int objects = b.AddStorage(-1, u"ObjectPool");
+  b.SetMeta(objects, 0x40, 0, 0x01D0000000000003ull, 0x01D0000000000004ull);
+  int inner = b.AddStorage(objects, u"_1234");
+  b.AddPatternStream(inner, u"\x01Ole", 20, 4);
+  b.AddPatternStream(inner, u"Contents", 5000, 5);
+  b.AddStream(inner, u"Empty", {});
+  b.AddStorage(objects, u"EmptyStorage");
+  return b;
+}
+
 }  // namespace cfbtest

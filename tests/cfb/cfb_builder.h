@@ -128,6 +128,13 @@ class CfbBuilder {
   std::u16string rootName = u"Root Entry";
 };
 
+/// A document like a word processor's: nested storages (an object pool
+/// with an embedded object and an empty storage), small and regular streams,
+/// an empty stream, and class ids, state bits and times on the root and the
+/// object pool. `streamMetadata` also gives the main stream a class id and
+/// times, as some writers do.
+CfbBuilder SampleDocument(int version = 3, bool streamMetadata = false);
+
 /// The format's sibling order for ASCII names (length first, then ASCII
 /// uppercase), written here independently of the library.
 bool NameLess(const std::u16string& a, const std::u16string& b);

@@ -99,20 +99,7 @@ class Corpus {
 // ---------------------------------------------------------------------------
 // Valid base files.
 
-cfbtest::CfbBuilder DocumentBuilder(int version) {
-  cfbtest::CfbBuilder b(version);
-  b.SetMeta(-1, 0x10, 0x3, 0x01D0000000000001ull, 0x01D0000000000002ull);
-  b.AddPatternStream(-1, u"WordDocument", 9000, 1);
-  b.AddPatternStream(-1, u"1Table", 1500, 2);
-  b.AddPatternStream(-1, u"\x05SummaryInformation", 400, 3);
-  int objects = b.AddStorage(-1, u"ObjectPool");
-  int inner = b.AddStorage(objects, u"_1234");
-  b.AddPatternStream(inner, u"\x01Ole", 20, 4);
-  b.AddPatternStream(inner, u"Contents", 5000, 5);
-  b.AddStream(inner, u"Empty", {});
-  b.AddStorage(objects, u"EmptyStorage");
-  return b;
-}
+cfbtest::CfbBuilder DocumentBuilder(int version) { return cfbtest::SampleDocument(version); }
 
 // Our own writer's copy of a file: a valid base with the writer's layout
 // (FAT first, structures packed).
