@@ -12,24 +12,14 @@
 
 #include "cli_process.h"
 #include "test_tree.h"
+#include "report_names.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-std::string Unhex(const std::string& hex) {
-  std::string bytes;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-    bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-  }
-  return bytes;
-}
-
-std::string NameOf(const json& document) {
-  if (document.contains("pathBytes")) return Unhex(document["pathBytes"].get<std::string>());
-  return document["path"].get<std::string>();
-}
+using velkor::test::NameFromReport;
 
 /// The value printed beside a counter's label, or "" when it is missing.
 std::string Counter(const std::string& out, const std::string& label) {
@@ -179,7 +169,7 @@ TEST(CliRun, EstimateJsonParsesBackWithEveryNameAndChangesNothing) {
   EXPECT_EQ(report["counters"]["documentFiles"], 2);
   EXPECT_EQ(report["counters"]["compressedFiles"], 2);
   std::map<std::string, json> byName;
-  for (const json& document : report["documents"]) byName[NameOf(document)] = document;
+  for (const json& document : report["documents"]) byName[NameFromReport(document)] = document;
   ASSERT_EQ(byName.size(), 3u) << result.out;
   ASSERT_TRUE(byName.count(tree.Path(oddName))) << result.out;
   EXPECT_EQ(byName[tree.Path(oddName)]["outcome"], "wouldShrink");
@@ -198,7 +188,7 @@ TEST(CliRun, EstimateJsonParsesBackWithEveryNameAndChangesNothing) {
 
 std::set<std::string> DocumentsIn(const json& report) {
   std::set<std::string> names;
-  for (const json& document : report["documents"]) names.insert(NameOf(document));
+  for (const json& document : report["documents"]) names.insert(NameFromReport(document));
   return names;
 }
 
@@ -259,7 +249,7 @@ TEST(CliRun, UnreadablePathsAreReportedNotFatal) {
   const json report = json::parse(open.out);
   ASSERT_EQ(report["documents"].size(), 2u);
   for (const json& document : report["documents"]) {
-    const bool secret = NameOf(document) == tree.Path("open/secret.doc");
+    const bool secret = NameFromReport(document) == tree.Path("open/secret.doc");
     EXPECT_EQ(document["outcome"], secret ? "passedOver" : "wouldShrink") << document.dump();
   }
 }

@@ -7,25 +7,14 @@
 #include <random>
 
 #include "cli/byte_text.h"
+#include "report_names.h"
 
 namespace {
 
 using namespace cli;
 using nlohmann::json;
 
-std::string Unhex(const std::string& hex) {
-  std::string bytes;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-    bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-  }
-  return bytes;
-}
-
-/// The exact name bytes a reader of the report gets back.
-std::string NameFromReport(const json& entry) {
-  if (entry.contains("pathBytes")) return Unhex(entry["pathBytes"].get<std::string>());
-  return entry["path"].get<std::string>();
-}
+using velkor::test::NameFromReport;
 
 std::string ReadAll(std::FILE* file) {
   std::rewind(file);
