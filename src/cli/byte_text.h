@@ -25,11 +25,7 @@ std::string ReplaceInvalidUtf8(std::string_view bytes);
 /// Two lower-case hexadecimal digits per byte.
 std::string HexBytes(std::string_view bytes);
 
-/// The bytes for a line of terminal or log output: C0 control bytes, DEL and
-/// the C1 controls (U+0080..U+009F) become C-style escapes (\n, \t, \r,
-/// \xHH) and a backslash is doubled, so no name can move the cursor, change
-/// colours or split a line, and the original bytes can be told back. Other
-/// bytes, valid UTF-8 or not, pass unchanged.
+/// The bytes for a line of terminal or log output (see EscapeControlBytes).
 std::string EscapeForTerminal(std::string_view bytes);
 
 /// How many columns the text takes on a terminal, counting one per UTF-8
