@@ -2,6 +2,7 @@
 
 #include "ui/about_dialog.h"
 #include "ui/main_dialog.h"
+#include "cli/test_support.h"
 #include "ui_test_support.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QTest>
+
+#include <regex>
 
 namespace {
 
@@ -202,6 +205,58 @@ TEST_F(MainDialogTest, HelpOpensThePageBesideTheProgram) {
   QTest::keyClick(form.estimateModeBox, Qt::Key_F1);
   ASSERT_EQ(desktop.opened.size(), 2);
   EXPECT_EQ(desktop.opened[1], desktop.opened[0]);
+}
+
+/// The desktop program started as a child process, with the environment
+/// changed as `env` is told. `timeout` ends it should it open its window.
+velkor::test::ProcessResult RunVelkor(std::vector<std::string> envArgs,
+                                      const std::vector<std::string> &args) {
+  std::vector<std::string> command = {"timeout", "30", "env"};
+  command.insert(command.end(), envArgs.begin(), envArgs.end());
+  command.push_back(VELKOR_BINARY_DIR "/bin/velkor");
+  command.insert(command.end(), args.begin(), args.end());
+  return velkor::test::RunProcess(command);
+}
+
+TEST(Program, AnswersWithoutAWindowWhereItCannotOpenOne) {
+  const std::vector<std::string> noDisplay = {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u",
+                                              "QT_QPA_PLATFORM"};
+  // Qt may note its own set-up first (XDG_RUNTIME_DIR, the plugin it tried).
+  const std::string qtNotes = R"(([^\n]*\n)*)";
+  const struct {
+    std::vector<std::string> env;
+    std::vector<std::string> args;
+    int status;
+    std::string out;  // regular expressions over the whole output
+    std::string err;
+  } cases[] = {
+      // Over SSH, without a display: one line that names the way out.
+      {noDisplay, {}, 1, "", R"(velkor: needs a graphical session[^\n]*velkor-cli[^\n]*\n)"},
+      {noDisplay, {"--help"}, 0, R"(Usage: velkor \[OPTION\]\.\.\.\n[\s\S]*velkor-cli[\s\S]*)", ""},
+      {noDisplay, {"-h"}, 0, R"(Usage: velkor [\s\S]*)", ""},
+      {noDisplay, {"--version"}, 0, R"(velkor \(Velkor\) [0-9]+\.[0-9]+\.[0-9]+\n)", ""},
+      {noDisplay, {"-V"}, 0, R"(velkor \(Velkor\) [0-9.]+\n)", ""},
+      // A display that is set but cannot be reached: Qt's notes name the
+      // cause, then one line of the program's instead of an abort.
+      {{"-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM", "DISPLAY=:4711"}, {}, 1, "",
+       qtNotes + R"(velkor: the window cannot be opened: [^\n]*velkor-cli[^\n]*\n)"},
+      // Arguments that are neither the program's nor Qt's.
+      {{"QT_QPA_PLATFORM=offscreen"}, {"--bogus"}, 2, "",
+       qtNotes + R"(velkor: unrecognized argument '--bogus'\nTry 'velkor --help' for more information\.\n)"},
+      {{"QT_QPA_PLATFORM=offscreen"}, {"-style", "fusion", "/srv/docs"}, 2, "",
+       qtNotes + R"(velkor: unrecognized argument '/srv/docs'\n[^\n]*\n)"},
+  };
+  for (const auto &c : cases) {
+    std::string label;
+    for (const std::string &part : c.env)
+      label += part + " ";
+    for (const std::string &arg : c.args)
+      label += arg + " ";
+    const velkor::test::ProcessResult result = RunVelkor(c.env, c.args);
+    EXPECT_EQ(result.exitCode, c.status) << label << result.err;
+    EXPECT_TRUE(std::regex_match(result.out, std::regex(c.out))) << label << result.out;
+    EXPECT_TRUE(std::regex_match(result.err, std::regex(c.err))) << label << result.err;
+  }
 }
 
 } // namespace
