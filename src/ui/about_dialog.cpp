@@ -4,6 +4,7 @@
 
 #include "ui/dialog_units.h"
 #include "ui/icons.h"
+#include "ui/messages.h"
 
 #include <QDesktopServices>
 #include <QLayout>
@@ -27,5 +28,7 @@ AboutDialog::AboutDialog(QWidget *parent)
 }
 
 void AboutDialog::OpenLink(const QPushButton *button) {
-  QDesktopServices::openUrl(QUrl(button->text(), QUrl::StrictMode));
+  if (!QDesktopServices::openUrl(QUrl(button->text(), QUrl::StrictMode)))
+    ShowWarning(this, QStringLiteral("No program on this desktop opens this link:\n%1")
+                          .arg(button->text()));
 }

@@ -21,9 +21,11 @@ public:
   const Ui::AboutDialog &Form() const { return ui; }
 
 private:
-  /// Hands the caption of a link button to the desktop's default handler;
-  /// the box stays open and nothing is reported.
-  static void OpenLink(const QPushButton *button);
+  /// Hands the caption of a link button to the desktop's default program
+  /// for it; the box stays open. A desktop with nothing to open it (no
+  /// xdg-open, no browser or mail program) is told in a message that names
+  /// the link.
+  void OpenLink(const QPushButton *button);
 
   Ui::AboutDialog ui;
 };

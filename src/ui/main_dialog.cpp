@@ -142,7 +142,16 @@ QString MainDialog::HelpPagePath() const {
   return QFileInfo(programDirectory + kHelpPageName).absoluteFilePath();
 }
 
-void MainDialog::OnHelp() { QDesktopServices::openUrl(QUrl::fromLocalFile(HelpPagePath())); }
+void MainDialog::OnHelp() { OpenHelpPage(HelpPagePath()); }
+
+void MainDialog::OpenHelpPage(const QString &path) {
+  if (!QFileInfo::exists(path))
+    ShowWarning(this, QStringLiteral("The help page cannot be found:\n%1").arg(path));
+  else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+    ShowWarning(this, QStringLiteral("No program on this desktop opens the help page. Open it "
+                                     "in a web browser:\n%1")
+                          .arg(path));
+}
 
 void MainDialog::reject() {
   if (runInProgress)

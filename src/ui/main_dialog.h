@@ -48,6 +48,11 @@ public:
   /// The options as the run reads them: a box counts as checked only when
   /// it is fully checked.
   RunOptions ReadOptions() const;
+  /// Hands the help page at `path` to the desktop's default program for it.
+  /// A page that is missing, or a desktop with nothing to open it (no
+  /// xdg-open, no browser), is told in a message that names the page's full
+  /// path, so the user can open it by hand.
+  void OpenHelpPage(const QString &path);
   /// True while Start's run is in progress.
   bool RunInProgress() const { return runInProgress; }
 
@@ -80,7 +85,7 @@ private:
   void OnStart();
   /// Shows the About box modally.
   void OnAbout();
-  /// Hands the help page beside the program to the desktop.
+  /// Help and F1: opens the help page.
   void OnHelp();
   /// The confirm command (Enter away from the push buttons).
   void OnConfirm();

@@ -38,6 +38,21 @@ TEST(AboutDialog, LinkButtonsOpenTheirCaptionsAndLeaveTheBoxOpen) {
   EXPECT_TRUE(about.isVisible());
 }
 
+TEST(AboutDialog, LinksWithNothingToOpenThemAreNamedInAMessage) {
+  // The offscreen platform has no program for any URL.
+  AboutDialog about(nullptr);
+  about.show();
+  ModalAnswerer answerer;
+  QTest::mouseClick(about.Form().webPageButton, Qt::LeftButton);
+  QTest::mouseClick(about.Form().mailButton, Qt::LeftButton);
+  EXPECT_EQ(answerer.messages,
+            QStringList({"No program on this desktop opens this link:\n" +
+                             about.Form().webPageButton->text(),
+                         "No program on this desktop opens this link:\n" +
+                             about.Form().mailButton->text()}));
+  EXPECT_TRUE(about.isVisible());
+}
+
 TEST(AboutDialog, OkEnterAndEscapeCloseIt) {
   for (int way = 0; way < 3; ++way) {
     AboutDialog about(nullptr);

@@ -207,6 +207,26 @@ TEST_F(MainDialogTest, HelpOpensThePageBesideTheProgram) {
   EXPECT_EQ(desktop.opened[1], desktop.opened[0]);
 }
 
+TEST_F(MainDialogTest, HelpWithNothingToOpenItNamesThePage) {
+  // The offscreen platform has no program for any URL, as a server or a
+  // desktop without xdg-utils has none.
+  ShowAndActivate();
+  ModalAnswerer answerer;
+  QTest::mouseClick(form.helpButton, Qt::LeftButton);
+  dialog.activateWindow();  // the box is gone; the keys go to the window again
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  QTest::keyClick(form.estimateModeBox, Qt::Key_F1);
+  dialog.OpenHelpPage("/nonexistent/share/velkor/Velkor.htm");
+  const QString cannotOpen = "No program on this desktop opens the help page. Open it in a web "
+                             "browser:\n" + dialog.HelpPagePath();
+  EXPECT_EQ(answerer.messages,
+            QStringList({cannotOpen, cannotOpen,
+                         "The help page cannot be found:\n/nonexistent/share/velkor/Velkor.htm"}));
+  EXPECT_EQ(answerer.captions, QStringList({"Velkor", "Velkor", "Velkor"}));
+  EXPECT_TRUE(QFileInfo(dialog.HelpPagePath()).isAbsolute());
+  EXPECT_TRUE(dialog.isVisible());
+}
+
 /// The desktop program started as a child process, with the environment
 /// changed as `env` is told. `timeout` ends it should it open its window.
 velkor::test::ProcessResult RunVelkor(std::vector<std::string> envArgs,
