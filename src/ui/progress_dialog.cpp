@@ -107,8 +107,8 @@ void ProgressDialog::SetFilePosition(int position) {
   SetBarPosition(ui.fileBar, fileRange, position);
 }
 
-void ProgressDialog::SetDiskText(const char *text) { ui.diskText->setText(DisplayName(text)); }
-void ProgressDialog::SetFileText(const char *text) { ui.fileText->setText(DisplayName(text)); }
+void ProgressDialog::SetDiskText(const char *text) { ui.diskText->SetPath(DisplayName(text)); }
+void ProgressDialog::SetFileText(const char *text) { ui.fileText->SetPath(DisplayName(text)); }
 void ProgressDialog::SetStatusText(const char *text) {
   ui.statusText->setText(DisplayName(text));
 }

@@ -81,6 +81,50 @@ TEST_F(ProgressDialogTest, LongPathsDoNotWidenTheWindow) {
   EXPECT_EQ(progress.width(), width);
 }
 
+TEST_F(ProgressDialogTest, LongPathsAreCutInTheMiddleKeepingTheFileName) {
+  const std::string deep = "/srv/archive/" + std::string(300, 'd') + "/Reports/";
+  const struct {
+    std::string path;
+    std::string head;  // what the line starts with
+    std::string tail;  // what it ends with
+  } cases[] = {
+      {deep + "q3-budget.xls", "/srv/", "/Reports/q3-budget.xls"},
+      {"Reports/2025/" + std::string(300, 'n') + ".xls", "nnn", ".xls"},  // the name alone too long
+      {std::string(300, 'n') + ".doc", "nnn", ".doc"},
+      {deep, "/srv/", "/Reports/"},  // a folder keeps its last folder
+  };
+  ASSERT_TRUE(progress.Create());
+  for (bool shownFirst : {true, false}) {
+    for (const auto &c : cases) {
+      // Written before the window is shown (and laid out) or after.
+      if (shownFirst)
+        progress.Show();
+      progress.SetFileText(c.path.c_str());
+      progress.SetDiskText(c.path.c_str());
+      progress.Show();
+      QApplication::processEvents();
+      for (const QLabel *line : {static_cast<const QLabel *>(form.fileText),
+                                 static_cast<const QLabel *>(form.diskText)}) {
+        const QString shown = line->text();
+        EXPECT_TRUE(shown.startsWith(QString::fromStdString(c.head))) << shown.toStdString();
+        EXPECT_TRUE(shown.endsWith(QString::fromStdString(c.tail))) << shown.toStdString();
+        EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+        // The line is used to its width, once laid out.
+        const int used = line->fontMetrics().horizontalAdvance(shown);
+        EXPECT_LE(used, line->contentsRect().width()) << shown.toStdString();
+        EXPECT_GT(used, line->contentsRect().width() * 3 / 4) << shown.toStdString();
+        EXPECT_EQ(line->toolTip(), QString::fromStdString(c.path));
+      }
+      progress.hide();
+    }
+  }
+  // A path that fits is shown whole.
+  progress.Show();
+  progress.SetFileText("Reports/q1.doc");
+  EXPECT_EQ(form.fileText->text(), "Reports/q1.doc");
+  EXPECT_EQ(form.fileText->toolTip(), "");
+}
+
 TEST_F(ProgressDialogTest, BarPositionsOutsideTheRangeShowTheNearestEnd) {
   ASSERT_TRUE(progress.Create());
   progress.SetFileRange(10);
