@@ -2,11 +2,14 @@
 ///
 /// \file
 /// Names and paths are kept as the bytes the file system uses. The windows
-/// show them decoded as UTF-8; a byte that does not belong to a valid UTF-8
-/// sequence (a name written by an old system in another code page) is shown
-/// as a visible escape such as \xE9, so that every name stays readable and two
-/// different names never look alike. The bytes themselves are never rebuilt
-/// from the displayed text.
+/// show them decoded as UTF-8, with the escapes velkor-cli writes
+/// (EscapeControlBytes): a newline, a tab, an ESC or another control
+/// character shows as \n, \t, \x1b, and a backslash is doubled, so no name
+/// can break a line. A byte that does not belong to a valid UTF-8 sequence (a
+/// name written by an old system in another code page) is shown as a visible
+/// escape such as \xE9, so that every name stays readable and two different
+/// names never look alike. The bytes themselves are never rebuilt from the
+/// displayed text.
 ///
 //===----------------------------------------------------------------------===//
 #pragma once

@@ -41,6 +41,15 @@ void PathLabel::Elide() {
 
 void PathLabel::resizeEvent(QResizeEvent *event) {
   QLabel::resizeEvent(event);
+  ElideAgain();
+}
+
+void PathLabel::showEvent(QShowEvent *event) {
+  QLabel::showEvent(event);
+  ElideAgain();
+}
+
+void PathLabel::ElideAgain() {
   // Only a line that still shows what SetPath put there is cut again; a
   // text set as plain text stays as it is.
   if (text() == shown && !path.isEmpty())

@@ -32,9 +32,11 @@ public:
 
 protected:
   void resizeEvent(QResizeEvent *event) override;
+  void showEvent(QShowEvent *event) override;
 
 private:
   void Elide();
+  void ElideAgain();
 
   QString path;
   QString shown;  ///< what SetPath last put on the line

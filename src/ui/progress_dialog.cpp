@@ -19,6 +19,7 @@ ProgressDialog::ProgressDialog(QWidget *mainWindow)
   ui.setupUi(this);
   layout()->setSizeConstraint(QLayout::SetFixedSize);
   ApplyFontMetrics();
+  layout()->activate();  // the path lines know their width before the first show
   connect(ui.stopButton, &QPushButton::clicked, this, &ProgressDialog::reject);
   ResetToTemplate();
 }

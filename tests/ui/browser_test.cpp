@@ -285,13 +285,16 @@ TEST_F(BrowserTest, DrivesAsBaseEntriesAreTheirRoots) {
 TEST_F(BrowserTest, NamesThatAreNotUtf8AreShownReadablyAndKeptAsBytes) {
   MakeFile("caf\xE9.doc");
   MakeDir("d\xFC" "r");
+  // Control characters show as the terminal shows them, on one line.
+  MakeFile("two\nlines\x1b[2J.doc");
   ShowRoot();
-  EXPECT_EQ(Texts(), QStringList({"..", "d\\xFCr", "caf\\xE9.doc"}));
-  Select({"caf\\xE9.doc"});
+  EXPECT_EQ(Texts(), QStringList({"..", "d\\xFCr", "caf\\xE9.doc", "two\\nlines\\x1b[2J.doc"}));
+  Select({"caf\\xE9.doc", "two\\nlines\\x1b[2J.doc"});
   TTObjectList<BaseEntry> entries;
   browser.SelectedBaseEntries(entries);
-  ASSERT_EQ(entries.Count(), 1);
+  ASSERT_EQ(entries.Count(), 2);
   EXPECT_EQ(std::string(entries.At(0).path.CStr()), root + "caf\xE9.doc");
+  EXPECT_EQ(std::string(entries.At(1).path.CStr()), root + "two\nlines\x1b[2J.doc");
   // Entering a folder of such a name reaches it by its bytes.
   DoubleClick("d\\xFCr");
   EXPECT_EQ(Path(), root + "d\xFC" "r/");

@@ -66,9 +66,14 @@ TEST_F(ProgressDialogTest, WritesReachTheirControls) {
   EXPECT_EQ(form.bytesAfterText->text(), "310000");
   EXPECT_EQ(form.bytesReducedText->text(), "90000");
   EXPECT_EQ(form.ratioText->text(), " 77.5%");
-  // A name that is not UTF-8 is shown readably.
+  // A name that is not UTF-8 is shown readably, and control characters as
+  // the terminal shows them, so no name breaks its line.
   progress.SetFileText("caf\xE9.doc");
   EXPECT_EQ(form.fileText->text(), "caf\\xE9.doc");
+  progress.SetFileText("Reports/two\nlines\t.doc");
+  EXPECT_EQ(form.fileText->text(), "Reports/two\\nlines\\t.doc");
+  progress.SetDiskText("/srv/\x1b[2Jdocs/");
+  EXPECT_EQ(form.diskText->text(), "/srv/\\x1b[2Jdocs/");
 }
 
 TEST_F(ProgressDialogTest, LongPathsDoNotWidenTheWindow) {
