@@ -17,6 +17,8 @@
 
 #include <algorithm>
 #include <numeric>
+#include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -161,6 +163,38 @@ void BaseDirectoryBrowser::GoUp() {
     if (path.At(i) == '/')
       lastSlash = i;
   ShowDirectory(lastSlash < 0 ? TTString() : path.Left(lastSlash + 1));
+}
+
+void BaseDirectoryBrowser::Refresh() {
+  const auto key = [](const BrowserItem &record) {
+    return std::string(record.name.CStr(), static_cast<size_t>(record.name.Length()));
+  };
+  std::unordered_set<std::string> selected;
+  for (int row = 0; row < list->count(); ++row)
+    if (list->item(row)->isSelected())
+      selected.insert(key(ItemAt(row)));
+  const int currentRow = list->currentRow();
+  const std::string current = currentRow >= 0 ? key(ItemAt(currentRow)) : std::string();
+
+  ShowDirectory(CurrentPath());
+
+  std::vector<int> keep;
+  int newCurrent = -1;
+  for (int row = 0; row < list->count(); ++row) {
+    const std::string name = key(ItemAt(row));
+    if (selected.count(name))
+      keep.push_back(row);
+    if (currentRow >= 0 && name == current)
+      newCurrent = row;
+  }
+  if (keep.empty())
+    return;  // ShowDirectory has selected the first item
+  list->clearSelection();
+  if (newCurrent >= 0)
+    list->setCurrentRow(newCurrent, QItemSelectionModel::NoUpdate);
+  for (int row : keep)
+    list->item(row)->setSelected(true);
+  list->scrollToItem(list->item(newCurrent >= 0 ? newCurrent : keep.front()));
 }
 
 void BaseDirectoryBrowser::Confirm(bool listHasFocus) {

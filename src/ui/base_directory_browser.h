@@ -66,6 +66,10 @@ public:
   /// Shows the parent of the directory shown: "/srv/docs/" goes to "/srv/",
   /// "/" to the drive list, and the drive list stays as it is.
   void GoUp();
+  /// F5: lists the directory shown (or the drives) again, as it is on disk
+  /// now. The items selected before stay selected where they still exist,
+  /// and so does the current item; with none left the first is selected.
+  void Refresh();
   /// The confirm command (Enter away from the buttons): enters the lowest
   /// selected item when the list has the keyboard focus.
   void Confirm(bool listHasFocus);

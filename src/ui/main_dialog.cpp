@@ -57,6 +57,10 @@ MainDialog::MainDialog(QWidget *parent)
           [this] { windowMenu->exec(mapToGlobal(QPoint(0, 0))); });
   auto *helpKey = new QShortcut(QKeySequence::HelpContents, this);
   connect(helpKey, &QShortcut::activated, this, &MainDialog::OnHelp);
+  // F5 lists the browser's directory again, as it is on disk now.
+  auto *refreshKey = new QShortcut(QKeySequence(Qt::Key_F5), this);
+  connect(refreshKey, &QShortcut::activated, this,
+          [this] { RunCommand(this, [this] { browser->Refresh(); }); });
 
   setWindowIcon(appIcon);
 

@@ -9,7 +9,8 @@
 /// Keys: Escape and the close box close the window (and so end the program);
 /// Enter never closes it. Enter on a push button presses that button; anywhere
 /// else it is handed to the browser, which enters the lowest selected item
-/// when the list has the focus.
+/// when the list has the focus. F1 opens the help page, F5 lists the
+/// browser's directory again.
 ///
 //===----------------------------------------------------------------------===//
 #pragma once

@@ -318,6 +318,41 @@ TEST_F(BrowserTest, EnterOpensTheFirstSelectedOnlyFromTheList) {
   EXPECT_TRUE(dialog.isVisible());
 }
 
+TEST_F(BrowserTest, F5ListsTheFolderAgainKeepingTheSelection) {
+  for (const char *name : {"a.doc", "b.doc", "c.doc"})
+    MakeFile(name);
+  ShowRoot();
+  Select({"a.doc", "c.doc"});
+  form.browserList->setCurrentRow(Row("c.doc"), QItemSelectionModel::NoUpdate);
+  fs::remove(root + "a.doc");
+  MakeFile("new.doc");
+  MakeDir("New folder");
+  form.browserList->setFocus();
+  QTest::keyClick(form.browserList, Qt::Key_F5);
+  EXPECT_EQ(Texts(), QStringList({"..", "New folder", "b.doc", "c.doc", "new.doc"}));
+  ASSERT_EQ(form.browserList->selectedItems().size(), 1);
+  EXPECT_EQ(form.browserList->selectedItems().first()->text(), "c.doc");
+  EXPECT_EQ(form.browserList->currentRow(), Row("c.doc"));
+  EXPECT_EQ(Path(), root);
+  // With nothing of the selection left, the first item is selected; F5
+  // works wherever the focus is in the window.
+  fs::remove(root + "c.doc");
+  form.startButton->setFocus();
+  QTest::keyClick(form.startButton, Qt::Key_F5);
+  EXPECT_EQ(Texts(), QStringList({"..", "New folder", "b.doc", "new.doc"}));
+  ASSERT_EQ(form.browserList->selectedItems().size(), 1);
+  EXPECT_TRUE(form.browserList->item(0)->isSelected());
+  // A folder that has gone says so and changes nothing.
+  const QStringList before = Texts();
+  fs::current_path("/");
+  fs::remove_all(root);
+  ModalAnswerer answerer;
+  QTest::keyClick(form.browserList, Qt::Key_F5);
+  EXPECT_EQ(answerer.messages,
+            QStringList({QString::fromStdString("Can not set directory: " + root)}));
+  EXPECT_EQ(Texts(), before);
+}
+
 TEST_F(BrowserTest, TheSelectionSurvivesGreyingTheList) {
   MakeDir("keep");
   ShowRoot();
