@@ -2,7 +2,8 @@
 ///
 /// \file
 /// Shows each window as a user meets it and saves a picture of it into the
-/// given folder: the main window, the progress window in the middle of a
+/// given folder: the main window as it opens, the main window set to estimate
+/// one chosen folder first, the progress window in the middle of a
 /// compressing run, and the About box. Run it on an X server (docs/ has the
 /// script that uses Xvfb) so the pictures show the real platform style.
 ///
@@ -48,9 +49,19 @@ int main(int argc, char **argv) {
   const QDir folder(QString::fromLocal8Bit(argv[1]));
   bool ok = true;
 
-  // The main window as it is used: a folder of office documents open in the
-  // browser, a folder and a document selected, the masks in force.
-  QTemporaryDir demo;
+  // The main window as it opens: the defaults, which compress every file on
+  // every non-removable drive.
+  MainDialog main;
+  // The drives are those of the machine that draws the pictures; only the
+  // root is shown, so that no build or container mount ends up in docs/.
+  for (int row = 1; row < main.Form().browserList->count(); ++row)
+    main.Form().browserList->item(row)->setHidden(true);
+  ok &= Save(&main, folder, "main-window.png");
+
+  // The same window set to see the gain first on one folder: the drives
+  // cleared, a folder of office documents open in the browser with two of
+  // its folders selected, the masks in force, Estimate mode checked.
+  QTemporaryDir demo(QDir::tempPath() + QStringLiteral("/velkor-demo-XXXXXX"));
   const QString office = demo.path() + QStringLiteral("/Office/");
   for (const char *name : {"Contracts", "Letters", "Reports", "Templates"})
     QDir().mkpath(office + QLatin1String(name));
@@ -59,15 +70,15 @@ int main(int argc, char **argv) {
     QFile file(office + QLatin1String(name));
     ok &= file.open(QIODevice::WriteOnly);
   }
-  MainDialog main;
   Ui::MainDialog &form = main.Form();
   form.allDrivesBox->click();
   form.allFilesBox->click();
+  form.estimateModeBox->click();
   main.Browser().ShowDirectory(TTString(office.toUtf8().constData()));
   form.browserList->clearSelection();
-  for (const char *name : {"Letters", "minutes.doc"})
+  for (const char *name : {"Letters", "Reports"})
     form.browserList->findItems(QLatin1String(name), Qt::MatchExactly).first()->setSelected(true);
-  ok &= Save(&main, folder, "main-window.png");
+  ok &= Save(&main, folder, "main-window-estimate.png");
 
   ProgressDialog progress(&main);
   progress.Create();
