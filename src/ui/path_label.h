@@ -22,22 +22,19 @@ public:
 
   /// Shows `path` (display text), cut to the line's width.
   void SetPath(const QString &path);
-  /// The path as given, before any cut.
-  const QString &Path() const { return path; }
-
-  /// `path` cut to `width` pixels in `metrics`: the first folders, an
-  /// ellipsis, then the last part whole. A last part too long for the width
-  /// by itself is cut in its own middle, keeping its extension.
-  static QString ElidePath(const QString &path, const QFontMetrics &metrics, int width);
 
 protected:
   void resizeEvent(QResizeEvent *event) override;
   void showEvent(QShowEvent *event) override;
 
 private:
+  /// `path` cut to `width` pixels in `metrics`: the first folders, an
+  /// ellipsis, then the last part whole. A last part too long for the width
+  /// by itself is cut in its own middle, keeping its extension.
+  static QString ElidePath(const QString &path, const QFontMetrics &metrics, int width);
   void Elide();
   void ElideAgain();
 
-  QString path;
+  QString path;   ///< as given, before any cut
   QString shown;  ///< what SetPath last put on the line
 };

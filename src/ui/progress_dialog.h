@@ -69,8 +69,8 @@ private:
   /// Puts back the texts, bars and flag the window has when it is created.
   void ResetToTemplate();
   /// Sizes the fixed parts of the window from its font, so the window keeps
-  /// its proportions at any font size and long paths are clipped rather than
-  /// widening it.
+  /// its proportions at any font size and long paths are shortened rather
+  /// than widening it.
   void ApplyFontMetrics();
 
   Ui::ProgressDialog ui;
