@@ -50,5 +50,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://velkor.org/)
 # the Help button hands its page to xdg-open, which nothing links.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS xdg-utils)
+# An interactive bash loads the completion of velkor-cli through bash-completion.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS bash-completion)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 include(CPack)

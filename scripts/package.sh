@@ -18,7 +18,7 @@ if (($#)); then
 else
   build=$root/build-package
   VELKOR_BUILD_PACKAGES_ONLY=1 "$root/scripts/setup.sh" build-package \
-    -DVELKOR_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
+    -DVELKOR_BUILD_TESTS=OFF
 fi
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")

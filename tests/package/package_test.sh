@@ -32,6 +32,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Package) == velkor ]] || fail "Package: $(field Package)"
 [[ $(field Version) == "$version" ]] || fail "Version: $(field Version)"
 [[ $(field Section) == utils ]] || fail "Section: $(field Section)"
+[[ $(field Recommends) == bash-completion ]] || fail "Recommends: $(field Recommends)"
 depends=$(field Depends)
 names=$(tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//')
 for needed in libc6 libstdc++6 libqt6widgets6 libqt6core6 libmount1 xdg-utils; do
