@@ -3,17 +3,18 @@
 # removes the package again (also when a check fails). Run as root, after
 # ./test: it packages the build folder ./test made and uses its fixtures and
 # its help probe.
-#   scripts/check_package.sh [BUILD_DIR]        (default: build)
+#   scripts/check_package.sh [BUILD_DIR]   (default: build; relative to the top folder)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build}
+[[ $build == /* ]] || build=$root/$build
 if [[ $(id -u) -ne 0 ]]; then
   echo "check_package.sh installs a package: run it as root" >&2
   exit 2
 fi
 
 "$root/scripts/package.sh" "$build"
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$root/$build/CMakeCache.txt")
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 deb=$root/velkor_${version}_$(dpkg --print-architecture).deb
 
 work=$(mktemp -d)
@@ -39,7 +40,7 @@ echo "$out"
 step "velkor-cli compresses a folder of documents"
 # Three documents from the test build's fixtures; the two rewritten with free
 # space inside shrink for certain.
-fixtures=$root/$build/fixtures
+fixtures=$build/fixtures
 mkdir "$work/docs"
 cp "$fixtures/slack/text.doc" "$fixtures/slack/numbers.xls" "$fixtures/office/sheets.xls" "$work/docs/"
 cp -r "$work/docs" "$work/originals"
@@ -54,7 +55,7 @@ done
 (($(stat -c %s "$work/docs/text.doc") < $(stat -c %s "$work/originals/text.doc")))
 
 step "velkor finds its help page"
-"$root/tests/ui/installed_help_test.sh" "$root/$build/tests/plugins" /usr/bin/velkor \
+"$root/tests/ui/installed_help_test.sh" "$build/tests/plugins" /usr/bin/velkor \
   /usr/share/velkor/Velkor.htm
 
 step "man -w velkor velkor-cli"

@@ -4,12 +4,14 @@
 #   scripts/package.sh            installs what the build needs, builds the
 #                                 programs alone in build-package/ and packages them
 #   scripts/package.sh BUILD_DIR  packages a folder that is already configured
-#                                 (build/ as ./test left it), after bringing it up to date
+#                                 (build/ as ./test left it), after bringing it up to date;
+#                                 a relative BUILD_DIR is taken from the top folder
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 if (($#)); then
-  build=$root/$1
+  build=$1
+  [[ $build == /* ]] || build=$root/$build
   if [[ ! -f $build/CPackConfig.cmake ]]; then
     echo "package.sh: $1 is not a configured build folder" >&2
     exit 2
