@@ -6,11 +6,19 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=$1; shift
 
+# VELKOR_BUILD_PACKAGES_ONLY=1 (scripts/package.sh) takes only the list's
+# "# build" section, what the build and the package need, and leaves out the
+# test tools.
+packages=$(if [[ ${VELKOR_BUILD_PACKAGES_ONLY:-} == 1 ]]; then
+             awk '/^# build/ { on = 1; next } /^# / { on = 0 } on' "$root/scripts/packages.txt"
+           else
+             cat "$root/scripts/packages.txt"
+           fi)
 missing=()
 while read -r pkg; do
   [[ -z $pkg || $pkg == \#* ]] && continue
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
-done < "$root/scripts/packages.txt"
+done <<<"$packages"
 
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"

@@ -13,6 +13,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
@@ -24,8 +25,10 @@ namespace {
 
 /// The masks a fresh start offers: Word and Excel documents.
 const QString kDefaultWildcards = QStringLiteral("*.doc *.xls");
-/// The help page, looked for beside the program.
+/// The help page, looked for beside the program (a build tree) and in the
+/// program's data folder (an installation: ../share/velkor from bin/).
 const QString kHelpPageName = QStringLiteral("Velkor.htm");
+const QString kDataFolderFromProgram = QStringLiteral(VELKOR_DATA_FROM_BIN "/");
 
 } // namespace
 
@@ -142,8 +145,13 @@ void MainDialog::OnAbout() {
 
 QString MainDialog::HelpPagePath() const {
   // An empty program folder leaves the bare name, which is then found in
-  // the current directory.
-  return QFileInfo(programDirectory + kHelpPageName).absoluteFilePath();
+  // the current directory. When the page is in neither place, the path
+  // beside the program is the one handed on.
+  const QString beside = QFileInfo(programDirectory + kHelpPageName).absoluteFilePath();
+  if (programDirectory.isEmpty() || QFileInfo::exists(beside))
+    return beside;
+  const QFileInfo installed(programDirectory + kDataFolderFromProgram + kHelpPageName);
+  return installed.exists() ? QDir::cleanPath(installed.absoluteFilePath()) : beside;
 }
 
 void MainDialog::OnHelp() { OpenHelpPage(HelpPagePath()); }

@@ -42,7 +42,8 @@ public:
   QMenu *WindowMenu() const { return windowMenu; }
   /// The folder of the running program, with its trailing slash.
   const QString &ProgramDirectory() const { return programDirectory; }
-  /// The help page's full path: the program's folder and "Velkor.htm".
+  /// The help page's full path: "Velkor.htm" in the program's folder (as in
+  /// a build tree) or else in its data folder (as installed).
   QString HelpPagePath() const;
   /// The browser behind the list and its path label.
   BaseDirectoryBrowser &Browser() { return *browser; }
