@@ -13,11 +13,17 @@
 /// candidate (DocumentDone).
 ///
 /// Passed over, counted as a total file only: files that are not usable
-/// compound documents, documents another program holds a write lock on, and
+/// compound documents, documents another program holds a write lock on,
 /// documents with more than one hard link (replacing one would split the
-/// links). Left alone after the copy (counted as a document file, the copy
-/// removed): a document whose copy cannot be given all of its attributes, and
-/// one that changed or was locked for writing after it was copied.
+/// links), documents another program has open for writing (a refused lease)
+/// and, where no lease can be had, documents beside an office program's
+/// owner file. Left alone after the copy (counted as a document file, the
+/// copy removed): a document whose copy cannot be given all of its
+/// attributes, one that changed or was locked for writing after it was
+/// copied, and one another program opened for writing while it was in hand
+/// (its lease broke; see document_lease.h). The copy takes the document's
+/// place by exchanging the two names where the file system can, so that a
+/// program that opened the document at that moment keeps it.
 ///
 /// Endings other than a normal return: "Create tmp document error" (the copy
 /// could not be written; UserAbort after the message), and the exceptions of
@@ -32,6 +38,8 @@
 
 #include "core/tt_string.h"
 
+#include <functional>
+
 struct RunStatistics;
 class ProgressView;
 class TTCandidate;
@@ -43,3 +51,14 @@ class TTCandidate;
 void CompactDocument(const TTCandidate &candidate, bool compress,
                      RunStatistics &statistics, ProgressView &view,
                      const TTString &basePath);
+
+/// Where a test hook is called: during a copy (after every megabyte and
+/// before its final flush), and right after the copy and the document have
+/// traded names, before the lease is looked at again.
+enum class LeaseCheckpoint { copying, exchanged };
+
+/// For tests: `hook` is called with the document's path at each checkpoint,
+/// right before the run looks at its lease (see document_lease.h); an empty
+/// hook removes it.
+void SetLeaseCheckpointHook(
+    std::function<void(const char *path, LeaseCheckpoint where)> hook);
