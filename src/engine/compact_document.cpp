@@ -350,6 +350,9 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
     statistics.bytesBefore += oldSize;
     statistics.bytesAfter += newSize;
   }
+  // Nothing more depends on the lease; a program waiting for it goes on
+  // before the copy is removed.
+  lease.Drop();
   RefreshCounters(statistics, view);
   outcome.Done(result);
 }
