@@ -294,10 +294,15 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
     output.Close();
   }
   outcome.report.sizeAfter = newSize;
-  if (lease.Broken()) {
+  // A program that opened the document while it was copied keeps it, in an
+  // estimate as in a compressing run, so that both count alike.
+  std::string openElsewhere = lease.Broken() ? LeaseReason::kOpenInAnotherProgram
+                              : lease.Taken() ? std::string()
+                                              : OwnerFileReason(fullName);
+  if (!openElsewhere.empty()) {
     lease.Drop();
     RefreshCounters(statistics, view);
-    outcome.PassOver(LeaseReason::kOpenInAnotherProgram);
+    outcome.PassOver(openElsewhere);
     return;
   }
 

@@ -373,6 +373,8 @@ TEST_F(FaultsTest, DocumentOpenWithoutALockIsNeverReplacedAndItsWriteIsKept) {
     EXPECT_NE(std::string::npos, LineOf(out, "held.doc").find(LeaseReason::kOpenInAnotherProgram)) << out;
   EXPECT_NE(std::string::npos, LineOf(result.out, "read.doc").find("replaced")) << result.out;
   EXPECT_EQ(CountersOf(estimate.out), CountersOf(result.out));
+  const std::string json = RunCli({"--estimate", "--json", tree.Path("o")}).out;
+  EXPECT_NE(std::string::npos, json.find(std::string("\"reason\":\"") + LeaseReason::kOpenInAnotherProgram)) << json;
   EXPECT_TRUE(std::regex_search(CountersOf(result.out), std::regex("Compressed files: +2\n"))) << result.out;
   EXPECT_EQ(2, ExpectNothingLost(tree.Path("o/"), before, originals));
 
@@ -478,6 +480,11 @@ TEST_F(FaultsTest, WithoutLeasesLocksAndOfficeOwnerFilesStillKeepDocumentsOut) {
       EXPECT_NE(std::string::npos, plain.find("would shrink")) << plain;
     }
   }
+  CliResult json = CliProcess({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--",
+                               CliProgram(), "--json", "--estimate", tree.Path("n")})
+                       .Finish();
+  EXPECT_NE(std::string::npos, json.out.find(std::string("\"reason\":\"") + LeaseReason::kOpenInOfficeProgram))
+      << json.out;
   // Nobody may give a copy the owner root: nothing is replaced.
   EXPECT_EQ(0, ExpectNothingLost(tree.Path("n/"), before, {}));
   EXPECT_TRUE(tree.TempFiles().empty());
