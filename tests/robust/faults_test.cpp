@@ -446,6 +446,7 @@ TEST_F(FaultsTest, WithoutLeasesLocksAndOfficeOwnerFilesStillKeepDocumentsOut) {
   const std::vector<std::pair<std::string, std::string>> owned = {
       {"Document1.doc", "~$cument1.doc"},        // Word: 8 or more characters lose two
       {"Reports.doc", "~$eports.doc"},           // Word: 7 characters lose one
+      {"\xC3\x9C" "berblick.doc", "~$erblick.doc"},    // characters, not bytes
       {"memo.doc", "~$memo.doc"},                // Word: short names stay whole
       {"LongWorkbook.xls", "~$LongWorkbook.xls"}, // Excel: always whole
       {"calc.xls", ".~lock.calc.xls#"},          // LibreOffice
