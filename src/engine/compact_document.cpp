@@ -314,6 +314,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
       } catch (const TTFileException &e) {
         // The copy cannot look like the document to its users: leave the
         // document, and let the holder remove the copy.
+        lease.Drop();
         RefreshCounters(statistics, view);
         outcome.PassOver(
             std::string("the copy cannot be given the document's "
