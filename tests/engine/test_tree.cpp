@@ -89,6 +89,27 @@ bool TestTree::MountTmpfs(const std::string &relative, int kilobytes) {
   return true;
 }
 
+bool TestTree::MountImage(const std::string &relative, const std::string &type,
+                          int megabytes) {
+  const std::string mkfs = "/sbin/mkfs." + type;
+  if (access(mkfs.c_str(), X_OK) != 0)
+    return false;
+  MakeDir(relative);
+  const std::string image = Path(relative) + ".img";
+  std::ofstream(image, std::ios::binary).close();
+  std::error_code error;
+  fsys::resize_file(image, static_cast<std::uintmax_t>(megabytes) << 20, error);
+  if (error)
+    return false;
+  const std::string make = mkfs + " -q '" + image + "' >/dev/null 2>&1";
+  const std::string mountIt = "/bin/mount -o loop -t " + type + " '" + image +
+                              "' '" + Path(relative) + "' >/dev/null 2>&1";
+  if (std::system(make.c_str()) != 0 || std::system(mountIt.c_str()) != 0)
+    return false;
+  mounts.push_back(Path(relative));
+  return true;
+}
+
 bool TestTree::BindMount(const std::string &relative) {
   std::string path = Path(relative);
   if (mount(path.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) != 0)

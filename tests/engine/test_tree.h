@@ -40,6 +40,11 @@ public:
   /// Mounts a tmpfs of `kilobytes` on the folder `relative` (made if
   /// missing). False when mounting is not possible here.
   bool MountTmpfs(const std::string &relative, int kilobytes);
+  /// Makes a file system of `type` ("btrfs", "ext4") in a sparse image of
+  /// `megabytes` beside the folder and mounts it there through a loop
+  /// device. False when the tool or the mount is not to be had here.
+  bool MountImage(const std::string &relative, const std::string &type,
+                  int megabytes);
   /// Bind-mounts the folder `relative` on itself.
   bool BindMount(const std::string &relative);
   /// Makes such a bind mount read-only, also for processes whose current

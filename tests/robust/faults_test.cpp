@@ -355,33 +355,40 @@ TEST_F(FaultsTest, DocumentsLockedByAnotherProcessArePassedOver) {
 // reads a document does not keep it from being compacted, and goes on
 // reading the old bytes whole.
 TEST_F(FaultsTest, DocumentOpenWithoutALockIsNeverReplacedAndItsWriteIsKept) {
-  tree.WriteDocument("o/held.doc", 87);
-  tree.WriteDocument("o/read.doc", 88);
-  tree.WriteDocument("o/free.doc", 89);
-  const Snapshot before = Remember("o/");
-  const std::string held = tree.Read("o/held.doc");
-  const std::string read = tree.Read("o/read.doc");
-  LockHolder writer(tree.Path("o/held.doc"), LockHolder::Hold::readWrite);
-  LockHolder reader(tree.Path("o/read.doc"), LockHolder::Hold::reading);
-  ASSERT_TRUE(writer.Holding() && reader.Holding());
+  // On the tree's own file system, a tmpfs and btrfs on a loop device.
+  std::vector<std::string> folders = {"o/"};
+  if (tree.MountTmpfs("tmpfs", 16384)) folders.push_back("tmpfs/");
+  if (tree.MountImage("btrfs", "btrfs", 256)) folders.push_back("btrfs/");
+  for (const std::string& folder : folders) {
+    SCOPED_TRACE(folder);
+    tree.WriteDocument(folder + "held.doc", 87);
+    tree.WriteDocument(folder + "read.doc", 88);
+    tree.WriteDocument(folder + "free.doc", 89);
+    const Snapshot before = Remember(folder);
+    const std::string held = tree.Read(folder + "held.doc");
+    const std::string read = tree.Read(folder + "read.doc");
+    LockHolder writer(tree.Path(folder + "held.doc"), LockHolder::Hold::readWrite);
+    LockHolder reader(tree.Path(folder + "read.doc"), LockHolder::Hold::reading);
+    ASSERT_TRUE(writer.Holding() && reader.Holding());
 
-  CliResult estimate = RunCli({"--estimate", "--list", tree.Path("o")});
-  CliResult result = RunCli({"--list", tree.Path("o")});
-  EXPECT_EQ(0, estimate.status) << estimate.out << estimate.err;
-  EXPECT_EQ(0, result.status) << result.out << result.err;
-  for (const std::string& out : {estimate.out, result.out})
-    EXPECT_NE(std::string::npos, LineOf(out, "held.doc").find(LeaseReason::kOpenInAnotherProgram)) << out;
-  EXPECT_NE(std::string::npos, LineOf(result.out, "read.doc").find("replaced")) << result.out;
-  EXPECT_EQ(CountersOf(estimate.out), CountersOf(result.out));
-  const std::string json = RunCli({"--estimate", "--json", tree.Path("o")}).out;
-  EXPECT_NE(std::string::npos, json.find(std::string("\"reason\":\"") + LeaseReason::kOpenInAnotherProgram)) << json;
-  EXPECT_TRUE(std::regex_search(CountersOf(result.out), std::regex("Compressed files: +2\n"))) << result.out;
-  EXPECT_EQ(2, ExpectNothingLost(tree.Path("o/"), before, originals));
+    CliResult estimate = RunCli({"--estimate", "--list", tree.Path(folder)});
+    CliResult result = RunCli({"--list", tree.Path(folder)});
+    EXPECT_EQ(0, estimate.status) << estimate.out << estimate.err;
+    EXPECT_EQ(0, result.status) << result.out << result.err;
+    for (const std::string& out : {estimate.out, result.out})
+      EXPECT_NE(std::string::npos, LineOf(out, "held.doc").find(LeaseReason::kOpenInAnotherProgram)) << out;
+    EXPECT_NE(std::string::npos, LineOf(result.out, "read.doc").find("replaced")) << result.out;
+    EXPECT_EQ(CountersOf(estimate.out), CountersOf(result.out));
+    EXPECT_TRUE(std::regex_search(CountersOf(result.out), std::regex("Compressed files: +2\n"))) << result.out;
+    const std::string json = RunCli({"--estimate", "--json", tree.Path(folder)}).out;
+    EXPECT_NE(std::string::npos, json.find(std::string("\"reason\":\"") + LeaseReason::kOpenInAnotherProgram)) << json;
+    EXPECT_EQ(2, ExpectNothingLost(tree.Path(folder), before, originals));
 
-  EXPECT_EQ(read, reader.Release()) << "the reader did not read the old bytes whole";
-  writer.Release();
-  EXPECT_EQ(WithLateWrite(held), tree.Read("o/held.doc")) << "the other program's write was lost";
-  EXPECT_TRUE(tree.TempFiles().empty());
+    EXPECT_EQ(read, reader.Release()) << "the reader did not read the old bytes whole";
+    writer.Release();
+    EXPECT_EQ(WithLateWrite(held), tree.Read(folder + "held.doc")) << "the other program's write was lost";
+    EXPECT_TRUE(tree.TempFiles().empty());
+  }
 }
 
 // A program opens a document for writing while it is being copied. Its open
