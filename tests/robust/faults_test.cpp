@@ -185,6 +185,16 @@ class FaultsTest : public ::testing::Test {
     return true;
   }
 
+  /// `own` ("o/") on the tree's own file system, then the same name's
+  /// folders on a tmpfs and on btrfs on a loop device, where these can be
+  /// mounted here: where leases and the exchange of names are tried.
+  std::vector<std::string> LeaseFolders(const std::string& own) {
+    std::vector<std::string> folders = {own};
+    if (tree.MountTmpfs("tmpfs", 16384)) folders.push_back("tmpfs/" + own);
+    if (tree.MountImage("btrfs", "btrfs", 256)) folders.push_back("btrfs/" + own);
+    return folders;
+  }
+
   void TearDown() override {
     SetLeaseCheckpointHook(nullptr);
     for (const std::string& m : mounted) umount2(m.c_str(), MNT_DETACH);
@@ -355,11 +365,7 @@ TEST_F(FaultsTest, DocumentsLockedByAnotherProcessArePassedOver) {
 // reads a document does not keep it from being compacted, and goes on
 // reading the old bytes whole.
 TEST_F(FaultsTest, DocumentOpenWithoutALockIsNeverReplacedAndItsWriteIsKept) {
-  // On the tree's own file system, a tmpfs and btrfs on a loop device.
-  std::vector<std::string> folders = {"o/"};
-  if (tree.MountTmpfs("tmpfs", 16384)) folders.push_back("tmpfs/");
-  if (tree.MountImage("btrfs", "btrfs", 256)) folders.push_back("btrfs/");
-  for (const std::string& folder : folders) {
+  for (const std::string& folder : LeaseFolders("o/")) {
     SCOPED_TRACE(folder);
     tree.WriteDocument(folder + "held.doc", 87);
     tree.WriteDocument(folder + "read.doc", 88);
@@ -395,25 +401,29 @@ TEST_F(FaultsTest, DocumentOpenWithoutALockIsNeverReplacedAndItsWriteIsKept) {
 // waits for the run's lease; the run stops the copy, removes it and lets the
 // program go on at once, and the program's write is in the document.
 TEST_F(FaultsTest, DocumentOpenedForWritingDuringTheCopyIsPassedOverAndKeepsTheWrite) {
-  tree.WriteDocument("w/opened.doc", 90);
-  tree.WriteDocument("w/other.doc", 91);
-  const std::string opened = tree.Read("w/opened.doc");
-  std::unique_ptr<LockHolder> opener;
-  SetLeaseCheckpointHook([&](const char* path, LeaseCheckpoint where) {
-    if (opener || where != LeaseCheckpoint::copying || !std::strstr(path, "opened.doc")) return;
-    opener = std::make_unique<LockHolder>(tree.Path("w/opened.doc"), LockHolder::Hold::openForWriting);
-    EXPECT_TRUE(WaitForLeaseBreak()) << "the program's open did not wait for the lease";
-  });
-  EXPECT_EQ("complete", RunEngine("w/"));
-  ASSERT_TRUE(opener);
-  EXPECT_TRUE(opener->WaitForWrite(10000)) << "the other program was kept waiting";
-  opener->Release();
-  const DocumentReport& report = view.ReportFor("w/opened.doc");
-  EXPECT_EQ(DocumentOutcome::passedOver, report.outcome);
-  EXPECT_EQ(LeaseReason::kOpenInAnotherProgram, report.reason);
-  EXPECT_EQ(DocumentOutcome::replaced, view.ReportFor("w/other.doc").outcome);
-  EXPECT_EQ(WithLateWrite(opened), tree.Read("w/opened.doc")) << "the other program's write was lost";
-  EXPECT_TRUE(tree.TempFiles().empty());
+  for (const std::string& folder : LeaseFolders("w/")) {
+    SCOPED_TRACE(folder);
+    tree.WriteDocument(folder + "opened.doc", 90);
+    tree.WriteDocument(folder + "other.doc", 91);
+    const std::string opened = tree.Read(folder + "opened.doc");
+    std::unique_ptr<LockHolder> opener;
+    SetLeaseCheckpointHook([&](const char* path, LeaseCheckpoint where) {
+      if (opener || where != LeaseCheckpoint::copying || !std::strstr(path, "opened.doc")) return;
+      opener = std::make_unique<LockHolder>(tree.Path(folder + "opened.doc"), LockHolder::Hold::openForWriting);
+      EXPECT_TRUE(WaitForLeaseBreak()) << "the program's open did not wait for the lease";
+    });
+    EXPECT_EQ("complete", RunEngine(folder));
+    SetLeaseCheckpointHook(nullptr);
+    ASSERT_TRUE(opener);
+    EXPECT_TRUE(opener->WaitForWrite(10000)) << "the other program was kept waiting";
+    opener->Release();
+    const DocumentReport& report = view.ReportFor(folder + "opened.doc");
+    EXPECT_EQ(DocumentOutcome::passedOver, report.outcome);
+    EXPECT_EQ(LeaseReason::kOpenInAnotherProgram, report.reason);
+    EXPECT_EQ(DocumentOutcome::replaced, view.ReportFor(folder + "other.doc").outcome);
+    EXPECT_EQ(WithLateWrite(opened), tree.Read(folder + "opened.doc")) << "the other program's write was lost";
+    EXPECT_TRUE(tree.TempFiles().empty());
+  }
 }
 
 // A program looks the document up just before the copy takes its place and
@@ -421,25 +431,29 @@ TEST_F(FaultsTest, DocumentOpenedForWritingDuringTheCopyIsPassedOverAndKeepsTheW
 // lease break, swaps the names back, and the program's write lands in the
 // document, under its name.
 TEST_F(FaultsTest, DocumentOpenedAtTheExchangeIsSwappedBack) {
-  tree.WriteDocument("x/swapped.doc", 92);
-  const std::string original = tree.Read("x/swapped.doc");
-  std::unique_ptr<LockHolder> opener;
-  SetLeaseCheckpointHook([&](const char*, LeaseCheckpoint where) {
-    if (opener || where != LeaseCheckpoint::exchanged) return;
-    // The old file now has the copy's temporary name; open it there, as a
-    // program that looked the document up a moment earlier does.
-    const std::vector<std::string> temps = tree.TempFiles();
-    ASSERT_EQ(1u, temps.size());
-    opener = std::make_unique<LockHolder>(tree.Path(temps[0]), LockHolder::Hold::openForWriting);
-    EXPECT_TRUE(WaitForLeaseBreak()) << "the program's open did not wait for the lease";
-  });
-  EXPECT_EQ("complete", RunEngine("x/"));
-  ASSERT_TRUE(opener) << "the file system cannot exchange names";
-  EXPECT_TRUE(opener->WaitForWrite(10000)) << "the other program was kept waiting";
-  opener->Release();
-  EXPECT_EQ(LeaseReason::kOpenInAnotherProgram, view.ReportFor("x/swapped.doc").reason);
-  EXPECT_EQ(WithLateWrite(original), tree.Read("x/swapped.doc")) << "the other program's write was lost";
-  EXPECT_TRUE(tree.TempFiles().empty());
+  for (const std::string& folder : LeaseFolders("x/")) {
+    SCOPED_TRACE(folder);
+    tree.WriteDocument(folder + "swapped.doc", 92);
+    const std::string original = tree.Read(folder + "swapped.doc");
+    std::unique_ptr<LockHolder> opener;
+    SetLeaseCheckpointHook([&](const char*, LeaseCheckpoint where) {
+      if (opener || where != LeaseCheckpoint::exchanged) return;
+      // The old file now has the copy's temporary name; open it there, as a
+      // program that looked the document up a moment earlier does.
+      const std::vector<std::string> temps = tree.TempFiles();
+      ASSERT_EQ(1u, temps.size());
+      opener = std::make_unique<LockHolder>(tree.Path(temps[0]), LockHolder::Hold::openForWriting);
+      EXPECT_TRUE(WaitForLeaseBreak()) << "the program's open did not wait for the lease";
+    });
+    EXPECT_EQ("complete", RunEngine(folder));
+    SetLeaseCheckpointHook(nullptr);
+    ASSERT_TRUE(opener) << "the file system cannot exchange names";
+    EXPECT_TRUE(opener->WaitForWrite(10000)) << "the other program was kept waiting";
+    opener->Release();
+    EXPECT_EQ(LeaseReason::kOpenInAnotherProgram, view.ReportFor(folder + "swapped.doc").reason);
+    EXPECT_EQ(WithLateWrite(original), tree.Read(folder + "swapped.doc")) << "the other program's write was lost";
+    EXPECT_TRUE(tree.TempFiles().empty());
+  }
 }
 
 // Where no lease can be had (here: a user who does not own the documents),
