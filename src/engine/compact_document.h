@@ -7,7 +7,7 @@
 /// directory, measures the copy and gives it the document's times. When the
 /// copy is strictly smaller and the run compresses, the copy takes the
 /// document's place under its name, with its permission bits, owner, group,
-/// extended attributes and times, in one atomic rename. Estimate runs do all
+/// extended attributes and times, in one atomic step. Estimate runs do all
 /// but the replacement. It counts into the run's statistics, refreshes the
 /// counters after every document, and tells the view what happened to the
 /// candidate (DocumentDone).
@@ -28,10 +28,13 @@
 /// Endings other than a normal return: "Create tmp document error" (the copy
 /// could not be written; UserAbort after the message), and the exceptions of
 /// the core and file-system classes, which end the run. In every case the
-/// temporary copy is removed: the replacement is one atomic rename, so when
+/// temporary copy is removed: the replacement is one atomic step, so when
 /// it fails the document is still there, and the copy is not needed to
-/// recover it. The document in hand is still reported (passed over, with
-/// the error as reason).
+/// recover it. The one exception: once the copy and the document have
+/// traded names, a failure leaves the file under the temporary name (the
+/// document's old file, or the copy after a swap back), since another
+/// program may be writing into it. The document in hand is still reported
+/// (passed over, with the error as reason).
 ///
 //===----------------------------------------------------------------------===//
 #pragma once
