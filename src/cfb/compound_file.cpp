@@ -55,6 +55,7 @@ std::uint64_t Source::FileSize() const { return Use(reader).File().fileSize; }
 unsigned Source::MajorVersion() const { return Use(reader).MajorVersion(); }
 std::uint32_t Source::SectorSize() const { return Use(reader).File().SectorSize(); }
 const std::string& Source::Path() const { return Use(reader).File().path; }
+int Source::Descriptor() const { return Use(reader).File().fd; }
 
 void Source::Release() {
   if (reader) reader->Close();
@@ -83,6 +84,11 @@ void Destination::Release() {
   writer->Close();
   if (writer->broken)
     throw std::logic_error("cfb: the copy into this destination failed; its file is incomplete");
+}
+
+void Destination::SetCheckpoint(std::function<void()> check) {
+  if (!writer) throw std::logic_error("cfb: the destination was moved from");
+  writer->checkpoint = std::move(check);
 }
 
 const std::string& Destination::Path() const {

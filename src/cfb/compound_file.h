@@ -32,6 +32,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -88,6 +89,9 @@ class Source {
   unsigned MajorVersion() const;       ///< 3 or 4
   std::uint32_t SectorSize() const;    ///< 512 or 4096
   const std::string& Path() const;
+  /// The descriptor the file is read through (open for reading only), for a
+  /// caller that takes a lease on it; valid until `Release`.
+  int Descriptor() const;
 
   /// Drops the locks and closes the file. Further use is a logic error.
   void Release();
@@ -125,6 +129,12 @@ class Destination {
   /// `std::logic_error` (after closing) when a `CopyTo` into it failed, since
   /// its file is then incomplete.
   void Release();
+
+  /// Sets a check that a copy into this destination calls after each
+  /// megabyte it writes and before its final flush. An exception the check
+  /// throws ends the copy as a failed write would (the file is then
+  /// incomplete) and reaches the caller of `CopyTo`.
+  void SetCheckpoint(std::function<void()> check);
 
   const std::string& Path() const;
 

@@ -70,6 +70,7 @@ void Writer::Flush() {
   written += used;
   used = 0;
   StartWriteback();
+  if (checkpoint) checkpoint();
 }
 
 // The copy must be on disk before it may replace a document, and a single
@@ -145,6 +146,7 @@ void Writer::Commit(std::size_t length) {
 
 void Writer::Finish() {
   Flush();
+  if (checkpoint) checkpoint();
   if (durable && ::fsync(descriptor.Get()) != 0) throw IoError(errno, "fsync", path);
 }
 

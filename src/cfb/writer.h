@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -57,6 +58,9 @@ class Writer {
   bool released = false;
   /// True when writing a tree failed part-way: the file is incomplete.
   bool broken = false;
+  /// Called after each buffer written and before the final flush (see
+  /// Destination::SetCheckpoint); may throw to end the copy.
+  std::function<void()> checkpoint;
 
  private:
   Writer() = default;

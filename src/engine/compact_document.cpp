@@ -6,6 +6,7 @@
 #include "core/tt_exception.h"
 #include "engine/candidate.h"
 #include "engine/document_identity.h"
+#include "engine/document_lease.h"
 #include "engine/progress_view.h"
 #include "engine/run_failure.h"
 #include "engine/run_messages.h"
@@ -16,8 +17,10 @@
 #include "fs/tt_file.h"
 #include "fs/tt_temp_file.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -29,6 +32,59 @@ constexpr char kTempPrefix[] = "vkr";
 
 /// Files of 4 GiB or more are never taken up.
 constexpr std::uint64_t kLargestSize = 0xFFFFFFFFull;
+
+/// The test hook of SetLeaseCheckpointHook.
+std::function<void(const char *, LeaseCheckpoint)> checkpointHook;
+
+/// Ends a copy whose document another program opened for writing.
+struct LeaseBrokenDuringCopy {};
+
+/// Where no lease can be had: the office programs' own sign that they have
+/// the document open. Gives the reason to pass it over, or the empty text.
+std::string OwnerFileReason(const TTString &fullName) {
+  return OfficeOwnerFileOf(fullName.CStr()).empty()
+             ? std::string()
+             : std::string(LeaseReason::kOpenInOfficeProgram);
+}
+
+/// Puts the copy in the document's place under a lease: the two names trade
+/// places in one atomic step, the directory is flushed, and the lease is
+/// looked at again. A program may have looked the document's path up just
+/// before the exchange and be waiting for the lease in its open: it opens
+/// the old file. When the lease shows such a program, the names are swapped
+/// back, so the document stays where it was and that program gets what it
+/// opened; the copy is removed and false given. Otherwise the old file is
+/// removed and the lease given up. The flush between the exchange and the
+/// look gives such an open time to reach the lease. Where the file system
+/// cannot exchange names, the copy is renamed over the document as without
+/// a lease. The holder is disarmed once the names have traded places: from
+/// then on a failure leaves both files, and neither is removed blindly.
+bool ReplaceUnderLease(TTTempFile &temporary, const TTString &tempName,
+                       const TTString &fullName, DocumentLease &lease) {
+  if (!ExchangeFiles(tempName, fullName)) {
+    MoveFileReplacing(tempName, fullName);
+    temporary.Release();
+    return true;
+  }
+  temporary.Release();
+  FlushDirectoryOf(fullName);
+  if (checkpointHook)
+    checkpointHook(fullName.CStr(), LeaseCheckpoint::exchanged);
+  if (lease.Broken()) {
+    // The names traded places a moment ago, so they can trade back; should
+    // that fail all the same, both files stay and the run ends with the
+    // error.
+    if (!ExchangeFiles(tempName, fullName))
+      ThrowFileException(TTFileError::generic, EINVAL);
+    FlushDirectoryOf(fullName);
+    lease.Drop();
+    RemoveFileIfExists(tempName);
+    return false;
+  }
+  RemoveFileIfExists(tempName);
+  lease.Drop();
+  return true;
+}
 
 /// Tells the view what happened to the candidate, once.
 class Outcome {
@@ -153,9 +209,27 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   // copy is measured against and what its place-taker must look like.
   std::uint64_t oldSize = identity.size;
   outcome.report.sizeBefore = oldSize;
+  view.SetFileText(fullName.CStr());
+
+  // Programs that have the document open without a lock are seen through a
+  // lease on the descriptor it is read with (see document_lease.h); where
+  // none can be had, through the owner files of office programs.
+  DocumentLease lease;
+  switch (lease.Take(source->Descriptor())) {
+  case DocumentLease::State::held:
+    break;
+  case DocumentLease::State::openElsewhere:
+    outcome.PassOver(LeaseReason::kOpenInAnotherProgram);
+    return;
+  case DocumentLease::State::unavailable:
+    if (std::string reason = OwnerFileReason(fullName); !reason.empty()) {
+      outcome.PassOver(reason);
+      return;
+    }
+    break;
+  }
 
   ++statistics.documentFiles;
-  view.SetFileText(fullName.CStr());
   // A compressing run gives the copy exactly what the document has; the
   // check before the rename makes sure none of it changed since (a chmod,
   // chown or xattr change moves the change time).
@@ -168,17 +242,35 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   TTTempFile temporary;
   TTString tempName = temporary.Create(DirectoryOf(fullName), kTempPrefix);
   bool copyFailed = false;
+  bool leaseBroken = false;
   std::string copyError;
   try {
     // An estimate only measures its copy and removes it: no flush to disk.
     cfb::Destination destination = cfb::Destination::Create(
         tempName.CStr(), compress ? cfb::Destination::Durability::flushed
                                   : cfb::Destination::Durability::measuredOnly);
+    // After every megabyte: a program that opens the document for writing
+    // waits for our lease; stop at once and let it go on.
+    destination.SetCheckpoint([&] {
+      if (checkpointHook)
+        checkpointHook(fullName.CStr(), LeaseCheckpoint::copying);
+      if (lease.Broken())
+        throw LeaseBrokenDuringCopy{};
+    });
     source->CopyTo(destination);
     destination.Release();
   } catch (const cfb::Error &e) {
     copyFailed = true;
     copyError = e.what();
+  } catch (const LeaseBrokenDuringCopy &) {
+    leaseBroken = true;
+  }
+  if (leaseBroken) {
+    // The other program goes on now; the copy is removed on the way out.
+    lease.Drop();
+    RefreshCounters(statistics, view);
+    outcome.PassOver(LeaseReason::kOpenInAnotherProgram);
+    return;
   }
   if (copyFailed) {
     // The message box says only what failed; the report also says where
@@ -202,6 +294,17 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
     output.Close();
   }
   outcome.report.sizeAfter = newSize;
+  // A program that opened the document while it was copied keeps it, in an
+  // estimate as in a compressing run, so that both count alike.
+  std::string openElsewhere = lease.Broken() ? LeaseReason::kOpenInAnotherProgram
+                              : lease.Taken() ? std::string()
+                                              : OwnerFileReason(fullName);
+  if (!openElsewhere.empty()) {
+    lease.Drop();
+    RefreshCounters(statistics, view);
+    outcome.PassOver(openElsewhere);
+    return;
+  }
 
   DocumentOutcome result = DocumentOutcome::notSmaller;
   if (newSize < oldSize) {
@@ -211,6 +314,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
       } catch (const TTFileException &e) {
         // The copy cannot look like the document to its users: leave the
         // document, and let the holder remove the copy.
+        lease.Drop();
         RefreshCounters(statistics, view);
         outcome.PassOver(
             std::string("the copy cannot be given the document's "
@@ -220,14 +324,30 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
       }
       DocumentHold hold;
       std::string refusal = hold.Acquire(fullName.CStr(), identity);
+      if (refusal.empty()) {
+        if (lease.Broken())
+          refusal = LeaseReason::kOpenInAnotherProgram;
+        else if (!lease.Taken())
+          refusal = OwnerFileReason(fullName);
+      }
       if (!refusal.empty()) {
+        lease.Drop();
         RefreshCounters(statistics, view);
         outcome.PassOver(refusal);
         return;
       }
-      // One atomic rename: when it fails the document is unchanged, so the
-      // holder may remove the copy on the way out as on every other path.
-      MoveFileReplacing(tempName, fullName);
+      if (lease.Taken()) {
+        if (!ReplaceUnderLease(temporary, tempName, fullName, lease)) {
+          RefreshCounters(statistics, view);
+          outcome.PassOver(LeaseReason::kOpenInAnotherProgram);
+          return;
+        }
+      } else {
+        // One atomic rename: when it fails the document is unchanged, so the
+        // holder may remove the copy on the way out as on every other path.
+        MoveFileReplacing(tempName, fullName);
+        temporary.Release();
+      }
       result = DocumentOutcome::replaced;
     } else {
       result = DocumentOutcome::wouldShrink;
@@ -236,11 +356,19 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
     statistics.bytesBefore += oldSize;
     statistics.bytesAfter += newSize;
   }
+  // Nothing more depends on the lease; a program waiting for it goes on
+  // before the copy is removed.
+  lease.Drop();
   RefreshCounters(statistics, view);
   outcome.Done(result);
 }
 
 } // namespace
+
+void SetLeaseCheckpointHook(
+    std::function<void(const char *path, LeaseCheckpoint where)> hook) {
+  checkpointHook = std::move(hook);
+}
 
 void CompactDocument(const TTCandidate &candidate, bool compress,
                      RunStatistics &statistics, ProgressView &view,

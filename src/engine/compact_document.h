@@ -7,30 +7,41 @@
 /// directory, measures the copy and gives it the document's times. When the
 /// copy is strictly smaller and the run compresses, the copy takes the
 /// document's place under its name, with its permission bits, owner, group,
-/// extended attributes and times, in one atomic rename. Estimate runs do all
+/// extended attributes and times, in one atomic step. Estimate runs do all
 /// but the replacement. It counts into the run's statistics, refreshes the
 /// counters after every document, and tells the view what happened to the
 /// candidate (DocumentDone).
 ///
 /// Passed over, counted as a total file only: files that are not usable
-/// compound documents, documents another program holds a write lock on, and
+/// compound documents, documents another program holds a write lock on,
 /// documents with more than one hard link (replacing one would split the
-/// links). Left alone after the copy (counted as a document file, the copy
-/// removed): a document whose copy cannot be given all of its attributes, and
-/// one that changed or was locked for writing after it was copied.
+/// links), documents another program has open for writing (a refused lease)
+/// and, where no lease can be had, documents beside an office program's
+/// owner file. Left alone after the copy (counted as a document file, the
+/// copy removed): a document whose copy cannot be given all of its
+/// attributes, one that changed or was locked for writing after it was
+/// copied, and one another program opened for writing while it was in hand
+/// (its lease broke; see document_lease.h). The copy takes the document's
+/// place by exchanging the two names where the file system can, so that a
+/// program that opened the document at that moment keeps it.
 ///
 /// Endings other than a normal return: "Create tmp document error" (the copy
 /// could not be written; UserAbort after the message), and the exceptions of
 /// the core and file-system classes, which end the run. In every case the
-/// temporary copy is removed: the replacement is one atomic rename, so when
+/// temporary copy is removed: the replacement is one atomic step, so when
 /// it fails the document is still there, and the copy is not needed to
-/// recover it. The document in hand is still reported (passed over, with
-/// the error as reason).
+/// recover it. The one exception: once the copy and the document have
+/// traded names, a failure leaves the file under the temporary name (the
+/// document's old file, or the copy after a swap back), since another
+/// program may be writing into it. The document in hand is still reported
+/// (passed over, with the error as reason).
 ///
 //===----------------------------------------------------------------------===//
 #pragma once
 
 #include "core/tt_string.h"
+
+#include <functional>
 
 struct RunStatistics;
 class ProgressView;
@@ -43,3 +54,14 @@ class TTCandidate;
 void CompactDocument(const TTCandidate &candidate, bool compress,
                      RunStatistics &statistics, ProgressView &view,
                      const TTString &basePath);
+
+/// Where a test hook is called: during a copy (after every megabyte and
+/// before its final flush), and right after the copy and the document have
+/// traded names, before the lease is looked at again.
+enum class LeaseCheckpoint { copying, exchanged };
+
+/// For tests: `hook` is called with the document's path at each checkpoint,
+/// right before the run looks at its lease (see document_lease.h); an empty
+/// hook removes it.
+void SetLeaseCheckpointHook(
+    std::function<void(const char *path, LeaseCheckpoint where)> hook);

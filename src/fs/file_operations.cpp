@@ -242,6 +242,24 @@ void MoveFileReplacing(const TTString &source, const TTString &target) {
   FlushByName(ContainingDirectory(target), O_DIRECTORY);
 }
 
+bool ExchangeFiles(const TTString &source, const TTString &target) {
+  FlushByName(source, O_NOFOLLOW);
+  if (renameat2(AT_FDCWD, source.CStr(), AT_FDCWD, target.CStr(), RENAME_EXCHANGE) != 0) {
+    const int error = errno;
+    // EINVAL: the file system does not know the flag; ENOSYS: nor does the
+    // kernel; EOPNOTSUPP: some FUSE and network file systems say so.
+    if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
+      return false;
+    }
+    ThrowPathError(target.CStr(), error);
+  }
+  return true;
+}
+
+void FlushDirectoryOf(const TTString &path) {
+  FlushByName(ContainingDirectory(path), O_DIRECTORY);
+}
+
 bool SetCurrentDir(const TTString &path) {
   return !path.IsEmpty() && chdir(path.CStr()) == 0;
 }

@@ -74,6 +74,21 @@ void RenameFile(const TTString &source, const TTString &target);
 /// the rename fails.
 void MoveFileReplacing(const TTString &source, const TTString &target);
 
+/// Like MoveFileReplacing, but nothing is removed: `source` and `target`
+/// trade places in one atomic step (renameat2 RENAME_EXCHANGE), so that the
+/// target's file is then found under the source's name. The source is
+/// flushed to the device first; the directory is left to FlushDirectoryOf,
+/// so that the caller decides what happens between. Gives false, with
+/// nothing changed, when the file system cannot exchange two names; throws
+/// TTFileWithNameException when the flush fails and TTFileException when
+/// the exchange fails otherwise.
+bool ExchangeFiles(const TTString &source, const TTString &target);
+
+/// Flushes the directory that holds `path` to the device, so that a rename
+/// in it lasts. A file system that cannot flush a directory is no error.
+/// Throws TTFileWithNameException with the directory's name.
+void FlushDirectoryOf(const TTString &path);
+
 /// Makes `path` the process's current directory; true when that worked.
 /// Never raises.
 bool SetCurrentDir(const TTString &path);

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -83,6 +84,27 @@ bool TestTree::MountTmpfs(const std::string &relative, int kilobytes) {
   MakeDir(relative);
   std::string options = "size=" + std::to_string(kilobytes) + "k";
   if (mount("tmpfs", Path(relative).c_str(), "tmpfs", 0, options.c_str()) != 0)
+    return false;
+  mounts.push_back(Path(relative));
+  return true;
+}
+
+bool TestTree::MountImage(const std::string &relative, const std::string &type,
+                          int megabytes) {
+  const std::string mkfs = "/sbin/mkfs." + type;
+  if (access(mkfs.c_str(), X_OK) != 0)
+    return false;
+  MakeDir(relative);
+  const std::string image = Path(relative) + ".img";
+  std::ofstream(image, std::ios::binary).close();
+  std::error_code error;
+  fsys::resize_file(image, static_cast<std::uintmax_t>(megabytes) << 20, error);
+  if (error)
+    return false;
+  const std::string make = mkfs + " -q '" + image + "' >/dev/null 2>&1";
+  const std::string mountIt = "/bin/mount -o loop -t " + type + " '" + image +
+                              "' '" + Path(relative) + "' >/dev/null 2>&1";
+  if (std::system(make.c_str()) != 0 || std::system(mountIt.c_str()) != 0)
     return false;
   mounts.push_back(Path(relative));
   return true;
@@ -204,48 +226,85 @@ std::string OleListing(const std::string &path) {
   return output;
 }
 
-LockHolder::LockHolder(const std::string &path, bool useFlock) {
-  int ready[2], hold[2];
-  if (pipe(ready) != 0 || pipe(hold) != 0) {
+LockHolder::LockHolder(const std::string &path, Hold hold) {
+  int ready[2], held[2];
+  if (pipe(ready) != 0 || pipe(held) != 0) {
     ADD_FAILURE() << "pipe: " << std::strerror(errno);
     return;
   }
   child = fork();
   if (child == 0) {
     close(ready[0]);
-    close(hold[1]);
-    int fd = open(path.c_str(), O_RDWR);
-    bool locked = false;
-    if (fd >= 0) {
-      if (useFlock) {
-        locked = flock(fd, LOCK_EX) == 0;
-      } else {
+    close(held[1]);
+    auto writeLate = [](int fd) {
+      return pwrite(fd, kLateWrite, sizeof kLateWrite - 1, kLateWriteOffset) ==
+             static_cast<ssize_t>(sizeof kLateWrite - 1);
+    };
+    int fd = -1;
+    bool ok = false;
+    if (hold == Hold::openForWriting) {
+      // Ready before the open, which waits while another process holds a
+      // lease on the file.
+      (void)!write(ready[1], "y", 1);
+      fd = open(path.c_str(), O_RDWR);
+      (void)!write(ready[1], fd >= 0 && writeLate(fd) ? "w" : "n", 1);
+    } else {
+      fd = open(path.c_str(), hold == Hold::reading ? O_RDONLY : O_RDWR);
+      ok = fd >= 0;
+      if (ok && hold == Hold::flockLock) {
+        ok = flock(fd, LOCK_EX) == 0;
+      } else if (ok && hold == Hold::fcntlLock) {
         struct flock lock = {};
         lock.l_type = F_WRLCK;
         lock.l_whence = SEEK_SET;
-        locked = fcntl(fd, F_SETLK, &lock) == 0;
+        ok = fcntl(fd, F_SETLK, &lock) == 0;
       }
+      (void)!write(ready[1], ok ? "y" : "n", 1);
     }
-    char answer = locked ? 'y' : 'n';
-    (void)!write(ready[1], &answer, 1);
     char byte;
-    (void)!read(hold[0], &byte, 1); // until the parent closes its end
+    (void)!read(held[0], &byte, 1); // until the parent closes its end
+    if (hold == Hold::readWrite)
+      writeLate(fd);
+    if (hold == Hold::reading) {
+      char buffer[65536];
+      off_t at = 0;
+      for (ssize_t got; (got = pread(fd, buffer, sizeof buffer, at)) > 0; at += got)
+        (void)!write(ready[1], buffer, static_cast<size_t>(got));
+    }
     _exit(0);
   }
   close(ready[1]);
-  close(hold[0]);
-  release = hold[1];
+  close(held[0]);
+  release = held[1];
+  answers = ready[0];
   char answer = 'n';
-  if (read(ready[0], &answer, 1) != 1 || answer != 'y')
-    ADD_FAILURE() << "the child could not lock " << path;
-  close(ready[0]);
+  if (read(answers, &answer, 1) != 1 || answer != 'y')
+    ADD_FAILURE() << "the child could not open or lock " << path;
 }
 
-LockHolder::~LockHolder() {
+bool LockHolder::WaitForWrite(int milliseconds) {
+  pollfd wait = {answers, POLLIN, 0};
+  char answer = 'n';
+  return poll(&wait, 1, milliseconds) == 1 && read(answers, &answer, 1) == 1 &&
+         answer == 'w';
+}
+
+std::string LockHolder::Release() {
   if (release >= 0)
     close(release);
+  release = -1;
+  std::string bytes;
+  if (answers >= 0) {
+    char buffer[65536];
+    for (ssize_t got; (got = read(answers, buffer, sizeof buffer)) > 0;)
+      bytes.append(buffer, static_cast<size_t>(got));
+    close(answers);
+    answers = -1;
+  }
   if (child > 0)
     waitpid(child, nullptr, 0);
+  child = -1;
+  return bytes;
 }
 
 std::string CurrentDirectory() {

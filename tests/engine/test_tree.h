@@ -40,6 +40,11 @@ public:
   /// Mounts a tmpfs of `kilobytes` on the folder `relative` (made if
   /// missing). False when mounting is not possible here.
   bool MountTmpfs(const std::string &relative, int kilobytes);
+  /// Makes a file system of `type` ("btrfs", "ext4") in a sparse image of
+  /// `megabytes` beside the folder and mounts it there through a loop
+  /// device. False when the tool or the mount is not to be had here.
+  bool MountImage(const std::string &relative, const std::string &type,
+                  int megabytes);
   /// Bind-mounts the folder `relative` on itself.
   bool BindMount(const std::string &relative);
   /// Makes such a bind mount read-only, also for processes whose current
@@ -77,18 +82,41 @@ bool SameTime(const timespec &a, const timespec &b);
 /// Empty with a test failure when olefile cannot read the file.
 std::string OleListing(const std::string &path);
 
-/// A child process that holds a write lock on a file until destroyed.
+/// A child process that holds a file open, with a write lock or without
+/// one, until released or destroyed.
 class LockHolder {
 public:
+  enum class Hold {
+    fcntlLock,     ///< read-write with an fcntl record write lock
+    flockLock,     ///< read-write with flock(LOCK_EX)
+    reading,       ///< read-only, no lock
+    readWrite,     ///< read-write, no lock; writes kLateWrite when released
+    openForWriting ///< opens read-write only after the constructor returned,
+                   ///< then writes kLateWrite at once
+  };
+  /// What the unlocked writers write, at kLateWriteOffset.
+  static constexpr char kLateWrite[] = "LATE EDIT";
+  static constexpr off_t kLateWriteOffset = 512;
+
   /// `useFlock`: flock(LOCK_EX) instead of an fcntl record lock.
-  LockHolder(const std::string &path, bool useFlock);
-  ~LockHolder();
+  LockHolder(const std::string &path, bool useFlock)
+      : LockHolder(path, useFlock ? Hold::flockLock : Hold::fcntlLock) {}
+  LockHolder(const std::string &path, Hold hold);
+  ~LockHolder() { Release(); }
   bool Holding() const { return child > 0; }
+
+  /// For openForWriting: waits up to `milliseconds` for the child to have
+  /// opened the file and written; true when it has.
+  bool WaitForWrite(int milliseconds);
+  /// Lets the child go on and waits for its end. A reading child first
+  /// reads the whole file through the descriptor it opened at the start,
+  /// and Release gives those bytes; a readWrite child writes. Idempotent.
+  std::string Release();
 
 private:
   pid_t child = -1;
   int release = -1;
+  int answers = -1;
 };
-
 /// The process's current directory.
 std::string CurrentDirectory();

@@ -52,10 +52,12 @@ import cfb_writer as w  # noqa: E402
 PHASES = ('scan', 'open', 'copy', 'stamping', 'replacement', 'cleanup', 'between')
 # Kills at the entry of a system call (strace's fault injection), by phase:
 # reading a directory, writing the copy, flushing it, stamping its times,
-# giving it the document's mode, renaming it over the document, removing a
-# copy that was not smaller.
+# giving it the document's mode, renaming it over the document or exchanging
+# it with the document (and back), removing a copy that was not smaller or
+# the old file after an exchange.
 SYSCALL_PHASES = {'getdents64': 'scan', 'write': 'copy', 'fsync': 'copy', 'utimensat': 'stamping',
-                  'fchmodat': 'replacement', 'rename': 'replacement', 'unlink': 'cleanup'}
+                  'fchmodat': 'replacement', 'rename': 'replacement', 'renameat2': 'replacement',
+                  'unlink': 'cleanup'}
 DAY_NS = 86400 * 10**9
 BASE_TIME_NS = 1546300800 * 10**9 + 123456789  # 2019-01-01, with nanoseconds
 
