@@ -47,9 +47,9 @@ void SectorOwners::Claim(std::uint32_t sector, std::uint32_t ownerId, const char
 std::vector<std::uint32_t> FollowChain(const std::vector<std::uint32_t>& table,
                                        std::uint32_t start, std::uint32_t limit,
                                        SectorOwners& owners, const char* where,
-                                       Reason outOfRange) {
+                                       std::uint64_t maxLength) {
   std::vector<std::uint32_t> sectors;
-  WalkChain(table, start, limit, owners, where, outOfRange,
+  WalkChain(table, start, limit, maxLength, owners, where, Reason::SectorOutOfRange,
             [&](std::uint32_t sector) { sectors.push_back(sector); });
   return sectors;
 }

@@ -7,7 +7,9 @@
 /// without trusting them: each sector is claimed by exactly one chain, so a
 /// chain that comes back to itself is a loop and one that runs into another
 /// chain is a cross-link, and every walk ends after at most as many steps as
-/// there are sectors.
+/// there are sectors. A chain with a known length (a stream's, whose size
+/// says how many sectors it needs) is walked only that far: what its links
+/// say beyond that is never followed, claimed or read.
 ///
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -71,19 +73,24 @@ class SectorOwners {
   std::uint32_t lastOwner = 0;
 };
 
-/// Follows a chain from `start` through `table` until kEndOfChain, claiming
-/// every sector for a new owner and handing each to `visit` in order. Ids at
-/// or beyond `limit` (or markers) are refused with `outOfRange` (usually
-/// `SectorOutOfRange`); links read from beyond the table's end are
-/// `SectorOutOfRange`. Returns the chain's length.
+/// No limit on a chain's length: it is followed to its ENDOFCHAIN.
+inline constexpr std::uint64_t kWholeChain = ~std::uint64_t{0};
+
+/// Follows a chain from `start` through `table` until kEndOfChain or until
+/// `maxLength` sectors have been visited, claiming every sector visited for
+/// a new owner and handing each to `visit` in order. The link out of the
+/// last sector visited is not looked at when `maxLength` stops the walk.
+/// Ids at or beyond `limit` (or markers) are refused with `outOfRange`
+/// (usually `SectorOutOfRange`); links read from beyond the table's end are
+/// `SectorOutOfRange`. Returns the number of sectors visited.
 template <typename Visit>
 std::uint64_t WalkChain(const std::vector<std::uint32_t>& table, std::uint32_t start,
-                        std::uint32_t limit, SectorOwners& owners, const char* where,
-                        Reason outOfRange, Visit&& visit) {
+                        std::uint32_t limit, std::uint64_t maxLength, SectorOwners& owners,
+                        const char* where, Reason outOfRange, Visit&& visit) {
   std::uint32_t ownerId = owners.NewOwner();
   std::uint64_t length = 0;
   // Each step claims a new sector, so the walk ends after at most `limit` steps.
-  for (std::uint32_t at = start; at != kEndOfChain;) {
+  for (std::uint32_t at = start; at != kEndOfChain && length < maxLength;) {
     if (at > kMaxRegSect) throw FormatError(Reason::SectorOutOfRange, at, where);
     if (at >= limit) throw FormatError(outOfRange, at, where);
     if (at >= table.size()) throw FormatError(Reason::SectorOutOfRange, at, where);
@@ -99,7 +106,7 @@ std::uint64_t WalkChain(const std::vector<std::uint32_t>& table, std::uint32_t s
 std::vector<std::uint32_t> FollowChain(const std::vector<std::uint32_t>& table,
                                        std::uint32_t start, std::uint32_t limit,
                                        SectorOwners& owners, const char* where,
-                                       Reason outOfRange = Reason::SectorOutOfRange);
+                                       std::uint64_t maxLength = kWholeChain);
 
 /// A stretch of bytes in the file.
 struct ByteRun {

@@ -84,10 +84,12 @@ void Reader::Validate() {
   const Entry& root = tree.entries[0];
   // The mini stream is the root's data (MS-CFB 2.6.2). An empty one holds
   // no sectors, wherever its start sector points (writers use ENDOFCHAIN or 0).
+  // Like a stream's, its chain is followed only as far as its size needs.
   if (root.size > 0) {
+    const std::uint64_t needed = CeilDiv(root.size, file.SectorSize());
     miniStreamSectors =
-        FollowChain(fat.Table(), root.startSector, file.sectorCount, owners, "mini stream");
-    if (static_cast<std::uint64_t>(miniStreamSectors.size()) * file.SectorSize() < root.size)
+        FollowChain(fat.Table(), root.startSector, file.sectorCount, owners, "mini stream", needed);
+    if (miniStreamSectors.size() < needed)
       throw FormatError(Reason::ShortChain, root.size, "mini stream");
   }
   // Small streams may use only the mini sectors the root's size covers.
@@ -162,18 +164,24 @@ void Reader::ValidateStream(const Entry& entry, SectorOwners& owners,
   const bool mini = entry.size < kMiniStreamCutoff;
   const std::uint64_t unit = mini ? kMiniSectorSize : file.SectorSize();
   const std::uint64_t needed = CeilDiv(entry.size, unit);
-  // The whole chain is claimed sector by sector, and every byte the stream
-  // needs must lie inside the file. A chain longer than its stream needs is
-  // accepted; the extra sectors are not copied.
+  // Tolerance: the chain is claimed and checked only as far as the stream's
+  // size needs, and every byte of those sectors the stream uses must lie
+  // inside the file. Real writers leave chains that go on past that point:
+  // tails that loop back, mini chains never terminated that run on into the
+  // next stream's sectors, tails that point outside the file. Independent
+  // readers and office programs read such streams by their size; so does
+  // this reader, and the copy writes clean, terminated chains. Inside the
+  // needed part a loop, a cross-link, a pointer outside the file or a chain
+  // too short is refused: there the stream's bytes would be ambiguous.
   std::uint64_t k = 0;
   auto check = [&](std::uint32_t sector) {
-    if (k < needed) DataOffset(entry, mini, sector, std::min<std::uint64_t>(unit, entry.size - k * unit));
+    DataOffset(entry, mini, sector, std::min<std::uint64_t>(unit, entry.size - k * unit));
     ++k;
   };
   std::uint64_t length =
-      mini ? WalkChain(miniFat.Table(), entry.startSector, miniSectorCount, miniOwners,
+      mini ? WalkChain(miniFat.Table(), entry.startSector, miniSectorCount, needed, miniOwners,
                        "small stream", Reason::MiniStreamOutsideRoot, check)
-           : WalkChain(fat.Table(), entry.startSector, file.sectorCount, owners, "stream",
+           : WalkChain(fat.Table(), entry.startSector, file.sectorCount, needed, owners, "stream",
                        Reason::SectorOutOfRange, check);
   if (length < needed) throw FormatError(Reason::ShortChain, entry.directoryId, "stream");
 }

@@ -18,7 +18,8 @@ namespace cfb {
 
 /// Opens a compound file with a shared lock and validates, at open,
 /// everything a copy relies on: header, DIFAT, FAT, mini FAT, directory,
-/// tree, the mini stream and every stream's chain. Afterwards it hands out
+/// tree, the mini stream and every stream's chain (as far as each one's size
+/// needs: links past that point are never followed). Afterwards it hands out
 /// each stream's data as runs of file bytes.
 class Reader {
  public:
@@ -60,8 +61,9 @@ class Reader {
  private:
   Reader() = default;
   void Validate();
-  /// Claims a stream's whole chain and checks that it is long enough and
-  /// that every byte the stream needs lies inside the file.
+  /// Claims the sectors of a stream's chain that its size needs (no more)
+  /// and checks that the chain is long enough and that every byte the
+  /// stream needs lies inside the file.
   void ValidateStream(const Entry& entry, SectorOwners& owners, SectorOwners& miniOwners) const;
   /// Calls `visit(offset, length)` for each (mini) sector of the stream's
   /// data in order: file offsets, or offsets in the mini stream when
@@ -83,7 +85,7 @@ class Reader {
   Fat fat;
   MiniFat miniFat;
   Tree tree;
-  /// The root's chain: the sectors that hold the mini stream.
+  /// The sectors of the root's chain that hold the mini stream (as many as its size needs).
   std::vector<std::uint32_t> miniStreamSectors;
   std::uint32_t miniSectorCount = 0;  ///< 64-byte sectors in the mini stream
 
