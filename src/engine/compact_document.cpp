@@ -5,6 +5,7 @@
 #include "cfb/compound_file.h"
 #include "core/tt_exception.h"
 #include "engine/candidate.h"
+#include "engine/copy_check.h"
 #include "engine/document_identity.h"
 #include "engine/progress_view.h"
 #include "engine/run_failure.h"
@@ -187,8 +188,19 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
                      copyError + ")");
     AbortWithMessage(view, RunMessage::kCreateTmpError);
   }
+  // A copy that may take the document's place is read back and compared
+  // with the document, still open with writers shut out, before the copy's
+  // times are set (reading would move its access time).
+  std::string difference;
+  if (compress && CopyCheckEnabled() && source->PlannedCopySize() < oldSize)
+    difference = CheckCopy(*source, tempName.CStr());
   source->Release();
   source.reset();
+  if (!difference.empty()) {
+    RefreshCounters(statistics, view);
+    outcome.PassOver(difference);
+    return;
+  }
 
   // Measure the copy and give it the document's times, in both modes and
   // whatever the sizes.

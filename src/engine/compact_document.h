@@ -16,8 +16,10 @@
 /// compound documents, documents another program holds a write lock on, and
 /// documents with more than one hard link (replacing one would split the
 /// links). Left alone after the copy (counted as a document file, the copy
-/// removed): a document whose copy cannot be given all of its attributes, and
-/// one that changed or was locked for writing after it was copied.
+/// removed): a document whose copy does not read back as the document (a
+/// compressing run compares the two before the copy may take its place), one
+/// whose copy cannot be given all of its attributes, and one that changed or
+/// was locked for writing after it was copied.
 ///
 /// Endings other than a normal return: "Create tmp document error" (the copy
 /// could not be written; UserAbort after the message), and the exceptions of
