@@ -3,40 +3,19 @@
 
 #include "cfb/constants.h"
 #include "cfb/directory.h"
+#include "cfb/file_lock.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace cfb {
 
 namespace {
-
-// Shuts writers out while the file is open: an open-file-description read
-// lock (conflicts with fcntl and OFD write locks of any process) and a
-// shared flock (conflicts with flock's exclusive locks, which some office
-// suites take instead). If either is refused, the file is in use.
-void LockShared(int fd, const std::string& path) {
-  struct flock lock {};
-  lock.l_type = F_RDLCK;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = 0;
-  lock.l_len = 0;
-  if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
-    if (errno == EAGAIN || errno == EACCES) throw InUseError(path);
-    // Some file systems (certain FUSE and network mounts) cannot lock at all
-    // (ENOLCK, EINVAL, EOPNOTSUPP). No writer there can lock either, so the
-    // file is read without a lock rather than refused.
-  }
-  if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
-    if (errno == EWOULDBLOCK) throw InUseError(path);
-  }
-}
 
 std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t divisor) {
   return value / divisor + (value % divisor != 0);

@@ -2,13 +2,13 @@
 #include "cfb/writer.h"
 
 #include "cfb/error.h"
+#include "cfb/file_lock.h"
 
 #include <algorithm>
 #include <cassert>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,23 +25,6 @@ constexpr std::size_t kBufferSize = 1u << 20;
 // the copy of a document of a few megabytes is still being planned and read.
 constexpr std::uint64_t kWritebackStep = kBufferSize;
 
-// The new file is ours alone until it is complete: an exclusive
-// open-file-description lock and an exclusive flock.
-void LockExclusive(int fd, const std::string& path) {
-  struct flock lock {};
-  lock.l_type = F_WRLCK;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = 0;
-  lock.l_len = 0;
-  if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
-    if (errno == EAGAIN || errno == EACCES) throw InUseError(path);
-    // File systems that cannot lock: written unlocked (see LockShared).
-  }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EWOULDBLOCK) throw InUseError(path);
-  }
-}
-
 }  // namespace
 
 std::unique_ptr<Writer> Writer::Create(const std::string& path, bool durable) {
@@ -53,6 +36,7 @@ std::unique_ptr<Writer> Writer::Create(const std::string& path, bool durable) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
   if (fd < 0) throw IoError(errno, "open", path);
   writer->descriptor = FileDescriptor(fd);
+  // The new file is ours alone until it is complete.
   LockExclusive(fd, path);
   // Only a file that holds bytes is truncated: ext4 treats a truncation to
   // zero as "replacing a file's content" and pushes the new data to the disk
