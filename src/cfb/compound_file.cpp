@@ -36,6 +36,7 @@ void Source::CopyTo(Destination& destination) const {
   destination.writer->filled = true;
   try {
     WriteCompoundFile(source.GetTree(), layout, &source, *destination.writer);
+    destination.writer->ShareForReading();
   } catch (...) {
     destination.writer->broken = true;
     throw;
@@ -80,6 +81,7 @@ void Destination::Release() {
     WriteCompoundFile(empty, PlanLayout(empty), nullptr, *writer);
   }
   writer->released = true;
+  if (!writer->broken) writer->Sync();
   writer->Close();
   if (writer->broken)
     throw std::logic_error("cfb: the copy into this destination failed; its file is incomplete");

@@ -33,7 +33,12 @@ std::unique_ptr<Writer> Writer::Create(const std::string& path, bool durable) {
   writer->durable = durable;
   // The lock is taken before truncating, so that a file another process
   // holds locked is refused without losing its bytes.
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+  // Opened for reading too, so that the finished file can be read back under
+  // a shared lock (see ShareForReading); a file we may only write is still
+  // written.
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd < 0 && errno == EACCES)
+    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
   if (fd < 0) throw IoError(errno, "open", path);
   writer->descriptor = FileDescriptor(fd);
   // The new file is ours alone until it is complete.
@@ -61,8 +66,9 @@ void Writer::Flush() {
 // to the disk as soon as it is written lets the device work while the
 // copy goes on, so the final fsync finds little left to do. Only a hint: a
 // file system that cannot do it is flushed by that fsync alone.
-void Writer::StartWriteback() {
-  if (!durable || written - writebackFrom < kWritebackStep) return;
+void Writer::StartWriteback(bool all) {
+  if (!durable || written == writebackFrom || (!all && written - writebackFrom < kWritebackStep))
+    return;
   ::sync_file_range(descriptor.Get(), static_cast<off_t>(writebackFrom),
                     static_cast<off_t>(written - writebackFrom), SYNC_FILE_RANGE_WRITE);
   writebackFrom = written;
@@ -129,6 +135,10 @@ void Writer::Commit(std::size_t length) {
 
 void Writer::Finish() {
   Flush();
+  StartWriteback(true);
+}
+
+void Writer::Sync() {
   if (durable && ::fsync(descriptor.Get()) != 0) throw IoError(errno, "fsync", path);
 }
 

@@ -170,13 +170,20 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   TTString tempName = temporary.Create(DirectoryOf(fullName), kTempPrefix);
   bool copyFailed = false;
   std::string copyError;
+  std::string difference;
   try {
     // An estimate only measures its copy and removes it: no flush to disk.
     cfb::Destination destination = cfb::Destination::Create(
         tempName.CStr(), compress ? cfb::Destination::Durability::flushed
                                   : cfb::Destination::Durability::measuredOnly);
     source->CopyTo(destination);
-    destination.Release();
+    // A copy that may take the document's place is read back and compared
+    // with the document, still open with writers shut out, while the disk
+    // takes the copy in; one that differs is never flushed.
+    if (compress && CopyCheckEnabled() && source->PlannedCopySize() < oldSize)
+      difference = CheckCopy(*source, tempName.CStr());
+    if (difference.empty())
+      destination.Release();
   } catch (const cfb::Error &e) {
     copyFailed = true;
     copyError = e.what();
@@ -188,12 +195,6 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
                      copyError + ")");
     AbortWithMessage(view, RunMessage::kCreateTmpError);
   }
-  // A copy that may take the document's place is read back and compared
-  // with the document, still open with writers shut out, before the copy's
-  // times are set (reading would move its access time).
-  std::string difference;
-  if (compress && CopyCheckEnabled() && source->PlannedCopySize() < oldSize)
-    difference = CheckCopy(*source, tempName.CStr());
   source->Release();
   source.reset();
   if (!difference.empty()) {
