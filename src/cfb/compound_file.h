@@ -136,6 +136,9 @@ class Destination {
  private:
   friend class Source;
   explicit Destination(std::unique_ptr<Writer> writer);
+  /// Writes `tree` (stream bytes from `source`) as this destination's one
+  /// copy; afterwards the file may be read back. Throws as `Source::CopyTo`.
+  void Write(const Tree& tree, const Reader* source);
   std::unique_ptr<Writer> writer;
 };
 

@@ -15,14 +15,6 @@
 
 namespace cfb {
 
-namespace {
-
-std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t divisor) {
-  return value / divisor + (value % divisor != 0);
-}
-
-}  // namespace
-
 std::unique_ptr<Reader> Reader::Open(const std::string& path) {
   std::unique_ptr<Reader> reader(new Reader());
   // O_NONBLOCK: a FIFO named like a document must not hang the open.
@@ -175,12 +167,6 @@ void Reader::StreamRuns(std::uint32_t index, std::vector<ByteRun>& runs) const {
     throw std::out_of_range("cfb: entry is not a stream");
   runs.clear();
   AppendRuns(tree.entries[index], false, runs);
-}
-
-std::vector<ByteRun> Reader::StreamRuns(std::uint32_t index) const {
-  std::vector<ByteRun> runs;
-  StreamRuns(index, runs);
-  return runs;
 }
 
 void Reader::SmallStreamRuns(std::uint32_t index, std::vector<ByteRun>& runs) const {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cfb/chain.h"
+#include "cfb/sector_file.h"
 #include "cfb/fat.h"
 #include "cfb/header.h"
 #include "cfb/io.h"
@@ -31,10 +32,9 @@ class Reader {
   std::uint16_t MajorVersion() const { return header.majorVersion; }
 
   /// Where the bytes of stream `index` (an index into the tree) lie in the
-  /// file, in order, adjacent pieces merged. Together exactly its size.
-  std::vector<ByteRun> StreamRuns(std::uint32_t index) const;
-  /// The same into `runs` (replacing its contents), so that a caller going
-  /// through many streams reuses one vector.
+  /// file, in order, adjacent pieces merged, into `runs` (replacing its
+  /// contents, so that a caller going through many streams reuses one
+  /// vector). Together exactly its size.
   void StreamRuns(std::uint32_t index, std::vector<ByteRun>& runs) const;
 
   /// For a stream below the mini stream cutoff: where its bytes lie in the

@@ -59,13 +59,15 @@ class Writer {
   std::uint64_t BytesWritten() const { return written + used; }
   const std::string& Path() const { return path; }
 
+ private:
+  // The state of the destination this writer serves, kept by it alone.
+  friend class Destination;
   /// True once a tree has been written (a destination takes one).
   bool filled = false;
   bool released = false;
   /// True when writing a tree failed part-way: the file is incomplete.
   bool broken = false;
 
- private:
   Writer() = default;
   void Flush();
   void AppendBytes32(std::uint32_t value);
