@@ -31,8 +31,6 @@ std::unique_ptr<Writer> Writer::Create(const std::string& path, bool durable) {
   std::unique_ptr<Writer> writer(new Writer());
   writer->path = path;
   writer->durable = durable;
-  // The lock is taken before truncating, so that a file another process
-  // holds locked is refused without losing its bytes.
   // Opened for reading too, so that the finished file can be read back under
   // a shared lock (see ShareForReading); a file we may only write is still
   // written.
@@ -41,7 +39,9 @@ std::unique_ptr<Writer> Writer::Create(const std::string& path, bool durable) {
     fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
   if (fd < 0) throw IoError(errno, "open", path);
   writer->descriptor = FileDescriptor(fd);
-  // The new file is ours alone until it is complete.
+  // The new file is ours alone until it is complete. The lock is taken
+  // before truncating, so that a file another process holds locked is
+  // refused without losing its bytes.
   LockExclusive(fd, path);
   // Only a file that holds bytes is truncated: ext4 treats a truncation to
   // zero as "replacing a file's content" and pushes the new data to the disk
