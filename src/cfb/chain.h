@@ -1,4 +1,4 @@
-//===- cfb/chain.h - Sectors, sector chains and who owns each sector ------===//
+//===- cfb/chain.h - Sector chains and who owns each sector ---------------===//
 ///
 /// \file
 /// A compound file is a run of equal sectors after the header; every
@@ -7,7 +7,9 @@
 /// without trusting them: each sector is claimed by exactly one chain, so a
 /// chain that comes back to itself is a loop and one that runs into another
 /// chain is a cross-link, and every walk ends after at most as many steps as
-/// there are sectors.
+/// there are sectors. A chain with a known length (a stream's, whose size
+/// says how many sectors it needs) is walked only that far: what its links
+/// say beyond that is never followed, claimed or read.
 ///
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -17,35 +19,9 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace cfb {
-
-/// The sector geometry of one open file.
-struct SectorFile {
-  int fd = -1;
-  std::string path;
-  std::uint64_t fileSize = 0;
-  std::uint32_t sectorShift = 9;
-  /// Sectors that lie at least partly inside the file. A final sector cut
-  /// short by the end of the file still counts (see ReadFullSector).
-  std::uint32_t sectorCount = 0;
-
-  std::uint32_t SectorSize() const { return 1u << sectorShift; }
-  /// File offset of a sector: the header takes the place of sector -1.
-  std::uint64_t Offset(std::uint32_t sector) const {
-    return (static_cast<std::uint64_t>(sector) + 1) << sectorShift;
-  }
-  /// Reads a whole sector of a structure (FAT, DIFAT, mini FAT, directory).
-  /// Structures are never cut short: a sector that does not lie entirely in
-  /// the file is `TruncatedFile`.
-  void ReadFullSector(std::uint32_t sector, std::uint8_t* out, const char* where) const;
-  /// Reads `count` whole sectors one after another into `out`, with one
-  /// read for each run of consecutive sector ids.
-  void ReadFullSectors(const std::uint32_t* sectors, std::size_t count, std::uint8_t* out,
-                       const char* where) const;
-};
 
 /// Which chain owns each sector (0: none yet).
 class SectorOwners {
@@ -71,19 +47,24 @@ class SectorOwners {
   std::uint32_t lastOwner = 0;
 };
 
-/// Follows a chain from `start` through `table` until kEndOfChain, claiming
-/// every sector for a new owner and handing each to `visit` in order. Ids at
-/// or beyond `limit` (or markers) are refused with `outOfRange` (usually
-/// `SectorOutOfRange`); links read from beyond the table's end are
-/// `SectorOutOfRange`. Returns the chain's length.
+/// No limit on a chain's length: it is followed to its ENDOFCHAIN.
+inline constexpr std::uint64_t kWholeChain = ~std::uint64_t{0};
+
+/// Follows a chain from `start` through `table` until kEndOfChain or until
+/// `maxLength` sectors have been visited, claiming every sector visited for
+/// a new owner and handing each to `visit` in order. The link out of the
+/// last sector visited is not looked at when `maxLength` stops the walk.
+/// Ids at or beyond `limit` (or markers) are refused with `outOfRange`
+/// (usually `SectorOutOfRange`); links read from beyond the table's end are
+/// `SectorOutOfRange`. Returns the number of sectors visited.
 template <typename Visit>
 std::uint64_t WalkChain(const std::vector<std::uint32_t>& table, std::uint32_t start,
-                        std::uint32_t limit, SectorOwners& owners, const char* where,
-                        Reason outOfRange, Visit&& visit) {
+                        std::uint32_t limit, std::uint64_t maxLength, SectorOwners& owners,
+                        const char* where, Reason outOfRange, Visit&& visit) {
   std::uint32_t ownerId = owners.NewOwner();
   std::uint64_t length = 0;
   // Each step claims a new sector, so the walk ends after at most `limit` steps.
-  for (std::uint32_t at = start; at != kEndOfChain;) {
+  for (std::uint32_t at = start; at != kEndOfChain && length < maxLength;) {
     if (at > kMaxRegSect) throw FormatError(Reason::SectorOutOfRange, at, where);
     if (at >= limit) throw FormatError(outOfRange, at, where);
     if (at >= table.size()) throw FormatError(Reason::SectorOutOfRange, at, where);
@@ -99,7 +80,7 @@ std::uint64_t WalkChain(const std::vector<std::uint32_t>& table, std::uint32_t s
 std::vector<std::uint32_t> FollowChain(const std::vector<std::uint32_t>& table,
                                        std::uint32_t start, std::uint32_t limit,
                                        SectorOwners& owners, const char* where,
-                                       Reason outOfRange = Reason::SectorOutOfRange);
+                                       std::uint64_t maxLength = kWholeChain);
 
 /// A stretch of bytes in the file.
 struct ByteRun {

@@ -28,18 +28,7 @@ Source Source::Open(const std::string& path) { return Source(Reader::Open(path))
 
 void Source::CopyTo(Destination& destination) const {
   const Reader& source = Use(reader);
-  if (!destination.writer || destination.writer->released)
-    throw std::logic_error("cfb: the destination was released");
-  if (destination.writer->filled)
-    throw std::logic_error("cfb: the destination already holds a copy");
-  Layout layout = PlanLayout(source.GetTree());
-  destination.writer->filled = true;
-  try {
-    WriteCompoundFile(source.GetTree(), layout, &source, *destination.writer);
-  } catch (...) {
-    destination.writer->broken = true;
-    throw;
-  }
+  destination.Write(source.GetTree(), &source);
 }
 
 std::uint64_t Source::PlannedCopySize() const { return PlanLayout(Use(reader).GetTree()).FileSize(); }
@@ -71,16 +60,27 @@ Destination Destination::Create(const std::string& path, Durability durability) 
   return Destination(Writer::Create(path, durability == Durability::flushed));
 }
 
+void Destination::Write(const Tree& tree, const Reader* source) {
+  if (!writer || writer->released) throw std::logic_error("cfb: the destination was released");
+  if (writer->filled) throw std::logic_error("cfb: the destination already holds a copy");
+  Layout layout = PlanLayout(tree);
+  writer->filled = true;
+  try {
+    WriteCompoundFile(tree, layout, source, *writer);
+    writer->ShareForReading();
+  } catch (...) {
+    writer->broken = true;
+    throw;
+  }
+}
+
 void Destination::Release() {
   if (!writer || writer->released) return;
-  if (!writer->filled) {
-    // Like a freshly created compound file that nothing was copied into:
-    // a valid file holding an empty root storage.
-    Tree empty = EmptyTree();
-    writer->filled = true;
-    WriteCompoundFile(empty, PlanLayout(empty), nullptr, *writer);
-  }
+  // Like a freshly created compound file that nothing was copied into:
+  // a valid file holding an empty root storage.
+  if (!writer->filled) Write(EmptyTree(), nullptr);
   writer->released = true;
+  if (!writer->broken) writer->Sync();
   writer->Close();
   if (writer->broken)
     throw std::logic_error("cfb: the copy into this destination failed; its file is incomplete");

@@ -7,8 +7,8 @@
 /// \code
 ///   cfb::Source source = cfb::Source::Open(documentPath);     // writers shut out
 ///   cfb::Destination copy = cfb::Destination::Create(tmpPath); // replaces the empty file
-///   source.CopyTo(copy);                                       // whole tree, fsync'ed
-///   copy.Release();                                            // file complete and closed
+///   source.CopyTo(copy);                                       // whole tree, readable
+///   copy.Release();                                            // fsync'ed and closed
 ///   source.Release();
 /// \endcode
 ///
@@ -64,8 +64,10 @@ class Source {
   /// Writes this file's whole reachable tree into `destination`: every
   /// storage and stream with its raw name, class id, state bits and times,
   /// every stream byte for byte, the root's class id, state bits and times.
-  /// Unreachable entries and free space are left behind. The data is flushed
-  /// to disk (fsync) before this returns. A destination takes one copy.
+  /// Unreachable entries and free space are left behind. When this returns
+  /// the copy is complete and may be read back (`Source::Open` of its path)
+  /// while the disk takes its data in; `Destination::Release` waits until it
+  /// is on disk. A destination takes one copy.
   /// Throws `IoError` (e.g. ENOSPC) when writing fails, `FormatError` when
   /// the source changed underneath so that its data can no longer be read,
   /// `std::logic_error` when the destination was already written or released.
@@ -102,11 +104,13 @@ class Source {
 };
 
 /// A new compound file being made at a path. `Create` truncates the file
-/// there (or creates it) and holds an exclusive (write) lock on it until
-/// `Release`. The file is complete only after `Release` returns.
+/// there (or creates it) and holds an exclusive (write) lock on it while it
+/// is written; once a copy is complete, a shared lock until `Release`, so
+/// that the copy can be read back and no other writer can touch it. The file
+/// is complete only after `Release` returns.
 class Destination {
  public:
-  /// Whether the finished file must be on disk before `CopyTo` returns.
+  /// Whether the finished file must be on disk before `Release` returns.
   /// A copy that will take a document's place must be; a copy that is only
   /// measured and then removed (an estimate) need not pay for the flush.
   enum class Durability { flushed, measuredOnly };
@@ -124,7 +128,8 @@ class Destination {
   ~Destination();
 
   /// Completes and closes the file: if nothing was copied into it, writes an
-  /// empty compound file (a root storage only) and flushes it. Throws
+  /// empty compound file (a root storage only); a `flushed` file is then
+  /// flushed to disk (fsync). Throws
   /// `IoError` when writing, flushing or closing fails, and
   /// `std::logic_error` (after closing) when a `CopyTo` into it failed, since
   /// its file is then incomplete.
@@ -141,6 +146,9 @@ class Destination {
  private:
   friend class Source;
   explicit Destination(std::unique_ptr<Writer> writer);
+  /// Writes `tree` (stream bytes from `source`) as this destination's one
+  /// copy; afterwards the file may be read back. Throws as `Source::CopyTo`.
+  void Write(const Tree& tree, const Reader* source);
   std::unique_ptr<Writer> writer;
 };
 

@@ -1,7 +1,8 @@
 //===- cfb/constants.h - Magic numbers of the Compound File Binary format -===//
 ///
 /// \file
-/// Every fixed value of MS-CFB, under the format document's own names.
+/// Every fixed value of MS-CFB, under the format document's own names, and
+/// the rounding every count of sectors uses.
 ///
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -9,6 +10,11 @@
 #include <cstdint>
 
 namespace cfb {
+
+/// How many units of `divisor` bytes hold `value` bytes (rounded up).
+constexpr std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t divisor) {
+  return value / divisor + (value % divisor != 0);
+}
 
 // MS-CFB 2.1: special sector ids.
 inline constexpr std::uint32_t kMaxRegSect = 0xFFFFFFFAu;  ///< largest regular sector id

@@ -31,10 +31,6 @@ bool IsLarge(const Entry& entry) {
   return entry.kind == EntryKind::Stream && entry.size >= kMiniStreamCutoff;
 }
 
-std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t divisor) {
-  return value / divisor + (value % divisor != 0);
-}
-
 // Appends the links of a chain of `count` consecutive mini sectors.
 void AppendMiniChain(Writer& writer, std::uint32_t start, std::uint64_t count) {
   for (std::uint64_t k = 0; k < count; ++k)

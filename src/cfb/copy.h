@@ -9,7 +9,8 @@
 namespace cfb {
 
 /// Writes `tree` as a complete compound file laid out by `layout`, front to
-/// back, then flushes it to disk. Stream bytes come from `reader`, whose
+/// back, all of it handed to the file and, for a durable writer, on its way
+/// to the disk (`Writer::Sync` waits for it). Stream bytes come from `reader`, whose
 /// tree `tree` is (null only for a tree without stream data). Names, class
 /// ids, state bits and times are written as they are in `tree`; the root is
 /// named "Root Entry". Throws `IoError` (and `FormatError` if the source

@@ -8,14 +8,6 @@
 
 namespace cfb {
 
-namespace {
-
-std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t divisor) {
-  return value / divisor + (value % divisor != 0);
-}
-
-}  // namespace
-
 Fat Fat::Load(const SectorFile& file, const Header& header, SectorOwners& owners) {
   const std::uint32_t sectorSize = file.SectorSize();
   const std::uint32_t perSector = sectorSize / 4;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cfb/chain.h"
+#include "cfb/sector_file.h"
 #include "cfb/header.h"
 
 #include <cstdint>

@@ -11,10 +11,6 @@ namespace cfb {
 
 namespace {
 
-std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t divisor) {
-  return value / divisor + (value % divisor != 0);
-}
-
 // Sector counts for one sector size; nothing when they do not fit 32 bits.
 std::optional<Layout> Plan(const Tree& tree, std::uint16_t version, std::uint32_t shift,
                            std::uint64_t rangeLockOffset) {

@@ -3,46 +3,17 @@
 
 #include "cfb/constants.h"
 #include "cfb/directory.h"
+#include "cfb/file_lock.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace cfb {
-
-namespace {
-
-// Shuts writers out while the file is open: an open-file-description read
-// lock (conflicts with fcntl and OFD write locks of any process) and a
-// shared flock (conflicts with flock's exclusive locks, which some office
-// suites take instead). If either is refused, the file is in use.
-void LockShared(int fd, const std::string& path) {
-  struct flock lock {};
-  lock.l_type = F_RDLCK;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = 0;
-  lock.l_len = 0;
-  if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
-    if (errno == EAGAIN || errno == EACCES) throw InUseError(path);
-    // Some file systems (certain FUSE and network mounts) cannot lock at all
-    // (ENOLCK, EINVAL, EOPNOTSUPP). No writer there can lock either, so the
-    // file is read without a lock rather than refused.
-  }
-  if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
-    if (errno == EWOULDBLOCK) throw InUseError(path);
-  }
-}
-
-std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t divisor) {
-  return value / divisor + (value % divisor != 0);
-}
-
-}  // namespace
 
 std::unique_ptr<Reader> Reader::Open(const std::string& path) {
   std::unique_ptr<Reader> reader(new Reader());
@@ -84,10 +55,12 @@ void Reader::Validate() {
   const Entry& root = tree.entries[0];
   // The mini stream is the root's data (MS-CFB 2.6.2). An empty one holds
   // no sectors, wherever its start sector points (writers use ENDOFCHAIN or 0).
+  // Like a stream's, its chain is followed only as far as its size needs.
   if (root.size > 0) {
+    const std::uint64_t needed = CeilDiv(root.size, file.SectorSize());
     miniStreamSectors =
-        FollowChain(fat.Table(), root.startSector, file.sectorCount, owners, "mini stream");
-    if (static_cast<std::uint64_t>(miniStreamSectors.size()) * file.SectorSize() < root.size)
+        FollowChain(fat.Table(), root.startSector, file.sectorCount, owners, "mini stream", needed);
+    if (miniStreamSectors.size() < needed)
       throw FormatError(Reason::ShortChain, root.size, "mini stream");
   }
   // Small streams may use only the mini sectors the root's size covers.
@@ -162,18 +135,24 @@ void Reader::ValidateStream(const Entry& entry, SectorOwners& owners,
   const bool mini = entry.size < kMiniStreamCutoff;
   const std::uint64_t unit = mini ? kMiniSectorSize : file.SectorSize();
   const std::uint64_t needed = CeilDiv(entry.size, unit);
-  // The whole chain is claimed sector by sector, and every byte the stream
-  // needs must lie inside the file. A chain longer than its stream needs is
-  // accepted; the extra sectors are not copied.
+  // Tolerance: the chain is claimed and checked only as far as the stream's
+  // size needs, and every byte of those sectors the stream uses must lie
+  // inside the file. Real writers leave chains that go on past that point:
+  // tails that loop back, mini chains never terminated that run on into the
+  // next stream's sectors, tails that point outside the file. Independent
+  // readers and office programs read such streams by their size; so does
+  // this reader, and the copy writes clean, terminated chains. Inside the
+  // needed part a loop, a cross-link, a pointer outside the file or a chain
+  // too short is refused: there the stream's bytes would be ambiguous.
   std::uint64_t k = 0;
   auto check = [&](std::uint32_t sector) {
-    if (k < needed) DataOffset(entry, mini, sector, std::min<std::uint64_t>(unit, entry.size - k * unit));
+    DataOffset(entry, mini, sector, std::min<std::uint64_t>(unit, entry.size - k * unit));
     ++k;
   };
   std::uint64_t length =
-      mini ? WalkChain(miniFat.Table(), entry.startSector, miniSectorCount, miniOwners,
+      mini ? WalkChain(miniFat.Table(), entry.startSector, miniSectorCount, needed, miniOwners,
                        "small stream", Reason::MiniStreamOutsideRoot, check)
-           : WalkChain(fat.Table(), entry.startSector, file.sectorCount, owners, "stream",
+           : WalkChain(fat.Table(), entry.startSector, file.sectorCount, needed, owners, "stream",
                        Reason::SectorOutOfRange, check);
   if (length < needed) throw FormatError(Reason::ShortChain, entry.directoryId, "stream");
 }
@@ -188,12 +167,6 @@ void Reader::StreamRuns(std::uint32_t index, std::vector<ByteRun>& runs) const {
     throw std::out_of_range("cfb: entry is not a stream");
   runs.clear();
   AppendRuns(tree.entries[index], false, runs);
-}
-
-std::vector<ByteRun> Reader::StreamRuns(std::uint32_t index) const {
-  std::vector<ByteRun> runs;
-  StreamRuns(index, runs);
-  return runs;
 }
 
 void Reader::SmallStreamRuns(std::uint32_t index, std::vector<ByteRun>& runs) const {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cfb/chain.h"
+#include "cfb/sector_file.h"
 #include "cfb/fat.h"
 #include "cfb/header.h"
 #include "cfb/io.h"
@@ -18,7 +19,8 @@ namespace cfb {
 
 /// Opens a compound file with a shared lock and validates, at open,
 /// everything a copy relies on: header, DIFAT, FAT, mini FAT, directory,
-/// tree, the mini stream and every stream's chain. Afterwards it hands out
+/// tree, the mini stream and every stream's chain (as far as each one's size
+/// needs: links past that point are never followed). Afterwards it hands out
 /// each stream's data as runs of file bytes.
 class Reader {
  public:
@@ -30,10 +32,9 @@ class Reader {
   std::uint16_t MajorVersion() const { return header.majorVersion; }
 
   /// Where the bytes of stream `index` (an index into the tree) lie in the
-  /// file, in order, adjacent pieces merged. Together exactly its size.
-  std::vector<ByteRun> StreamRuns(std::uint32_t index) const;
-  /// The same into `runs` (replacing its contents), so that a caller going
-  /// through many streams reuses one vector.
+  /// file, in order, adjacent pieces merged, into `runs` (replacing its
+  /// contents, so that a caller going through many streams reuses one
+  /// vector). Together exactly its size.
   void StreamRuns(std::uint32_t index, std::vector<ByteRun>& runs) const;
 
   /// For a stream below the mini stream cutoff: where its bytes lie in the
@@ -60,8 +61,9 @@ class Reader {
  private:
   Reader() = default;
   void Validate();
-  /// Claims a stream's whole chain and checks that it is long enough and
-  /// that every byte the stream needs lies inside the file.
+  /// Claims the sectors of a stream's chain that its size needs (no more)
+  /// and checks that the chain is long enough and that every byte the
+  /// stream needs lies inside the file.
   void ValidateStream(const Entry& entry, SectorOwners& owners, SectorOwners& miniOwners) const;
   /// Calls `visit(offset, length)` for each (mini) sector of the stream's
   /// data in order: file offsets, or offsets in the mini stream when
@@ -83,7 +85,7 @@ class Reader {
   Fat fat;
   MiniFat miniFat;
   Tree tree;
-  /// The root's chain: the sectors that hold the mini stream.
+  /// The sectors of the root's chain that hold the mini stream (as many as its size needs).
   std::vector<std::uint32_t> miniStreamSectors;
   std::uint32_t miniSectorCount = 0;  ///< 64-byte sectors in the mini stream
 

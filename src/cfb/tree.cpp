@@ -1,10 +1,10 @@
 //===- cfb/tree.cpp - Paths, class ids, names and their order -------------===//
 #include "cfb/tree.h"
 
-#include <clocale>
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
-#include <cwctype>
-#include <locale.h>
+#include <iterator>
 
 namespace cfb {
 
@@ -28,24 +28,36 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
-// The C.UTF-8 locale gives Unicode simple uppercase mappings independent of
-// the user's locale, so the order of names does not depend on the
-// environment. Without it only ASCII letters are folded.
-locale_t UnicodeLocale() {
-  static locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-  return locale;
-}
+// A run of the uppercase table: every `stride`-th character from `first` to
+// `last` uppercases to itself plus `delta`.
+struct UpperCaseRun {
+  char16_t first;
+  char16_t last;
+  std::uint8_t stride;
+  std::int32_t delta;
+};
+
+// The simple uppercase mappings of the basic plane, made from the Unicode
+// character database by scripts/make_upper_case_table.py. Compiled in, so
+// that the order of names written into a copy is the same on every machine,
+// whatever locales it has.
+constexpr UpperCaseRun kUpperCaseRuns[] = {
+#include "cfb/upper_case_table.inc"
+};
 
 // MS-CFB 2.6.4: each UTF-16 code unit is uppercased on its own (simple case
 // conversion); surrogates and characters whose uppercase lies outside the
-// basic plane stay as they are.
+// basic plane stay as they are (the table holds neither).
 char16_t UpperCase(char16_t c) {
   if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;
-  if (c >= 0xD800 && c <= 0xDFFF) return c;
-  locale_t locale = UnicodeLocale();
-  if (locale == static_cast<locale_t>(0)) return c;
-  wint_t upper = towupper_l(static_cast<wint_t>(c), locale);
-  return upper <= 0xFFFF ? static_cast<char16_t>(upper) : c;
+  // The last run that starts at or before c.
+  const UpperCaseRun* run =
+      std::upper_bound(std::begin(kUpperCaseRuns), std::end(kUpperCaseRuns), c,
+                       [](char16_t value, const UpperCaseRun& r) { return value < r.first; });
+  if (run == std::begin(kUpperCaseRuns)) return c;
+  --run;
+  if (c > run->last || (c - run->first) % run->stride != 0) return c;
+  return static_cast<char16_t>(c + run->delta);
 }
 
 }  // namespace

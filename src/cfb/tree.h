@@ -71,7 +71,9 @@ std::string Utf16ToUtf8(const std::u16string& text);
 
 /// The format's order of sibling names (MS-CFB 2.6.4): a shorter name sorts
 /// first; names of equal length compare code unit by code unit after simple
-/// uppercasing. Returns <0, 0 or >0. Two siblings may not compare equal.
+/// uppercasing (the basic plane's simple uppercase mappings, compiled in from
+/// the Unicode character database, so the order is the same on every machine).
+/// Returns <0, 0 or >0. Two siblings may not compare equal.
 int CompareNames(const std::u16string& a, const std::u16string& b);
 
 }  // namespace cfb

@@ -2,13 +2,13 @@
 #include "cfb/writer.h"
 
 #include "cfb/error.h"
+#include "cfb/file_lock.h"
 
 #include <algorithm>
 #include <cassert>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,34 +25,23 @@ constexpr std::size_t kBufferSize = 1u << 20;
 // the copy of a document of a few megabytes is still being planned and read.
 constexpr std::uint64_t kWritebackStep = kBufferSize;
 
-// The new file is ours alone until it is complete: an exclusive
-// open-file-description lock and an exclusive flock.
-void LockExclusive(int fd, const std::string& path) {
-  struct flock lock {};
-  lock.l_type = F_WRLCK;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = 0;
-  lock.l_len = 0;
-  if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
-    if (errno == EAGAIN || errno == EACCES) throw InUseError(path);
-    // File systems that cannot lock: written unlocked (see LockShared).
-  }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EWOULDBLOCK) throw InUseError(path);
-  }
-}
-
 }  // namespace
 
 std::unique_ptr<Writer> Writer::Create(const std::string& path, bool durable) {
   std::unique_ptr<Writer> writer(new Writer());
   writer->path = path;
   writer->durable = durable;
-  // The lock is taken before truncating, so that a file another process
-  // holds locked is refused without losing its bytes.
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+  // Opened for reading too, so that the finished file can be read back under
+  // a shared lock (see ShareForReading); a file we may only write is still
+  // written.
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd < 0 && errno == EACCES)
+    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
   if (fd < 0) throw IoError(errno, "open", path);
   writer->descriptor = FileDescriptor(fd);
+  // The new file is ours alone until it is complete. The lock is taken
+  // before truncating, so that a file another process holds locked is
+  // refused without losing its bytes.
   LockExclusive(fd, path);
   // Only a file that holds bytes is truncated: ext4 treats a truncation to
   // zero as "replacing a file's content" and pushes the new data to the disk
@@ -78,8 +67,9 @@ void Writer::Flush() {
 // to the disk as soon as it is written lets the device work while the
 // copy goes on, so the final fsync finds little left to do. Only a hint: a
 // file system that cannot do it is flushed by that fsync alone.
-void Writer::StartWriteback() {
-  if (!durable || written - writebackFrom < kWritebackStep) return;
+void Writer::StartWriteback(bool all) {
+  if (!durable || written == writebackFrom || (!all && written - writebackFrom < kWritebackStep))
+    return;
   ::sync_file_range(descriptor.Get(), static_cast<off_t>(writebackFrom),
                     static_cast<off_t>(written - writebackFrom), SYNC_FILE_RANGE_WRITE);
   writebackFrom = written;
@@ -147,6 +137,10 @@ void Writer::Commit(std::size_t length) {
 void Writer::Finish() {
   Flush();
   if (checkpoint) checkpoint();
+  StartWriteback(true);
+}
+
+void Writer::Sync() {
   if (durable && ::fsync(descriptor.Get()) != 0) throw IoError(errno, "fsync", path);
 }
 

@@ -1,6 +1,7 @@
 //===- cfb/writer.h - The output file of a copy, written front to back -----===//
 #pragma once
 
+#include "cfb/file_lock.h"
 #include "cfb/io.h"
 
 #include <cstddef>
@@ -19,7 +20,7 @@ class Writer {
  public:
   /// Opens `path` for writing, creating it or truncating it to empty, and
   /// takes an exclusive lock. A `durable` file is flushed to disk by
-  /// `Finish`; another is left to the system's own writing.
+  /// `Sync`; another is left to the system's own writing.
   /// Throws `IoError` or `InUseError`.
   static std::unique_ptr<Writer> Create(const std::string& path, bool durable = true);
 
@@ -45,14 +46,23 @@ class Writer {
   /// itself when the output reaches it (a sector kept out of all chains).
   void ReserveHole(std::uint64_t offset, std::uint32_t length);
 
-  /// Writes out the buffer and, for a durable file, flushes it to disk (fsync).
+  /// Writes out the buffer and, for a durable file, starts the disk writing
+  /// of all that is not yet on its way, without waiting for it.
   void Finish();
+  /// Turns the exclusive locks into shared ones: the finished file may now
+  /// be read (to check it) but still not written by anybody else.
+  void ShareForReading() { LockShared(descriptor.Get(), path); }
+  /// For a durable file, waits until all of it is on disk (fsync).
+  void Sync();
   /// Closes the file, reporting a failing close(2). Idempotent.
   void Close();
 
   std::uint64_t BytesWritten() const { return written + used; }
   const std::string& Path() const { return path; }
 
+ private:
+  // The state of the destination this writer serves, kept by it alone.
+  friend class Destination;
   /// True once a tree has been written (a destination takes one).
   bool filled = false;
   bool released = false;
@@ -62,12 +72,12 @@ class Writer {
   /// Destination::SetCheckpoint); may throw to end the copy.
   std::function<void()> checkpoint;
 
- private:
   Writer() = default;
   void Flush();
   void AppendBytes32(std::uint32_t value);
   /// Starts the disk writing of what has been written so far, without waiting.
-  void StartWriteback();
+  /// `all`: whatever is pending, not only once a step's worth has gathered.
+  void StartWriteback(bool all = false);
   /// Bytes that may be appended before the hole; the hole is filled when reached.
   std::size_t Limit(std::size_t wanted);
   void FillHoleIfReached();

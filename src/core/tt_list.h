@@ -137,11 +137,19 @@ protected:
 template <typename T> class TTObjectList : public TTPointerList {
 public:
   TTObjectList() = default;
+  /// Copies every object. When copying one throws, the copies already made
+  /// are destroyed before the exception goes on (this list's destructor
+  /// does not run for a constructor that did not finish).
   TTObjectList(const TTObjectList &other) : TTPointerList() {
-    SetCapacity(other.count);
-    for (std::int32_t i = 0; i < other.count; ++i) {
-      const T *object = other.Pointer(i);
-      Add(object == nullptr ? nullptr : new T(*object));
+    try {
+      SetCapacity(other.count);
+      for (std::int32_t i = 0; i < other.count; ++i) {
+        const T *object = other.Pointer(i);
+        Add(object == nullptr ? nullptr : new T(*object));
+      }
+    } catch (...) {
+      TTObjectList::DeleteRange(0, count);
+      throw;
     }
   }
   TTObjectList(TTObjectList &&other) noexcept : TTPointerList(std::move(other)) {}

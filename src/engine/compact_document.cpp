@@ -5,6 +5,7 @@
 #include "cfb/compound_file.h"
 #include "core/tt_exception.h"
 #include "engine/candidate.h"
+#include "engine/copy_check.h"
 #include "engine/document_identity.h"
 #include "engine/document_lease.h"
 #include "engine/progress_view.h"
@@ -244,6 +245,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   bool copyFailed = false;
   bool leaseBroken = false;
   std::string copyError;
+  std::string difference;
   try {
     // An estimate only measures its copy and removes it: no flush to disk.
     cfb::Destination destination = cfb::Destination::Create(
@@ -258,7 +260,13 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
         throw LeaseBrokenDuringCopy{};
     });
     source->CopyTo(destination);
-    destination.Release();
+    // A copy that may take the document's place is read back and compared
+    // with the document, still open with writers shut out, while the disk
+    // takes the copy in; one that differs is never flushed.
+    if (compress && CopyCheckEnabled() && source->PlannedCopySize() < oldSize)
+      difference = CheckCopy(*source, tempName.CStr());
+    if (difference.empty())
+      destination.Release();
   } catch (const cfb::Error &e) {
     copyFailed = true;
     copyError = e.what();
@@ -281,6 +289,11 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   }
   source->Release();
   source.reset();
+  if (!difference.empty()) {
+    RefreshCounters(statistics, view);
+    outcome.PassOver(difference);
+    return;
+  }
 
   // Measure the copy and give it the document's times, in both modes and
   // whatever the sizes.

@@ -18,12 +18,14 @@
 /// links), documents another program has open for writing (a refused lease)
 /// and, where no lease can be had, documents beside an office program's
 /// owner file. Left alone after the copy (counted as a document file, the
-/// copy removed): a document whose copy cannot be given all of its
-/// attributes, one that changed or was locked for writing after it was
-/// copied, and one another program opened for writing while it was in hand
-/// (its lease broke; see document_lease.h). The copy takes the document's
-/// place by exchanging the two names where the file system can, so that a
-/// program that opened the document at that moment keeps it.
+/// copy removed): a document whose copy does not read back as the document
+/// (a compressing run compares the two before the copy may take its place),
+/// one whose copy cannot be given all of its attributes, one that changed or
+/// was locked for writing after it was copied, and one another program
+/// opened for writing while it was in hand (its lease broke; see
+/// document_lease.h). The copy takes the document's place by exchanging the
+/// two names where the file system can, so that a program that opened the
+/// document at that moment keeps it.
 ///
 /// Endings other than a normal return: "Create tmp document error" (the copy
 /// could not be written; UserAbort after the message), and the exceptions of

@@ -337,4 +337,33 @@ CfbBuilder SampleDocument(int version, bool streamMetadata) {
   return b;
 }
 
+std::vector<QuirkyFile> ChainTailQuirks() {
+  const int word = 0;  // builder items of SampleDocument
+  const BuiltFile base = SampleDocument().Gaps(1, 2).Build();
+  const std::uint32_t outside = 0x00FFFFFF;  // far past the end of the file
+  std::vector<QuirkyFile> files;
+  auto add = [&](const char* name, const std::function<void(BuiltFile&)>& change) {
+    files.push_back({name, base});
+    change(files.back().file);
+  };
+  // Tolerated: the loop lies past what the size needs, so no byte of the stream depends on it.
+  add("stream chain goes on past its size and loops back", [&](BuiltFile& f) {
+    const std::uint32_t last = f.chain[word].back(), spare = last + 1;  // the free sector after it
+    f.Set32(f.FatEntryOffset(last), spare);
+    f.Set32(f.FatEntryOffset(spare), f.chain[word][0]);
+  });
+  // Tolerated: each stream's size ends its chain before the next stream's sectors, so none are shared.
+  add("small streams' chains never terminated", [&](BuiltFile& f) {
+    const std::uint32_t miniSectors = static_cast<std::uint32_t>(f.Get32(f.DirEntryOffset(0) + 0x78) / 64);
+    for (std::uint32_t m = 0; m + 1 < miniSectors; ++m) f.Set32(f.MiniFatEntryOffset(m), m + 1);
+  });
+  // Tolerated: the pointer lies past what the size needs, so it is never followed.
+  add("stream chain's tail points outside the file",
+      [&](BuiltFile& f) { f.Set32(f.FatEntryOffset(f.chain[word].back()), outside); });
+  // Tolerated: the same for the mini stream's own chain, sized by the root's size.
+  add("mini stream chain's tail points outside the file",
+      [&](BuiltFile& f) { f.Set32(f.FatEntryOffset(f.miniStreamSectors.back()), outside); });
+  return files;
+}
+
 }  // namespace cfbtest

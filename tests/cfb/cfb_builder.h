@@ -135,6 +135,17 @@ class CfbBuilder {
 /// times, as some writers do.
 CfbBuilder SampleDocument(int version = 3, bool streamMetadata = false);
 
+/// A sample document changed as files written by real programs are, named.
+struct QuirkyFile {
+  const char* name;
+  BuiltFile file;
+};
+
+/// `SampleDocument().Gaps(1, 2)` with chains that go on past the sectors
+/// their streams' sizes need, in each of the ways real writers leave them.
+/// Each holds the same tree as the unchanged document.
+std::vector<QuirkyFile> ChainTailQuirks();
+
 /// The format's sibling order for ASCII names (length first, then ASCII
 /// uppercase), written here independently of the library.
 bool NameLess(const std::u16string& a, const std::u16string& b);

@@ -140,7 +140,13 @@ TEST_F(ReaderTest, CorruptionsAreRefusedWithTheirReason) {
       {"two small streams share mini sectors", cfb::Reason::CrossLinkedChain,
        [&](BuiltFile& f) { f.Set32(f.DirEntryOffset(f.directoryId[summary]) + 0x74, f.chain[table][0]); }},
       {"stream runs into the FAT", cfb::Reason::CrossLinkedChain,
-       [&](BuiltFile& f) { f.Set32(f.FatEntryOffset(f.chain[wordDocument].back()), f.fatSectors[0]); }},
+       [&](BuiltFile& f) { f.Set32(f.FatEntryOffset(f.chain[wordDocument].end()[-2]), f.fatSectors[0]); }},
+      {"stream chain points outside the file before its end", cfb::Reason::SectorOutOfRange,
+       [&](BuiltFile& f) { f.Set32(f.FatEntryOffset(f.chain[wordDocument].end()[-2]), 0x00FFFFFF); }},
+      {"small stream runs into the next one's sectors", cfb::Reason::CrossLinkedChain,
+       [&](BuiltFile& f) { f.Set32(f.MiniFatEntryOffset(f.chain[table].end()[-2]), f.chain[summary][0]); }},
+      {"mini stream chain loops before its end", cfb::Reason::ChainLoop,
+       [&](BuiltFile& f) { f.Set32(f.FatEntryOffset(f.miniStreamSectors.end()[-2]), f.miniStreamSectors[0]); }},
       {"FAT sector listed twice", cfb::Reason::CrossLinkedChain,
        [&](BuiltFile& f) { f.Set32(0x2C, 2); f.Set32(0x50, f.fatSectors[0]); }},
       {"stream longer than its chain", cfb::Reason::ShortChain,
@@ -267,6 +273,17 @@ TEST_F(ReaderTest, RealWorldQuirksAreAccepted) {
   ExpectAcceptedAndCopied(Document().ExtraMiniFatSectors(3).Build());
   // A root with another name keeps the tree; the copy names it "Root Entry".
   ExpectAcceptedAndCopied(Document().RootName(u"R").Build());
+
+  // Chains that go on past what their sizes need hold the same tree as the
+  // document without the quirk, and copy to the same bytes: clean chains.
+  BuiltFile clean = Document().Gaps(1, 2).Build();
+  ExpectAcceptedAndCopied(clean);
+  const std::vector<std::uint8_t> cleanCopy = ReadFileBytes(Path("copy.doc"));
+  for (const QuirkyFile& quirky : ChainTailQuirks()) {
+    SCOPED_TRACE(quirky.name);
+    ExpectAcceptedAndCopied(quirky.file);
+    EXPECT_TRUE(ReadFileBytes(Path("copy.doc")) == cleanCopy);
+  }
 }
 
 TEST_F(ReaderTest, StraySizeBitsAreIgnoredOnlyInVersion3) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -43,12 +44,20 @@ TTPointerList ListOf(std::int32_t n) {
   return list;
 }
 
-/// Counts live objects and records the order of destruction.
+/// Counts live objects and records the order of destruction. Copying throws
+/// once `copiesBeforeThrow` copies have been made (never when negative).
 struct Counted {
   static int live;
+  static int copiesBeforeThrow;
   static std::vector<int> destroyed;
   explicit Counted(int id) : id(id) { ++live; }
-  Counted(const Counted &other) : id(other.id) { ++live; }
+  Counted(const Counted &other) : id(other.id) {
+    if (copiesBeforeThrow == 0)
+      throw std::runtime_error("copy refused");
+    if (copiesBeforeThrow > 0)
+      --copiesBeforeThrow;
+    ++live;
+  }
   ~Counted() {
     --live;
     destroyed.push_back(id);
@@ -56,12 +65,14 @@ struct Counted {
   int id;
 };
 int Counted::live = 0;
+int Counted::copiesBeforeThrow = -1;
 std::vector<int> Counted::destroyed;
 
 class ObjectListTest : public ::testing::Test {
 protected:
   void SetUp() override {
     Counted::live = 0;
+    Counted::copiesBeforeThrow = -1;
     Counted::destroyed.clear();
   }
   void TearDown() override { EXPECT_EQ(Counted::live, 0) << "leaked objects"; }
@@ -248,6 +259,26 @@ TEST_F(ObjectListTest, RefusedInsertDoesNotLeak) {
   list.InsertCopy(0, Counted(5));
   EXPECT_EQ(list.At(0).id, 5);
   EXPECT_EQ(list.Back().id, 0);
+}
+
+TEST_F(ObjectListTest, CopyThatThrowsPartWayLeaksNothing) {
+  for (int failAt : {0, 1, 3, 4}) {
+    SCOPED_TRACE(failAt);
+    TTObjectList<Counted> list;
+    for (int i = 0; i < 5; ++i)
+      list.Add(new Counted(i));
+    Counted::copiesBeforeThrow = failAt;
+    EXPECT_THROW(TTObjectList<Counted> copy(list), std::runtime_error);
+    EXPECT_EQ(Counted::live, 5) << "copies made before the throw were kept";
+    // Assignment copies first: a failed one leaves the target as it was.
+    TTObjectList<Counted> target;
+    target.Add(new Counted(9));
+    Counted::copiesBeforeThrow = failAt;
+    EXPECT_THROW(target = list, std::runtime_error);
+    EXPECT_EQ(Counted::live, 6);
+    EXPECT_EQ(target.Count(), 1);
+    Counted::copiesBeforeThrow = -1;
+  }
 }
 
 TEST_F(ObjectListTest, LifetimesAcrossCapacities) {

@@ -8,6 +8,10 @@
                                   readers, else 1 with the differing lines
     cfb_tree.py agree FILE        exit 0 when olefile and gsf agree on FILE's
                                   storages, streams, sizes and bytes
+    cfb_tree.py order FILE        prints each storage's children as its sibling
+                                  tree lists them (in order: left, node, right);
+                                  exit 0 when every list is in the format's
+                                  order, else 1 with the pairs out of order
 
 Every listing line is one entry, sorted by path:
     kind<TAB>path<TAB>clsid<TAB>state<TAB>ctime<TAB>mtime<TAB>size<TAB>sha256
@@ -119,6 +123,46 @@ def agree(path):
     return diff(sorted(map('\t'.join, ole)), sorted(map('\t'.join, gsf)))
 
 
+def name_key(name):
+    """The format's order of sibling names, computed here from Python's own
+    case mappings: shorter names first, then the UTF-16 code units compared
+    one by one after each is uppercased on its own (a unit whose uppercase is
+    not one unit of the basic plane, and a surrogate, stays as it is)."""
+    data = name.encode('utf-16-le', 'surrogatepass')
+    units = [data[i] | data[i + 1] << 8 for i in range(0, len(data), 2)]
+    upper = []
+    for unit in units:
+        folded = '' if 0xD800 <= unit <= 0xDFFF else chr(unit).upper()
+        upper.append(ord(folded) if len(folded) == 1 and ord(folded) <= 0xFFFF else unit)
+    return (len(units), upper)
+
+
+def sibling_order(path):
+    """(listing lines, problems): each storage's children read from its
+    sibling tree in order, and the neighbours that are not strictly ascending."""
+    import olefile
+    ole = olefile.OleFileIO(path)
+    lines, problems = [], []
+    for entry in ole.direntries:
+        if entry is None or entry.entry_type not in (olefile.STGTY_ROOT, olefile.STGTY_STORAGE):
+            continue
+        names, stack, sid = [], [], entry.sid_child
+        while stack or sid != olefile.NOSTREAM:
+            if sid != olefile.NOSTREAM:
+                stack.append(sid)
+                sid = ole.direntries[sid].sid_left
+            else:
+                sid = stack.pop()
+                names.append(ole.direntries[sid].name)
+                sid = ole.direntries[sid].sid_right
+        lines.append(show(entry.name) + ': ' + ' '.join(show(n) for n in names))
+        for a, b in zip(names, names[1:]):
+            if not name_key(a) < name_key(b):
+                problems.append('%s: %s before %s' % (show(entry.name), show(a), show(b)))
+    ole.close()
+    return lines, problems
+
+
 def main(argv):
     if len(argv) == 3 and argv[1] == 'olefile':
         print('\n'.join(olefile_listing(argv[2])))
@@ -130,6 +174,11 @@ def main(argv):
             problems += ['%s: %s' % (reader, d) for d in diff(listing(argv[2]), listing(argv[3]))]
         if problems:
             print('\n'.join(problems))
+            return 1
+    elif len(argv) == 3 and argv[1] == 'order':
+        lines, problems = sibling_order(argv[2])
+        print('\n'.join(lines + problems))
+        if problems:
             return 1
     elif len(argv) == 3 and argv[1] == 'agree':
         problems = agree(argv[2])

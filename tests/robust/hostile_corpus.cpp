@@ -510,8 +510,11 @@ void NamedFaults(Corpus& c, const Bytes& v3, const Bytes& v4, const Bytes& difat
             with([&](Bytes& x) { Put32(x, map.FatEntryOffset(wordChain[1]), sc + 5); }),
             {Reason::SectorOutOfRange});
   c.Refused("named/stream chain loops back to its start",
-            with([&](Bytes& x) { Put32(x, map.FatEntryOffset(wordChain.back()), wordChain[0]); }),
+            with([&](Bytes& x) { Put32(x, map.FatEntryOffset(wordChain.end()[-2]), wordChain[0]); }),
             {Reason::ChainLoop});
+  // Links out of a stream's last needed sector are never followed.
+  c.Accepted("named/stream chain loops back to its start after its last needed sector",
+             with([&](Bytes& x) { Put32(x, map.FatEntryOffset(wordChain.back()), wordChain[0]); }));
   c.Refused("named/stream chain ends early",
             with([&](Bytes& x) { Put32(x, map.FatEntryOffset(wordChain[8]), kEnd); }), {Reason::ShortChain});
   c.Refused("named/stream chain runs into a FREESECT",
@@ -549,9 +552,13 @@ void NamedFaults(Corpus& c, const Bytes& v3, const Bytes& v4, const Bytes& difat
   c.Refused("named/small streams without a mini stream",
             with([&](Bytes& x) { Put64(x, entry(0) + 0x78, 0); }), {Reason::MiniStreamOutsideRoot});
   {
-    const std::uint32_t ole = startOf(6);
+    const std::uint32_t ole = startOf(6), table = startOf(2);
+    // 1Table's chain is consecutive: its second mini sector links back to its first.
     c.Refused("named/mini FAT loop",
-              with([&](Bytes& x) { Put32(x, map.MiniFatEntryOffset(ole), ole); }), {Reason::ChainLoop});
+              with([&](Bytes& x) { Put32(x, map.MiniFatEntryOffset(table + 1), table); }), {Reason::ChainLoop});
+    // \1Ole needs one mini sector: the link out of it is never followed.
+    c.Accepted("named/mini FAT loop after a small stream's last needed sector",
+               with([&](Bytes& x) { Put32(x, map.MiniFatEntryOffset(ole), ole); }));
     c.Refused("named/small streams share a mini sector",
               with([&](Bytes& x) { Put32(x, entry(3) + 0x74, ole); }), {Reason::CrossLinkedChain});
   }

@@ -1,0 +1,34 @@
+//===- engine/copy_check.h - Read a fresh copy back before it replaces anything =//
+///
+/// \file
+/// The last guard before a copy takes a document's place: the copy is opened
+/// through the compound-file reader, which validates it as it would any
+/// document, and compared with the open document entry by entry (the whole
+/// tree; every entry's name, kind, class id, state bits and times; every
+/// stream's bytes). A copy that does not read back as the document is never
+/// put in its place.
+///
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <string>
+
+namespace cfb {
+class Source;
+}
+
+/// Reads the finished copy at `copyPath` back and compares it with
+/// `document`, the source it was made from (still open). Returns an empty
+/// text when both hold the same tree, otherwise why the copy must not be
+/// used: "the copy differs from the document: <where>: <what>", or "the
+/// copy could not be read back (...)" when a system call failed.
+std::string CheckCopy(const cfb::Source &document, const std::string &copyPath);
+
+/// Whether compressing runs check their copies: always, unless the
+/// environment holds VELKOR_COPY_CHECK=off (for measuring what the check
+/// costs; a copy is then used unchecked).
+bool CopyCheckEnabled();
+
+/// For tests only: when set, called with the copy's path just before the
+/// check reads it back, so that a test can damage the copy. Null otherwise.
+extern void (*copyCheckTestHook)(const std::string &copyPath);
