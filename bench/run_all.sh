@@ -2,12 +2,16 @@
 # Runs Velkor's benchmarks side by side in one go and prints each ratio with
 # the peak memory of the Velkor side (from /usr/bin/time -v):
 #   1. the candidate scan against find(1)           (bench/scan_bench.sh, goal <= 1.5)
-#   2. velkor-cli copy against cp                   (bench/copy_bench.py, goal <= 2.0)
+#   2. velkor-cli copy and estimate against cp, cp + fsync and the libgsf peer
+#      (bench/copy_bench.py: durable copy <= 1.05x cp + fsync for 60 MB, <= 1.3x
+#      for 5,001 streams; estimate of 60 MB <= 0.25x the peer)
 #   3. a compressing run over one 60 MB document against cp of it   (goal <= 2.0),
 #      and what reading the copy back before it replaces the document costs
 #      (the same run with VELKOR_COPY_CHECK=off; goal: at most 15% extra time)
 #   4. an estimate run over 2,000 real documents against cat of them (goal <= 3.0,
-#      peak memory under 64 MiB)
+#      peak memory under 64 MiB), and a compressing run over a fresh copy of them
+#   5. the cost per stream from 100 to 50,000 streams (bench/stream_scale.py: linear)
+#   6. the peak memory per candidate (bench/candidate_memory.py: <= 100 bytes)
 # Usage: bench/run_all.sh [BUILD_DIR]
 # Environment: BENCH_DIR (work folder, default /tmp/velkor-bench; its file system
 # is the one measured), RUNS (timed runs per side, default 5; the median counts).
@@ -23,6 +27,9 @@ if [[ ! -x $cli ]]; then
   echo "building velkor-cli in $build ..."
   "$root/scripts/setup.sh" "$(realpath --relative-to="$root" "$build")" >/dev/null
 fi
+# The libgsf peer, where libgsf's development files are installed.
+[[ -x $build/bin/velkor-gsf-copy ]] || cmake --build "$build" --target velkor-gsf-copy >/dev/null 2>&1 || true
+gsf=$build/bin/velkor-gsf-copy
 if [[ ! -d $build/fixtures/office ]]; then
   echo "making the real documents (LibreOffice) ..."
   $python "$root/tests/fixtures/make_fixtures.py" "$build/fixtures" >/dev/null
@@ -50,9 +57,10 @@ echo "== 1. scan: mask walker against find =="
 "$root/bench/scan_bench.sh" "$build"
 echo
 
-echo "== 2. copy of one compound file: velkor-cli copy against cp =="
+echo "== 2. one compound file: velkor-cli copy and estimate against cp and the libgsf peer =="
 # It exits non-zero when one of its goals is missed; the other benchmarks run on.
-$python "$root/bench/copy_bench.py" --cli "$cli" --runs "$runs" || echo "(a copy goal was missed)"
+$python "$root/bench/copy_bench.py" --cli "$cli" --gsf "$gsf" --work "$work" --runs "$runs" ||
+  echo "(a copy goal was missed)"
 echo
 
 echo "== 3. compressing run over one 60 MB document against cp =="
@@ -112,4 +120,32 @@ sed -n '/^Total files/,$p' "$work/estimate.txt"
 echo "velkor-cli --estimate: ${mv} ms (runs: ${v[*]}), peak memory $(median "${mem[@]}") KiB (goal < 65536)"
 echo "cat:                   ${mc} ms (runs: ${c[*]})"
 echo "ratio velkor/cat: $(ratio "$mv" "$mc") (goal <= 3.00)"
+echo
+
+echo "== 4b. compressing run over a fresh copy of the same 2,000 documents =="
+v=(); mem=()
+for ((i = 0; i < runs; i++)); do
+  rm -rf "$work/tree-compress"
+  cp -a "$tree" "$work/tree-compress"
+  sync -f "$work/tree-compress"
+  read -r t m < <(ms "$cli" "$work/tree-compress")
+  grep -q '^Document files: *2000$' "$work/out.txt" || { cat "$work/out.txt"; exit 1; }
+  cp "$work/out.txt" "$work/compress.txt"
+  v+=("$t"); mem+=("$m")
+done
+rm -rf "$work/tree-compress"
+mv=$(median "${v[@]}")
+sed -n '/^Total files/,$p' "$work/compress.txt"
+echo "velkor-cli (compressing): ${mv} ms (runs: ${v[*]}), $(awk -v a="$mv" 'BEGIN { printf "%.1f", a / 2000 }') ms a document," \
+     "peak memory $(median "${mem[@]}") KiB"
+echo
+
+echo "== 5. cost per stream, 100 to 50,000 streams =="
+$python "$root/bench/stream_scale.py" --cli "$cli" --gsf "$gsf" --work "$work" --runs "$runs" ||
+  echo "(the cost per stream grew)"
+echo
+
+echo "== 6. peak memory per candidate =="
+$python "$root/bench/candidate_memory.py" --cli "$cli" --work "$work" ||
+  echo "(the memory goal was missed)"
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

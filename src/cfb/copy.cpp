@@ -167,6 +167,11 @@ void WriteMiniFat(const Tree& tree, const Layout& layout, Writer& writer) {
 
 // Runs at least this long are read on their own, straight into the output.
 constexpr std::uint64_t kDirectRead = 64u << 10;
+// Runs at least this long are copied by the kernel from file to file where
+// the file system allows it (see Writer::AppendFromFile): their bytes never
+// pass through this process, and file systems that share extents between
+// files copy them without moving data at all.
+constexpr std::uint64_t kKernelCopy = 256u << 10;
 // The most bytes read with one call for gathered runs.
 constexpr std::uint64_t kWindow = 256u << 10;
 // The widest stretch of unneeded bytes read to join two runs.
@@ -192,7 +197,7 @@ struct Span {
 
 // Moves streams' bytes from the source file into the output, in output
 // order. A run of source bytes of some size is read straight into the
-// output buffer. Documents also hold thousands of streams of a few kilobytes,
+// output buffer, and a long one is copied by the kernel where it can be. Documents also hold thousands of streams of a few kilobytes,
 // and one read call for each would cost more than their bytes; so short
 // runs that follow one another in the source, ascending with small gaps
 // between them (the free sectors an edited document leaves), are gathered
@@ -229,6 +234,11 @@ class StreamCopier {
   void Add(std::uint64_t offset, std::uint64_t length) {
     if (length >= kDirectRead) {
       Flush();
+      if (length >= kKernelCopy) {
+        std::uint64_t copied = writer.AppendFromFile(reader.File().fd, offset, length);
+        offset += copied;
+        length -= copied;
+      }
       ReadDirect(offset, length);
       return;
     }

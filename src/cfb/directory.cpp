@@ -28,11 +28,13 @@ struct Node {
   std::vector<std::uint32_t> children;  // node indexes, sorted by name
 };
 
-Entry MakeEntry(const Node& node, std::uint16_t majorVersion) {
+// Takes the node's name rather than copying it: the nodes are dropped once
+// the tree is built.
+Entry MakeEntry(Node& node, std::uint16_t majorVersion) {
   Entry out;
-  const DirEntry& in = node.entry;
-  out.name = in.name;
+  DirEntry& in = node.entry;
   out.displayName = Utf16ToUtf8(in.name);
+  out.name = std::move(in.name);
   out.kind = in.type == kTypeRoot      ? EntryKind::Root
              : in.type == kTypeStorage ? EntryKind::Storage
                                        : EntryKind::Stream;
@@ -76,10 +78,13 @@ Tree BuildTree(const std::vector<std::uint8_t>& directory, std::uint16_t majorVe
   // Storages whose sibling trees are still to be read (node indexes).
   std::vector<std::uint32_t> pendingStorages{0};
   std::vector<std::uint32_t> siblingStack;
+  // One storage's children are gathered here, then kept in a list of their
+  // exact size: one allocation per storage, however many children it has.
+  std::vector<std::uint32_t> children;
   while (!pendingStorages.empty()) {
     std::uint32_t parentNode = pendingStorages.back();
     pendingStorages.pop_back();
-    std::vector<std::uint32_t> children;
+    children.clear();
     siblingStack.assign(1, nodes[parentNode].entry.child);
     // Tolerance (MS-CFB 2.6.4): the sibling tree should be a sorted
     // red-black tree, but real files hold unsorted or unbalanced ones. It is
@@ -111,7 +116,7 @@ Tree BuildTree(const std::vector<std::uint8_t>& directory, std::uint16_t majorVe
     for (std::size_t i = 1; i < children.size(); ++i)
       if (CompareNames(nodes[children[i - 1]].entry.name, nodes[children[i]].entry.name) == 0)
         throw FormatError(Reason::DuplicateName, nodes[children[i]].directoryId, "directory");
-    nodes[parentNode].children = std::move(children);
+    nodes[parentNode].children.assign(children.begin(), children.end());
   }
 
   // Emit the entries in pre-order with each storage's children in name order.
@@ -126,6 +131,7 @@ Tree BuildTree(const std::vector<std::uint8_t>& directory, std::uint16_t majorVe
     tree.entries.back().parent = parent;
     if (parent != kNoParent) tree.entries[parent].children.push_back(index);
     const auto& kids = nodes[node].children;
+    tree.entries.back().children.reserve(kids.size());
     for (auto it = kids.rbegin(); it != kids.rend(); ++it) stack.push_back({*it, index});
   }
   return tree;

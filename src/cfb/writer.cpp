@@ -16,14 +16,25 @@ namespace cfb {
 
 namespace {
 
-// 1 MiB: large enough that a copy costs few system calls, small enough to
-// keep a copy's memory modest whatever the document's size.
-constexpr std::size_t kBufferSize = 1u << 20;
-
 // How much written data waits before it is handed to the disk (see
 // StartWriteback): each buffer's worth, so that the disk starts early, while
 // the copy of a document of a few megabytes is still being planned and read.
-constexpr std::uint64_t kWritebackStep = kBufferSize;
+constexpr std::uint64_t kWritebackStep = Writer::kBufferSize;
+
+// The most bytes one copy_file_range call is asked for: a writeback step, so
+// that kernel copies are handed to the disk as they go, like written ones.
+constexpr std::uint64_t kKernelCopyStep = kWritebackStep;
+
+// Whether copy_file_range failed because this pair of files cannot be copied
+// that way, rather than because the copy itself failed: across file systems
+// (EXDEV), file systems or kernels without it (EOPNOTSUPP, ENOSYS, EINVAL),
+// and sandboxes that forbid the call (EPERM, as some container profiles
+// answer). Plain reads and writes then do the copy, and report the copy's
+// own errors if there are any.
+bool RefusesKernelCopy(int error) {
+  return error == EXDEV || error == EOPNOTSUPP || error == ENOTSUP || error == ENOSYS ||
+         error == EINVAL || error == EPERM || error == EBADF;
+}
 
 }  // namespace
 
@@ -49,13 +60,15 @@ std::unique_ptr<Writer> Writer::Create(const std::string& path, bool durable) {
   struct stat status;
   if (::fstat(fd, &status) != 0) throw IoError(errno, "fstat", path);
   if (status.st_size != 0 && ::ftruncate(fd, 0) != 0) throw IoError(errno, "truncate", path);
-  writer->buffer.resize(kBufferSize);
+  // Not zero-filled: the pages are touched only as the copy fills them, so a
+  // small document's copy costs a few pages, not a megabyte.
+  writer->buffer.reset(new std::uint8_t[kBufferSize]);
   return writer;
 }
 
 void Writer::Flush() {
   if (used == 0) return;
-  WriteAll(descriptor.Get(), buffer.data(), used, path);
+  WriteAll(descriptor.Get(), buffer.get(), used, path);
   written += used;
   used = 0;
   StartWriteback();
@@ -83,8 +96,8 @@ void Writer::ReserveHole(std::uint64_t offset, std::uint32_t length) {
 }
 
 std::size_t Writer::Limit(std::size_t wanted) {
-  if (used == buffer.size()) Flush();
-  std::size_t take = std::min(wanted, buffer.size() - used);
+  if (used == kBufferSize) Flush();
+  std::size_t take = std::min(wanted, kBufferSize - used);
   if (holePending) take = static_cast<std::size_t>(std::min<std::uint64_t>(take, holeOffset - BytesWritten()));
   return take;
 }
@@ -99,7 +112,7 @@ void Writer::Append(const void* bytes, std::size_t length) {
   const auto* from = static_cast<const std::uint8_t*>(bytes);
   while (length > 0) {
     std::size_t take = Limit(length);
-    std::memcpy(buffer.data() + used, from, take);
+    std::memcpy(buffer.get() + used, from, take);
     used += take;
     from += take;
     length -= take;
@@ -109,8 +122,8 @@ void Writer::Append(const void* bytes, std::size_t length) {
 
 void Writer::AppendZeros(std::uint64_t length) {
   while (length > 0) {
-    std::size_t take = Limit(static_cast<std::size_t>(std::min<std::uint64_t>(length, buffer.size())));
-    std::memset(buffer.data() + used, 0, take);
+    std::size_t take = Limit(static_cast<std::size_t>(std::min<std::uint64_t>(length, kBufferSize)));
+    std::memset(buffer.get() + used, 0, take);
     used += take;
     length -= take;
     FillHoleIfReached();
@@ -124,14 +137,44 @@ void Writer::AppendBytes32(std::uint32_t value) {
 }
 
 std::span<std::uint8_t> Writer::Room() {
-  std::size_t room = Limit(buffer.size());
-  return {buffer.data() + used, room};
+  std::size_t room = Limit(kBufferSize);
+  return {buffer.get() + used, room};
 }
 
 void Writer::Commit(std::size_t length) {
-  assert(length <= buffer.size() - used && "committed more than the room given");
+  assert(length <= kBufferSize - used && "committed more than the room given");
   used += length;
   FillHoleIfReached();
+}
+
+std::uint64_t Writer::AppendFromFile(int fd, std::uint64_t offset, std::uint64_t length) {
+  std::uint64_t done = 0;
+  while (done < length && kernelCopy) {
+    // The kernel writes at the file's position: what the buffer holds goes first.
+    Flush();
+    std::uint64_t want = std::min(length - done, kKernelCopyStep);
+    if (holePending) want = std::min(want, holeOffset - written);
+    assert(want > 0 && "a reserved hole that was reached was not filled");
+    auto from = static_cast<loff_t>(offset + done);
+    ssize_t got = ::copy_file_range(fd, &from, descriptor.Get(), nullptr, static_cast<std::size_t>(want), 0);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      if (!RefusesKernelCopy(errno)) throw IoError(errno, "write", path);
+      kernelCopy = false;
+      break;
+    }
+    if (got == 0) {
+      // The source ends here, or the file system copies nothing this way
+      // (some pseudo file systems): plain reads tell which.
+      kernelCopy = false;
+      break;
+    }
+    done += static_cast<std::uint64_t>(got);
+    written += static_cast<std::uint64_t>(got);
+    StartWriteback();
+    FillHoleIfReached();
+  }
+  return done;
 }
 
 void Writer::Finish() {

@@ -10,7 +10,6 @@
 #include <memory>
 #include <span>
 #include <string>
-#include <vector>
 
 namespace cfb {
 
@@ -18,6 +17,10 @@ namespace cfb {
 /// large buffer, so that the file is written in big sequential writes.
 class Writer {
  public:
+  /// 1 MiB: large enough that a copy costs few system calls, small enough to
+  /// keep a copy's memory modest whatever the document's size.
+  static constexpr std::size_t kBufferSize = 1u << 20;
+
   /// Opens `path` for writing, creating it or truncating it to empty, and
   /// takes an exclusive lock. A `durable` file is flushed to disk by
   /// `Sync`; another is left to the system's own writing.
@@ -29,8 +32,8 @@ class Writer {
   void AppendZeros(std::uint64_t length);
   void Append32(std::uint32_t value) {
     // The tables of a copy are written entry by entry: a short path for them.
-    if (!holePending && buffer.size() - used >= 4) {
-      Store32(buffer.data() + used, value);
+    if (!holePending && kBufferSize - used >= 4) {
+      Store32(buffer.get() + used, value);
       used += 4;
       return;
     }
@@ -41,6 +44,15 @@ class Writer {
   /// that reads straight into it; `Commit` then appends what was filled.
   std::span<std::uint8_t> Room();
   void Commit(std::size_t length);
+
+  /// Appends `length` bytes found at `offset` in the file open as `fd`,
+  /// copied by the kernel (copy_file_range) without passing through this
+  /// process, after writing out what the buffer holds. Returns how many it
+  /// copied: all of them, or fewer when the file system refuses such copies
+  /// (between two file systems, or not at all; every later call then
+  /// returns 0 at once) or when the source ends early. The caller appends
+  /// the rest itself. Throws `IoError` (ENOSPC, EIO...).
+  std::uint64_t AppendFromFile(int fd, std::uint64_t offset, std::uint64_t length);
 
   /// Makes the writer put `length` zero bytes at file offset `offset` by
   /// itself when the output reaches it (a sector kept out of all chains).
@@ -85,8 +97,12 @@ class Writer {
   FileDescriptor descriptor;
   std::string path;
   bool durable = true;
-  std::vector<std::uint8_t> buffer;
+  /// The output buffer, left uninitialised: every byte is written before
+  /// it is used.
+  std::unique_ptr<std::uint8_t[]> buffer;
   std::size_t used = 0;
+  /// Whether copy_file_range may still be tried on this file.
+  bool kernelCopy = true;
   std::uint64_t written = 0;
   /// Where the part of the file not yet handed to the disk begins.
   std::uint64_t writebackFrom = 0;

@@ -4,8 +4,9 @@
 /// A TTCandidate is a directory entry's record plus `directory`, the path from
 /// the walk's start directory to the directory that holds the entry: its
 /// components, each followed by a slash, and empty for an entry of the start
-/// directory itself. The run keeps heap copies of candidates; a copy copies
-/// every field, the strings as full copies.
+/// directory itself. A copy copies every field, the strings as full copies.
+/// The run keeps the candidates of a base entry in a TTCandidateList
+/// (candidate_list.h), which stores only what the compaction reads.
 ///
 //===----------------------------------------------------------------------===//
 #pragma once

@@ -4,6 +4,7 @@
 
 #include "core/tt_exception.h"
 #include "engine/candidate.h"
+#include "engine/candidate_list.h"
 #include "engine/compact_document.h"
 #include "engine/mask_walker.h"
 #include "engine/progress_view.h"
@@ -122,7 +123,7 @@ std::string CurrentDirectoryPath() {
 /// Collects the candidates of one walk into `candidates`, pumping messages
 /// and checking the stop flag after each. `showNames` sets fileText to the
 /// 1st, 101st, 201st ... candidate.
-void Scan(TTMaskWalker &walker, TTObjectList<TTCandidate> &candidates,
+void Scan(TTMaskWalker &walker, TTCandidateList &candidates,
           bool showNames, ProgressView &view) {
   int countdown = 0;
   TTCandidate candidate;
@@ -130,7 +131,7 @@ void Scan(TTMaskWalker &walker, TTObjectList<TTCandidate> &candidates,
     PumpMessages(view);
     if (view.StopRequested())
       AbortWithMessage(view, RunMessage::kStopped);
-    candidates.AddCopy(candidate);
+    candidates.Add(candidate);
     if (!showNames)
       continue;
     if (countdown == 0) {
@@ -146,7 +147,7 @@ void ProcessEntry(const BaseEntry &entry, int index,
                   const RunOptions &options, const TTMaskSet &masks,
                   RunStatistics &statistics, ProgressView &view,
                   EntryPlace &place) {
-  TTObjectList<TTCandidate> candidates;
+  TTCandidateList candidates;
   SavedDirectory saved(GetCurrentDir());
   TTString reportBase;
 
@@ -196,6 +197,7 @@ void ProcessEntry(const BaseEntry &entry, int index,
   view.SetFileText("");
   int countdown = 0;
   view.SetFileRange(candidates.Count());
+  TTCandidate candidate;
   for (std::int32_t j = 0; j < candidates.Count(); ++j) {
     if (countdown == 0) {
       view.SetFileText("");
@@ -206,7 +208,7 @@ void ProcessEntry(const BaseEntry &entry, int index,
     PumpMessages(view);
     if (view.StopRequested())
       AbortWithMessage(view, RunMessage::kStopped);
-    const TTCandidate &candidate = candidates.At(j);
+    candidates.Get(j, candidate);
     place.document = candidate.FullName().CStr();
     CompactDocument(candidate, options.compress, statistics, view,
                     reportBase);

@@ -399,6 +399,45 @@ TEST_F(WriterTest, TheRangeLockSectorIsSkipped) {
   ExpectSameTree(source, Path("v4.doc"));
 }
 
+TEST_F(WriterTest, LongStreamsCopyAlikeWithinAndAcrossFileSystems) {
+  // Long runs are copied by the kernel from file to file on one file system;
+  // onto another (a tmpfs here) the kernel refuses, and reads and writes take
+  // over. Both copies must be the same bytes: in version 3, and in version 4
+  // with the range lock sector moved into a long stream, where the kernel
+  // copy stops at the sector and goes on after it.
+  std::string other = Path("other");
+  std::filesystem::create_directory(other);
+  if (::mount("tmpfs", other.c_str(), "tmpfs", 0, "size=8m") != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+  CfbBuilder b = Document();
+  b.AddPatternStream(-1, u"Long", 700 * 1024, 7);
+  b.AddPatternStream(-1, u"Longer", 1300 * 1024 + 3, 8);
+  std::string source = Save(b.Gaps(3, 1).Build(), "long.doc");
+  auto reader = cfb::Reader::Open(source);
+  const cfb::Tree& tree = reader->GetTree();
+  std::uint32_t longIndex = 0;
+  while (tree.entries.at(longIndex).name != u"Long") ++longIndex;
+  std::uint32_t longStart = cfb::PlanLayout(tree, 4).startSector[longIndex];
+  std::vector<cfb::Layout> layouts{cfb::PlanLayout(tree),
+                                   cfb::PlanLayout(tree, 4, (longStart + 40 + 1) * 4096ull + 0xF00)};
+  ASSERT_EQ(layouts[1].rangeLockSector, longStart + 40);
+  for (const cfb::Layout& layout : layouts) {
+    SCOPED_TRACE("version " + std::to_string(layout.majorVersion));
+    std::vector<std::vector<std::uint8_t>> copies;
+    for (const std::string& target : {Path("same.doc"), other + "/other.doc"}) {
+      auto writer = cfb::Writer::Create(target);
+      cfb::WriteCompoundFile(tree, layout, reader.get(), *writer);
+      writer->Close();
+      ExpectSameTree(source, target);
+      copies.push_back(ReadFileBytes(target));
+      std::filesystem::remove(target);
+    }
+    EXPECT_EQ(copies[0].size(), layout.FileSize());
+    EXPECT_TRUE(copies[0] == copies[1]) << "the kernel's copy and the read-and-write copy differ";
+  }
+  ::umount(other.c_str());
+}
+
 TEST_F(WriterTest, AnEmptyDestinationBecomesAnEmptyCompoundFile) {
   { std::ofstream(Path("x.tmp")) << "previous content that must go"; }
   cfb::Destination out = cfb::Destination::Create(Path("x.tmp"));
