@@ -16,9 +16,11 @@
 #include "fs/mask_set.h"
 #include "fs/path_names.h"
 
+#include <climits>
 #include <exception>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -54,20 +56,6 @@ private:
   ProgressView &view;
   bool created = false;
   bool mainDisabled = false;
-};
-
-/// Restores the current directory saved when a base entry began, however
-/// the entry ends. Whether the restore works is not examined: there is
-/// nothing left to do about it.
-class SavedDirectory {
-public:
-  explicit SavedDirectory(TTString path) : path(std::move(path)) {}
-  SavedDirectory(const SavedDirectory &) = delete;
-  SavedDirectory &operator=(const SavedDirectory &) = delete;
-  ~SavedDirectory() { SetCurrentDir(path); }
-
-private:
-  TTString path;
 };
 
 /// Where the run is inside a base entry, for the report of an error that
@@ -111,9 +99,13 @@ bool CurrentDirectoryIsMountRoot() {
   return here.st_dev != parent.st_dev || here.st_ino == parent.st_ino;
 }
 
-/// The absolute current directory with a closing slash.
-std::string CurrentDirectoryPath() {
-  std::string path = GetCurrentDir().CStr();
+/// The absolute current directory with a closing slash; `fallback` when its
+/// path cannot be read.
+std::string CurrentDirectoryPath(const std::string &fallback) {
+  char buffer[PATH_MAX + 1];
+  if (getcwd(buffer, sizeof buffer) == nullptr)
+    return fallback;
+  std::string path = buffer;
   if (path.empty() || path.back() != '/')
     path += '/';
   return path;
@@ -147,7 +139,10 @@ void ProcessEntry(const BaseEntry &entry, int index,
                   RunStatistics &statistics, ProgressView &view,
                   EntryPlace &place) {
   TTObjectList<TTCandidate> candidates;
-  SavedDirectory saved(GetCurrentDir());
+  // Held open, not by its path: a current directory deleted before or during
+  // the run neither stops a run over absolute paths nor keeps it from
+  // coming back.
+  TTSavedDirectory saved;
   TTString reportBase;
 
   if (entry.isFile) {
@@ -162,11 +157,13 @@ void ProcessEntry(const BaseEntry &entry, int index,
                       RunMessage::kCannotSetSuffix;
       AbortWithMessage(view, text.CStr());
     }
-    place.directory = CurrentDirectoryPath();
+    place.directory = CurrentDirectoryPath(place.directory);
     reportBase = directory;
     if (!name.IsEmpty()) {
       TTMaskSet fileMasks;
-      fileMasks.Add(name, true, true);
+      // The picked file's name is a name, not a pattern: "r?.doc" takes
+      // r?.doc alone, never r.doc or r1.doc.
+      fileMasks.AddName(name, TTMaskKind::IncludeRecursive);
       TTMaskWalker walker(fileMasks);
       Scan(walker, candidates, false, view);
     }
@@ -182,7 +179,7 @@ void ProcessEntry(const BaseEntry &entry, int index,
                       RunMessage::kCannotSetSuffix;
       AbortWithMessage(view, text.CStr());
     }
-    place.directory = CurrentDirectoryPath();
+    place.directory = CurrentDirectoryPath(place.directory);
     reportBase = entry.path;
     TTMaskWalker walker(masks);
     // A drive's walk stays on its own file system: the other drives are

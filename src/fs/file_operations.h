@@ -74,6 +74,38 @@ void RenameFile(const TTString &source, const TTString &target);
 /// the rename fails.
 void MoveFileReplacing(const TTString &source, const TTString &target);
 
+/// Opens `path` (relative to the directory descriptor `directory`, or to the
+/// current directory with AT_FDCWD) with `flags`, following no symbolic link
+/// in any of its components, the last one included: openat2 with
+/// RESOLVE_NO_SYMLINKS, or on a kernel without it one component at a time
+/// with O_NOFOLLOW. O_CLOEXEC is always added. Gives the descriptor, or -1
+/// with errno set (ELOOP for a link on the way).
+int OpenWithoutLinks(int directory, const char *path, int flags);
+
+/// The way OpenWithoutLinks takes where openat2 is missing: every folder on
+/// the way is opened with O_NOFOLLOW, the last component with `flags`
+/// (O_NOFOLLOW and O_CLOEXEC added). Declared here so that both ways are
+/// tested alike.
+int OpenComponentwise(int directory, const char *path, int flags);
+
+/// The current directory held open, so that a run can come back to it with
+/// fchdir even when it has been deleted or renamed since, or its path can no
+/// longer be spelled. Restores it when destroyed; whether that works is not
+/// examined, as nothing is left to do about it then.
+class TTSavedDirectory {
+public:
+  TTSavedDirectory();
+  TTSavedDirectory(const TTSavedDirectory &) = delete;
+  TTSavedDirectory &operator=(const TTSavedDirectory &) = delete;
+  ~TTSavedDirectory();
+
+  /// Makes the saved directory current again; true when that worked.
+  bool Restore() const;
+
+private:
+  int descriptor;
+};
+
 /// Makes `path` the process's current directory; true when that worked.
 /// Never raises.
 bool SetCurrentDir(const TTString &path);

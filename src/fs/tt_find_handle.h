@@ -12,7 +12,8 @@
 /// itself a symbolic link is not listed: no listing goes through one), or a
 /// plain path
 /// without wildcards, which looks up that one entry (a trailing slash finds
-/// nothing). The walk matches names against masks itself, so no wildcard
+/// nothing). No symbolic link is followed in any folder on a listing's or a
+/// lookup's path: such a path finds nothing. The walk matches names against masks itself, so no wildcard
 /// rules live here.
 ///
 /// The walk looks at most entries only to find out whether they are wanted.
@@ -113,8 +114,10 @@ private:
   bool open;
   /// The search is a single lookup; its one entry has been reported.
   bool single;
-  /// The path a single lookup was given, for CompleteRecord.
-  TTString singlePath;
+  /// The folder a single lookup looked in, and the entry's name there, for
+  /// CompleteRecord.
+  int lookupFolder;
+  TTString singleName;
 };
 
 /// Looks up one path and ends the search at once: true, with the record

@@ -424,6 +424,45 @@ TEST_F(CompactionRunTest, SingleFileEntryTakesSameNamedFilesBelow) {
   EXPECT_EQ(std::vector<std::string>{"diskPos 1"}, view.Lines("diskPos"));
 }
 
+// A picked file's name is a name: its "?" and "*" are its own bytes, so the
+// run takes that name (in any letter case) and never what it would match.
+TEST_F(CompactionRunTest, SingleFileEntryNameIsNoWildcard) {
+  tree.WriteDocument("W/r?.doc", 60);
+  tree.WriteDocument("W/r.doc", 61);
+  tree.WriteDocument("W/r1.doc", 62);
+  tree.WriteDocument("W/sub/R?.DOC", 63);
+  tree.WriteDocument("W/sub/rx.doc", 64);
+  tree.WriteDocument("W/s*.xls", 65);
+  tree.WriteDocument("W/sheet.xls", 66);
+  options.compress = false;
+  RunEnd end = Run({{tree.Path("W/r?.doc"), true}, {tree.Path("W/s*.xls"), true}});
+  ASSERT_TRUE(end.complete) << end.error;
+  std::vector<std::string> paths;
+  for (const DocumentReport &report : view.reports)
+    paths.push_back(report.path);
+  std::sort(paths.begin(), paths.end());
+  EXPECT_EQ((std::vector<std::string>{tree.Path("W/r?.doc"), tree.Path("W/s*.xls"),
+                                      tree.Path("W/sub/R?.DOC")}),
+            paths);
+}
+
+// A run over absolute paths does not need the folder it was started in:
+// that folder may have been deleted, and the run still comes back to it.
+TEST_F(CompactionRunTest, DeletedStartFolderDoesNotStopTheRun) {
+  tree.WriteDocument("abs/a.doc", 67);
+  tree.WriteDocument("abs/b.doc", 68);
+  tree.MakeDir("gone");
+  ASSERT_EQ(0, chdir(tree.Path("gone").c_str()));
+  ASSERT_EQ(0, rmdir(tree.Path("gone").c_str()));
+  RunEnd end = Run({{tree.Path("abs/"), false}, {tree.Path("abs/b.doc"), true}});
+  struct stat here;
+  ASSERT_EQ(0, stat(".", &here));
+  EXPECT_EQ(0u, here.st_nlink) << "back in the deleted folder";
+  ASSERT_EQ(0, chdir(startDirectory.c_str()));
+  ASSERT_TRUE(end.complete) << end.error;
+  EXPECT_EQ(DocumentOutcome::replaced, view.ReportFor("abs/a.doc").outcome);
+}
+
 TEST_F(CompactionRunTest, DirectoryThatCannotBeEnteredEndsTheRun) {
   tree.WriteDocument("ok/a.doc", 44);
   const std::string missing = tree.Path("missing/");

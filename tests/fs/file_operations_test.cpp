@@ -224,6 +224,64 @@ TEST(CurrentDir, SetAndGet) {
   ASSERT_TRUE(SetCurrentDir(saved));
 }
 
+// Both ways of opening a path refuse a link in any component and open
+// everything else, absolute and relative paths alike.
+TEST(OpenWithoutLinks, NoComponentIsFollowedThroughALink) {
+  TempDir dir;
+  MakeDir(dir / "a");
+  MakeDir(dir / "a/b");
+  WriteFile(dir / "a/b/f.doc");
+  ASSERT_EQ(symlink("a", (dir / "la").c_str()), 0);
+  ASSERT_EQ(symlink("b", (dir / "a/lb").c_str()), 0);
+  ASSERT_EQ(symlink("f.doc", (dir / "a/b/lf.doc").c_str()), 0);
+  const int folder = open(dir.Path().c_str(), O_PATH | O_DIRECTORY);
+  ASSERT_GE(folder, 0);
+  for (auto way : {&OpenWithoutLinks, &OpenComponentwise}) {
+    struct Case {
+      int at;
+      std::string path;
+      bool opens;
+    } cases[] = {
+        {AT_FDCWD, dir / "a/b/f.doc", true}, {folder, "a/b/f.doc", true},
+        {folder, "a//b/./f.doc", true},      {folder, ".", true},
+        {AT_FDCWD, "/", true},               {AT_FDCWD, dir / "la/b/f.doc", false},
+        {folder, "a/lb/f.doc", false},       {folder, "a/b/lf.doc", false},
+        {folder, "a/missing/f.doc", false},
+    };
+    for (const Case &c : cases) {
+      const int fd = way(c.at, c.path.c_str(), O_RDONLY);
+      EXPECT_EQ(fd >= 0, c.opens) << c.path << (way == &OpenComponentwise ? " (by components)" : "");
+      if (fd >= 0)
+        close(fd);
+    }
+  }
+  close(folder);
+}
+
+// A run started in a folder that has since been deleted still comes back to
+// it, and what it does meanwhile needs no path of it.
+TEST(CurrentDir, SavedAsAnOpenFolderSurvivesItsDeletion) {
+  char start[4096];
+  ASSERT_NE(getcwd(start, sizeof start), nullptr);
+  TempDir dir;
+  MakeDir(dir / "gone");
+  ASSERT_EQ(chdir((dir / "gone").c_str()), 0);
+  ASSERT_EQ(rmdir((dir / "gone").c_str()), 0);
+  {
+    TTSavedDirectory saved;
+    ASSERT_TRUE(SetCurrentDir(T(dir.Path())));
+    EXPECT_TRUE(saved.Restore());
+    struct stat here;
+    ASSERT_EQ(stat(".", &here), 0);
+    EXPECT_EQ(here.st_nlink, 0u) << "back in the deleted folder";
+    ASSERT_TRUE(SetCurrentDir(T("/")));
+  }
+  struct stat here;
+  ASSERT_EQ(stat(".", &here), 0);
+  EXPECT_EQ(here.st_nlink, 0u) << "restored when the holder ends";
+  ASSERT_EQ(chdir(start), 0);
+}
+
 /// True when the folder's file system keeps user.* extended attributes.
 bool HasUserXattrs(const std::string &path) {
   return setxattr(path.c_str(), "user.velkor.probe", "1", 1, 0) == 0;
