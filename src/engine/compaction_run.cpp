@@ -11,7 +11,7 @@
 #include "engine/run_messages.h"
 #include "engine/run_statistics.h"
 #include "engine/user_abort.h"
-#include "fs/drive_list.h"
+#include "fs/mount_table.h"
 #include "fs/file_operations.h"
 #include "fs/mask_set.h"
 #include "fs/path_names.h"
@@ -90,13 +90,17 @@ void FillMaskSet(const RunOptions &options, TTMaskSet &masks,
   }
 }
 
-/// True when the current directory is the root of a mounted file system:
-/// its parent lies on another device, or it is its own parent ("/").
+/// True when the current directory is the root of a mount: its parent lies
+/// in another mount, or it is its own parent ("/"). A btrfs subvolume is
+/// not one unless it is mounted on its own.
 bool CurrentDirectoryIsMountRoot() {
   struct stat here, parent;
-  if (stat(".", &here) != 0 || stat("..", &parent) != 0)
+  std::uint64_t hereMount = 0, parentMount = 0;
+  if (stat(".", &here) != 0 || stat("..", &parent) != 0 ||
+      !MountKeyOf(".", hereMount) || !MountKeyOf("..", parentMount))
     return false;
-  return here.st_dev != parent.st_dev || here.st_ino == parent.st_ino;
+  return hereMount != parentMount ||
+         (here.st_dev == parent.st_dev && here.st_ino == parent.st_ino);
 }
 
 /// The absolute current directory with a closing slash; `fallback` when its
@@ -233,6 +237,11 @@ void DriveBaseEntries(const TTMountTable &drives,
   const TTStringList &roots = drives.Roots();
   for (std::int32_t i = 0; i < roots.Count(); ++i) {
     if (!IsProcessedDriveType(drives.DriveType(roots.At(i))))
+      continue;
+    // A tree mounted twice (a bind mount, one file system at two places)
+    // is walked once, from the drive that shows all of it.
+    const TTString covering = drives.CoveringRoot(roots.At(i));
+    if (!covering.IsEmpty() && IsProcessedDriveType(drives.DriveType(covering)))
       continue;
     BaseEntry entry;
     entry.path = roots.At(i);

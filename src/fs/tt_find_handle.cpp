@@ -3,6 +3,7 @@
 #include "fs/tt_find_handle.h"
 
 #include "fs/file_operations.h"
+#include "fs/mount_table.h"
 
 #include <cerrno>
 #include <cstring>
@@ -236,16 +237,8 @@ bool TTFindHandle::CompleteRecord(TTFindRecord &record) {
   return true;
 }
 
-bool TTFindHandle::DirectoryDevice(std::uint64_t &device) const {
-  if (!open || single) {
-    return false;
-  }
-  struct stat info;
-  if (fstat(dirfd(handle), &info) != 0) {
-    return false;
-  }
-  device = info.st_dev;
-  return true;
+bool TTFindHandle::DirectoryMount(std::uint64_t &mount) const {
+  return open && !single && MountKeyOf(dirfd(handle), mount);
 }
 
 bool FindOne(const TTString &path, TTFindRecord &record) {

@@ -100,9 +100,9 @@ public:
   /// record is then unchanged.
   bool CompleteRecord(TTFindRecord &record);
 
-  /// The device of the directory being listed, for a walk that stays on one
-  /// file system. False for a single lookup or when it cannot be read.
-  bool DirectoryDevice(std::uint64_t &device) const;
+  /// The mounted tree (MountKeyOf) of the directory being listed, for a walk
+  /// that stays on one. False for a single lookup or when it cannot be read.
+  bool DirectoryMount(std::uint64_t &mount) const;
 
   bool IsOpen() const { return open; }
 

@@ -14,7 +14,7 @@
 #include "engine/run_messages.h"
 #include "engine/run_statistics.h"
 #include "engine/user_abort.h"
-#include "fs/drive_list.h"
+#include "fs/mount_table.h"
 
 #include "recording_view.h"
 #include "test_tree.h"
@@ -580,6 +580,82 @@ TEST_F(CompactionRunTest, DriveRootWalkStaysOnItsFileSystem) {
                                       tree.Path("plain/a.doc"),
                                       tree.Path("plain/mounted/m.doc")}),
             paths);
+}
+
+// "Staying on the drive" goes by the mount, not the device number: a btrfs
+// subvolume inside a drive has a device number of its own and is walked with
+// the drive; and a folder a mask names leads into whatever is mounted there.
+TEST_F(CompactionRunTest, DriveWalkTakesItsSubvolumesAndMaskFoldersCrossMounts) {
+  const std::string reason = tree.MountBtrfs("bt");
+  if (!reason.empty())
+    GTEST_SKIP() << reason;
+  ASSERT_EQ(0, std::system(("btrfs -q subvolume create '" + tree.Path("bt/vol") +
+                            "' >/dev/null").c_str()));
+  tree.WriteDocument("bt/top.doc", 54);
+  tree.WriteDocument("bt/vol/in.doc", 55);
+  struct stat top, vol;
+  ASSERT_EQ(0, stat(tree.Path("bt").c_str(), &top));
+  ASSERT_EQ(0, stat(tree.Path("bt/vol").c_str(), &vol));
+  ASSERT_NE(top.st_dev, vol.st_dev) << "a subvolume has a device number of its own";
+  ASSERT_TRUE(tree.MountTmpfs("bt/other", 1024));
+  tree.WriteDocument("bt/other/o.doc", 56);
+  options.compress = false;
+  RunEnd end = Run({{tree.Path("bt/"), false}});
+  ASSERT_TRUE(end.complete) << end.error;
+  std::vector<std::string> paths;
+  for (const DocumentReport &report : view.reports)
+    paths.push_back(report.path);
+  std::sort(paths.begin(), paths.end());
+  EXPECT_EQ((std::vector<std::string>{tree.Path("bt/top.doc"), tree.Path("bt/vol/in.doc")}),
+            paths);
+
+  view = RecordingView();
+  options.wildcards = "other/*.doc vol/*.doc";
+  end = Run({{tree.Path("bt/"), false}});
+  ASSERT_TRUE(end.complete) << end.error;
+  paths.clear();
+  for (const DocumentReport &report : view.reports)
+    paths.push_back(report.path);
+  std::sort(paths.begin(), paths.end());
+  EXPECT_EQ((std::vector<std::string>{tree.Path("bt/other/o.doc"), tree.Path("bt/vol/in.doc")}),
+            paths);
+}
+
+// In an all-drives run a tree mounted twice is walked once: a bind mount of
+// a folder, the same file system at a second place and a subvolume mounted
+// on its own are covered by the drive that shows them all; a drive that
+// shows only part of what another shows does not cover it.
+TEST(DriveTypes, EachMountedTreeIsOneBaseEntry) {
+  TestTree tree;
+  if (!tree.MountTmpfs("ram", 1024))
+    GTEST_SKIP() << "cannot mount a tmpfs here (needs CAP_SYS_ADMIN)";
+  tree.MakeDir("ram/sub");
+  ASSERT_TRUE(tree.BindMount("ram/sub", "bind"));
+  const std::string reason = tree.MountBtrfs("pool");
+  if (!reason.empty())
+    GTEST_SKIP() << reason;
+  ASSERT_EQ(0, std::system(("btrfs -q subvolume create '" + tree.Path("pool/vol") +
+                            "' >/dev/null").c_str()));
+  ASSERT_EQ("", tree.MountBtrfs("again"));
+  ASSERT_EQ("", tree.MountBtrfs("vol", "subvol=vol"));
+
+  const TTMountTable table;
+  auto root = [&](const char *relative) { return TTString((tree.Path(relative) + "/").c_str()); };
+  EXPECT_STREQ("", table.CoveringRoot(root("ram")).CStr());
+  EXPECT_STREQ(root("ram").CStr(), table.CoveringRoot(root("bind")).CStr());
+  EXPECT_STREQ("", table.CoveringRoot(root("pool")).CStr());
+  EXPECT_STREQ(root("pool").CStr(), table.CoveringRoot(root("again")).CStr());
+  EXPECT_STREQ(root("pool").CStr(), table.CoveringRoot(root("vol")).CStr());
+
+  TTObjectList<BaseEntry> entries;
+  DriveBaseEntries(table, entries);
+  std::vector<std::string> ours;
+  for (std::int32_t i = 0; i < entries.Count(); ++i) {
+    const std::string path = entries.At(i).path.CStr();
+    if (path.rfind(tree.Path(""), 0) == 0)
+      ours.push_back(path.substr(tree.Path("").size()));
+  }
+  EXPECT_EQ((std::vector<std::string>{"ram/", "pool/"}), ours);
 }
 
 TEST(DriveTypes, FixedRemoteAndRamDisksAreProcessed) {
