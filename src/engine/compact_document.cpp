@@ -102,7 +102,8 @@ std::uint64_t SizeOf(const TTFile &file) {
 /// Everything after a candidate has been taken up (counted as a total file).
 void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
                     bool compress, RunStatistics &statistics,
-                    ProgressView &view, Outcome &outcome) {
+                    ProgressView &view, Outcome &outcome,
+                    RepeatedDocuments *repeated) {
   // What identifies the document when it is opened, read before and after
   // the open: a file put in its place in between is not the one the lock
   // holds, and is left for the next run.
@@ -115,8 +116,14 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   // for a symbolic link since the scan, which never follows one: a path that
   // no longer leads to the file the scan found is left alone, so that no
   // document outside the chosen tree is ever touched.
-  if (identity.device != static_cast<dev_t>(candidate.device) ||
-      identity.inode != static_cast<ino_t>(candidate.inode)) {
+  // The one exception: the file this run itself put in the document's place
+  // on an earlier visit of the same candidate, unchanged since.
+  if ((identity.device != static_cast<dev_t>(candidate.device) ||
+       identity.inode != static_cast<ino_t>(candidate.inode)) &&
+      !(repeated != nullptr &&
+        repeated->IsOurReplacement(static_cast<dev_t>(candidate.device),
+                                   static_cast<ino_t>(candidate.inode),
+                                   identity))) {
     outcome.PassOver("no longer the file that was found by the scan");
     return;
   }
@@ -204,7 +211,15 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   outcome.report.sizeAfter = newSize;
 
   DocumentOutcome result = DocumentOutcome::notSmaller;
-  if (newSize < oldSize) {
+  std::uint64_t measured = 0;
+  if (!compress && repeated != nullptr &&
+      repeated->MeasuredBefore(identity, measured)) {
+    // An estimate's second visit of one document counts as a compressing
+    // run's would: that opens the smaller copy the first visit put in place
+    // and finds nothing more to gain.
+    oldSize = measured;
+    outcome.report.sizeBefore = measured;
+  } else if (newSize < oldSize) {
     if (compress) {
       try {
         SetAttributes(tempName, attributes);
@@ -229,8 +244,14 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
       // holder may remove the copy on the way out as on every other path.
       MoveFileReplacing(tempName, fullName);
       result = DocumentOutcome::replaced;
+      DocumentIdentity now;
+      if (repeated != nullptr && ReadDocumentIdentity(fullName.CStr(), now) == 0)
+        repeated->Replaced(static_cast<dev_t>(candidate.device),
+                           static_cast<ino_t>(candidate.inode), now);
     } else {
       result = DocumentOutcome::wouldShrink;
+      if (repeated != nullptr)
+        repeated->Measured(identity, newSize);
     }
     ++statistics.compressedFiles;
     statistics.bytesBefore += oldSize;
@@ -244,7 +265,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
 
 void CompactDocument(const TTCandidate &candidate, bool compress,
                      RunStatistics &statistics, ProgressView &view,
-                     const TTString &basePath) {
+                     const TTString &basePath, RepeatedDocuments *repeated) {
   TTString fullName = candidate.FullName();
   std::uint64_t scanSize =
       (static_cast<std::uint64_t>(candidate.sizeHigh) << 32) |
@@ -257,7 +278,8 @@ void CompactDocument(const TTCandidate &candidate, bool compress,
   }
   ++statistics.totalFiles;
   try {
-    CompactTakenUp(candidate, fullName, compress, statistics, view, outcome);
+    CompactTakenUp(candidate, fullName, compress, statistics, view, outcome,
+                   repeated);
   } catch (...) {
     // The error ends the run; a listing still learns what became of the
     // document in hand.

@@ -5,20 +5,24 @@
 #include "core/tt_exception.h"
 #include "engine/candidate.h"
 #include "engine/compact_document.h"
+#include "engine/document_identity.h"
 #include "engine/mask_walker.h"
 #include "engine/progress_view.h"
 #include "engine/run_failure.h"
 #include "engine/run_messages.h"
 #include "engine/run_statistics.h"
 #include "engine/user_abort.h"
-#include "fs/mount_table.h"
 #include "fs/file_operations.h"
 #include "fs/mask_set.h"
+#include "fs/mount_table.h"
 #include "fs/path_names.h"
 
+#include <algorithm>
 #include <climits>
 #include <exception>
 #include <string>
+#include <utility>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -193,6 +197,22 @@ void ProcessEntry(const BaseEntry &entry, int index,
     Scan(walker, candidates, true, view);
   }
 
+  // The documents the list holds more than once: their second visit must
+  // count as the first one's outcome makes it count.
+  RepeatedDocuments repeated;
+  {
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> keys;
+    keys.reserve(static_cast<std::size_t>(candidates.Count()));
+    for (std::int32_t j = 0; j < candidates.Count(); ++j)
+      keys.emplace_back(candidates.At(j).device, candidates.At(j).inode);
+    std::sort(keys.begin(), keys.end());
+    for (std::size_t k = 1; k < keys.size(); ++k) {
+      if (keys[k] == keys[k - 1])
+        repeated.Expect(static_cast<dev_t>(keys[k].first),
+                        static_cast<ino_t>(keys[k].second));
+    }
+  }
+
   view.SetStatusText(RunStatus::kCompressing);
   view.SetFileText("");
   int countdown = 0;
@@ -210,7 +230,7 @@ void ProcessEntry(const BaseEntry &entry, int index,
     const TTCandidate &candidate = candidates.At(j);
     place.document = candidate.FullName().CStr();
     CompactDocument(candidate, options.compress, statistics, view,
-                    reportBase);
+                    reportBase, &repeated);
     place.document.clear();
   }
   view.SetFilePosition(candidates.Count());

@@ -220,6 +220,56 @@ TEST_F(CompactionRunTest, EstimateAndCompressCountAlike) {
   EXPECT_TRUE(tree.TempFiles().empty());
 }
 
+// One document reached twice (a plain mask given twice) counts alike in an
+// estimate and a compressing run: the second visit opens the copy the run
+// just put in place and finds nothing more to gain.
+TEST_F(CompactionRunTest, DocumentReachedTwiceCountsAlikeInBothModes) {
+  tree.WriteDocument("twice/a.doc", 69);
+  options.recursive = false;
+  options.wildcards = "a.doc a.doc";
+  options.compress = false;
+  RunEnd estimate = RunOn("twice/");
+  ASSERT_TRUE(estimate.complete) << estimate.error;
+  const std::map<std::string, std::string> estimateCounters = view.counters;
+  EXPECT_EQ("2", estimateCounters.at("documentFiles"));
+  EXPECT_EQ("1", estimateCounters.at("compressedFiles"));
+
+  view = RecordingView();
+  options.compress = true;
+  RunEnd compress = RunOn("twice/");
+  ASSERT_TRUE(compress.complete) << compress.error;
+  EXPECT_EQ(estimateCounters, view.counters);
+  ASSERT_EQ(2u, view.reports.size());
+  EXPECT_EQ(DocumentOutcome::replaced, view.reports[0].outcome);
+  EXPECT_EQ(DocumentOutcome::notSmaller, view.reports[1].outcome) << view.reports[1].reason;
+  EXPECT_EQ(view.reports[0].sizeAfter, view.reports[1].sizeBefore);
+}
+
+// The second visit still passes over a file that something else changed
+// after the run replaced it.
+TEST_F(CompactionRunTest, DocumentChangedBetweenTwoVisitsIsPassedOver) {
+  tree.WriteDocument("twice/a.doc", 70);
+  options.recursive = false;
+  options.wildcards = "a.doc a.doc";
+  struct TouchAfterReplacement : RecordingView {
+    std::string path;
+    void DocumentDone(const DocumentReport &report) override {
+      RecordingView::DocumentDone(report);
+      if (report.outcome == DocumentOutcome::replaced)
+        utimensat(AT_FDCWD, path.c_str(), nullptr, 0);
+    }
+  } touching;
+  touching.path = tree.Path("twice/a.doc");
+  BaseEntryList list(touching);
+  list.Add(tree.Path("twice/").c_str(), false);
+  CompactionRun(options, list, touching);
+  ASSERT_EQ(2u, touching.reports.size());
+  EXPECT_EQ(DocumentOutcome::replaced, touching.reports[0].outcome);
+  EXPECT_EQ(DocumentOutcome::passedOver, touching.reports[1].outcome);
+  EXPECT_NE(std::string::npos, touching.reports[1].reason.find("no longer the file"))
+      << touching.reports[1].reason;
+}
+
 // A read-only document owned by someone else, with extended attributes and
 // an ACL, is replaced with all of them and its times.
 TEST_F(CompactionRunTest, ReplacedDocumentKeepsModeOwnerAttributesAndTimes) {
