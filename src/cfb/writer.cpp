@@ -44,14 +44,17 @@ void LockExclusive(int fd, const std::string& path) {
 
 }  // namespace
 
-std::unique_ptr<Writer> Writer::Create(const std::string& path, bool durable) {
+std::unique_ptr<Writer> Writer::Create(const std::string& path, bool durable,
+                                       int heldDescriptor) {
   std::unique_ptr<Writer> writer(new Writer());
   writer->path = path;
   writer->durable = durable;
   // The lock is taken before truncating, so that a file another process
   // holds locked is refused without losing its bytes.
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
-  if (fd < 0) throw IoError(errno, "open", path);
+  int fd = heldDescriptor >= 0
+               ? ::fcntl(heldDescriptor, F_DUPFD_CLOEXEC, 0)
+               : ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd < 0) throw IoError(errno, heldDescriptor >= 0 ? "dup" : "open", path);
   writer->descriptor = FileDescriptor(fd);
   LockExclusive(fd, path);
   // Only a file that holds bytes is truncated: ext4 treats a truncation to

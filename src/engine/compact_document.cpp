@@ -13,7 +13,6 @@
 #include "engine/user_abort.h"
 #include "fs/file_operations.h"
 #include "fs/path_names.h"
-#include "fs/tt_file.h"
 #include "fs/tt_temp_file.h"
 
 #include <cstdint>
@@ -23,9 +22,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-/// The prefix of the temporary copies' names: vkrXXXX.tmp.
-constexpr char kTempPrefix[] = "vkr";
 
 /// Files of 4 GiB or more are never taken up.
 constexpr std::uint64_t kLargestSize = 0xFFFFFFFFull;
@@ -89,14 +85,6 @@ std::optional<cfb::Source> OpenDocument(const TTString &fullName,
     reason = SystemReason("cannot be opened", e.GetErrorNumber());
   }
   return std::nullopt;
-}
-
-/// The size of an open file, all 64 bits of it.
-std::uint64_t SizeOf(const TTFile &file) {
-  struct stat status;
-  if (fstat(file.Handle(), &status) != 0)
-    ThrowLastErrorWithName(file.Name());
-  return static_cast<std::uint64_t>(status.st_size);
 }
 
 /// Everything after a candidate has been taken up (counted as a total file).
@@ -173,14 +161,15 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   // The copy. The holder removes the temporary file on every way out that
   // does not end in the copy taking the document's place.
   TTTempFile temporary;
-  TTString tempName = temporary.Create(DirectoryOf(fullName), kTempPrefix);
+  TTString tempName = temporary.Create(DirectoryOf(fullName), kTempFilePrefix);
   bool copyFailed = false;
   std::string copyError;
   try {
     // An estimate only measures its copy and removes it: no flush to disk.
     cfb::Destination destination = cfb::Destination::Create(
         tempName.CStr(), compress ? cfb::Destination::Durability::flushed
-                                  : cfb::Destination::Durability::measuredOnly);
+                                  : cfb::Destination::Durability::measuredOnly,
+        temporary.Descriptor());
     source->CopyTo(destination);
     destination.Release();
   } catch (const cfb::Error &e) {
@@ -199,14 +188,17 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
 
   // Measure the copy and give it the document's times, in both modes and
   // whatever the sizes.
+  // Through the holder's descriptor, whose write lock marks the copy as a
+  // live writer's until it takes the document's place or is removed.
   std::uint64_t newSize;
   {
-    TTOutputFile output;
-    output.SetCreationDisposition(OPEN_EXISTING);
-    output.Open(tempName);
-    newSize = SizeOf(output);
-    output.SetTimes(identity.accessed, identity.modified);
-    output.Close();
+    struct stat status;
+    if (fstat(temporary.Descriptor(), &status) != 0)
+      ThrowLastErrorWithName(tempName);
+    newSize = static_cast<std::uint64_t>(status.st_size);
+    const timespec times[2] = {identity.accessed, identity.modified};
+    if (futimens(temporary.Descriptor(), times) != 0)
+      ThrowLastErrorWithName(tempName);
   }
   outcome.report.sizeAfter = newSize;
 
@@ -243,6 +235,9 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
       // One atomic rename: when it fails the document is unchanged, so the
       // holder may remove the copy on the way out as on every other path.
       MoveFileReplacing(tempName, fullName);
+      // The copy is the document now: the holder must neither remove a
+      // later file of the temporary name nor keep the document locked.
+      temporary.Release();
       result = DocumentOutcome::replaced;
       DocumentIdentity now;
       if (repeated != nullptr && ReadDocumentIdentity(fullName.CStr(), now) == 0)

@@ -16,10 +16,13 @@
 #include "fs/mask_set.h"
 #include "fs/mount_table.h"
 #include "fs/path_names.h"
+#include "fs/tt_temp_file.h"
 
 #include <algorithm>
 #include <climits>
+#include <ctime>
 #include <exception>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -141,11 +144,36 @@ void Scan(TTMaskWalker &walker, TTObjectList<TTCandidate> &candidates,
   }
 }
 
+/// The folders whose abandoned temporary copies a run has swept, by device
+/// and inode, so that each is swept once however often it is met.
+using SweptFolders = std::set<std::pair<std::uint64_t, std::uint64_t>>;
+
+/// Sweeps the folder of `candidate` once per run: a compressing run removes
+/// the abandoned temporary copies there, an estimate only finds them.
+void SweepFolderOnce(const TTCandidate &candidate, const RunOptions &options,
+                     const timespec &runStart, const TTString &reportBase,
+                     SweptFolders &swept, ProgressView &view) {
+  struct stat folder;
+  const TTString &directory = candidate.directory;
+  if (stat(directory.IsEmpty() ? "." : directory.CStr(), &folder) != 0 ||
+      !swept.emplace(folder.st_dev, folder.st_ino).second)
+    return;
+  SweepAbandonedTempFiles(
+      directory, kTempFilePrefix, runStart, options.compress,
+      [&](const TTString &name, bool removed) {
+        std::string path = name.CStr();
+        while (path.rfind("./", 0) == 0)
+          path.erase(0, 2);
+        view.TemporaryFileSwept(reportBase.CStr() + path, removed);
+      });
+}
+
 /// One base entry: its scan, then its compaction phase.
 void ProcessEntry(const BaseEntry &entry, int index,
                   const RunOptions &options, const TTMaskSet &masks,
                   RunStatistics &statistics, ProgressView &view,
-                  EntryPlace &place) {
+                  EntryPlace &place, const timespec &runStart,
+                  SweptFolders &swept) {
   TTObjectList<TTCandidate> candidates;
   // Held open, not by its path: a current directory deleted before or during
   // the run neither stops a run over absolute paths nor keeps it from
@@ -228,6 +256,7 @@ void ProcessEntry(const BaseEntry &entry, int index,
     if (view.StopRequested())
       AbortWithMessage(view, RunMessage::kStopped);
     const TTCandidate &candidate = candidates.At(j);
+    SweepFolderOnce(candidate, options, runStart, reportBase, swept, view);
     place.document = candidate.FullName().CStr();
     CompactDocument(candidate, options.compress, statistics, view,
                     reportBase, &repeated);
@@ -314,10 +343,15 @@ void CompactionRun(const RunOptions &options, BaseEntrySource &source,
   view.SetDiskRange(entries.Count());
   view.Show();
 
+  // Temporary copies last changed before this moment are not this run's.
+  timespec runStart{};
+  clock_gettime(CLOCK_REALTIME, &runStart);
+  SweptFolders swept;
   for (std::int32_t i = 0; i < entries.Count(); ++i) {
     EntryPlace place;
     try {
-      ProcessEntry(entries.At(i), i, options, masks, statistics, view, place);
+      ProcessEntry(entries.At(i), i, options, masks, statistics, view, place,
+                   runStart, swept);
     } catch (const UserAbort &) {
       throw;
     } catch (...) {

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <ctime>
+#include <fcntl.h>
 #include <regex>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -222,6 +225,69 @@ TEST(CurrentDir, SetAndGet) {
   });
   EXPECT_EQ(result, "refused");
   ASSERT_TRUE(SetCurrentDir(saved));
+}
+
+// Only provably abandoned copies are swept: the exact name, a regular file of
+// ours with one link, empty or a compound file, older than the run, and not
+// locked by a live writer. An estimate finds the same files and removes none.
+TEST(TTTempFile, SweepTakesOnlyAbandonedCopies) {
+  VELKOR_REQUIRE_ROOT();
+  const std::string signature("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+  for (const bool remove : {false, true}) {
+    TempDir dir;
+    struct Case {
+      const char *name;
+      std::string content;
+      bool abandoned;
+    } cases[] = {
+        {"vkr1.tmp", "", true},          {"vkrFFFF.tmp", signature + "rest", true},
+        {"vkr1A2.tmp", signature, true}, {"vkr1a.tmp", "", false},
+        {"vkr01.tmp", "", false},        {"vkr12345.tmp", "", false},
+        {"vkr.tmp", "", false},          {"xvkr1.tmp", "", false},
+        {"vkr1.tmp.bak", "", false},     {"vkr2.tmp", "notes", false},
+        {"vkr3.tmp", "", false},         {"vkr4.tmp", "", false},
+        {"vkr5.tmp", "", false},
+    };
+    for (const Case &c : cases)
+      WriteFile(dir / c.name, c.content);
+    ASSERT_EQ(link((dir / "vkr3.tmp").c_str(), (dir / "second-link").c_str()), 0);
+    ASSERT_EQ(chown((dir / "vkr4.tmp").c_str(), 65534, 65534), 0); // nobody's
+    const int live = open((dir / "vkr5.tmp").c_str(), O_RDWR);
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    ASSERT_EQ(fcntl(live, F_OFD_SETLK, &lock), 0) << "a live writer's lock";
+    ASSERT_EQ(symlink("vkr1.tmp", (dir / "vkr6.tmp").c_str()), 0);
+    MakeDir(dir / "vkr7.tmp");
+    timespec start{}; // everything above is older than this run
+    clock_gettime(CLOCK_REALTIME, &start);
+    usleep(50000); // past the coarse clock that stamps change times
+    WriteFile(dir / "vkr8.tmp"); // ... but this one is the run's own,
+    const timespec ancient[2] = {{1000, 0}, {1000, 0}};
+    utimensat(AT_FDCWD, (dir / "vkr8.tmp").c_str(), ancient, 0); // however old it looks
+    TTTempFile holder; // a copy in the making, locked by its holder
+    const std::string making = holder.Create(T(dir.Path()), T("vkr")).CStr();
+
+    std::vector<std::string> found;
+    timespec later = start;
+    later.tv_sec += 3600; // even a run started much later leaves a locked copy alone
+    SweepAbandonedTempFiles(T(dir.Path()), T("vkr"), start, remove,
+                            [&](const TTString &name, bool removed) {
+                              EXPECT_EQ(removed, remove);
+                              found.push_back(name.CStr());
+                            });
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{dir / "vkr1.tmp", dir / "vkr1A2.tmp",
+                                               dir / "vkrFFFF.tmp"}));
+    for (const Case &c : cases)
+      EXPECT_EQ(Exists(dir / c.name), !(remove && c.abandoned)) << c.name;
+    EXPECT_TRUE(Exists(dir / "vkr8.tmp"));
+    found.clear();
+    SweepAbandonedTempFiles(T(dir.Path()), T("vkr"), later, true,
+                            [&](const TTString &name, bool) { found.push_back(name.CStr()); });
+    EXPECT_TRUE(Exists(making)) << "its holder's lock keeps it";
+    EXPECT_TRUE(Exists(dir / "vkr5.tmp"));
+    close(live);
+  }
 }
 
 // Both ways of opening a path refuse a link in any component and open
