@@ -295,7 +295,8 @@ int OpenWithoutLinks(int directory, const char *path, int flags) {
   how.flags = static_cast<std::uint64_t>(flags);
   how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
   const long fd = syscall(SYS_openat2, directory, path, &how, sizeof how);
-  if (fd >= 0 || errno != ENOSYS)
+  // ENOSYS: a kernel without openat2; EPERM: a sandbox that forbids it.
+  if (fd >= 0 || (errno != ENOSYS && errno != EPERM))
     return static_cast<int>(fd);
 #endif
   return OpenComponentwise(directory, path, flags);
@@ -326,7 +327,8 @@ TTString GetCurrentDir() {
   return TTString(buffer);
 }
 
-TTString MakeTempFileName(const TTString &directory, const TTString &prefix) {
+TTString MakeTempFileName(const TTString &directory, const TTString &prefix,
+                          int *descriptor) {
   TTString base = directory;
   if (!base.IsEmpty() && base.At(base.Length() - 1) != '/') {
     base += '/';
@@ -344,10 +346,14 @@ TTString MakeTempFileName(const TTString &directory, const TTString &prefix) {
     std::snprintf(digits, sizeof digits, "%X.tmp", number);
     TTString candidate = base;
     candidate += digits;
-    const int fd = ::open(candidate.CStr(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
+    const int fd = ::open(candidate.CStr(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
                           0600);
     if (fd >= 0) {
-      ::close(fd);
+      if (descriptor != nullptr) {
+        *descriptor = fd;
+      } else {
+        ::close(fd);
+      }
       return candidate;
     }
     if (errno != EEXIST) {

@@ -120,5 +120,8 @@ TTString GetCurrentDir();
 /// vkr3A7.tmp, and gives its full name. The file is created with O_EXCL, so
 /// it did not exist before and two calls never give one name. Throws
 /// TTFileException: `badPath` for a missing directory, `fileExists` when all
-/// 65,535 numbers are taken.
-TTString MakeTempFileName(const TTString &directory, const TTString &prefix);
+/// 65,535 numbers are taken. With `descriptor`, the new file is left open
+/// for reading and writing there (the caller closes it), so that the caller
+/// holds the very file it made without opening its name again.
+TTString MakeTempFileName(const TTString &directory, const TTString &prefix,
+                          int *descriptor = nullptr);

@@ -77,14 +77,10 @@ TTTempFile::~TTTempFile() {
 
 TTString TTTempFile::Create(const TTString &directory, const TTString &prefix) {
   Remove();
-  name = MakeTempFileName(directory, prefix);
-  armed = true;
   // The file is new, so no sweep takes it for abandoned before it is locked:
   // a sweep removes only files older than its own run.
-  descriptor = ::open(name.CStr(), O_RDWR | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
-  if (descriptor < 0) {
-    ThrowLastErrorWithName(name);
-  }
+  name = MakeTempFileName(directory, prefix, &descriptor);
+  armed = true;
   // A file system without record locks still makes copies; a sweep there
   // cannot lock them either, and leaves them alone.
   LockForWriting(descriptor);
