@@ -56,8 +56,9 @@ Destination::Destination(Destination&&) noexcept = default;
 Destination& Destination::operator=(Destination&&) noexcept = default;
 Destination::~Destination() = default;
 
-Destination Destination::Create(const std::string& path, Durability durability) {
-  return Destination(Writer::Create(path, durability == Durability::flushed));
+Destination Destination::Create(const std::string& path, Durability durability,
+                                int heldDescriptor) {
+  return Destination(Writer::Create(path, durability == Durability::flushed, heldDescriptor));
 }
 
 void Destination::Write(const Tree& tree, const Reader* source) {

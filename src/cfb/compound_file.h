@@ -117,9 +117,13 @@ class Destination {
 
   /// Creates (or truncates to empty) the file at `path` for a new compound
   /// file. Throws `IoError` when it cannot be opened for writing,
-  /// `InUseError` when another process holds a lock on it.
+  /// `InUseError` when another process holds a lock on it. With
+  /// `heldDescriptor`, an open descriptor of that file on which the caller
+  /// holds its own lock, the copy is written through a duplicate of it, so
+  /// that the caller's lock is the writer's too and never lapses.
   static Destination Create(const std::string& path,
-                            Durability durability = Durability::flushed);
+                            Durability durability = Durability::flushed,
+                            int heldDescriptor = -1);
 
   Destination(Destination&&) noexcept;
   Destination& operator=(Destination&&) noexcept;

@@ -38,17 +38,24 @@ bool RefusesKernelCopy(int error) {
 
 }  // namespace
 
-std::unique_ptr<Writer> Writer::Create(const std::string& path, bool durable) {
+std::unique_ptr<Writer> Writer::Create(const std::string& path, bool durable,
+                                       int heldDescriptor) {
   std::unique_ptr<Writer> writer(new Writer());
   writer->path = path;
   writer->durable = durable;
   // Opened for reading too, so that the finished file can be read back under
   // a shared lock (see ShareForReading); a file we may only write is still
-  // written.
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
-  if (fd < 0 && errno == EACCES)
-    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
-  if (fd < 0) throw IoError(errno, "open", path);
+  // written. With a held descriptor the writer writes through a duplicate:
+  // it shares the open file and its lock.
+  int fd = -1;
+  if (heldDescriptor >= 0) {
+    fd = ::fcntl(heldDescriptor, F_DUPFD_CLOEXEC, 0);
+  } else {
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0 && errno == EACCES)
+      fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+  }
+  if (fd < 0) throw IoError(errno, heldDescriptor >= 0 ? "dup" : "open", path);
   writer->descriptor = FileDescriptor(fd);
   // The new file is ours alone until it is complete. The lock is taken
   // before truncating, so that a file another process holds locked is

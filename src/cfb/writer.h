@@ -24,8 +24,11 @@ class Writer {
   /// Opens `path` for writing, creating it or truncating it to empty, and
   /// takes an exclusive lock. A `durable` file is flushed to disk by
   /// `Sync`; another is left to the system's own writing.
-  /// Throws `IoError` or `InUseError`.
-  static std::unique_ptr<Writer> Create(const std::string& path, bool durable = true);
+  /// Throws `IoError` or `InUseError`. With `heldDescriptor` (an open
+  /// descriptor of that file) it writes through a duplicate of it instead
+  /// of opening the path: the duplicate shares the open file and its locks.
+  static std::unique_ptr<Writer> Create(const std::string& path, bool durable = true,
+                                        int heldDescriptor = -1);
 
   /// Appends bytes (through the buffer).
   void Append(const void* bytes, std::size_t length);

@@ -112,12 +112,20 @@ void JsonReport::AddDocument(const DocumentReport& report) {
   anyDocument = true;
 }
 
+void JsonReport::AddTemporaryFile(bool removed) {
+  ++temporaryFilesFound;
+  if (removed) ++temporaryFilesRemoved;
+}
+
 void JsonReport::Finish(const CounterTexts& counters, RunEnding ending,
                         const std::string& message, int exitStatus) {
   Begin();
-  std::fprintf(out, "%s],\"counters\":%s,\"status\":\"%s\",\"message\":%s,\"exitStatus\":%d}\n",
+  std::fprintf(out,
+               "%s],\"counters\":%s,\"temporaryFiles\":{\"found\":%lld,\"removed\":%lld},"
+               "\"status\":\"%s\",\"message\":%s,\"exitStatus\":%d}\n",
                anyDocument ? "\n" : "", DumpJson(CountersJson(counters)).c_str(),
-               EndingName(ending), DumpJson(ReplaceInvalidUtf8(message)).c_str(), exitStatus);
+               temporaryFilesFound, temporaryFilesRemoved, EndingName(ending),
+               DumpJson(ReplaceInvalidUtf8(message)).c_str(), exitStatus);
   std::fflush(out);
 }
 

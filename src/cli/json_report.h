@@ -48,6 +48,8 @@ public:
 
   /// Writes one document line (and the report's header before the first).
   void AddDocument(const DocumentReport& report);
+  /// Counts one abandoned temporary copy the run removed (or only found).
+  void AddTemporaryFile(bool removed);
   /// Writes the counters and the ending and closes the object. Call once.
   void Finish(const CounterTexts& counters, RunEnding ending,
               const std::string& message, int exitStatus);
@@ -59,6 +61,8 @@ private:
   bool estimate;
   bool begun = false;
   bool anyDocument = false;
+  long long temporaryFilesFound = 0;
+  long long temporaryFilesRemoved = 0;
 };
 
 }  // namespace cli

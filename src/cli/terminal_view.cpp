@@ -175,6 +175,19 @@ void TerminalView::DocumentDone(const DocumentReport& report) {
   DrawLive(false);
 }
 
+void TerminalView::TemporaryFileSwept(const std::string& path, bool removed) {
+  std::lock_guard lock(mutex);
+  ++temporaryFilesSwept;
+  if (json) {
+    json->AddTemporaryFile(removed);
+  } else if (settings.list) {
+    PrintLine(settings.out, EscapeForTerminal(path) +
+                                (removed ? ": abandoned temporary file, removed"
+                                         : ": abandoned temporary file, would be removed"));
+  }
+  DrawLive(false);
+}
+
 void TerminalView::Tick() {
   std::lock_guard lock(mutex);
   if (liveStale) DrawLive(true);
@@ -223,6 +236,11 @@ void TerminalView::FinishLocked(RunEnding ending, const std::string& message) {
     if (!failed && !message.empty()) PrintLine(settings.out, EscapeForTerminal(message));
     // A run that ended before its window was shown counted nothing.
     if (shown) PrintCounters();
+    if (shown && settings.list && temporaryFilesSwept > 0) {
+      PrintLine(settings.out, std::string(settings.estimate ? "Abandoned temporary files found: "
+                                                            : "Abandoned temporary files removed: ") +
+                                  std::to_string(temporaryFilesSwept));
+    }
   }
   std::fflush(settings.out);
   std::fflush(settings.err);

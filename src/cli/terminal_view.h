@@ -66,6 +66,7 @@ public:
   void ShowMessage(const char* text) override;
   void EnableMainWindow(bool enable) override;
   void DocumentDone(const DocumentReport& report) override;
+  void TemporaryFileSwept(const std::string& path, bool removed) override;
 
   /// Draws a change of the live line that was held back to keep redrawing
   /// to a few times a second (a document that opened just after a redraw
@@ -131,6 +132,7 @@ private:
   bool announceCompaction = false;
   bool finished = false;
   std::string lastMessage;
+  long long temporaryFilesSwept = 0;  ///< abandoned temporary copies removed (or found)
 
   bool liveOnScreen = false;
   bool liveStale = false;

@@ -15,7 +15,6 @@
 #include "engine/user_abort.h"
 #include "fs/file_operations.h"
 #include "fs/path_names.h"
-#include "fs/tt_file.h"
 #include "fs/tt_temp_file.h"
 
 #include <cerrno>
@@ -27,9 +26,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-/// The prefix of the temporary copies' names: vkrXXXX.tmp.
-constexpr char kTempPrefix[] = "vkr";
 
 /// Files of 4 GiB or more are never taken up.
 constexpr std::uint64_t kLargestSize = 0xFFFFFFFFull;
@@ -148,18 +144,11 @@ std::optional<cfb::Source> OpenDocument(const TTString &fullName,
   return std::nullopt;
 }
 
-/// The size of an open file, all 64 bits of it.
-std::uint64_t SizeOf(const TTFile &file) {
-  struct stat status;
-  if (fstat(file.Handle(), &status) != 0)
-    ThrowLastErrorWithName(file.Name());
-  return static_cast<std::uint64_t>(status.st_size);
-}
-
 /// Everything after a candidate has been taken up (counted as a total file).
 void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
                     bool compress, RunStatistics &statistics,
-                    ProgressView &view, Outcome &outcome) {
+                    ProgressView &view, Outcome &outcome,
+                    RepeatedDocuments *repeated) {
   // What identifies the document when it is opened, read before and after
   // the open: a file put in its place in between is not the one the lock
   // holds, and is left for the next run.
@@ -172,8 +161,14 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   // for a symbolic link since the scan, which never follows one: a path that
   // no longer leads to the file the scan found is left alone, so that no
   // document outside the chosen tree is ever touched.
-  if (identity.device != static_cast<dev_t>(candidate.device) ||
-      identity.inode != static_cast<ino_t>(candidate.inode)) {
+  // The one exception: the file this run itself put in the document's place
+  // on an earlier visit of the same candidate, unchanged since.
+  if ((identity.device != static_cast<dev_t>(candidate.device) ||
+       identity.inode != static_cast<ino_t>(candidate.inode)) &&
+      !(repeated != nullptr &&
+        repeated->IsOurReplacement(static_cast<dev_t>(candidate.device),
+                                   static_cast<ino_t>(candidate.inode),
+                                   identity))) {
     outcome.PassOver("no longer the file that was found by the scan");
     return;
   }
@@ -241,7 +236,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   // The copy. The holder removes the temporary file on every way out that
   // does not end in the copy taking the document's place.
   TTTempFile temporary;
-  TTString tempName = temporary.Create(DirectoryOf(fullName), kTempPrefix);
+  TTString tempName = temporary.Create(DirectoryOf(fullName), kTempFilePrefix);
   bool copyFailed = false;
   bool leaseBroken = false;
   std::string copyError;
@@ -250,7 +245,8 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
     // An estimate only measures its copy and removes it: no flush to disk.
     cfb::Destination destination = cfb::Destination::Create(
         tempName.CStr(), compress ? cfb::Destination::Durability::flushed
-                                  : cfb::Destination::Durability::measuredOnly);
+                                  : cfb::Destination::Durability::measuredOnly,
+        temporary.Descriptor());
     // After every megabyte: a program that opens the document for writing
     // waits for our lease; stop at once and let it go on.
     destination.SetCheckpoint([&] {
@@ -297,14 +293,17 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
 
   // Measure the copy and give it the document's times, in both modes and
   // whatever the sizes.
+  // Through the holder's descriptor, whose write lock marks the copy as a
+  // live writer's until it takes the document's place or is removed.
   std::uint64_t newSize;
   {
-    TTOutputFile output;
-    output.SetCreationDisposition(OPEN_EXISTING);
-    output.Open(tempName);
-    newSize = SizeOf(output);
-    output.SetTimes(identity.accessed, identity.modified);
-    output.Close();
+    struct stat status;
+    if (fstat(temporary.Descriptor(), &status) != 0)
+      ThrowLastErrorWithName(tempName);
+    newSize = static_cast<std::uint64_t>(status.st_size);
+    const timespec times[2] = {identity.accessed, identity.modified};
+    if (futimens(temporary.Descriptor(), times) != 0)
+      ThrowLastErrorWithName(tempName);
   }
   outcome.report.sizeAfter = newSize;
   // A program that opened the document while it was copied keeps it, in an
@@ -320,7 +319,15 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   }
 
   DocumentOutcome result = DocumentOutcome::notSmaller;
-  if (newSize < oldSize) {
+  std::uint64_t measured = 0;
+  if (!compress && repeated != nullptr &&
+      repeated->MeasuredBefore(identity, measured)) {
+    // An estimate's second visit of one document counts as a compressing
+    // run's would: that opens the smaller copy the first visit put in place
+    // and finds nothing more to gain.
+    oldSize = measured;
+    outcome.report.sizeBefore = measured;
+  } else if (newSize < oldSize) {
     if (compress) {
       try {
         SetAttributes(tempName, attributes);
@@ -359,11 +366,19 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
         // One atomic rename: when it fails the document is unchanged, so the
         // holder may remove the copy on the way out as on every other path.
         MoveFileReplacing(tempName, fullName);
+        // The copy is the document now: the holder must neither remove a
+        // later file of the temporary name nor keep the document locked.
         temporary.Release();
       }
       result = DocumentOutcome::replaced;
+      DocumentIdentity now;
+      if (repeated != nullptr && ReadDocumentIdentity(fullName.CStr(), now) == 0)
+        repeated->Replaced(static_cast<dev_t>(candidate.device),
+                           static_cast<ino_t>(candidate.inode), now);
     } else {
       result = DocumentOutcome::wouldShrink;
+      if (repeated != nullptr)
+        repeated->Measured(identity, newSize);
     }
     ++statistics.compressedFiles;
     statistics.bytesBefore += oldSize;
@@ -385,7 +400,7 @@ void SetLeaseCheckpointHook(
 
 void CompactDocument(const TTCandidate &candidate, bool compress,
                      RunStatistics &statistics, ProgressView &view,
-                     const TTString &basePath) {
+                     const TTString &basePath, RepeatedDocuments *repeated) {
   TTString fullName = candidate.FullName();
   std::uint64_t scanSize =
       (static_cast<std::uint64_t>(candidate.sizeHigh) << 32) |
@@ -398,7 +413,8 @@ void CompactDocument(const TTCandidate &candidate, bool compress,
   }
   ++statistics.totalFiles;
   try {
-    CompactTakenUp(candidate, fullName, compress, statistics, view, outcome);
+    CompactTakenUp(candidate, fullName, compress, statistics, view, outcome,
+                   repeated);
   } catch (...) {
     // The error ends the run; a listing still learns what became of the
     // document in hand.

@@ -47,15 +47,19 @@
 
 struct RunStatistics;
 class ProgressView;
+class RepeatedDocuments;
 class TTCandidate;
 
 /// Compacts one candidate. `basePath` is the base entry's path (or the
 /// directory of a single-file entry) as the user chose it; it only prefixes
 /// the path in the DocumentDone report, since the candidate's names are
-/// relative to the current directory.
+/// relative to the current directory. `repeated` (when given) holds the
+/// documents the candidate list reaches more than once, and learns what
+/// became of them.
 void CompactDocument(const TTCandidate &candidate, bool compress,
                      RunStatistics &statistics, ProgressView &view,
-                     const TTString &basePath);
+                     const TTString &basePath,
+                     RepeatedDocuments *repeated = nullptr);
 
 /// Where a test hook is called: during a copy (after every megabyte and
 /// before its final flush), and right after the copy and the document have

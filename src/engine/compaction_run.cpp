@@ -6,20 +6,29 @@
 #include "engine/candidate.h"
 #include "engine/candidate_list.h"
 #include "engine/compact_document.h"
+#include "engine/document_identity.h"
 #include "engine/mask_walker.h"
 #include "engine/progress_view.h"
 #include "engine/run_failure.h"
 #include "engine/run_messages.h"
 #include "engine/run_statistics.h"
 #include "engine/user_abort.h"
-#include "fs/drive_list.h"
 #include "fs/file_operations.h"
 #include "fs/mask_set.h"
+#include "fs/mount_table.h"
 #include "fs/path_names.h"
+#include "fs/tt_temp_file.h"
 
+#include <algorithm>
+#include <climits>
+#include <ctime>
 #include <exception>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -57,20 +66,6 @@ private:
   bool mainDisabled = false;
 };
 
-/// Restores the current directory saved when a base entry began, however
-/// the entry ends. Whether the restore works is not examined: there is
-/// nothing left to do about it.
-class SavedDirectory {
-public:
-  explicit SavedDirectory(TTString path) : path(std::move(path)) {}
-  SavedDirectory(const SavedDirectory &) = delete;
-  SavedDirectory &operator=(const SavedDirectory &) = delete;
-  ~SavedDirectory() { SetCurrentDir(path); }
-
-private:
-  TTString path;
-};
-
 /// Where the run is inside a base entry, for the report of an error that
 /// ends it there.
 struct EntryPlace {
@@ -103,18 +98,26 @@ void FillMaskSet(const RunOptions &options, TTMaskSet &masks,
   }
 }
 
-/// True when the current directory is the root of a mounted file system:
-/// its parent lies on another device, or it is its own parent ("/").
+/// True when the current directory is the root of a mount: its parent lies
+/// in another mount, or it is its own parent ("/"). A btrfs subvolume is
+/// not one unless it is mounted on its own.
 bool CurrentDirectoryIsMountRoot() {
   struct stat here, parent;
-  if (stat(".", &here) != 0 || stat("..", &parent) != 0)
+  std::uint64_t hereMount = 0, parentMount = 0;
+  if (stat(".", &here) != 0 || stat("..", &parent) != 0 ||
+      !MountKeyOf(".", hereMount) || !MountKeyOf("..", parentMount))
     return false;
-  return here.st_dev != parent.st_dev || here.st_ino == parent.st_ino;
+  return hereMount != parentMount ||
+         (here.st_dev == parent.st_dev && here.st_ino == parent.st_ino);
 }
 
-/// The absolute current directory with a closing slash.
-std::string CurrentDirectoryPath() {
-  std::string path = GetCurrentDir().CStr();
+/// The absolute current directory with a closing slash; `fallback` when its
+/// path cannot be read.
+std::string CurrentDirectoryPath(const std::string &fallback) {
+  char buffer[PATH_MAX + 1];
+  if (getcwd(buffer, sizeof buffer) == nullptr)
+    return fallback;
+  std::string path = buffer;
   if (path.empty() || path.back() != '/')
     path += '/';
   return path;
@@ -142,13 +145,41 @@ void Scan(TTMaskWalker &walker, TTCandidateList &candidates,
   }
 }
 
+/// The folders whose abandoned temporary copies a run has swept, by device
+/// and inode, so that each is swept once however often it is met.
+using SweptFolders = std::set<std::pair<std::uint64_t, std::uint64_t>>;
+
+/// Sweeps the folder of `candidate` once per run: a compressing run removes
+/// the abandoned temporary copies there, an estimate only finds them.
+void SweepFolderOnce(const TTCandidate &candidate, const RunOptions &options,
+                     const timespec &runStart, const TTString &reportBase,
+                     SweptFolders &swept, ProgressView &view) {
+  struct stat folder;
+  const TTString &directory = candidate.directory;
+  if (stat(directory.IsEmpty() ? "." : directory.CStr(), &folder) != 0 ||
+      !swept.emplace(folder.st_dev, folder.st_ino).second)
+    return;
+  SweepAbandonedTempFiles(
+      directory, kTempFilePrefix, runStart, options.compress,
+      [&](const TTString &name, bool removed) {
+        std::string path = name.CStr();
+        while (path.rfind("./", 0) == 0)
+          path.erase(0, 2);
+        view.TemporaryFileSwept(reportBase.CStr() + path, removed);
+      });
+}
+
 /// One base entry: its scan, then its compaction phase.
 void ProcessEntry(const BaseEntry &entry, int index,
                   const RunOptions &options, const TTMaskSet &masks,
                   RunStatistics &statistics, ProgressView &view,
-                  EntryPlace &place) {
+                  EntryPlace &place, const timespec &runStart,
+                  SweptFolders &swept) {
   TTCandidateList candidates;
-  SavedDirectory saved(GetCurrentDir());
+  // Held open, not by its path: a current directory deleted before or during
+  // the run neither stops a run over absolute paths nor keeps it from
+  // coming back.
+  TTSavedDirectory saved;
   TTString reportBase;
 
   if (entry.isFile) {
@@ -163,11 +194,13 @@ void ProcessEntry(const BaseEntry &entry, int index,
                       RunMessage::kCannotSetSuffix;
       AbortWithMessage(view, text.CStr());
     }
-    place.directory = CurrentDirectoryPath();
+    place.directory = CurrentDirectoryPath(place.directory);
     reportBase = directory;
     if (!name.IsEmpty()) {
       TTMaskSet fileMasks;
-      fileMasks.Add(name, true, true);
+      // The picked file's name is a name, not a pattern: "r?.doc" takes
+      // r?.doc alone, never r.doc or r1.doc.
+      fileMasks.AddName(name, TTMaskKind::IncludeRecursive);
       TTMaskWalker walker(fileMasks);
       Scan(walker, candidates, false, view);
     }
@@ -183,7 +216,7 @@ void ProcessEntry(const BaseEntry &entry, int index,
                       RunMessage::kCannotSetSuffix;
       AbortWithMessage(view, text.CStr());
     }
-    place.directory = CurrentDirectoryPath();
+    place.directory = CurrentDirectoryPath(place.directory);
     reportBase = entry.path;
     TTMaskWalker walker(masks);
     // A drive's walk stays on its own file system: the other drives are
@@ -191,6 +224,25 @@ void ProcessEntry(const BaseEntry &entry, int index,
     walker.SetStayOnFileSystem(options.allDrives ||
                                CurrentDirectoryIsMountRoot());
     Scan(walker, candidates, true, view);
+  }
+
+  // The documents the list holds more than once: their second visit must
+  // count as the first one's outcome makes it count.
+  RepeatedDocuments repeated;
+  {
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> keys;
+    keys.reserve(static_cast<std::size_t>(candidates.Count()));
+    TTCandidate listed;
+    for (std::int32_t j = 0; j < candidates.Count(); ++j) {
+      candidates.Get(j, listed);
+      keys.emplace_back(listed.device, listed.inode);
+    }
+    std::sort(keys.begin(), keys.end());
+    for (std::size_t k = 1; k < keys.size(); ++k) {
+      if (keys[k] == keys[k - 1])
+        repeated.Expect(static_cast<dev_t>(keys[k].first),
+                        static_cast<ino_t>(keys[k].second));
+    }
   }
 
   view.SetStatusText(RunStatus::kCompressing);
@@ -209,9 +261,10 @@ void ProcessEntry(const BaseEntry &entry, int index,
     if (view.StopRequested())
       AbortWithMessage(view, RunMessage::kStopped);
     candidates.Get(j, candidate);
+    SweepFolderOnce(candidate, options, runStart, reportBase, swept, view);
     place.document = candidate.FullName().CStr();
     CompactDocument(candidate, options.compress, statistics, view,
-                    reportBase);
+                    reportBase, &repeated);
     place.document.clear();
   }
   view.SetFilePosition(candidates.Count());
@@ -238,6 +291,11 @@ void DriveBaseEntries(const TTMountTable &drives,
   const TTStringList &roots = drives.Roots();
   for (std::int32_t i = 0; i < roots.Count(); ++i) {
     if (!IsProcessedDriveType(drives.DriveType(roots.At(i))))
+      continue;
+    // A tree mounted twice (a bind mount, one file system at two places)
+    // is walked once, from the drive that shows all of it.
+    const TTString covering = drives.CoveringRoot(roots.At(i));
+    if (!covering.IsEmpty() && IsProcessedDriveType(drives.DriveType(covering)))
       continue;
     BaseEntry entry;
     entry.path = roots.At(i);
@@ -290,10 +348,15 @@ void CompactionRun(const RunOptions &options, BaseEntrySource &source,
   view.SetDiskRange(entries.Count());
   view.Show();
 
+  // Temporary copies last changed before this moment are not this run's.
+  timespec runStart{};
+  clock_gettime(CLOCK_REALTIME, &runStart);
+  SweptFolders swept;
   for (std::int32_t i = 0; i < entries.Count(); ++i) {
     EntryPlace place;
     try {
-      ProcessEntry(entries.At(i), i, options, masks, statistics, view, place);
+      ProcessEntry(entries.At(i), i, options, masks, statistics, view, place,
+                   runStart, swept);
     } catch (const UserAbort &) {
       throw;
     } catch (...) {

@@ -87,7 +87,8 @@ void PumpMessages(ProgressView &view);
 class TTMountTable;
 
 /// Appends the roots of the drives an all-drives run processes, in the drive
-/// list's order, as directory base entries.
+/// list's order, as directory base entries; a drive whose files another
+/// processed drive's walk reaches is left out.
 void DriveBaseEntries(const TTMountTable &drives,
                       TTObjectList<BaseEntry> &entries);
 

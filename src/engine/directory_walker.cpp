@@ -5,7 +5,6 @@
 #include "core/tt_string.h"
 #include "fs/path_names.h"
 
-#include <sys/stat.h>
 
 namespace {
 
@@ -18,25 +17,25 @@ bool IsNeverWalked(const TTFindRecord &record) {
 } // namespace
 
 TTDirectoryWalker::TTDirectoryWalker()
-    : active(false), openPending(false), stayOnFileSystem(false), fileSystemDevice(0) {}
+    : active(false), openPending(false), stayOnFileSystem(false), startMount(0) {}
 
 TTDirectoryWalker::~TTDirectoryWalker() = default;
 
-void TTDirectoryWalker::SetStayOnFileSystem(bool stay) {
-  stayOnFileSystem = false;
-  struct stat info;
-  if (stay && stat(".", &info) == 0) {
-    stayOnFileSystem = true;
-    fileSystemDevice = info.st_dev;
-  }
-}
+void TTDirectoryWalker::SetStayOnFileSystem(bool stay) { stayOnFileSystem = stay; }
 
-bool TTDirectoryWalker::OnAllowedFileSystem(const TTFindHandle &search) const {
+bool TTDirectoryWalker::OnAllowedFileSystem(const TTFindHandle &search) {
   if (!stayOnFileSystem) {
     return true;
   }
-  std::uint64_t device = 0;
-  return search.DirectoryDevice(device) && device == fileSystemDevice;
+  std::uint64_t mount = 0;
+  if (!search.DirectoryMount(mount)) {
+    return false;
+  }
+  if (searchStack.Count() == 1) {
+    startMount = mount; // the listing's start: the mount it stays on
+    return true;
+  }
+  return mount == startMount;
 }
 
 void TTDirectoryWalker::BeginWalk(const TTString &start) {

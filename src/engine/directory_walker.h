@@ -10,9 +10,12 @@
 ///
 /// On Linux a symbolic link is never yielded and never descended into, and
 /// neither is a pipe, socket or device (opening a pipe would block the run).
-/// A walk can be told to stay on the file system of the directory that was
-/// current when it was told so: a directory on another file system (a mount
-/// point) is then not listed, like one that cannot be listed.
+/// A walk can be told to stay on the mounted tree of the directory each
+/// listing starts in: a directory of another mount (a mount point) is then
+/// not listed, like one that cannot be listed. The mount decides, not the
+/// device number, so the btrfs subvolumes inside a mount are walked with it.
+/// The start directory itself is always listed, so that a folder a mask
+/// names leads into whatever is mounted there.
 ///
 /// A directory that cannot be listed (access refused, vanished) counts as
 /// empty, the start directory too; nothing is reported.
@@ -38,8 +41,8 @@ public:
   /// the directories that lead to it; false when the walk is over.
   virtual bool NextEntry(TTStringList &components, TTFindRecord &record) = 0;
 
-  /// Keeps the walk on the file system of the current directory (true) or
-  /// lets it cross into mounted file systems (false, the default).
+  /// Keeps each listing on the mount of the directory it starts in (true)
+  /// or lets it cross into other mounts (false, the default).
   void SetStayOnFileSystem(bool stay);
 
 protected:
@@ -61,7 +64,7 @@ protected:
 private:
   /// Whether the search on top of the stack lists a directory that the walk
   /// may look into.
-  bool OnAllowedFileSystem(const TTFindHandle &search) const;
+  bool OnAllowedFileSystem(const TTFindHandle &search);
 
   TTString startPath;
   bool active;
@@ -69,5 +72,6 @@ private:
   TTObjectList<TTFindHandle> searchStack;
   TTStringList directoryStack;
   bool stayOnFileSystem;
-  std::uint64_t fileSystemDevice;
+  /// The mount of the start directory of the listing in progress.
+  std::uint64_t startMount;
 };

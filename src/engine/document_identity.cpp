@@ -36,6 +36,53 @@ bool DocumentIdentity::SameFile(const DocumentIdentity &other) const {
          SameTime(changed, other.changed);
 }
 
+void RepeatedDocuments::Expect(dev_t device, ino_t inode) {
+  if (!IsExpected(device, inode))
+    expected.emplace_back(device, inode);
+}
+
+bool RepeatedDocuments::IsExpected(dev_t device, ino_t inode) const {
+  for (const auto &key : expected) {
+    if (key.first == device && key.second == inode)
+      return true;
+  }
+  return false;
+}
+
+void RepeatedDocuments::Replaced(dev_t device, ino_t inode,
+                                 const DocumentIdentity &now) {
+  if (IsExpected(device, inode))
+    visits.push_back(Visit{device, inode, now, now.size, true});
+}
+
+bool RepeatedDocuments::IsOurReplacement(
+    dev_t device, ino_t inode, const DocumentIdentity &current) const {
+  for (const Visit &visit : visits) {
+    if (visit.replaced && visit.device == device && visit.inode == inode &&
+        visit.file.SameFile(current))
+      return true;
+  }
+  return false;
+}
+
+void RepeatedDocuments::Measured(const DocumentIdentity &document,
+                                 std::uint64_t copySize) {
+  if (IsExpected(document.device, document.inode))
+    visits.push_back(
+        Visit{document.device, document.inode, document, copySize, false});
+}
+
+bool RepeatedDocuments::MeasuredBefore(const DocumentIdentity &document,
+                                       std::uint64_t &copySize) const {
+  for (const Visit &visit : visits) {
+    if (!visit.replaced && visit.file.SameFile(document)) {
+      copySize = visit.copySize;
+      return true;
+    }
+  }
+  return false;
+}
+
 int ReadDocumentIdentity(const char *path, DocumentIdentity &identity) {
   struct stat status;
   if (lstat(path, &status) != 0)

@@ -18,6 +18,8 @@
 #include <ctime>
 #include <string>
 #include <sys/types.h>
+#include <utility>
+#include <vector>
 
 /// What identifies a document file at one moment.
 struct DocumentIdentity {
@@ -38,6 +40,43 @@ struct DocumentIdentity {
 /// Reads the identity of `path` without following a final symbolic link.
 /// Gives 0 or the errno value of the failure.
 int ReadDocumentIdentity(const char *path, DocumentIdentity &identity);
+
+/// The documents that one candidate list holds more than once (one file
+/// reached twice, for example by a plain mask given twice), and what the run
+/// made of the first visit of each. A compressing run's second visit then
+/// opens the file the run itself put in the document's place, and an
+/// estimate's second visit counts as that would: estimate and compress
+/// count such a document alike. Only documents marked as repeated are
+/// remembered, so an ordinary run keeps nothing here.
+class RepeatedDocuments {
+public:
+  /// Marks the document found as (device, inode) as reached more than once.
+  void Expect(dev_t device, ino_t inode);
+  /// The run replaced the document found as (device, inode); `now` is the
+  /// file it put in the document's place.
+  void Replaced(dev_t device, ino_t inode, const DocumentIdentity &now);
+  /// True when `current` is the file the run put in place of the document
+  /// found as (device, inode), unchanged since: nothing else wrote to it.
+  bool IsOurReplacement(dev_t device, ino_t inode, const DocumentIdentity &current) const;
+  /// An estimate measured `document` with a smaller copy of `copySize` bytes.
+  void Measured(const DocumentIdentity &document, std::uint64_t copySize);
+  /// True, with the copy's size, when an estimate measured this very file,
+  /// unchanged since, with a smaller copy.
+  bool MeasuredBefore(const DocumentIdentity &document, std::uint64_t &copySize) const;
+
+private:
+  struct Visit {
+    dev_t device;
+    ino_t inode;
+    DocumentIdentity file; ///< the replacement, or the measured document
+    std::uint64_t copySize;
+    bool replaced;
+  };
+  bool IsExpected(dev_t device, ino_t inode) const;
+
+  std::vector<std::pair<dev_t, ino_t>> expected;
+  std::vector<Visit> visits;
+};
 
 /// A shared lock on a document, held from the last check to the end of its
 /// replacement.

@@ -81,4 +81,13 @@ public:
   /// that is not taken up (4 GiB or larger) and for the document in hand
   /// when an error ends the run (passed over, with the error as reason).
   virtual void DocumentDone(const DocumentReport& report) { (void)report; }
+
+  /// Told once for every abandoned temporary copy (vkrXXXX.tmp that a killed
+  /// run left) met in a folder the compaction phase works in: `path` as
+  /// DocumentDone gives paths, `removed` true when a compressing run removed
+  /// it, false when an estimate only found it.
+  virtual void TemporaryFileSwept(const std::string& path, bool removed) {
+    (void)path;
+    (void)removed;
+  }
 };

@@ -13,7 +13,9 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -260,6 +262,77 @@ void FlushDirectoryOf(const TTString &path) {
   FlushByName(ContainingDirectory(path), O_DIRECTORY);
 }
 
+int OpenComponentwise(int directory, const char *path, int flags) {
+  flags |= O_CLOEXEC | O_NOFOLLOW;
+  int current = directory;
+  bool owned = false;
+  if (*path == '/') {
+    current = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (current < 0)
+      return -1;
+    owned = true;
+  }
+  std::string rest(path);
+  std::vector<std::string> components;
+  std::size_t start = 0;
+  while (start <= rest.size()) {
+    std::size_t slash = rest.find('/', start);
+    if (slash == std::string::npos)
+      slash = rest.size();
+    if (slash > start)
+      components.push_back(rest.substr(start, slash - start));
+    start = slash + 1;
+  }
+  if (components.empty())
+    components.push_back("."); // "/" itself, or the directory
+  int result = -1;
+  for (std::size_t i = 0; i < components.size(); ++i) {
+    const bool last = i + 1 == components.size();
+    const int next =
+        ::openat(current, components[i].c_str(),
+                 last ? flags : (O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const int error = errno;
+    if (owned)
+      ::close(current);
+    if (next < 0) {
+      errno = error;
+      return -1;
+    }
+    if (last)
+      result = next;
+    current = next;
+    owned = true;
+  }
+  return result;
+}
+
+int OpenWithoutLinks(int directory, const char *path, int flags) {
+  flags |= O_CLOEXEC | O_NOFOLLOW;
+#ifdef SYS_openat2
+  open_how how{};
+  how.flags = static_cast<std::uint64_t>(flags);
+  how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+  const long fd = syscall(SYS_openat2, directory, path, &how, sizeof how);
+  // ENOSYS: a kernel without openat2; EPERM: a sandbox that forbids it.
+  if (fd >= 0 || (errno != ENOSYS && errno != EPERM))
+    return static_cast<int>(fd);
+#endif
+  return OpenComponentwise(directory, path, flags);
+}
+
+TTSavedDirectory::TTSavedDirectory()
+    : descriptor(::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+
+TTSavedDirectory::~TTSavedDirectory() {
+  Restore();
+  if (descriptor >= 0)
+    ::close(descriptor);
+}
+
+bool TTSavedDirectory::Restore() const {
+  return descriptor >= 0 && fchdir(descriptor) == 0;
+}
+
 bool SetCurrentDir(const TTString &path) {
   return !path.IsEmpty() && chdir(path.CStr()) == 0;
 }
@@ -272,7 +345,8 @@ TTString GetCurrentDir() {
   return TTString(buffer);
 }
 
-TTString MakeTempFileName(const TTString &directory, const TTString &prefix) {
+TTString MakeTempFileName(const TTString &directory, const TTString &prefix,
+                          int *descriptor) {
   TTString base = directory;
   if (!base.IsEmpty() && base.At(base.Length() - 1) != '/') {
     base += '/';
@@ -290,10 +364,14 @@ TTString MakeTempFileName(const TTString &directory, const TTString &prefix) {
     std::snprintf(digits, sizeof digits, "%X.tmp", number);
     TTString candidate = base;
     candidate += digits;
-    const int fd = ::open(candidate.CStr(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
+    const int fd = ::open(candidate.CStr(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
                           0600);
     if (fd >= 0) {
-      ::close(fd);
+      if (descriptor != nullptr) {
+        *descriptor = fd;
+      } else {
+        ::close(fd);
+      }
       return candidate;
     }
     if (errno != EEXIST) {

@@ -89,6 +89,38 @@ bool ExchangeFiles(const TTString &source, const TTString &target);
 /// Throws TTFileWithNameException with the directory's name.
 void FlushDirectoryOf(const TTString &path);
 
+/// Opens `path` (relative to the directory descriptor `directory`, or to the
+/// current directory with AT_FDCWD) with `flags`, following no symbolic link
+/// in any of its components, the last one included: openat2 with
+/// RESOLVE_NO_SYMLINKS, or on a kernel without it one component at a time
+/// with O_NOFOLLOW. O_CLOEXEC is always added. Gives the descriptor, or -1
+/// with errno set (ELOOP for a link on the way).
+int OpenWithoutLinks(int directory, const char *path, int flags);
+
+/// The way OpenWithoutLinks takes where openat2 is missing: every folder on
+/// the way is opened with O_NOFOLLOW, the last component with `flags`
+/// (O_NOFOLLOW and O_CLOEXEC added). Declared here so that both ways are
+/// tested alike.
+int OpenComponentwise(int directory, const char *path, int flags);
+
+/// The current directory held open, so that a run can come back to it with
+/// fchdir even when it has been deleted or renamed since, or its path can no
+/// longer be spelled. Restores it when destroyed; whether that works is not
+/// examined, as nothing is left to do about it then.
+class TTSavedDirectory {
+public:
+  TTSavedDirectory();
+  TTSavedDirectory(const TTSavedDirectory &) = delete;
+  TTSavedDirectory &operator=(const TTSavedDirectory &) = delete;
+  ~TTSavedDirectory();
+
+  /// Makes the saved directory current again; true when that worked.
+  bool Restore() const;
+
+private:
+  int descriptor;
+};
+
 /// Makes `path` the process's current directory; true when that worked.
 /// Never raises.
 bool SetCurrentDir(const TTString &path);
@@ -103,5 +135,8 @@ TTString GetCurrentDir();
 /// vkr3A7.tmp, and gives its full name. The file is created with O_EXCL, so
 /// it did not exist before and two calls never give one name. Throws
 /// TTFileException: `badPath` for a missing directory, `fileExists` when all
-/// 65,535 numbers are taken.
-TTString MakeTempFileName(const TTString &directory, const TTString &prefix);
+/// 65,535 numbers are taken. With `descriptor`, the new file is left open
+/// for reading and writing there (the caller closes it), so that the caller
+/// holds the very file it made without opening its name again.
+TTString MakeTempFileName(const TTString &directory, const TTString &prefix,
+                          int *descriptor = nullptr);

@@ -49,6 +49,10 @@ void TTMaskSet::AddMask(const TTString &maskPath, TTMaskKind kind) {
   node->Masks(kind).AddCopy(mask);
 }
 
+void TTMaskSet::AddName(const TTString &name, TTMaskKind kind) {
+  root->Masks(kind).AddCopy(LiteralNameMask(name));
+}
+
 bool MaskSelects(const TTMaskNode &node, bool atNode, const TTString &name) {
   bool selected = false;
   if (atNode) {

@@ -88,6 +88,10 @@ public:
   /// its other components name, creating nodes on the way. An empty mask
   /// path has no last component and throws the list index text.
   void AddMask(const TTString &maskPath, TTMaskKind kind);
+  /// Adds `name` to the root's list of `kind` as a literal name mask: it
+  /// selects that one name (letters in any case), whatever "?" or "*" it
+  /// holds. For a file the user picked, which is a name and not a pattern.
+  void AddName(const TTString &name, TTMaskKind kind);
 
 private:
   TTMaskNode *root;

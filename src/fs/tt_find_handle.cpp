@@ -2,8 +2,12 @@
 
 #include "fs/tt_find_handle.h"
 
+#include "fs/file_operations.h"
+#include "fs/mount_table.h"
+
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -112,11 +116,14 @@ bool IsListingPattern(const TTString &pattern) {
 
 } // namespace
 
-TTFindHandle::TTFindHandle() : handle(nullptr), open(false), single(false) {}
+TTFindHandle::TTFindHandle() : handle(nullptr), open(false), single(false), lookupFolder(-1) {}
 
 TTFindHandle::~TTFindHandle() {
   if (open && handle != nullptr) {
     closedir(handle);
+  }
+  if (lookupFolder >= 0) {
+    ::close(lookupFolder);
   }
 }
 
@@ -144,8 +151,8 @@ bool TTFindHandle::Start(const TTString &pattern, TTFindRecord &record, bool com
       --end;
     }
     const TTString directory = pattern.Left(end);
-    const int fd = ::open(directory.IsEmpty() ? "." : directory.CStr(),
-                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    const int fd = OpenWithoutLinks(AT_FDCWD, directory.IsEmpty() ? "." : directory.CStr(),
+                                     O_RDONLY | O_DIRECTORY | O_NONBLOCK);
     if (fd < 0) {
       return false;
     }
@@ -165,13 +172,23 @@ bool TTFindHandle::Start(const TTString &pattern, TTFindRecord &record, bool com
   if (*name == '\0') {
     return false;
   }
+  // The folders on the way are opened without following a link in any of
+  // them, and the entry is looked at from there.
+  const std::string folder(path, static_cast<std::size_t>(name - path));
+  const int fd = OpenWithoutLinks(AT_FDCWD, folder.empty() ? "." : folder.c_str(),
+                                  O_PATH | O_DIRECTORY);
+  if (fd < 0) {
+    return false;
+  }
   struct statx info;
-  if (statx(AT_FDCWD, path, kStatxFlags, kStatxMask, &info) != 0) {
+  if (statx(fd, name, kStatxFlags, kStatxMask, &info) != 0) {
+    ::close(fd);
     return false;
   }
   open = true;
   single = true;
-  singlePath = pattern;
+  lookupFolder = fd;
+  singleName = name;
   FillRecord(record, info, name);
   return true;
 }
@@ -210,7 +227,7 @@ bool TTFindHandle::CompleteRecord(TTFindRecord &record) {
     return false;
   }
   struct statx info;
-  const int result = single ? statx(AT_FDCWD, singlePath.CStr(), kStatxFlags, kStatxMask, &info)
+  const int result = single ? statx(lookupFolder, singleName.CStr(), kStatxFlags, kStatxMask, &info)
                             : statx(dirfd(handle), record.name.CStr(), kStatxFlags, kStatxMask,
                                     &info);
   if (result != 0) {
@@ -220,16 +237,8 @@ bool TTFindHandle::CompleteRecord(TTFindRecord &record) {
   return true;
 }
 
-bool TTFindHandle::DirectoryDevice(std::uint64_t &device) const {
-  if (!open || single) {
-    return false;
-  }
-  struct stat info;
-  if (fstat(dirfd(handle), &info) != 0) {
-    return false;
-  }
-  device = info.st_dev;
-  return true;
+bool TTFindHandle::DirectoryMount(std::uint64_t &mount) const {
+  return open && !single && MountKeyOf(dirfd(handle), mount);
 }
 
 bool FindOne(const TTString &path, TTFindRecord &record) {

@@ -12,7 +12,8 @@
 /// itself a symbolic link is not listed: no listing goes through one), or a
 /// plain path
 /// without wildcards, which looks up that one entry (a trailing slash finds
-/// nothing). The walk matches names against masks itself, so no wildcard
+/// nothing). No symbolic link is followed in any folder on a listing's or a
+/// lookup's path: such a path finds nothing. The walk matches names against masks itself, so no wildcard
 /// rules live here.
 ///
 /// The walk looks at most entries only to find out whether they are wanted.
@@ -99,9 +100,9 @@ public:
   /// record is then unchanged.
   bool CompleteRecord(TTFindRecord &record);
 
-  /// The device of the directory being listed, for a walk that stays on one
-  /// file system. False for a single lookup or when it cannot be read.
-  bool DirectoryDevice(std::uint64_t &device) const;
+  /// The mounted tree (MountKeyOf) of the directory being listed, for a walk
+  /// that stays on one. False for a single lookup or when it cannot be read.
+  bool DirectoryMount(std::uint64_t &mount) const;
 
   bool IsOpen() const { return open; }
 
@@ -113,8 +114,10 @@ private:
   bool open;
   /// The search is a single lookup; its one entry has been reported.
   bool single;
-  /// The path a single lookup was given, for CompleteRecord.
-  TTString singlePath;
+  /// The folder a single lookup looked in, and the entry's name there, for
+  /// CompleteRecord.
+  int lookupFolder;
+  TTString singleName;
 };
 
 /// Looks up one path and ends the search at once: true, with the record

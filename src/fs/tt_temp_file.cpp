@@ -5,7 +5,67 @@
 #include "core/tt_exception.h"
 #include "fs/file_operations.h"
 
-TTTempFile::TTTempFile() : armed(false) {}
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+/// The first bytes of every compound file.
+constexpr unsigned char kCompoundSignature[8] = {0xD0, 0xCF, 0x11, 0xE0,
+                                                 0xA1, 0xB1, 0x1A, 0xE1};
+
+/// Takes an open-file-description write lock on the whole file without
+/// waiting: true when it is ours now.
+bool LockForWriting(int descriptor) {
+  struct flock lock = {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  return fcntl(descriptor, F_OFD_SETLK, &lock) == 0;
+}
+
+bool IsUpperHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
+
+/// Exactly a name MakeTempFileName gives for `prefix`.
+bool IsTempFileName(const char *name, const TTString &prefix) {
+  const TTString head = prefix.Left(3);
+  const std::size_t headLength = static_cast<std::size_t>(head.Length());
+  if (std::strncmp(name, head.CStr(), headLength) != 0)
+    return false;
+  const char *digits = name + headLength;
+  std::size_t count = 0;
+  while (count < 5 && IsUpperHexDigit(digits[count]))
+    ++count;
+  return count >= 1 && count <= 4 && digits[0] != '0' &&
+         std::strcmp(digits + count, ".tmp") == 0;
+}
+
+bool Before(const timespec &a, const timespec &b) {
+  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+/// Whether the open file `descriptor` is an abandoned copy of ours.
+bool IsAbandonedCopy(int descriptor, const timespec &olderThan) {
+  struct stat status;
+  if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) ||
+      status.st_uid != geteuid() || status.st_nlink != 1 ||
+      !Before(status.st_ctim, olderThan))
+    return false;
+  if (status.st_size == 0)
+    return true;
+  unsigned char head[sizeof kCompoundSignature];
+  return pread(descriptor, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head) &&
+         std::memcmp(head, kCompoundSignature, sizeof head) == 0;
+}
+
+} // namespace
+
+TTTempFile::TTTempFile() : armed(false), descriptor(-1) {}
 
 TTTempFile::~TTTempFile() {
   try {
@@ -17,15 +77,79 @@ TTTempFile::~TTTempFile() {
 
 TTString TTTempFile::Create(const TTString &directory, const TTString &prefix) {
   Remove();
-  name = MakeTempFileName(directory, prefix);
+  // The file is new, so no sweep takes it for abandoned before it is locked:
+  // a sweep removes only files older than its own run.
+  name = MakeTempFileName(directory, prefix, &descriptor);
   armed = true;
+  // A file system without record locks still makes copies; a sweep there
+  // cannot lock them either, and leaves them alone.
+  LockForWriting(descriptor);
   return name;
+}
+
+void TTTempFile::Unlock() {
+  if (descriptor >= 0) {
+    ::close(descriptor); // the last descriptor of the open file: the lock goes
+    descriptor = -1;
+  }
+}
+
+void TTTempFile::Release() {
+  armed = false;
+  Unlock();
 }
 
 void TTTempFile::Remove() {
   if (!armed) {
+    Unlock();
     return;
   }
-  RemoveFileIfExists(name);
+  RemoveFileIfExists(name); // removed while still locked
   armed = false;
+  Unlock();
+}
+
+void SweepAbandonedTempFiles(const TTString &directory, const TTString &prefix,
+                             const timespec &olderThan, bool remove,
+                             const std::function<void(const TTString &, bool)> &found) {
+  const int folder = OpenWithoutLinks(AT_FDCWD, directory.IsEmpty() ? "." : directory.CStr(),
+                                      O_RDONLY | O_DIRECTORY | O_NONBLOCK);
+  if (folder < 0) {
+    return;
+  }
+  DIR *listing = fdopendir(folder);
+  if (listing == nullptr) {
+    ::close(folder);
+    return;
+  }
+  TTString base = directory;
+  if (!base.IsEmpty() && base.At(base.Length() - 1) != '/') {
+    base += '/';
+  }
+  while (const dirent *entry = readdir(listing)) {
+    if (!IsTempFileName(entry->d_name, prefix)) {
+      continue;
+    }
+    const int file = openat(folder, entry->d_name,
+                            O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (file < 0) {
+      continue; // a link, gone, or not ours to write
+    }
+    struct stat opened, named;
+    // Locked first, examined then: what is examined is what stays locked.
+    // The name must still lead to that file when it is removed.
+    bool removed = false;
+    const bool abandoned = LockForWriting(file) && IsAbandonedCopy(file, olderThan) &&
+                           fstat(file, &opened) == 0 &&
+                           fstatat(folder, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+    if (abandoned && remove) {
+      removed = unlinkat(folder, entry->d_name, 0) == 0;
+    }
+    ::close(file);
+    if (abandoned && (removed || !remove)) {
+      found(base + entry->d_name, removed);
+    }
+  }
+  closedir(listing);
 }

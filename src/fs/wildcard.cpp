@@ -12,7 +12,27 @@
 
 #include <memory>
 
+namespace {
+
+/// The byte that marks a literal name mask: a name never holds it.
+constexpr char kLiteralMark = '/';
+
+} // namespace
+
+TTString LiteralNameMask(const TTString &name) {
+  TTString mask;
+  mask += kLiteralMark;
+  mask += name;
+  return mask;
+}
+
+bool IsLiteralNameMask(const TTString &mask) {
+  return !mask.IsEmpty() && mask.At(0) == kLiteralMark;
+}
+
 bool MatchWildcard(const TTString &mask, const TTString &name) {
+  if (IsLiteralNameMask(mask))
+    return name.CompareNoCase(mask.Mid(1)) == 0;
   const char *text = name.CStr();
   const std::int32_t n = name.Length();
 
@@ -62,7 +82,7 @@ bool MatchWildcard(const TTString &mask, const TTString &name) {
 }
 
 bool HasWildcards(const TTString &text) {
-  return text.FindOneOf(TTWildcardChars()) >= 0;
+  return IsLiteralNameMask(text) || text.FindOneOf(TTWildcardChars()) >= 0;
 }
 
 bool AnyMaskMatches(const TTStringList &masks, const TTString &name) {

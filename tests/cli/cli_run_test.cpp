@@ -186,6 +186,43 @@ TEST(CliRun, EstimateJsonParsesBackWithEveryNameAndChangesNothing) {
   EXPECT_TRUE(tree.TempFiles().empty());
 }
 
+// Temporary copies a killed run left in the folders a run compacts: an
+// estimate counts them, a compressing run removes them and says so; files of
+// similar names, other content or in folders without candidates stay.
+TEST(CliRun, AbandonedTemporaryCopiesAreSweptAndCounted) {
+  TestTree tree;
+  tree.WriteDocument("docs/a.doc", 5);
+  tree.WriteDocument("docs/sub/b.doc", 6);
+  tree.Write("docs/vkr1F.tmp", "");
+  tree.Write("docs/sub/vkrA2B.tmp", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + "half a copy");
+  tree.Write("docs/vkr1f.tmp", "");
+  tree.Write("docs/vkr3.tmp", "someone's notes");
+  tree.Write("docs/other/vkr4.tmp", "");
+  const char* kept[] = {"docs/vkr1f.tmp", "docs/vkr3.tmp", "docs/other/vkr4.tmp"};
+
+  const CliResult estimate = RunCli({"--estimate", "--json", tree.Path("docs")});
+  ASSERT_EQ(estimate.status, 0) << estimate.err;
+  const json counted = json::parse(estimate.out);
+  EXPECT_EQ(counted["temporaryFiles"]["found"], 2) << estimate.out;
+  EXPECT_EQ(counted["temporaryFiles"]["removed"], 0);
+  EXPECT_TRUE(fs::exists(tree.Path("docs/vkr1F.tmp")));
+
+  const CliResult compress = RunCli({"--list", tree.Path("docs")});
+  ASSERT_EQ(compress.status, 0) << compress.err;
+  EXPECT_NE(compress.out.find(tree.Path("docs/vkr1F.tmp") + ": abandoned temporary file, removed\n"),
+            std::string::npos) << compress.out;
+  EXPECT_NE(compress.out.find(tree.Path("docs/sub/vkrA2B.tmp") + ": abandoned temporary file, removed\n"),
+            std::string::npos) << compress.out;
+  EXPECT_NE(compress.out.find("\nAbandoned temporary files removed: 2\n"), std::string::npos)
+      << compress.out;
+  EXPECT_FALSE(fs::exists(tree.Path("docs/vkr1F.tmp")));
+  EXPECT_FALSE(fs::exists(tree.Path("docs/sub/vkrA2B.tmp")));
+  for (const char* file : kept) EXPECT_TRUE(fs::exists(tree.Path(file))) << file;
+
+  const CliResult again = RunCli({"--json", tree.Path("docs")});
+  EXPECT_EQ(json::parse(again.out)["temporaryFiles"]["found"], 0) << again.out;
+}
+
 std::set<std::string> DocumentsIn(const json& report) {
   std::set<std::string> names;
   for (const json& document : report["documents"]) names.insert(NameFromReport(document));

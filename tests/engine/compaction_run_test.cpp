@@ -15,7 +15,7 @@
 #include "engine/run_messages.h"
 #include "engine/run_statistics.h"
 #include "engine/user_abort.h"
-#include "fs/drive_list.h"
+#include "fs/mount_table.h"
 
 #include "recording_view.h"
 #include "test_tree.h"
@@ -219,6 +219,56 @@ TEST_F(CompactionRunTest, EstimateAndCompressCountAlike) {
     EXPECT_EQ(before[file].contentHash, now.contentHash) << file;
   }
   EXPECT_TRUE(tree.TempFiles().empty());
+}
+
+// One document reached twice (a plain mask given twice) counts alike in an
+// estimate and a compressing run: the second visit opens the copy the run
+// just put in place and finds nothing more to gain.
+TEST_F(CompactionRunTest, DocumentReachedTwiceCountsAlikeInBothModes) {
+  tree.WriteDocument("twice/a.doc", 69);
+  options.recursive = false;
+  options.wildcards = "a.doc a.doc";
+  options.compress = false;
+  RunEnd estimate = RunOn("twice/");
+  ASSERT_TRUE(estimate.complete) << estimate.error;
+  const std::map<std::string, std::string> estimateCounters = view.counters;
+  EXPECT_EQ("2", estimateCounters.at("documentFiles"));
+  EXPECT_EQ("1", estimateCounters.at("compressedFiles"));
+
+  view = RecordingView();
+  options.compress = true;
+  RunEnd compress = RunOn("twice/");
+  ASSERT_TRUE(compress.complete) << compress.error;
+  EXPECT_EQ(estimateCounters, view.counters);
+  ASSERT_EQ(2u, view.reports.size());
+  EXPECT_EQ(DocumentOutcome::replaced, view.reports[0].outcome);
+  EXPECT_EQ(DocumentOutcome::notSmaller, view.reports[1].outcome) << view.reports[1].reason;
+  EXPECT_EQ(view.reports[0].sizeAfter, view.reports[1].sizeBefore);
+}
+
+// The second visit still passes over a file that something else changed
+// after the run replaced it.
+TEST_F(CompactionRunTest, DocumentChangedBetweenTwoVisitsIsPassedOver) {
+  tree.WriteDocument("twice/a.doc", 70);
+  options.recursive = false;
+  options.wildcards = "a.doc a.doc";
+  struct TouchAfterReplacement : RecordingView {
+    std::string path;
+    void DocumentDone(const DocumentReport &report) override {
+      RecordingView::DocumentDone(report);
+      if (report.outcome == DocumentOutcome::replaced)
+        utimensat(AT_FDCWD, path.c_str(), nullptr, 0);
+    }
+  } touching;
+  touching.path = tree.Path("twice/a.doc");
+  BaseEntryList list(touching);
+  list.Add(tree.Path("twice/").c_str(), false);
+  CompactionRun(options, list, touching);
+  ASSERT_EQ(2u, touching.reports.size());
+  EXPECT_EQ(DocumentOutcome::replaced, touching.reports[0].outcome);
+  EXPECT_EQ(DocumentOutcome::passedOver, touching.reports[1].outcome);
+  EXPECT_NE(std::string::npos, touching.reports[1].reason.find("no longer the file"))
+      << touching.reports[1].reason;
 }
 
 // A read-only document owned by someone else, with extended attributes and
@@ -425,6 +475,45 @@ TEST_F(CompactionRunTest, SingleFileEntryTakesSameNamedFilesBelow) {
   EXPECT_EQ(std::vector<std::string>{"diskPos 1"}, view.Lines("diskPos"));
 }
 
+// A picked file's name is a name: its "?" and "*" are its own bytes, so the
+// run takes that name (in any letter case) and never what it would match.
+TEST_F(CompactionRunTest, SingleFileEntryNameIsNoWildcard) {
+  tree.WriteDocument("W/r?.doc", 60);
+  tree.WriteDocument("W/r.doc", 61);
+  tree.WriteDocument("W/r1.doc", 62);
+  tree.WriteDocument("W/sub/R?.DOC", 63);
+  tree.WriteDocument("W/sub/rx.doc", 64);
+  tree.WriteDocument("W/s*.xls", 65);
+  tree.WriteDocument("W/sheet.xls", 66);
+  options.compress = false;
+  RunEnd end = Run({{tree.Path("W/r?.doc"), true}, {tree.Path("W/s*.xls"), true}});
+  ASSERT_TRUE(end.complete) << end.error;
+  std::vector<std::string> paths;
+  for (const DocumentReport &report : view.reports)
+    paths.push_back(report.path);
+  std::sort(paths.begin(), paths.end());
+  EXPECT_EQ((std::vector<std::string>{tree.Path("W/r?.doc"), tree.Path("W/s*.xls"),
+                                      tree.Path("W/sub/R?.DOC")}),
+            paths);
+}
+
+// A run over absolute paths does not need the folder it was started in:
+// that folder may have been deleted, and the run still comes back to it.
+TEST_F(CompactionRunTest, DeletedStartFolderDoesNotStopTheRun) {
+  tree.WriteDocument("abs/a.doc", 67);
+  tree.WriteDocument("abs/b.doc", 68);
+  tree.MakeDir("gone");
+  ASSERT_EQ(0, chdir(tree.Path("gone").c_str()));
+  ASSERT_EQ(0, rmdir(tree.Path("gone").c_str()));
+  RunEnd end = Run({{tree.Path("abs/"), false}, {tree.Path("abs/b.doc"), true}});
+  struct stat here;
+  ASSERT_EQ(0, stat(".", &here));
+  EXPECT_EQ(0u, here.st_nlink) << "back in the deleted folder";
+  ASSERT_EQ(0, chdir(startDirectory.c_str()));
+  ASSERT_TRUE(end.complete) << end.error;
+  EXPECT_EQ(DocumentOutcome::replaced, view.ReportFor("abs/a.doc").outcome);
+}
+
 TEST_F(CompactionRunTest, DirectoryThatCannotBeEnteredEndsTheRun) {
   tree.WriteDocument("ok/a.doc", 44);
   const std::string missing = tree.Path("missing/");
@@ -574,6 +663,82 @@ TEST_F(CompactionRunTest, DriveRootWalkStaysOnItsFileSystem) {
                                       tree.Path("plain/a.doc"),
                                       tree.Path("plain/mounted/m.doc")}),
             paths);
+}
+
+// "Staying on the drive" goes by the mount, not the device number: a btrfs
+// subvolume inside a drive has a device number of its own and is walked with
+// the drive; and a folder a mask names leads into whatever is mounted there.
+TEST_F(CompactionRunTest, DriveWalkTakesItsSubvolumesAndMaskFoldersCrossMounts) {
+  const std::string reason = tree.MountBtrfs("bt");
+  if (!reason.empty())
+    GTEST_SKIP() << reason;
+  ASSERT_EQ(0, std::system(("btrfs -q subvolume create '" + tree.Path("bt/vol") +
+                            "' >/dev/null").c_str()));
+  tree.WriteDocument("bt/top.doc", 54);
+  tree.WriteDocument("bt/vol/in.doc", 55);
+  struct stat top, vol;
+  ASSERT_EQ(0, stat(tree.Path("bt").c_str(), &top));
+  ASSERT_EQ(0, stat(tree.Path("bt/vol").c_str(), &vol));
+  ASSERT_NE(top.st_dev, vol.st_dev) << "a subvolume has a device number of its own";
+  ASSERT_TRUE(tree.MountTmpfs("bt/other", 1024));
+  tree.WriteDocument("bt/other/o.doc", 56);
+  options.compress = false;
+  RunEnd end = Run({{tree.Path("bt/"), false}});
+  ASSERT_TRUE(end.complete) << end.error;
+  std::vector<std::string> paths;
+  for (const DocumentReport &report : view.reports)
+    paths.push_back(report.path);
+  std::sort(paths.begin(), paths.end());
+  EXPECT_EQ((std::vector<std::string>{tree.Path("bt/top.doc"), tree.Path("bt/vol/in.doc")}),
+            paths);
+
+  view = RecordingView();
+  options.wildcards = "other/*.doc vol/*.doc";
+  end = Run({{tree.Path("bt/"), false}});
+  ASSERT_TRUE(end.complete) << end.error;
+  paths.clear();
+  for (const DocumentReport &report : view.reports)
+    paths.push_back(report.path);
+  std::sort(paths.begin(), paths.end());
+  EXPECT_EQ((std::vector<std::string>{tree.Path("bt/other/o.doc"), tree.Path("bt/vol/in.doc")}),
+            paths);
+}
+
+// In an all-drives run a tree mounted twice is walked once: a bind mount of
+// a folder, the same file system at a second place and a subvolume mounted
+// on its own are covered by the drive that shows them all; a drive that
+// shows only part of what another shows does not cover it.
+TEST(DriveTypes, EachMountedTreeIsOneBaseEntry) {
+  TestTree tree;
+  if (!tree.MountTmpfs("ram", 1024))
+    GTEST_SKIP() << "cannot mount a tmpfs here (needs CAP_SYS_ADMIN)";
+  tree.MakeDir("ram/sub");
+  ASSERT_TRUE(tree.BindMount("ram/sub", "bind"));
+  const std::string reason = tree.MountBtrfs("pool");
+  if (!reason.empty())
+    GTEST_SKIP() << reason;
+  ASSERT_EQ(0, std::system(("btrfs -q subvolume create '" + tree.Path("pool/vol") +
+                            "' >/dev/null").c_str()));
+  ASSERT_EQ("", tree.MountBtrfs("again"));
+  ASSERT_EQ("", tree.MountBtrfs("vol", "subvol=vol"));
+
+  const TTMountTable table;
+  auto root = [&](const char *relative) { return TTString((tree.Path(relative) + "/").c_str()); };
+  EXPECT_STREQ("", table.CoveringRoot(root("ram")).CStr());
+  EXPECT_STREQ(root("ram").CStr(), table.CoveringRoot(root("bind")).CStr());
+  EXPECT_STREQ("", table.CoveringRoot(root("pool")).CStr());
+  EXPECT_STREQ(root("pool").CStr(), table.CoveringRoot(root("again")).CStr());
+  EXPECT_STREQ(root("pool").CStr(), table.CoveringRoot(root("vol")).CStr());
+
+  TTObjectList<BaseEntry> entries;
+  DriveBaseEntries(table, entries);
+  std::vector<std::string> ours;
+  for (std::int32_t i = 0; i < entries.Count(); ++i) {
+    const std::string path = entries.At(i).path.CStr();
+    if (path.rfind(tree.Path(""), 0) == 0)
+      ours.push_back(path.substr(tree.Path("").size()));
+  }
+  EXPECT_EQ((std::vector<std::string>{"ram/", "pool/"}), ours);
 }
 
 TEST(DriveTypes, FixedRemoteAndRamDisksAreProcessed) {

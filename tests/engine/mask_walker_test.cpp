@@ -256,6 +256,17 @@ TEST(TTMaskWalker, SymbolicLinksAreNeverYieldedNorFollowed) {
             std::vector<std::string>{});
   EXPECT_EQ(Walk(dir.Path(), {{"linked.doc/*.doc", true, true}}), std::vector<std::string>{})
       << "a mask's directory that is a link is not listed either";
+  // No folder on the way may be a link either, for a lookup or a listing.
+  MakeDir(outside / "in");
+  WriteFile(outside / "in/deep.doc");
+  EXPECT_EQ(Walk(dir.Path(), {{"linked.doc/far.doc", true, false}}), std::vector<std::string>{})
+      << "a plain name behind a linked folder is not looked up";
+  EXPECT_EQ(Walk(dir.Path(), {{"linked.doc/in/*.doc", true, false}}), std::vector<std::string>{})
+      << "a folder below a linked folder is not listed";
+  EXPECT_EQ(Walk(dir.Path(), {{"linked.doc/in/deep.doc", true, false}}),
+            std::vector<std::string>{});
+  EXPECT_EQ(Walk(dir.Path(), {{"real/r.doc", true, false}}),
+            std::vector<std::string>{"real/r.doc"});
 }
 
 TEST(TTMaskWalker, OneOpenSearchPerLevel) {

@@ -118,6 +118,50 @@ bool TestTree::BindMount(const std::string &relative) {
   return true;
 }
 
+bool TestTree::BindMount(const std::string &from, const std::string &to) {
+  MakeDir(to);
+  if (mount(Path(from).c_str(), Path(to).c_str(), nullptr, MS_BIND, nullptr) != 0)
+    return false;
+  mounts.push_back(Path(to));
+  return true;
+}
+
+std::string TestTree::MountBtrfs(const std::string &relative, const std::string &options) {
+  MakeDir(relative);
+  const std::string target = Path(relative);
+  if (btrfsDevice.empty()) {
+    if (std::system("command -v mkfs.btrfs >/dev/null 2>&1") != 0)
+      return "mkfs.btrfs is missing (package btrfs-progs)";
+    const std::string image = Path(".btrfs.img");
+    std::ofstream(image).close();
+    if (truncate(image.c_str(), 256 << 20) != 0 ||
+        std::system(("mkfs.btrfs -q -f '" + image + "' >/dev/null 2>&1").c_str()) != 0)
+      return "cannot make a btrfs file system here";
+    FILE *pipe = popen(("losetup -f --show '" + image + "' 2>/dev/null").c_str(), "r");
+    char line[256] = {};
+    if (pipe == nullptr)
+      return "cannot run losetup";
+    const bool got = std::fgets(line, sizeof line, pipe) != nullptr;
+    pclose(pipe);
+    if (!got)
+      return "no loop device can be set up here";
+    btrfsDevice = line;
+    while (!btrfsDevice.empty() && btrfsDevice.back() == '\n')
+      btrfsDevice.pop_back();
+  }
+  if (mount(btrfsDevice.c_str(), target.c_str(), "btrfs", 0,
+            options.empty() ? nullptr : options.c_str()) != 0) {
+    const std::string reason = std::strerror(errno);
+    std::system(("losetup -d '" + btrfsDevice + "' 2>/dev/null").c_str());
+    return "cannot mount btrfs here: " + reason;
+  }
+  mounts.push_back(target);
+  // Detached while mounted, the loop device goes away by itself once the
+  // last mount of it is gone.
+  std::system(("losetup -d '" + btrfsDevice + "' 2>/dev/null").c_str());
+  return "";
+}
+
 bool TestTree::RemountReadOnly(const std::string &relative) {
   return mount(nullptr, Path(relative).c_str(), nullptr,
                MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;

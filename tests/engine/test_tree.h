@@ -47,6 +47,14 @@ public:
                   int megabytes);
   /// Bind-mounts the folder `relative` on itself.
   bool BindMount(const std::string &relative);
+  /// Bind-mounts the folder `from` on the folder `to` (made if missing).
+  bool BindMount(const std::string &from, const std::string &to);
+  /// Mounts a btrfs on the folder `relative` (made if missing), with the
+  /// mount options `options` ("subvol=name" mounts a subvolume). The first
+  /// call makes the file system in an image file of the tree and mounts it
+  /// through a loop device; later calls mount that same file system again.
+  /// Gives the empty text, or why it cannot be mounted here.
+  std::string MountBtrfs(const std::string &relative, const std::string &options = "");
   /// Makes such a bind mount read-only, also for processes whose current
   /// directory is inside it.
   bool RemountReadOnly(const std::string &relative);
@@ -57,6 +65,7 @@ public:
 private:
   std::string root;
   std::vector<std::string> mounts;
+  std::string btrfsDevice; ///< the loop device of MountBtrfs's file system
 };
 
 /// What a replacement must keep, and what tells one file from another.

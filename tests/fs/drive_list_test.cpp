@@ -138,6 +138,9 @@ TEST(DriveList, StackedMountsCountOnceAndHideWhatTheyCover) {
                                "/home/new/ 6",
                            }));
   EXPECT_EQ(table.DriveType(TTString("/home/anna/archive/")), DRIVE_NO_ROOT_DIR);
+  // /srv/anna shows a folder of the disk whose own mount on /home is hidden
+  // under the tmpfs: no other drive's walk reaches it.
+  EXPECT_STREQ(table.CoveringRoot(TTString("/srv/anna/")).CStr(), "");
 }
 
 TEST(DriveList, AMissingTableRaisesAFileException) {

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <ctime>
+#include <fcntl.h>
 #include <regex>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -222,6 +225,127 @@ TEST(CurrentDir, SetAndGet) {
   });
   EXPECT_EQ(result, "refused");
   ASSERT_TRUE(SetCurrentDir(saved));
+}
+
+// Only provably abandoned copies are swept: the exact name, a regular file of
+// ours with one link, empty or a compound file, older than the run, and not
+// locked by a live writer. An estimate finds the same files and removes none.
+TEST(TTTempFile, SweepTakesOnlyAbandonedCopies) {
+  VELKOR_REQUIRE_ROOT();
+  const std::string signature("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+  for (const bool remove : {false, true}) {
+    TempDir dir;
+    struct Case {
+      const char *name;
+      std::string content;
+      bool abandoned;
+    } cases[] = {
+        {"vkr1.tmp", "", true},          {"vkrFFFF.tmp", signature + "rest", true},
+        {"vkr1A2.tmp", signature, true}, {"vkr1a.tmp", "", false},
+        {"vkr01.tmp", "", false},        {"vkr12345.tmp", "", false},
+        {"vkr.tmp", "", false},          {"xvkr1.tmp", "", false},
+        {"vkr1.tmp.bak", "", false},     {"vkr2.tmp", "notes", false},
+        {"vkr3.tmp", "", false},         {"vkr4.tmp", "", false},
+        {"vkr5.tmp", "", false},
+    };
+    for (const Case &c : cases)
+      WriteFile(dir / c.name, c.content);
+    ASSERT_EQ(link((dir / "vkr3.tmp").c_str(), (dir / "second-link").c_str()), 0);
+    ASSERT_EQ(chown((dir / "vkr4.tmp").c_str(), 65534, 65534), 0); // nobody's
+    const int live = open((dir / "vkr5.tmp").c_str(), O_RDWR);
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    ASSERT_EQ(fcntl(live, F_OFD_SETLK, &lock), 0) << "a live writer's lock";
+    ASSERT_EQ(symlink("vkr1.tmp", (dir / "vkr6.tmp").c_str()), 0);
+    MakeDir(dir / "vkr7.tmp");
+    timespec start{}; // everything above is older than this run
+    clock_gettime(CLOCK_REALTIME, &start);
+    usleep(50000); // past the coarse clock that stamps change times
+    WriteFile(dir / "vkr8.tmp"); // ... but this one is the run's own,
+    const timespec ancient[2] = {{1000, 0}, {1000, 0}};
+    utimensat(AT_FDCWD, (dir / "vkr8.tmp").c_str(), ancient, 0); // however old it looks
+    TTTempFile holder; // a copy in the making, locked by its holder
+    const std::string making = holder.Create(T(dir.Path()), T("vkr")).CStr();
+
+    std::vector<std::string> found;
+    timespec later = start;
+    later.tv_sec += 3600; // even a run started much later leaves a locked copy alone
+    SweepAbandonedTempFiles(T(dir.Path()), T("vkr"), start, remove,
+                            [&](const TTString &name, bool removed) {
+                              EXPECT_EQ(removed, remove);
+                              found.push_back(name.CStr());
+                            });
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{dir / "vkr1.tmp", dir / "vkr1A2.tmp",
+                                               dir / "vkrFFFF.tmp"}));
+    for (const Case &c : cases)
+      EXPECT_EQ(Exists(dir / c.name), !(remove && c.abandoned)) << c.name;
+    EXPECT_TRUE(Exists(dir / "vkr8.tmp"));
+    found.clear();
+    SweepAbandonedTempFiles(T(dir.Path()), T("vkr"), later, true,
+                            [&](const TTString &name, bool) { found.push_back(name.CStr()); });
+    EXPECT_TRUE(Exists(making)) << "its holder's lock keeps it";
+    EXPECT_TRUE(Exists(dir / "vkr5.tmp"));
+    close(live);
+  }
+}
+
+// Both ways of opening a path refuse a link in any component and open
+// everything else, absolute and relative paths alike.
+TEST(OpenWithoutLinks, NoComponentIsFollowedThroughALink) {
+  TempDir dir;
+  MakeDir(dir / "a");
+  MakeDir(dir / "a/b");
+  WriteFile(dir / "a/b/f.doc");
+  ASSERT_EQ(symlink("a", (dir / "la").c_str()), 0);
+  ASSERT_EQ(symlink("b", (dir / "a/lb").c_str()), 0);
+  ASSERT_EQ(symlink("f.doc", (dir / "a/b/lf.doc").c_str()), 0);
+  const int folder = open(dir.Path().c_str(), O_PATH | O_DIRECTORY);
+  ASSERT_GE(folder, 0);
+  for (auto way : {&OpenWithoutLinks, &OpenComponentwise}) {
+    struct Case {
+      int at;
+      std::string path;
+      bool opens;
+    } cases[] = {
+        {AT_FDCWD, dir / "a/b/f.doc", true}, {folder, "a/b/f.doc", true},
+        {folder, "a//b/./f.doc", true},      {folder, ".", true},
+        {AT_FDCWD, "/", true},               {AT_FDCWD, dir / "la/b/f.doc", false},
+        {folder, "a/lb/f.doc", false},       {folder, "a/b/lf.doc", false},
+        {folder, "a/missing/f.doc", false},
+    };
+    for (const Case &c : cases) {
+      const int fd = way(c.at, c.path.c_str(), O_RDONLY);
+      EXPECT_EQ(fd >= 0, c.opens) << c.path << (way == &OpenComponentwise ? " (by components)" : "");
+      if (fd >= 0)
+        close(fd);
+    }
+  }
+  close(folder);
+}
+
+// A run started in a folder that has since been deleted still comes back to
+// it, and what it does meanwhile needs no path of it.
+TEST(CurrentDir, SavedAsAnOpenFolderSurvivesItsDeletion) {
+  char start[4096];
+  ASSERT_NE(getcwd(start, sizeof start), nullptr);
+  TempDir dir;
+  MakeDir(dir / "gone");
+  ASSERT_EQ(chdir((dir / "gone").c_str()), 0);
+  ASSERT_EQ(rmdir((dir / "gone").c_str()), 0);
+  {
+    TTSavedDirectory saved;
+    ASSERT_TRUE(SetCurrentDir(T(dir.Path())));
+    EXPECT_TRUE(saved.Restore());
+    struct stat here;
+    ASSERT_EQ(stat(".", &here), 0);
+    EXPECT_EQ(here.st_nlink, 0u) << "back in the deleted folder";
+    ASSERT_TRUE(SetCurrentDir(T("/")));
+  }
+  struct stat here;
+  ASSERT_EQ(stat(".", &here), 0);
+  EXPECT_EQ(here.st_nlink, 0u) << "restored when the holder ends";
+  ASSERT_EQ(chdir(start), 0);
 }
 
 /// True when the folder's file system keeps user.* extended attributes.

@@ -2,6 +2,7 @@
 
 #include "fs/tt_find_handle.h"
 
+#include "fs/mount_table.h"
 #include "temp_tree.h"
 
 #include <gtest/gtest.h>
@@ -166,10 +167,10 @@ TEST(TTFindHandle, TheQuickListingFillsNamesAndTypesAndCompletesOnRequest) {
   EXPECT_TRUE(seen.at("d") & 0x10u);
   EXPECT_FALSE(seen.at("x.doc") & 0x10u);
   std::uint64_t device = 0;
-  EXPECT_TRUE(search.DirectoryDevice(device));
-  struct stat info;
-  stat(dir.Path().c_str(), &info);
-  EXPECT_EQ(device, info.st_dev);
+  EXPECT_TRUE(search.DirectoryMount(device));
+  std::uint64_t mount = 0;
+  ASSERT_TRUE(MountKeyOf(dir.Path().c_str(), mount));
+  EXPECT_EQ(device, mount);
 }
 
 TEST(TTFindHandle, AFolderThatCannotBeReadFindsNothing) {

@@ -141,6 +141,18 @@ TEST(WildcardTest, ManyStarsAgainstLongNameAnswersAtOnce) {
   EXPECT_TRUE(MatchWildcard((stars + "?").c_str(), name.c_str()));
 }
 
+TEST(WildcardTest, LiteralNameMaskMatchesItsNameOnly) {
+  const TTString mask = LiteralNameMask("r?.DOC");
+  EXPECT_TRUE(IsLiteralNameMask(mask));
+  EXPECT_FALSE(IsLiteralNameMask("r?.doc"));
+  EXPECT_TRUE(MatchWildcard(mask, "R?.doc"));
+  EXPECT_FALSE(MatchWildcard(mask, "r.doc"));
+  EXPECT_FALSE(MatchWildcard(mask, "r1.doc"));
+  EXPECT_TRUE(MatchWildcard(LiteralNameMask("*"), "*"));
+  EXPECT_FALSE(MatchWildcard(LiteralNameMask("*"), "a"));
+  EXPECT_TRUE(HasWildcards(LiteralNameMask("plain.doc"))) << "matched against a listing";
+}
+
 TEST(WildcardTest, HasWildcardsAndLists) {
   EXPECT_TRUE(HasWildcards("*.doc"));
   EXPECT_TRUE(HasWildcards("a?"));
