@@ -46,10 +46,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://velkor.org/)
-# The libraries (Qt 6, libmount, the C++ runtime) come from dpkg-shlibdeps;
-# the Help button hands its page to xdg-open, which nothing links.
+# The linked libraries (Qt 6, the C++ runtime) come from dpkg-shlibdeps.
+# libmount is loaded only when the drives are listed (dlopen), and the Help
+# button hands its page to xdg-open: nothing links either, so both are named.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS xdg-utils)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libmount1, xdg-utils")
 # An interactive bash loads the completion of velkor-cli through bash-completion.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS bash-completion)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
