@@ -35,8 +35,8 @@ const char* EndingName(RunEnding ending);
 /// sizeAfter, outcome, reason.
 nlohmann::json DocumentJson(const DocumentReport& report);
 
-/// The counters as numbers (the ratio as its text, e.g. "77.5%").
-nlohmann::json CountersJson(const CounterTexts& counters);
+/// The counters as numbers (the ratio as the window's text, e.g. "77.5%").
+nlohmann::json CountersJson(const RunStatistics& statistics);
 
 /// A JSON value as ASCII text that never throws, whatever bytes it holds.
 std::string DumpJson(const nlohmann::json& value);
@@ -49,7 +49,7 @@ public:
   /// Writes one document line (and the report's header before the first).
   void AddDocument(const DocumentReport& report);
   /// Writes the counters and the ending and closes the object. Call once.
-  void Finish(const CounterTexts& counters, RunEnding ending,
+  void Finish(const RunStatistics& statistics, RunEnding ending,
               const std::string& message, int exitStatus);
 
 private:

@@ -17,7 +17,6 @@
 #include "cli/terminal_view.h"
 #include "engine/compaction_run.h"
 #include "engine/run_failure.h"
-#include "engine/run_messages.h"
 #include "engine/user_abort.h"
 
 namespace cli {
@@ -83,9 +82,9 @@ int RunCommand(int argc, const char* const* argv) {
     try {
       CompactionRun(options, source, view);
       message = view.LastMessage();
-    } catch (const UserAbort&) {
+    } catch (const UserAbort& abort) {
       message = view.LastMessage();
-      ending = message == RunMessage::kStopped ? RunEnding::stopped : RunEnding::message;
+      ending = abort.ending;
     } catch (...) {
       message = DescribeCurrentException();
       ending = RunEnding::error;

@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <iterator>
 
 #include "cli/byte_text.h"
 #include "engine/run_messages.h"
@@ -15,8 +17,6 @@ namespace cli {
 namespace {
 
 constexpr int kBarWidth = 10;
-constexpr const char* kPhaseScanning = RunStatus::kScanning;
-constexpr const char* kPhaseCompressing = RunStatus::kCompressing;
 
 std::string Text(const char* text) { return text ? std::string(text) : std::string(); }
 
@@ -25,18 +25,11 @@ std::string TrimmedSpaces(const std::string& text) {
   return first == std::string::npos ? std::string() : text.substr(first);
 }
 
-std::size_t CounterIndex(CounterField field) {
-  switch (field) {
-    case CounterField::totalFiles: return 0;
-    case CounterField::documentFiles: return 1;
-    case CounterField::compressedFiles: return 2;
-    case CounterField::bytesBefore: return 3;
-    case CounterField::bytesAfter: return 4;
-    case CounterField::bytesReduced: return 5;
-    case CounterField::ratio: return 6;
-  }
-  return 0;
-}
+constexpr CounterField kCounterFields[] = {
+    CounterField::totalFiles, CounterField::documentFiles, CounterField::compressedFiles,
+    CounterField::bytesBefore, CounterField::bytesAfter,   CounterField::bytesReduced,
+    CounterField::ratio,
+};
 
 /// "path: 400000 -> 310000 bytes, replaced", one line of --list.
 std::string ListLine(const DocumentReport& report) {
@@ -59,7 +52,6 @@ std::string ListLine(const DocumentReport& report) {
 }  // namespace
 
 TerminalView::TerminalView(const TerminalSettings& settings) : settings(settings) {
-  counters.fill("0");
   if (settings.json) json = std::make_unique<JsonReport>(settings.out, settings.estimate);
 }
 
@@ -97,7 +89,8 @@ void TerminalView::SetFileRange(int count) {
   if (announceCompaction) {
     announceCompaction = false;
     if (!settings.live && !settings.json) {
-      PrintLine(settings.out, std::string(kPhaseCompressing) + " " + std::to_string(fileRange) +
+      PrintLine(settings.out, std::string(PhaseText(RunPhase::compressing)) + " " +
+                                  std::to_string(fileRange) +
                                   (fileRange == 1 ? " file" : " files"));
     }
   }
@@ -124,27 +117,26 @@ void TerminalView::SetFileText(const char* text) {
   DrawLive(false);
 }
 
-void TerminalView::SetStatusText(const char* text) {
+void TerminalView::SetPhase(RunPhase runPhase) {
   std::lock_guard lock(mutex);
-  statusText = Text(text);
   pumpsInPhase = 0;
-  if (statusText == kPhaseCompressing) {
+  if (runPhase == RunPhase::compressing) {
     phase = Phase::compacting;
     filePosition = 0;
     announceCompaction = true;
   } else {
     if (phase != Phase::ended) phase = Phase::idle;
-    if (statusText == kPhaseScanning && !settings.live && !settings.json) {
-      PrintLine(settings.out, statusText + " " + EscapeForTerminal(diskText));
+    if (!settings.live && !settings.json) {
+      PrintLine(settings.out, std::string(PhaseText(runPhase)) + " " + EscapeForTerminal(diskText));
     }
   }
   // The compaction phase is drawn once its candidates are counted.
   if (phase != Phase::compacting) DrawLive(true);
 }
 
-void TerminalView::SetCounterText(CounterField field, const char* text) {
+void TerminalView::SetCounters(const RunStatistics& statistics) {
   std::lock_guard lock(mutex);
-  counters[CounterIndex(field)] = Text(text);
+  counters = statistics;
   DrawLive(false);
 }
 
@@ -163,8 +155,9 @@ void TerminalView::ShowMessage(const char* text) {
 
 void TerminalView::EnableMainWindow(bool) {}
 
-void TerminalView::DocumentDone(const DocumentReport& report) {
+void TerminalView::DocumentDone(const DocumentReport& report, const RunStatistics& statistics) {
   std::lock_guard lock(mutex);
+  counters = statistics;
   if (json) {
     json->AddDocument(report);
     std::fflush(settings.out);
@@ -173,6 +166,11 @@ void TerminalView::DocumentDone(const DocumentReport& report) {
     PrintLine(settings.out, ListLine(report));
   }
   DrawLive(false);
+}
+
+void TerminalView::RunEnded(RunEnding, const RunStatistics& statistics) {
+  std::lock_guard lock(mutex);
+  counters = statistics;
 }
 
 void TerminalView::Tick() {
@@ -240,17 +238,19 @@ void TerminalView::PrintLine(std::FILE* stream, const std::string& line) {
 }
 
 void TerminalView::PrintCounters() {
+  std::array<std::string, std::size(kCounterFields)> texts;
   std::size_t labelWidth = 0;
   std::size_t valueWidth = 0;
-  for (std::size_t i = 0; i < counters.size(); ++i) {
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    texts[i] = FormatCounter(kCounterFields[i], counters).CStr();
     labelWidth = std::max(labelWidth, std::strlen(kCounterLabels[i]));
-    valueWidth = std::max(valueWidth, DisplayWidth(counters[i]));
+    valueWidth = std::max(valueWidth, DisplayWidth(texts[i]));
   }
-  for (std::size_t i = 0; i < counters.size(); ++i) {
+  for (std::size_t i = 0; i < texts.size(); ++i) {
     std::string line = kCounterLabels[i];
     line.append(labelWidth + 1 - line.size(), ' ');
-    line.append(valueWidth - DisplayWidth(counters[i]), ' ');
-    line += EscapeForTerminal(counters[i]);
+    line.append(valueWidth - DisplayWidth(texts[i]), ' ');
+    line += texts[i];
     PrintLine(settings.out, line);
   }
 }
@@ -273,16 +273,19 @@ std::string TerminalView::LiveLine(std::size_t columns) const {
     const long long done =
         std::clamp<long long>(std::max<long long>(filePosition, pumpsInPhase - 1), 0, total);
     const int filled = total > 0 ? static_cast<int>(done * kBarWidth / total) : kBarWidth;
-    line += statusText + " " + std::to_string(inHand) + "/" + std::to_string(total) + " [" +
+    line += std::string(PhaseText(RunPhase::compressing)) + " " + std::to_string(inHand) + "/" + std::to_string(total) + " [" +
             std::string(filled, '#') + std::string(kBarWidth - filled, '-') + "] ";
   } else {
     // A single-file entry's scan writes no phase of its own; it is a scan all the same.
-    line += kPhaseScanning;
+    line += PhaseText(RunPhase::scanning);
     if (!diskText.empty()) line += " " + EscapeForTerminal(diskText);
     line += ": " + std::to_string(pumpsInPhase) + " found, ";
   }
-  line += counters[1] + " documents, " + counters[2] + " compressed";
-  if (counters[2] != "0") line += ", " + TrimmedSpaces(counters[6]);
+  line += std::string(FormatCount(counters.documentFiles).CStr()) + " documents, " +
+          FormatCount(counters.compressedFiles).CStr() + " compressed";
+  if (counters.compressedFiles != 0) {
+    line += ", " + TrimmedSpaces(FormatCounter(CounterField::ratio, counters).CStr());
+  }
   line = KeepHead(line, columns);
   const std::size_t used = DisplayWidth(line);
   if (!fileText.empty() && used + 12 < columns) {

@@ -59,13 +59,14 @@ public:
   void SetFilePosition(int position) override;
   void SetDiskText(const char* text) override;
   void SetFileText(const char* text) override;
-  void SetStatusText(const char* text) override;
-  void SetCounterText(CounterField field, const char* text) override;
+  void SetPhase(RunPhase phase) override;
+  void SetCounters(const RunStatistics& statistics) override;
   bool StopRequested() const override;
   void PumpMessages() override;
   void ShowMessage(const char* text) override;
   void EnableMainWindow(bool enable) override;
-  void DocumentDone(const DocumentReport& report) override;
+  void DocumentDone(const DocumentReport& report, const RunStatistics& statistics) override;
+  void RunEnded(RunEnding ending, const RunStatistics& statistics) override;
 
   /// Draws a change of the live line that was held back to keep redrawing
   /// to a few times a second (a document that opened just after a redraw
@@ -84,7 +85,8 @@ public:
   bool FinishIfIdle();
 
   /// Writes the ending: the message, then the counters (text) or the close
-  /// of the JSON report. Only the first call writes.
+  /// of the JSON report, with the counters the run last told. Only the
+  /// first call writes.
   void Finish(RunEnding ending, const std::string& message);
 
   /// The last message the run showed (empty if none).
@@ -121,8 +123,7 @@ private:
   std::string caption;
   std::string diskText;
   std::string fileText;
-  std::string statusText;
-  CounterTexts counters;
+  RunStatistics counters;  ///< the run's counters as last told
   int fileRange = 0;
   int filePosition = 0;
   long long pumpsInPhase = 0;  ///< candidates yielded while scanning, or taken up while compacting

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -33,33 +34,43 @@ constexpr std::uint64_t kLargestSize = 0xFFFFFFFFull;
 /// Tells the view what happened to the candidate, once.
 class Outcome {
 public:
-  Outcome(ProgressView &view, const TTString &basePath,
-          const TTString &fullName, std::uint64_t sizeBefore)
-      : view(view) {
+  Outcome(ProgressView &view, const RunStatistics &statistics,
+          const TTString &basePath, const TTString &fullName,
+          std::uint64_t sizeBefore)
+      : view(view), statistics(statistics) {
     report.path = std::string(basePath.CStr()) + StripDot(fullName.CStr());
     report.sizeBefore = sizeBefore;
     report.sizeAfter = 0;
     report.outcome = DocumentOutcome::passedOver;
   }
 
+  /// Passed over for a reason known by its text only.
   void PassOver(std::string reason) {
-    report.outcome = DocumentOutcome::passedOver;
-    report.reason = std::move(reason);
-    Tell();
+    PassOver(PassOverReason::other, std::move(reason));
+  }
+  /// Passed over: why, as data and as the listing's text.
+  void PassOver(PassOverReason why, std::string reason, int systemError = 0,
+                std::optional<cfb::Reason> refusal = std::nullopt) {
+    Tell(DocumentOutcome::passedOver, why, std::move(reason), systemError,
+         refusal);
   }
   void Done(DocumentOutcome outcome) {
-    report.outcome = outcome;
-    report.reason.clear();
-    Tell();
+    Tell(outcome, PassOverReason::none, std::string(), 0, std::nullopt);
   }
   bool Told() const { return told; }
 
   DocumentReport report;
 
 private:
-  void Tell() {
+  void Tell(DocumentOutcome outcome, PassOverReason why, std::string reason,
+            int systemError, std::optional<cfb::Reason> refusal) {
+    report.outcome = outcome;
+    report.passOver = why;
+    report.reason = std::move(reason);
+    report.systemError = systemError;
+    report.refusal = refusal;
     told = true;
-    view.DocumentDone(report);
+    view.DocumentDone(report, statistics);
   }
   static const char *StripDot(const char *name) {
     while (name[0] == '.' && name[1] == '/')
@@ -67,6 +78,7 @@ private:
     return name;
   }
   ProgressView &view;
+  const RunStatistics &statistics;
   bool told = false;
 };
 
@@ -74,21 +86,48 @@ std::string SystemReason(const char *what, int error) {
   return std::string(what) + " (" + std::strerror(error) + ")";
 }
 
+/// Why a candidate cannot be used, as data and as text.
+struct Refusal {
+  PassOverReason why = PassOverReason::none;
+  std::string text;
+  int systemError = 0;
+  std::optional<cfb::Reason> reason;
+};
+
 /// Opens the candidate as a compound document with writers shut out, or
 /// says why it cannot be used.
 std::optional<cfb::Source> OpenDocument(const TTString &fullName,
-                                        std::string &reason) {
+                                        Refusal &refusal) {
   try {
     return cfb::Source::Open(fullName.CStr());
   } catch (const cfb::FormatError &e) {
-    reason = std::string("not a compound document: ") +
-             cfb::ReasonText(e.GetReason());
+    refusal = {PassOverReason::notCompoundDocument,
+               std::string("not a compound document: ") +
+                   cfb::ReasonText(e.GetReason()),
+               0, e.GetReason()};
   } catch (const cfb::InUseError &) {
-    reason = "in use by another program";
+    refusal = {PassOverReason::inUse, "in use by another program", 0,
+               std::nullopt};
   } catch (const cfb::IoError &e) {
-    reason = SystemReason("cannot be opened", e.GetErrorNumber());
+    refusal = {PassOverReason::cannotOpen,
+               SystemReason("cannot be opened", e.GetErrorNumber()),
+               e.GetErrorNumber(), std::nullopt};
   }
   return std::nullopt;
+}
+
+/// The error number an exception of the core, file-system or compound-file
+/// classes carries, or 0.
+int SystemErrorOf(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const TTFileException &e) {
+    return static_cast<int>(e.systemError);
+  } catch (const cfb::IoError &e) {
+    return e.GetErrorNumber();
+  } catch (...) {
+  }
+  return 0;
 }
 
 /// The size of an open file, all 64 bits of it.
@@ -108,7 +147,8 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   // holds, and is left for the next run.
   DocumentIdentity identity;
   if (int error = ReadDocumentIdentity(fullName.CStr(), identity)) {
-    outcome.PassOver(SystemReason("cannot be examined", error));
+    outcome.PassOver(PassOverReason::cannotExamine,
+                     SystemReason("cannot be examined", error), error);
     return;
   }
   // The path is resolved again now, and a folder on it may have been swapped
@@ -117,36 +157,42 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   // document outside the chosen tree is ever touched.
   if (identity.device != static_cast<dev_t>(candidate.device) ||
       identity.inode != static_cast<ino_t>(candidate.inode)) {
-    outcome.PassOver("no longer the file that was found by the scan");
+    outcome.PassOver(PassOverReason::notTheScannedFile,
+                     "no longer the file that was found by the scan");
     return;
   }
   if (!identity.IsRegularFile()) {
-    outcome.PassOver(S_ISDIR(identity.type) ? "a directory"
-                                            : "not a regular file");
+    if (S_ISDIR(identity.type))
+      outcome.PassOver(PassOverReason::directory, "a directory");
+    else
+      outcome.PassOver(PassOverReason::notRegularFile, "not a regular file");
     return;
   }
-  std::string reason;
-  std::optional<cfb::Source> source = OpenDocument(fullName, reason);
+  Refusal openRefusal;
+  std::optional<cfb::Source> source = OpenDocument(fullName, openRefusal);
   if (!source) {
-    outcome.PassOver(reason);
+    outcome.PassOver(openRefusal.why, openRefusal.text,
+                     openRefusal.systemError, openRefusal.reason);
     return;
   }
   DocumentIdentity opened;
   if (int error = ReadDocumentIdentity(fullName.CStr(), opened)) {
-    outcome.PassOver(SystemReason("cannot be examined", error));
+    outcome.PassOver(PassOverReason::cannotExamine,
+                     SystemReason("cannot be examined", error), error);
     return;
   }
   if (!opened.SameFile(identity)) {
-    outcome.PassOver("changed while it was being opened");
+    outcome.PassOver(PassOverReason::changedWhileOpening,
+                     "changed while it was being opened");
     return;
   }
   if (identity.links > 1) {
-    outcome.PassOver("has " + std::to_string(identity.links) +
-                     " hard links");
+    outcome.PassOver(PassOverReason::hardLinks,
+                     "has " + std::to_string(identity.links) + " hard links");
     return;
   }
   if (identity.size > kLargestSize) {
-    outcome.PassOver("4 GiB or larger");
+    outcome.PassOver(PassOverReason::tooLarge, "4 GiB or larger");
     return;
   }
   // The scan may be minutes old; the document as it was opened is what the
@@ -169,6 +215,8 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   TTString tempName = temporary.Create(DirectoryOf(fullName), kTempPrefix);
   bool copyFailed = false;
   std::string copyError;
+  int copySystemError = 0;
+  std::optional<cfb::Reason> copyRefusal;
   try {
     // An estimate only measures its copy and removes it: no flush to disk.
     cfb::Destination destination = cfb::Destination::Create(
@@ -179,12 +227,18 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   } catch (const cfb::Error &e) {
     copyFailed = true;
     copyError = e.what();
+    if (const auto *io = dynamic_cast<const cfb::IoError *>(&e))
+      copySystemError = io->GetErrorNumber();
+    if (const auto *format = dynamic_cast<const cfb::FormatError *>(&e))
+      copyRefusal = format->GetReason();
   }
   if (copyFailed) {
     // The message box says only what failed; the report also says where
     // and why, for listings.
-    outcome.PassOver(std::string(RunMessage::kCreateTmpError) + " (" +
-                     copyError + ")");
+    outcome.PassOver(PassOverReason::copyFailed,
+                   std::string(RunMessage::kCreateTmpError) + " (" +
+                       copyError + ")",
+                   copySystemError, copyRefusal);
     AbortWithMessage(view, RunMessage::kCreateTmpError);
   }
   source->Release();
@@ -213,9 +267,11 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
         // document, and let the holder remove the copy.
         RefreshCounters(statistics, view);
         outcome.PassOver(
+            PassOverReason::attributesRefused,
             std::string("the copy cannot be given the document's "
                         "owner, permissions or attributes (") +
-            FileErrorText(e.code) + ")");
+                FileErrorText(e.code) + ")",
+            static_cast<int>(e.systemError));
         return;
       }
       DocumentHold hold;
@@ -249,10 +305,10 @@ void CompactDocument(const TTCandidate &candidate, bool compress,
   std::uint64_t scanSize =
       (static_cast<std::uint64_t>(candidate.sizeHigh) << 32) |
       candidate.sizeLow;
-  Outcome outcome(view, basePath, fullName, scanSize);
+  Outcome outcome(view, statistics, basePath, fullName, scanSize);
   if (candidate.sizeHigh != 0) {
     // Not taken up at all: no counter, nothing shown in the window.
-    outcome.PassOver("4 GiB or larger");
+    outcome.PassOver(PassOverReason::tooLarge, "4 GiB or larger");
     return;
   }
   ++statistics.totalFiles;
@@ -262,7 +318,8 @@ void CompactDocument(const TTCandidate &candidate, bool compress,
     // The error ends the run; a listing still learns what became of the
     // document in hand.
     if (!outcome.Told())
-      outcome.PassOver(DescribeCurrentException());
+      outcome.PassOver(PassOverReason::runError, DescribeCurrentException(),
+                     SystemErrorOf(std::current_exception()));
     throw;
   }
 }

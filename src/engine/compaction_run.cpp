@@ -129,7 +129,7 @@ void Scan(TTMaskWalker &walker, TTObjectList<TTCandidate> &candidates,
   while (walker.Next(candidate)) {
     PumpMessages(view);
     if (view.StopRequested())
-      AbortWithMessage(view, RunMessage::kStopped);
+      AbortWithMessage(view, RunMessage::kStopped, RunEnding::stopped);
     candidates.AddCopy(candidate);
     if (!showNames)
       continue;
@@ -175,7 +175,7 @@ void ProcessEntry(const BaseEntry &entry, int index,
     view.SetDiskText(entry.path.CStr());
     view.SetFileRange(1);
     view.SetFilePosition(0);
-    view.SetStatusText(RunStatus::kScanning);
+    view.SetPhase(RunPhase::scanning);
     place.directory = entry.path.CStr();
     if (!entry.path.IsEmpty() && !SetCurrentDir(entry.path)) {
       TTString text = TTString(RunMessage::kCannotSetPrefix) + entry.path +
@@ -192,7 +192,7 @@ void ProcessEntry(const BaseEntry &entry, int index,
     Scan(walker, candidates, true, view);
   }
 
-  view.SetStatusText(RunStatus::kCompressing);
+  view.SetPhase(RunPhase::compressing);
   view.SetFileText("");
   int countdown = 0;
   view.SetFileRange(candidates.Count());
@@ -205,7 +205,7 @@ void ProcessEntry(const BaseEntry &entry, int index,
     --countdown;
     PumpMessages(view);
     if (view.StopRequested())
-      AbortWithMessage(view, RunMessage::kStopped);
+      AbortWithMessage(view, RunMessage::kStopped, RunEnding::stopped);
     const TTCandidate &candidate = candidates.At(j);
     place.document = candidate.FullName().CStr();
     CompactDocument(candidate, options.compress, statistics, view,
@@ -258,8 +258,12 @@ bool IsProcessedDriveType(unsigned driveType) {
 
 void PumpMessages(ProgressView &view) { view.PumpMessages(); }
 
-void CompactionRun(const RunOptions &options, BaseEntrySource &source,
-                   ProgressView &view) {
+namespace {
+
+/// The run from its options to "Process is complete"; `statistics` are the
+/// run's counters, zeroed once its window is shown.
+void RunJob(const RunOptions &options, BaseEntrySource &source,
+            ProgressView &view, RunStatistics &statistics) {
   // Preparing: nothing outside the run changes until the progress view
   // exists. The masks are checked before the base entries.
   TTMaskSet masks;
@@ -283,7 +287,6 @@ void CompactionRun(const RunOptions &options, BaseEntrySource &source,
   window.DisableMainWindow();
   view.SetCaption(compress ? RunCaption::kCompressing
                            : RunCaption::kEstimating);
-  RunStatistics statistics;
   statistics.Zero();
   view.SetDiskRange(entries.Count());
   view.Show();
@@ -306,4 +309,23 @@ void CompactionRun(const RunOptions &options, BaseEntrySource &source,
   view.SetFileText("");
   RefreshCounters(statistics, view);
   view.ShowMessage(RunMessage::kComplete);
+}
+
+} // namespace
+
+void CompactionRun(const RunOptions &options, BaseEntrySource &source,
+                   ProgressView &view) {
+  // However the run ends, the view learns how, with the real counters, once
+  // the run's own clean-up is done.
+  RunStatistics statistics;
+  try {
+    RunJob(options, source, view, statistics);
+  } catch (const UserAbort &abort) {
+    view.RunEnded(abort.ending, statistics);
+    throw;
+  } catch (...) {
+    view.RunEnded(RunEnding::error, statistics);
+    throw;
+  }
+  view.RunEnded(RunEnding::complete, statistics);
 }

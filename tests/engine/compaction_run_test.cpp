@@ -29,6 +29,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -268,7 +269,12 @@ TEST_F(CompactionRunTest, PlainTextDocCountsAsTotalFileOnly) {
   EXPECT_EQ(DocumentOutcome::passedOver, report.outcome);
   EXPECT_NE(std::string::npos, report.reason.find("not a compound document"))
       << report.reason;
+  // The same as data, for front ends that must not read the text.
+  EXPECT_EQ(PassOverReason::notCompoundDocument, report.passOver);
+  EXPECT_EQ(cfb::Reason::FileTooSmall, report.refusal);
   EXPECT_TRUE(tree.TempFiles().empty());
+  EXPECT_EQ(std::vector<RunEnding>{RunEnding::complete}, view.endings);
+  EXPECT_EQ(1, view.endStatistics.totalFiles);
 }
 
 // Another program holding a write lock (record lock or flock) keeps its
@@ -292,6 +298,7 @@ TEST_F(CompactionRunTest, WriteLockedDocumentIsPassedOver) {
     const DocumentReport &report = view.ReportFor(name);
     EXPECT_EQ(DocumentOutcome::passedOver, report.outcome) << name;
     EXPECT_NE(std::string::npos, report.reason.find("in use")) << report.reason;
+    EXPECT_EQ(PassOverReason::inUse, report.passOver) << name;
   }
   EXPECT_EQ(held.contentHash, StateOf(tree.Path("w/held.doc")).contentHash);
   EXPECT_EQ(flocked.contentHash,
@@ -334,8 +341,11 @@ TEST_F(CompactionRunTest, StopDuringCompactionKeepsWhatWasDone) {
   ASSERT_EQ(1u, view.reports.size());
   EXPECT_EQ(DocumentOutcome::replaced, view.reports[0].outcome);
   EXPECT_TRUE(tree.TempFiles().empty());
-  // The counters are not refreshed once more after a stop.
+  // The counters are not refreshed once more after a stop; the ending
+  // carries them as they are.
   EXPECT_EQ(1, view.counterRefreshes);
+  EXPECT_EQ(std::vector<RunEnding>{RunEnding::stopped}, view.endings);
+  EXPECT_EQ(1, view.endStatistics.compressedFiles);
 }
 
 // The display follows every 100th item only, the pump every item, and a
@@ -491,6 +501,9 @@ TEST_F(CompactionRunTest, FullDiskGivesCreateTmpDocumentErrorAndNoCopyLeft) {
   EXPECT_EQ(DocumentOutcome::passedOver, report.outcome);
   EXPECT_NE(std::string::npos, report.reason.find("No space left on device"))
       << report.reason;
+  EXPECT_EQ(PassOverReason::copyFailed, report.passOver);
+  EXPECT_EQ(ENOSPC, report.systemError);
+  EXPECT_EQ(std::vector<RunEnding>{RunEnding::message}, view.endings);
   EXPECT_EQ(before.contentHash, StateOf(tree.Path("full/big.doc")).contentHash);
 }
 
@@ -503,8 +516,8 @@ TEST_F(CompactionRunTest, ReadOnlyDirectoryEndsTheRunWithTheFileNamed) {
   if (!tree.BindMount("ro"))
     GTEST_SKIP() << "cannot bind-mount here (needs CAP_SYS_ADMIN)";
   bool readOnly = false;
-  view.onStatus = [&](const std::string &status) {
-    if (status == RunStatus::kCompressing)
+  view.onPhase = [&](RunPhase phase) {
+    if (phase == RunPhase::compressing)
       readOnly = tree.RemountReadOnly("ro");
   };
   RunEnd end = RunOn("ro/");
@@ -515,9 +528,15 @@ TEST_F(CompactionRunTest, ReadOnlyDirectoryEndsTheRunWithTheFileNamed) {
   const DocumentReport &report = view.ReportFor("a.doc");
   EXPECT_EQ(DocumentOutcome::passedOver, report.outcome);
   EXPECT_EQ("access denied", report.reason);
+  EXPECT_EQ(PassOverReason::runError, report.passOver);
+  EXPECT_NE(0, report.systemError);
   EXPECT_TRUE(tree.TempFiles().empty());
-  // Ended before the final refresh.
+  // Ended before the final refresh; the ending still carries the real
+  // counters.
   EXPECT_EQ(0, view.counterRefreshes);
+  EXPECT_EQ(std::vector<RunEnding>{RunEnding::error}, view.endings);
+  EXPECT_EQ(1, view.endStatistics.totalFiles);
+  EXPECT_EQ(1, view.endStatistics.documentFiles);
 }
 
 // A drive's walk stays on the drive's file system; the walk of an ordinary
