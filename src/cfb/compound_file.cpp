@@ -55,6 +55,7 @@ std::uint64_t Source::FileSize() const { return Use(reader).File().fileSize; }
 unsigned Source::MajorVersion() const { return Use(reader).MajorVersion(); }
 std::uint32_t Source::SectorSize() const { return Use(reader).File().SectorSize(); }
 const std::string& Source::Path() const { return Use(reader).File().path; }
+int Source::Descriptor() const { return Use(reader).File().fd; }
 
 void Source::Release() {
   if (reader) reader->Close();

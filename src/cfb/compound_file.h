@@ -88,6 +88,9 @@ class Source {
   unsigned MajorVersion() const;       ///< 3 or 4
   std::uint32_t SectorSize() const;    ///< 512 or 4096
   const std::string& Path() const;
+  /// The descriptor of the open file, so that a caller can fstat the very
+  /// file that was validated rather than look its name up again.
+  int Descriptor() const;
 
   /// Drops the locks and closes the file. Further use is a logic error.
   void Release();

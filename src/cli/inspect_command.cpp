@@ -4,6 +4,7 @@
 
 #include "cfb/compound_file.h"
 #include "cli/command_support.h"
+#include "core/escape_text.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -58,7 +59,7 @@ void PrintText(const cfb::Source& source, std::uint64_t copySize, std::ostream& 
       streamBytes += entry.size;
     }
   }
-  out << "File:        " << EscapeForTerminal(source.Path()) << '\n'
+  out << "File:        " << EscapeControlBytes(source.Path()) << '\n'
       << "Format:      compound file, version " << source.MajorVersion() << ", "
       << source.SectorSize() << "-byte sectors\n"
       << "File size:   " << FormatBytes(fileSize) << " bytes\n"
@@ -84,7 +85,7 @@ void PrintText(const cfb::Source& source, std::uint64_t copySize, std::ostream& 
     std::string classId = IsZero(entry.classId) ? "-" : cfb::FormatClassId(entry.classId);
     std::snprintf(line, sizeof line, "%-8s %13s  %-38s  %s  ", KindName(entry.kind), size.c_str(),
                   classId.c_str(), Hex32(entry.stateBits).c_str());
-    out << line << std::string(2 * depth[i], ' ') << EscapeForTerminal(entry.displayName) << '\n';
+    out << line << std::string(2 * depth[i], ' ') << EscapeControlBytes(entry.displayName) << '\n';
   }
 }
 
@@ -136,7 +137,7 @@ int RunInspect(const InspectOptions& options, std::ostream& out, std::ostream& e
     return kExitSuccess;
   } catch (const std::exception& error) {
     std::string reason = DescribeError(error);
-    err << "velkor-cli: " << EscapeForTerminal(options.file) << ": " << reason << '\n';
+    err << "velkor-cli: " << EscapeControlBytes(options.file) << ": " << reason << '\n';
     if (options.json) {
       nlohmann::json report = {{"file", options.file}, {"error", reason}};
       if (auto* format = dynamic_cast<const cfb::FormatError*>(&error)) {

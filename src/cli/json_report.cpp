@@ -3,12 +3,10 @@
 #include "cli/json_report.h"
 
 #include "cli/byte_text.h"
+#include "core/version.h"
 
-#ifndef VELKOR_VERSION
-#define VELKOR_VERSION "unknown"
-#endif
 
-namespace cli {
+namespace velkor::cli {
 namespace {
 
 using nlohmann::json;
@@ -82,7 +80,7 @@ void JsonReport::Begin() {
   if (begun) return;
   begun = true;
   std::fprintf(out, "{\"program\":\"velkor-cli\",\"version\":%s,\"mode\":\"%s\",\"documents\":[",
-               DumpJson(VELKOR_VERSION).c_str(), estimate ? "estimate" : "compress");
+               DumpJson(kVelkorVersion).c_str(), estimate ? "estimate" : "compress");
 }
 
 void JsonReport::AddDocument(const DocumentReport& report) {
@@ -100,4 +98,4 @@ void JsonReport::Finish(const RunStatistics& statistics, RunEnding ending,
   std::fflush(out);
 }
 
-}  // namespace cli
+}  // namespace velkor::cli

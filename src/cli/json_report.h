@@ -22,7 +22,7 @@
 #include "cli/run_ending.h"
 #include "engine/progress_view.h"
 
-namespace cli {
+namespace velkor::cli {
 
 /// The identifier of an outcome in the report: "replaced", "wouldShrink",
 /// "notSmaller", "passedOver".
@@ -61,4 +61,4 @@ private:
   bool anyDocument = false;
 };
 
-}  // namespace cli
+}  // namespace velkor::cli

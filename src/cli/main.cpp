@@ -11,6 +11,7 @@
 #include "cli/command_support.h"
 #include "cli/copy_command.h"
 #include "cli/inspect_command.h"
+#include "cli/run_arguments.h"
 #include "cli/run_command.h"
 
 #include <CLI/CLI.hpp>
@@ -31,7 +32,13 @@ int RunFileCommand(int argc, char** argv) {
 
   CLI::App app("Velkor makes compound documents (*.doc, *.xls) smaller without changing their content.",
                "velkor-cli");
-  app.set_version_flag("--version", std::string("velkor-cli (Velkor) ") + VELKOR_VERSION);
+  // The one version text of every command (run_arguments.h), without the
+  // line feed that CLI11 adds itself.
+  app.set_version_flag("-V,--version", [] {
+    std::string text = VersionText();
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+  });
   app.require_subcommand(1, 1);
 
   InspectOptions inspectOptions;
@@ -59,5 +66,5 @@ int RunFileCommand(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (IsFileCommand(argc, argv)) return RunFileCommand(argc, argv);
-  return ::cli::RunCommand(argc, argv);
+  return velkor::cli::RunCommand(argc, argv);
 }

@@ -13,13 +13,12 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/byte_text.h"
+#include "core/version.h"
+#include "core/escape_text.h"
 #include "cli/run_ending.h"
 
-#ifndef VELKOR_VERSION
-#define VELKOR_VERSION "unknown"
-#endif
 
-namespace cli {
+namespace velkor::cli {
 namespace {
 
 constexpr const char* kUsage =
@@ -28,7 +27,7 @@ constexpr const char* kUsage =
     "  or:  velkor-cli inspect [--json] FILE\n"
     "  or:  velkor-cli copy SRC DST\n";
 
-std::string Quoted(const std::string& path) { return "'" + EscapeForTerminal(path) + "'"; }
+std::string Quoted(const std::string& path) { return "'" + EscapeControlBytes(path) + "'"; }
 
 void UsageError(std::FILE* err, const std::string& message) {
   std::fprintf(err, "velkor-cli: %s\n%sTry 'velkor-cli --help' for more information.\n",
@@ -86,7 +85,7 @@ std::string HelpText() {
 }
 
 std::string VersionText() {
-  return std::string("velkor-cli (Velkor) ") + VELKOR_VERSION + "\n";
+  return std::string("velkor-cli (Velkor) ") + kVelkorVersion + "\n";
 }
 
 std::optional<RunArguments> ParseRunArguments(int argc, const char* const* argv,
@@ -121,12 +120,12 @@ std::optional<RunArguments> ParseRunArguments(int argc, const char* const* argv,
   }
   if (help) {
     std::fputs(HelpText().c_str(), out);
-    status = kExitComplete;
+    status = kExitSuccess;
     return std::nullopt;
   }
   if (version) {
     std::fputs(VersionText().c_str(), out);
-    status = kExitComplete;
+    status = kExitSuccess;
     return std::nullopt;
   }
   if (request.allDrives && !request.paths.empty()) {
@@ -180,4 +179,4 @@ bool ResolvePaths(const std::vector<std::string>& paths, std::vector<PathEntry>&
   return true;
 }
 
-}  // namespace cli
+}  // namespace velkor::cli

@@ -19,7 +19,7 @@
 #include "engine/run_failure.h"
 #include "engine/user_abort.h"
 
-namespace cli {
+namespace velkor::cli {
 namespace {
 
 /// The stream that shows the live line, when it is a terminal that can.
@@ -93,9 +93,9 @@ int RunCommand(int argc, const char* const* argv) {
   }
   if (view.OutputFailed()) {
     std::fprintf(stderr, "velkor-cli: write error: the output was closed\n");
-    return kExitFailed;
+    return kExitFailure;
   }
   return ExitStatusOf(ending);
 }
 
-}  // namespace cli
+}  // namespace velkor::cli

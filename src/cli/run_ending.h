@@ -4,26 +4,21 @@
 #include <array>
 #include <string>
 
+#include "cli/command_support.h"
 #include "engine/progress_view.h"
 
-namespace cli {
-
-/// Exit statuses of velkor-cli.
-inline constexpr int kExitComplete = 0;
-inline constexpr int kExitFailed = 1;
-inline constexpr int kExitUsage = 2;
-inline constexpr int kExitStopped = 130;
+namespace velkor::cli {
 
 /// The exit status that follows from how a run ended: complete 0, stopped
 /// (Ctrl-C) 130, ended by a message or an error 1.
 inline int ExitStatusOf(RunEnding ending) {
   switch (ending) {
-    case RunEnding::complete: return kExitComplete;
+    case RunEnding::complete: return kExitSuccess;
     case RunEnding::stopped: return kExitStopped;
     case RunEnding::message:
     case RunEnding::error: break;
   }
-  return kExitFailed;
+  return kExitFailure;
 }
 
 /// The labels of the seven counters, as the progress window shows them.
@@ -37,4 +32,4 @@ inline constexpr std::array<const char*, 7> kCounterLabels = {
     "Compression ratio:",
 };
 
-}  // namespace cli
+}  // namespace velkor::cli

@@ -11,9 +11,10 @@
 #include <iterator>
 
 #include "cli/byte_text.h"
+#include "core/escape_text.h"
 #include "engine/run_messages.h"
 
-namespace cli {
+namespace velkor::cli {
 namespace {
 
 constexpr int kBarWidth = 10;
@@ -33,7 +34,7 @@ constexpr CounterField kCounterFields[] = {
 
 /// "path: 400000 -> 310000 bytes, replaced", one line of --list.
 std::string ListLine(const DocumentReport& report) {
-  std::string line = EscapeForTerminal(report.path) + ": " + std::to_string(report.sizeBefore);
+  std::string line = EscapeControlBytes(report.path) + ": " + std::to_string(report.sizeBefore);
   switch (report.outcome) {
     case DocumentOutcome::replaced:
       return line + " -> " + std::to_string(report.sizeAfter) + " bytes, replaced";
@@ -45,7 +46,7 @@ std::string ListLine(const DocumentReport& report) {
       break;
   }
   line += " bytes, passed over";
-  if (!report.reason.empty()) line += " (" + EscapeForTerminal(report.reason) + ")";
+  if (!report.reason.empty()) line += " (" + EscapeControlBytes(report.reason) + ")";
   return line;
 }
 
@@ -127,7 +128,7 @@ void TerminalView::SetPhase(RunPhase runPhase) {
   } else {
     if (phase != Phase::ended) phase = Phase::idle;
     if (!settings.live && !settings.json) {
-      PrintLine(settings.out, std::string(PhaseText(runPhase)) + " " + EscapeForTerminal(diskText));
+      PrintLine(settings.out, std::string(PhaseText(runPhase)) + " " + EscapeControlBytes(diskText));
     }
   }
   // The compaction phase is drawn once its candidates are counted.
@@ -213,12 +214,12 @@ void TerminalView::FinishLocked(RunEnding ending, const std::string& message) {
   finished = true;
   ClearLive();
   const bool failed = ending == RunEnding::message || ending == RunEnding::error;
-  if (failed && !message.empty()) PrintLine(settings.err, "velkor-cli: " + EscapeForTerminal(message));
+  if (failed && !message.empty()) PrintLine(settings.err, "velkor-cli: " + EscapeControlBytes(message));
   if (json) {
     json->Finish(counters, ending, message, ExitStatusOf(ending));
     CheckOutput(settings.out);
   } else {
-    if (!failed && !message.empty()) PrintLine(settings.out, EscapeForTerminal(message));
+    if (!failed && !message.empty()) PrintLine(settings.out, EscapeControlBytes(message));
     // A run that ended before its window was shown counted nothing.
     if (shown) PrintCounters();
   }
@@ -278,7 +279,7 @@ std::string TerminalView::LiveLine(std::size_t columns) const {
   } else {
     // A single-file entry's scan writes no phase of its own; it is a scan all the same.
     line += PhaseText(RunPhase::scanning);
-    if (!diskText.empty()) line += " " + EscapeForTerminal(diskText);
+    if (!diskText.empty()) line += " " + EscapeControlBytes(diskText);
     line += ": " + std::to_string(pumpsInPhase) + " found, ";
   }
   line += std::string(FormatCount(counters.documentFiles).CStr()) + " documents, " +
@@ -289,7 +290,7 @@ std::string TerminalView::LiveLine(std::size_t columns) const {
   line = KeepHead(line, columns);
   const std::size_t used = DisplayWidth(line);
   if (!fileText.empty() && used + 12 < columns) {
-    line += "  " + KeepTail(EscapeForTerminal(fileText), columns - used - 2);
+    line += "  " + KeepTail(EscapeControlBytes(fileText), columns - used - 2);
   }
   return line;
 }
@@ -330,4 +331,4 @@ void TerminalView::CheckOutput(std::FILE* stream) {
   }
 }
 
-}  // namespace cli
+}  // namespace velkor::cli

@@ -26,7 +26,7 @@
 #include "cli/run_ending.h"
 #include "engine/progress_view.h"
 
-namespace cli {
+namespace velkor::cli {
 
 /// Where and how the view writes.
 struct TerminalSettings {
@@ -138,4 +138,4 @@ private:
   std::chrono::steady_clock::time_point lastDraw;
 };
 
-}  // namespace cli
+}  // namespace velkor::cli

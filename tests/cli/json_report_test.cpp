@@ -11,7 +11,7 @@
 
 namespace {
 
-using namespace cli;
+using namespace velkor::cli;
 using nlohmann::json;
 
 using velkor::test::NameFromReport;

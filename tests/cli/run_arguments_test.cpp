@@ -12,7 +12,7 @@
 
 namespace {
 
-using namespace cli;
+using namespace velkor::cli;
 
 struct Parsed {
   std::optional<RunArguments> request;
@@ -132,7 +132,7 @@ TEST(RunArguments, ManualPageDescribesEveryOptionOfTheHelp) {
   std::string manual((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
   // groff writes a dash as "\-".
   for (std::size_t at; (at = manual.find("\\-")) != std::string::npos;) manual.replace(at, 2, "-");
-  const std::string help = cli::HelpText();
+  const std::string help = velkor::cli::HelpText();
   for (std::size_t at = 0; (at = help.find("--", at)) != std::string::npos;) {
     const std::size_t end = help.find_first_not_of("-abcdefghijklmnopqrstuvwxyz", at);
     const std::string option = help.substr(at, end - at);

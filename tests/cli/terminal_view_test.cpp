@@ -8,7 +8,7 @@
 
 namespace {
 
-using namespace cli;
+using namespace velkor::cli;
 
 std::string ReadAll(std::FILE* file) {
   std::fflush(file);
