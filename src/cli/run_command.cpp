@@ -2,6 +2,7 @@
 
 #include "cli/run_command.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -92,7 +93,15 @@ int RunCommand(int argc, const char* const* argv) {
     view.Finish(ending, message);
   }
   if (view.OutputFailed()) {
-    std::fprintf(stderr, "velkor-cli: write error: the output was closed\n");
+    if (view.OutputError() == EPIPE) {
+      // The reader went away (`velkor-cli --list | head`): like the GNU
+      // tools, leave without a word, as SIGPIPE would have ended us had it
+      // been safe to let it cut a document short.
+      std::signal(SIGPIPE, SIG_DFL);
+      std::raise(SIGPIPE);
+      return 128 + SIGPIPE;
+    }
+    std::fprintf(stderr, "velkor-cli: write error: %s\n", std::strerror(view.OutputError()));
     return kExitFailure;
   }
   return ExitStatusOf(ending);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <cstring>
 #include <iterator>
@@ -209,6 +210,8 @@ std::string TerminalView::LastMessage() const {
 
 bool TerminalView::OutputFailed() const { return outputFailed.load(); }
 
+int TerminalView::OutputError() const { return outputError.load(); }
+
 void TerminalView::FinishLocked(RunEnding ending, const std::string& message) {
   if (finished) return;
   finished = true;
@@ -326,6 +329,7 @@ void TerminalView::CheckOutput(std::FILE* stream) {
   if (std::ferror(stream) && !outputFailed) {
     // Nobody reads what the run reports any more: end it before the next
     // document rather than work on unseen.
+    outputError = errno;
     outputFailed = true;
     stopRequested = true;
   }

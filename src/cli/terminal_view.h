@@ -95,6 +95,9 @@ public:
   /// True once writing to the output failed (a closed pipe, a full disk);
   /// the view then asks the run to stop.
   bool OutputFailed() const;
+  /// The error number of that first failed write (EPIPE for a reader that
+  /// went away), or 0.
+  int OutputError() const;
 
 private:
   /// Where the run is, as far as a stop request is concerned.
@@ -119,6 +122,7 @@ private:
   mutable std::mutex mutex;
   std::atomic<bool> stopRequested{false};
   std::atomic<bool> outputFailed{false};
+  std::atomic<int> outputError{0};
 
   std::string caption;
   std::string diskText;

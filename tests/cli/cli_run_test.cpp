@@ -46,6 +46,42 @@ TEST(CliRun, HelpVersionAndUsageErrors) {
   }
 }
 
+// An option without a value refuses one, and an empty mask list is refused:
+// neither may ever be read as "compress" or swallow the next word.
+TEST(CliRun, OptionsWithoutValuesAndEmptyMasksAreBadUsage) {
+  TestTree tree;
+  tree.WriteDocument("docs/a.doc", 1);
+  const std::string before = tree.Read("docs/a.doc");
+  const std::string docs = tree.Path("docs");
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"--estimate=false", docs}, {"--estimate=0", docs}, {"--all-files=no", docs},
+           {"--list=yes", docs}, {"--masks=", docs}, {"--masks", "", docs}}) {
+    const CliResult bad = RunCli(args);
+    EXPECT_EQ(bad.status, 2) << args[0] << bad.out << bad.err;
+    EXPECT_EQ(bad.out, "") << args[0];
+    EXPECT_NE(bad.err.find("Usage: velkor-cli"), std::string::npos) << bad.err;
+  }
+  EXPECT_NE(RunCli({"--masks=", docs}).err.find("--masks needs at least one mask"), std::string::npos);
+  EXPECT_EQ(tree.Read("docs/a.doc"), before) << "nothing was done";
+}
+
+// A symbolic link given as PATH is not followed, to a file or to a folder.
+TEST(CliRun, SymbolicLinkPathsAreRefusedByName) {
+  TestTree tree;
+  tree.WriteDocument("docs/a.doc", 1);
+  const std::string before = tree.Read("docs/a.doc");
+  ASSERT_EQ(symlink(tree.Path("docs/a.doc").c_str(), tree.Path("file-link.doc").c_str()), 0);
+  ASSERT_EQ(symlink(tree.Path("docs").c_str(), tree.Path("folder-link").c_str()), 0);
+  for (const char* link : {"file-link.doc", "folder-link"}) {
+    const CliResult result = RunCli({tree.Path(link)});
+    EXPECT_EQ(result.status, 2) << result.out;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "velkor-cli: '" + tree.Path(link) +
+                              "' is a symbolic link, which is not followed\n");
+  }
+  EXPECT_EQ(tree.Read("docs/a.doc"), before);
+}
+
 TEST(CliRun, MissingPathStopsEverythingBeforeTheRun) {
   TestTree tree;
   tree.WriteDocument("docs/a.doc", 1);
@@ -323,6 +359,20 @@ TEST(CliRun, CtrlCWhileCompactingStopsBeforeTheNextDocument) {
     EXPECT_EQ(Counter(result.out, "Compressed files:"), std::to_string(replaced));
     EXPECT_EQ(listed, replaced);
   }
+}
+
+// A reader that goes away ends the run like a GNU tool: no message, the
+// status of SIGPIPE, and no document cut short.
+TEST(CliRun, ClosedOutputPipeEndsSilentlyBetweenDocuments) {
+  StopFixture fixture(300);
+  const CliResult result =
+      CliProcess({"/bin/bash", "-c",
+                  "\"$0\" --list \"$1\" | head -n 3 >/dev/null; echo \"status ${PIPESTATUS[0]}\"",
+                  CliProgram(), fixture.tree.Path("docs")})
+          .Finish();
+  EXPECT_EQ(result.out, "status 141\n");
+  EXPECT_EQ(result.err, "") << "no message for a closed pipe";
+  EXPECT_LT(fixture.CheckDocuments(), fixture.count) << "the run went on to its end";
 }
 
 TEST(CliRun, CtrlCWithJsonStillWritesTheWholeReport) {
