@@ -26,6 +26,7 @@ const char* OutcomeName(DocumentOutcome outcome) {
     case DocumentOutcome::wouldShrink: return "wouldShrink";
     case DocumentOutcome::notSmaller: return "notSmaller";
     case DocumentOutcome::passedOver: return "passedOver";
+    case DocumentOutcome::endedRun: return "endedRun";
   }
   return "unknown";
 }

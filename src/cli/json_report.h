@@ -25,7 +25,7 @@
 namespace velkor::cli {
 
 /// The identifier of an outcome in the report: "replaced", "wouldShrink",
-/// "notSmaller", "passedOver".
+/// "notSmaller", "passedOver", "endedRun".
 const char* OutcomeName(DocumentOutcome outcome);
 
 /// The identifier of an ending: "complete", "stopped", "message", "error".

@@ -43,6 +43,8 @@ std::string ListLine(const DocumentReport& report) {
       return line + " -> " + std::to_string(report.sizeAfter) + " bytes, would shrink";
     case DocumentOutcome::notSmaller:
       return line + " -> " + std::to_string(report.sizeAfter) + " bytes, not smaller";
+    case DocumentOutcome::endedRun:
+      return line + " bytes, ended the run (" + EscapeControlBytes(report.reason) + ")";
     case DocumentOutcome::passedOver:
       break;
   }

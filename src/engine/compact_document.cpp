@@ -54,6 +54,12 @@ public:
     Tell(DocumentOutcome::passedOver, why, std::move(reason), systemError,
          refusal);
   }
+  /// An error with this document ends the run.
+  void EndRun(PassOverReason why, std::string reason, int systemError = 0,
+              std::optional<cfb::Reason> refusal = std::nullopt) {
+    Tell(DocumentOutcome::endedRun, why, std::move(reason), systemError,
+         refusal);
+  }
   void Done(DocumentOutcome outcome) {
     Tell(outcome, PassOverReason::none, std::string(), 0, std::nullopt);
   }
@@ -212,7 +218,17 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   // The copy. The holder removes the temporary file on every way out that
   // does not end in the copy taking the document's place.
   TTTempFile temporary;
-  TTString tempName = temporary.Create(DirectoryOf(fullName), kTempPrefix);
+  TTString tempName;
+  try {
+    tempName = temporary.Create(DirectoryOf(fullName), kTempPrefix);
+  } catch (const TTFileException &e) {
+    // The error ends the run; the listing says which step failed.
+    outcome.EndRun(PassOverReason::copyNotCreated,
+                   std::string("the copy cannot be created in this folder: ") +
+                       FileErrorText(e.code),
+                   static_cast<int>(e.systemError));
+    throw;
+  }
   bool copyFailed = false;
   std::string copyError;
   int copySystemError = 0;
@@ -235,7 +251,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   if (copyFailed) {
     // The message box says only what failed; the report also says where
     // and why, for listings.
-    outcome.PassOver(PassOverReason::copyFailed,
+    outcome.EndRun(PassOverReason::copyFailed,
                    std::string(RunMessage::kCreateTmpError) + " (" +
                        copyError + ")",
                    copySystemError, copyRefusal);
@@ -318,7 +334,7 @@ void CompactDocument(const TTCandidate &candidate, bool compress,
     // The error ends the run; a listing still learns what became of the
     // document in hand.
     if (!outcome.Told())
-      outcome.PassOver(PassOverReason::runError, DescribeCurrentException(),
+      outcome.EndRun(PassOverReason::runError, DescribeCurrentException(),
                      SystemErrorOf(std::current_exception()));
     throw;
   }

@@ -73,7 +73,7 @@ private:
 /// Where the run is inside a base entry, for the report of an error that
 /// ends it there.
 struct EntryPlace {
-  std::string directory; ///< absolute once the entry's directory is current
+  std::string directory; ///< the entry's directory as the user gave it
   std::string document;  ///< the candidate being compacted, if any
 };
 
@@ -109,14 +109,6 @@ bool CurrentDirectoryIsMountRoot() {
   if (stat(".", &here) != 0 || stat("..", &parent) != 0)
     return false;
   return here.st_dev != parent.st_dev || here.st_ino == parent.st_ino;
-}
-
-/// The absolute current directory with a closing slash.
-std::string CurrentDirectoryPath() {
-  std::string path = GetCurrentDir().CStr();
-  if (path.empty() || path.back() != '/')
-    path += '/';
-  return path;
 }
 
 /// Collects the candidates of one walk into `candidates`, pumping messages
@@ -162,7 +154,6 @@ void ProcessEntry(const BaseEntry &entry, int index,
                       RunMessage::kCannotSetSuffix;
       AbortWithMessage(view, text.CStr());
     }
-    place.directory = CurrentDirectoryPath();
     reportBase = directory;
     if (!name.IsEmpty()) {
       TTMaskSet fileMasks;
@@ -182,7 +173,6 @@ void ProcessEntry(const BaseEntry &entry, int index,
                       RunMessage::kCannotSetSuffix;
       AbortWithMessage(view, text.CStr());
     }
-    place.directory = CurrentDirectoryPath();
     reportBase = entry.path;
     TTMaskWalker walker(masks);
     // A drive's walk stays on its own file system: the other drives are

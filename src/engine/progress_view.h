@@ -42,6 +42,7 @@ enum class DocumentOutcome {
   wouldShrink,  ///< estimate run: the copy was smaller, the document is unchanged
   notSmaller,   ///< the copy was not smaller; the document is unchanged
   passedOver,   ///< not a usable compound document, in use, or not safe to replace
+  endedRun,     ///< an error with this document ended the run; it is unchanged
 };
 
 /// Why a candidate was passed over, or what ended the run with it in hand.
@@ -64,6 +65,7 @@ enum class PassOverReason {
                        ///< attributes (systemError when known)
   copyFailed,          ///< "Create tmp document error": the copy could not be
                        ///< written (refusal or systemError)
+  copyNotCreated,      ///< no copy can be created in its folder (systemError)
   runError,            ///< another error of the file system ended the run
                        ///< (systemError when known)
 };
@@ -123,7 +125,7 @@ public:
 
   /// Told once for every candidate of the compaction phase, also for one
   /// that is not taken up (4 GiB or larger) and for the document in hand
-  /// when an error ends the run (passed over, with the error as reason).
+  /// when an error ends the run (endedRun, with the error as reason).
   /// `statistics` are the run's counters once the candidate is counted.
   virtual void DocumentDone(const DocumentReport& report,
                             const RunStatistics& statistics) {

@@ -310,6 +310,39 @@ TEST(CliRun, FileSystemErrorEndsTheRunWithStatusOneAndNamesTheFile) {
   EXPECT_TRUE(tree.TempFiles().empty());
 }
 
+// The same error inside a tree with other documents, as the user sees it:
+// the listing says which document ended the run and why, the counters are
+// the run's real ones in the format of a complete run, and the error names
+// the path as the user wrote it.
+TEST(CliRun, ARunThatEndsOnAnErrorTellsOneStory) {
+  TestTree tree;
+  tree.WriteDocument("tree/open/a.doc", 1);
+  tree.WriteDocument("tree/shelf/b.doc", 2);
+  for (const char* folder : {"", "tree", "tree/shelf"})
+    ASSERT_EQ(chmod(tree.Path(folder).c_str(), 0755), 0);
+  ASSERT_EQ(chmod(tree.Path("tree/open").c_str(), 0777), 0);
+  for (const char* document : {"tree/open/a.doc", "tree/shelf/b.doc"})
+    ASSERT_EQ(chmod(tree.Path(document).c_str(), 0666), 0);
+  if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is needed to run as an unprivileged user";
+  const auto sizeB = fs::file_size(tree.Path("tree/shelf/b.doc"));
+  const CliResult result = CliProcess({"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",
+                                       "--clear-groups", CliProgram(), "--estimate", "--list", "tree"},
+                                      tree.Root())
+                               .Finish();
+  EXPECT_EQ(result.status, 1) << result.out << result.err;
+  EXPECT_NE(result.out.find("tree/shelf/b.doc: " + std::to_string(sizeB) +
+                            " bytes, ended the run (the copy cannot be created in this folder: "
+                            "access denied)\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(result.out.find("passed over"), std::string::npos) << result.out;
+  EXPECT_EQ(Counter(result.out, "Total files:"), "2") << result.out;
+  EXPECT_EQ(Counter(result.out, "Document files:"), "2") << result.out;
+  EXPECT_EQ(Counter(result.out, "Compressed files:"), "1") << result.out;
+  EXPECT_NE(Counter(result.out, "Compression ratio:").find('%'), std::string::npos) << result.out;
+  EXPECT_EQ(result.err, "velkor-cli: access denied: tree/shelf/b.doc\n");
+}
+
 /// A folder of identical documents, and the bytes each has once compacted.
 struct StopFixture {
   TestTree tree;

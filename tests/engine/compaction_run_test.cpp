@@ -498,7 +498,7 @@ TEST_F(CompactionRunTest, FullDiskGivesCreateTmpDocumentErrorAndNoCopyLeft) {
   EXPECT_TRUE(tree.TempFiles().empty());
   // The document in hand is reported with the cause.
   const DocumentReport &report = view.ReportFor("big.doc");
-  EXPECT_EQ(DocumentOutcome::passedOver, report.outcome);
+  EXPECT_EQ(DocumentOutcome::endedRun, report.outcome);
   EXPECT_NE(std::string::npos, report.reason.find("No space left on device"))
       << report.reason;
   EXPECT_EQ(PassOverReason::copyFailed, report.passOver);
@@ -526,9 +526,10 @@ TEST_F(CompactionRunTest, ReadOnlyDirectoryEndsTheRunWithTheFileNamed) {
   EXPECT_EQ("access denied: " + tree.Path("ro/a.doc"), end.error);
   EXPECT_TRUE(view.messages.empty()) << "no message of the run's own";
   const DocumentReport &report = view.ReportFor("a.doc");
-  EXPECT_EQ(DocumentOutcome::passedOver, report.outcome);
-  EXPECT_EQ("access denied", report.reason);
-  EXPECT_EQ(PassOverReason::runError, report.passOver);
+  EXPECT_EQ(DocumentOutcome::endedRun, report.outcome);
+  EXPECT_EQ("the copy cannot be created in this folder: access denied",
+            report.reason);
+  EXPECT_EQ(PassOverReason::copyNotCreated, report.passOver);
   EXPECT_NE(0, report.systemError);
   EXPECT_TRUE(tree.TempFiles().empty());
   // Ended before the final refresh; the ending still carries the real
@@ -620,7 +621,7 @@ TEST_F(CompactionRunTest, FailedReplacementLeavesTheDocumentAndNoCopy) {
   EXPECT_EQ(before.inode, after.inode);
   EXPECT_EQ(before.contentHash, after.contentHash);
   EXPECT_TRUE(tree.TempFiles().empty());
-  EXPECT_EQ(DocumentOutcome::passedOver, view.ReportFor("pinned.doc").outcome);
+  EXPECT_EQ(DocumentOutcome::endedRun, view.ReportFor("pinned.doc").outcome);
 }
 
 // A file of 4 GiB or more is not taken up: not counted, not opened.
