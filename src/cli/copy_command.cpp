@@ -73,6 +73,8 @@ CLI::App* AddCopyCommand(CLI::App& app, CopyOptions& options) {
   command->add_flag("--verify", options.verify,
                     "Re-open the copy and check that it holds the same tree and bytes as SRC");
   command->add_flag("-q,--quiet", options.quiet, "Print nothing on success");
+  command->add_flag("-f,--force", options.force,
+                    "Replace DST when it exists (without it, an existing DST is refused)");
   return command;
 }
 
@@ -99,6 +101,11 @@ int RunCopy(const CopyOptions& options, std::ostream& out, std::ostream& err) {
       if (!S_ISREG(destinationStat.st_mode)) {
         throw CopyFailure(EscapeControlBytes(destination) + ": exists and is not a regular file");
       }
+      // A DST may be someone's document: it is replaced only when asked.
+      if (!options.force) {
+        throw CopyFailure(EscapeControlBytes(destination) +
+                          ": exists; give --force to replace it");
+      }
     }
 
     // The copy is made under a temporary name beside DST, which the holder
@@ -124,8 +131,17 @@ int RunCopy(const CopyOptions& options, std::ostream& out, std::ostream& err) {
     }
     const std::uint64_t copySize = SizeOfFile(temporaryName.CStr());
     try {
-      // Flushed, renamed over DST in one step, and DST's folder flushed.
-      MoveFileReplacing(temporaryName, TTString(destination.c_str()));
+      const TTString target(destination.c_str());
+      if (options.force) {
+        // Flushed, renamed over DST in one step, and DST's folder flushed.
+        MoveFileReplacing(temporaryName, target);
+      } else {
+        // The copy was flushed when it was written. The rename refuses a
+        // DST that appeared meanwhile.
+        RenameFile(temporaryName, target);
+        temporary.Release();
+        FlushContainingDirectory(target);
+      }
     } catch (const TTFileException& e) {
       throw CopyFailure("cannot move the copy to " + EscapeControlBytes(destination) + ": " +
                         SystemText(static_cast<int>(e.systemError)));

@@ -25,7 +25,7 @@ constexpr const char* kUsage =
     "Usage: velkor-cli [OPTION]... PATH...\n"
     "  or:  velkor-cli [OPTION]... --all-drives\n"
     "  or:  velkor-cli inspect [--json] FILE\n"
-    "  or:  velkor-cli copy SRC DST\n";
+    "  or:  velkor-cli copy [--verify] [-q] [--force] SRC DST\n";
 
 std::string Quoted(const std::string& path) { return "'" + EscapeControlBytes(path) + "'"; }
 
@@ -71,7 +71,10 @@ std::string HelpText() {
          "  inspect FILE          show a compound document's storage tree (names, kinds,\n"
          "                          sizes, class ids) and what a fresh copy would save\n"
          "  copy SRC DST          write a fresh compound file with SRC's tree at DST,\n"
-         "                          never touching SRC\n"
+         "                          never touching SRC; --verify checks the copy, -q\n"
+         "                          prints nothing on success, --force replaces an\n"
+         "                          existing DST (refused without it); DST may be a\n"
+         "                          folder to copy into\n"
          "A PATH named like a command is written ./inspect or ./copy. A PATH that is a\n"
          "symbolic link is refused: links are not followed.\n"
          "\n"

@@ -242,6 +242,10 @@ void MoveFileReplacing(const TTString &source, const TTString &target) {
   FlushByName(ContainingDirectory(target), O_DIRECTORY);
 }
 
+void FlushContainingDirectory(const TTString &path) {
+  FlushByName(ContainingDirectory(path), O_DIRECTORY);
+}
+
 bool SetCurrentDir(const TTString &path) {
   return !path.IsEmpty() && chdir(path.CStr()) == 0;
 }

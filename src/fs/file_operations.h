@@ -74,6 +74,11 @@ void RenameFile(const TTString &source, const TTString &target);
 /// the rename fails.
 void MoveFileReplacing(const TTString &source, const TTString &target);
 
+/// Flushes the directory that holds `path` to the device, so that a rename
+/// into it lasts. A file system that cannot flush a directory is no error.
+/// Throws TTFileWithNameException.
+void FlushContainingDirectory(const TTString &path);
+
 /// Makes `path` the process's current directory; true when that worked.
 /// Never raises.
 bool SetCurrentDir(const TTString &path);

@@ -216,15 +216,23 @@ TEST(Copy, WritesTheSameTreeAndNeverTouchesTheSource) {
   EXPECT_TRUE(TemporaryLeftovers(dir.Path()).empty());
 }
 
-TEST(Copy, IntoAFolderKeepsTheName_AndReplacesAnExistingFile) {
+TEST(Copy, IntoAFolderKeepsTheName_AndReplacesAnExistingFileOnlyWithForce) {
   TempDir dir;
   fs::create_directory(dir / "out");
   ProcessResult result = Cli({"copy", Fixture("office/numbers.xls").string(), (dir / "out").string()});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   ASSERT_TRUE(fs::exists(dir / "out" / "numbers.xls"));
 
+  // A DST may be someone's document: refused, and kept, without --force.
   WriteAll(dir / "existing.xls", "old content");
-  ASSERT_EQ(Cli({"copy", "-q", Fixture("office/numbers.xls").string(), (dir / "existing.xls").string()}).exitCode, 0);
+  for (const fs::path& target : {dir / "existing.xls", dir / "out"}) {
+    const ProcessResult refused = Cli({"copy", Fixture("office/numbers.xls").string(), target.string()});
+    EXPECT_EQ(refused.exitCode, 1) << target;
+    EXPECT_NE(refused.err.find("exists; give --force to replace it"), std::string::npos) << refused.err;
+  }
+  EXPECT_EQ(ReadAll(dir / "existing.xls"), "old content");
+  EXPECT_TRUE(TemporaryLeftovers(dir.Path()).empty());
+  ASSERT_EQ(Cli({"copy", "-q", "--force", Fixture("office/numbers.xls").string(), (dir / "existing.xls").string()}).exitCode, 0);
   EXPECT_EQ(ReadAll(dir / "existing.xls"), ReadAll(dir / "out" / "numbers.xls"));
 }
 
