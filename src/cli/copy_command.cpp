@@ -63,6 +63,28 @@ std::uint64_t SizeOfFile(const std::string& path) {
 
 }  // namespace
 
+std::string CopyHelpText() {
+  return "Usage: velkor-cli copy [OPTION]... SRC DST\n"
+         "Write a fresh compound file with SRC's whole tree at DST; SRC is only read.\n"
+         "The copy is written beside DST under a temporary name and renamed into place\n"
+         "once complete. When DST is a folder, the copy goes into it under SRC's name.\n"
+         "\n"
+         "Options:\n"
+         "      --verify          reopen the copy and check that it holds the same tree\n"
+         "                          and bytes as SRC\n"
+         "  -q, --quiet           print nothing on success\n"
+         "  -f, --force           replace DST when it exists; without it an existing DST\n"
+         "                          is refused, as it may be someone's document\n"
+         "  -h, --help            display this help and exit\n"
+         "\n"
+         "Exit status:\n"
+         "   0  the copy is in place\n"
+         "   1  no copy was made: SRC was refused, DST exists, or a write failed\n"
+         "   2  bad usage\n"
+         "\n"
+         "Full documentation: man velkor-cli (before installing: man -l docs/velkor-cli.1)\n";
+}
+
 CLI::App* AddCopyCommand(CLI::App& app, CopyOptions& options) {
   CLI::App* command = app.add_subcommand(
       "copy", "Write a fresh compound file with SRC's whole tree at DST; SRC is only read");

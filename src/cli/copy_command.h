@@ -28,6 +28,9 @@ struct CopyOptions {
   bool force = false;   ///< replace an existing DST
 };
 
+/// The help of `velkor-cli copy --help`, in the run's layout.
+std::string CopyHelpText();
+
 /// Adds the `copy` subcommand to `app`, filling `options` when parsed.
 CLI::App* AddCopyCommand(CLI::App& app, CopyOptions& options);
 

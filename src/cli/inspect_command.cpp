@@ -116,6 +116,24 @@ void PrintJson(const cfb::Source& source, std::uint64_t copySize, std::ostream& 
 
 }  // namespace
 
+std::string InspectHelpText() {
+  return "Usage: velkor-cli inspect [OPTION]... FILE\n"
+         "Show a compound document's storage tree (names, kinds, sizes, class ids, state\n"
+         "bits), the file's size, the size of a fresh copy and what it would save, or\n"
+         "why the file is refused. Nothing is written.\n"
+         "\n"
+         "Options:\n"
+         "      --json            print one JSON object instead of text\n"
+         "  -h, --help            display this help and exit\n"
+         "\n"
+         "Exit status:\n"
+         "   0  the document was shown\n"
+         "   1  the file is refused or cannot be read\n"
+         "   2  bad usage\n"
+         "\n"
+         "Full documentation: man velkor-cli (before installing: man -l docs/velkor-cli.1)\n";
+}
+
 CLI::App* AddInspectCommand(CLI::App& app, InspectOptions& options) {
   CLI::App* command = app.add_subcommand(
       "inspect", "Show a compound document's storage tree and what a fresh copy would save");

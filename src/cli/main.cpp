@@ -45,15 +45,27 @@ int RunFileCommand(int argc, char** argv) {
   CLI::App* inspect = AddInspectCommand(app, inspectOptions);
   CopyOptions copyOptions;
   CLI::App* copy = AddCopyCommand(app, copyOptions);
+  // As in the run, an option without a value refuses one.
+  for (CLI::App* command : {inspect, copy}) {
+    for (CLI::Option* option : command->get_options()) {
+      if (option->get_expected_min() == 0) option->disable_flag_override();
+    }
+  }
+  // The help and the usage line in the run's GNU layout.
+  const bool isCopy = std::strcmp(argv[1], "copy") == 0;
+  const std::string helpText = isCopy ? CopyHelpText() : InspectHelpText();
 
   try {
     app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& help) {
-    return app.exit(help);
+  } catch (const CLI::CallForHelp&) {
+    std::cout << helpText;
+    return kExitSuccess;
   } catch (const CLI::CallForVersion& version) {
     return app.exit(version);
   } catch (const CLI::ParseError& error) {
-    std::cerr << "velkor-cli: " << error.what() << "\n\n" << app.help();
+    std::cerr << "velkor-cli: " << argv[1] << ": " << error.what() << '\n'
+              << helpText.substr(0, helpText.find('\n') + 1) << "Try 'velkor-cli " << argv[1]
+              << " --help' for more information.\n";
     return kExitUsage;
   }
 

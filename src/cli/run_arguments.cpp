@@ -113,6 +113,15 @@ std::optional<RunArguments> ParseRunArguments(int argc, const char* const* argv,
       status = kExitUsage;
       return std::nullopt;
     }
+    const std::string name = word.substr(0, word.find('='));
+    if (name.size() < word.size() &&
+        (name == "--help" || name == "--version" || name == "--all-drives" ||
+         name == "--estimate" || name == "--all-files" || name == "--no-recursive" ||
+         name == "--list" || name == "--json")) {
+      UsageError(err, "option '" + name + "' doesn't allow an argument");
+      status = kExitUsage;
+      return std::nullopt;
+    }
   }
 
   CLI::App app("", "velkor-cli");

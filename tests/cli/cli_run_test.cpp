@@ -62,6 +62,8 @@ TEST(CliRun, OptionsWithoutValuesAndEmptyMasksAreBadUsage) {
     EXPECT_NE(bad.err.find("Usage: velkor-cli"), std::string::npos) << bad.err;
   }
   EXPECT_NE(RunCli({"--masks=", docs}).err.find("--masks needs at least one mask"), std::string::npos);
+  EXPECT_EQ(RunCli({"--estimate=false", docs}).err.rfind("velkor-cli: option '--estimate' doesn't allow an argument\n", 0),
+            0u);
   EXPECT_EQ(tree.Read("docs/a.doc"), before) << "nothing was done";
 }
 

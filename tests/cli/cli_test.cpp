@@ -63,7 +63,16 @@ TEST(Usage, HelpAndVersionSucceed) {
   ProcessResult version = Cli({"--version"});
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out, std::string("velkor-cli (Velkor) ") + kVelkorVersion + "\n");
-  EXPECT_EQ(Cli({"copy", "--help"}).exitCode, 0);
+  // The commands' help has the run's layout.
+  for (const char* command : {"copy", "inspect"}) {
+    ProcessResult sub = Cli({command, "--help"});
+    EXPECT_EQ(sub.exitCode, 0);
+    EXPECT_EQ(sub.out.rfind(std::string("Usage: velkor-cli ") + command + " [OPTION]... ", 0), 0u) << sub.out;
+    EXPECT_NE(sub.out.find("\nOptions:\n"), std::string::npos) << sub.out;
+    EXPECT_NE(sub.out.find("\nExit status:\n"), std::string::npos) << sub.out;
+    EXPECT_NE(sub.out.find("  -h, --help            display this help and exit\n"), std::string::npos);
+  }
+  EXPECT_EQ(Cli({"copy", "--verify=no", "a", "b"}).exitCode, 2);
 }
 
 TEST(Inspect, ShowsTreeSizesClassIdsAndTheSaving) {
