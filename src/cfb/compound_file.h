@@ -91,8 +91,9 @@ class Source {
   unsigned MajorVersion() const;       ///< 3 or 4
   std::uint32_t SectorSize() const;    ///< 512 or 4096
   const std::string& Path() const;
-  /// The descriptor the file is read through (open for reading only), for a
-  /// caller that takes a lease on it; valid until `Release`.
+  /// The descriptor the file is read through (open for reading only), so
+  /// that a caller can fstat the very file that was validated, or take a
+  /// lease on it; valid until `Release`.
   int Descriptor() const;
 
   /// Drops the locks and closes the file. Further use is a logic error.

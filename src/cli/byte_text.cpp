@@ -2,10 +2,9 @@
 
 #include "cli/byte_text.h"
 
-#include "core/escape_text.h"
 #include "core/utf8.h"
 
-namespace cli {
+namespace velkor::cli {
 namespace {
 
 void AppendHexByte(std::string& out, unsigned char b) {
@@ -48,8 +47,6 @@ std::string HexBytes(std::string_view bytes) {
   return out;
 }
 
-std::string EscapeForTerminal(std::string_view bytes) { return EscapeControlBytes(bytes); }
-
 std::size_t DisplayWidth(std::string_view text) {
   std::size_t width = 0;
   while (!text.empty()) {
@@ -85,4 +82,4 @@ std::string KeepHead(std::string_view text, std::size_t columns) {
   return std::string(text.substr(0, bytes));
 }
 
-}  // namespace cli
+}  // namespace velkor::cli

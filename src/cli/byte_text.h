@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-namespace cli {
+namespace velkor::cli {
 
 /// True when the bytes are well-formed UTF-8 (no overlong forms, no
 /// surrogates, nothing above U+10FFFF).
@@ -25,9 +25,6 @@ std::string ReplaceInvalidUtf8(std::string_view bytes);
 /// Two lower-case hexadecimal digits per byte.
 std::string HexBytes(std::string_view bytes);
 
-/// The bytes for a line of terminal or log output (see EscapeControlBytes).
-std::string EscapeForTerminal(std::string_view bytes);
-
 /// How many columns the text takes on a terminal, counting one per UTF-8
 /// code point (and one per stray byte).
 std::size_t DisplayWidth(std::string_view text);
@@ -39,4 +36,4 @@ std::string KeepTail(std::string_view text, std::size_t columns);
 /// The text cut to at most `columns` display columns, keeping its start.
 std::string KeepHead(std::string_view text, std::size_t columns);
 
-}  // namespace cli
+}  // namespace velkor::cli

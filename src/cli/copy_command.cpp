@@ -5,6 +5,10 @@
 #include "cfb/compare.h"
 #include "cfb/compound_file.h"
 #include "cli/command_support.h"
+#include "core/escape_text.h"
+#include "core/tt_exception.h"
+#include "fs/file_operations.h"
+#include "fs/tt_temp_file.h"
 
 #include <CLI/CLI.hpp>
 
@@ -13,7 +17,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <ostream>
-#include <random>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,53 +44,46 @@ std::string NamePart(const std::string& path) {
 
 std::string SystemText(int errorNumber) { return std::strerror(errorNumber); }
 
-/// Makes an empty file with a fresh name beside `destination` and returns its
-/// name. O_EXCL guarantees that no existing file is taken over.
-std::string CreateTemporaryBeside(const std::string& destination) {
-  std::string directory = DirectoryPart(destination);
-  std::random_device seed;
-  std::mt19937 random(seed());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, "vkr%04x.tmp", static_cast<unsigned>(random() & 0xFFFF));
-    std::string name = (directory == "/" ? "/" : directory + "/") + suffix;
-    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      ::close(fd);
-      return name;
-    }
-    if (errno != EEXIST) {
-      throw CopyFailure("cannot create a file in " + EscapeForTerminal(directory) + ": " +
-                        SystemText(errno));
-    }
+/// The temporary copies' names beside DST: vkrXXXX.tmp, as the run's.
+constexpr char kTempPrefix[] = "vkr";
+
+/// The size of a file, from a descriptor of its own: the name is looked up
+/// once, by the open.
+std::uint64_t SizeOfFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  struct stat status {};
+  if (fd < 0 || ::fstat(fd, &status) != 0) {
+    const int error = errno;
+    if (fd >= 0) ::close(fd);
+    throw CopyFailure(EscapeControlBytes(path) + ": " + SystemText(error));
   }
-  throw CopyFailure("cannot find a free temporary name in " + EscapeForTerminal(directory));
-}
-
-/// Removes the temporary file unless the copy was moved into place.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(std::string path) : path(std::move(path)) {}
-  ~TemporaryFile() {
-    if (!path.empty()) ::unlink(path.c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  const std::string& Path() const { return path; }
-  void Keep() { path.clear(); }
-
- private:
-  std::string path;
-};
-
-void SyncDirectory(const std::string& directory) {
-  int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;  // the rename is done; a directory we cannot open cannot be flushed
-  ::fsync(fd);
   ::close(fd);
+  return static_cast<std::uint64_t>(status.st_size);
 }
 
 }  // namespace
+
+std::string CopyHelpText() {
+  return "Usage: velkor-cli copy [OPTION]... SRC DST\n"
+         "Write a fresh compound file with SRC's whole tree at DST; SRC is only read.\n"
+         "The copy is written beside DST under a temporary name and renamed into place\n"
+         "once complete. When DST is a folder, the copy goes into it under SRC's name.\n"
+         "\n"
+         "Options:\n"
+         "      --verify          reopen the copy and check that it holds the same tree\n"
+         "                          and bytes as SRC\n"
+         "  -q, --quiet           print nothing on success\n"
+         "  -f, --force           replace DST when it exists; without it an existing DST\n"
+         "                          is refused, as it may be someone's document\n"
+         "  -h, --help            display this help and exit\n"
+         "\n"
+         "Exit status:\n"
+         "   0  the copy is in place\n"
+         "   1  no copy was made: SRC was refused, DST exists, or a write failed\n"
+         "   2  bad usage\n"
+         "\n"
+         "Full documentation: man velkor-cli (before installing: man -l docs/velkor-cli.1)\n";
+}
 
 CLI::App* AddCopyCommand(CLI::App& app, CopyOptions& options) {
   CLI::App* command = app.add_subcommand(
@@ -99,6 +95,8 @@ CLI::App* AddCopyCommand(CLI::App& app, CopyOptions& options) {
   command->add_flag("--verify", options.verify,
                     "Re-open the copy and check that it holds the same tree and bytes as SRC");
   command->add_flag("-q,--quiet", options.quiet, "Print nothing on success");
+  command->add_flag("-f,--force", options.force,
+                    "Replace DST when it exists (without it, an existing DST is refused)");
   return command;
 }
 
@@ -108,9 +106,10 @@ int RunCopy(const CopyOptions& options, std::ostream& out, std::ostream& err) {
     // Open and validate first: a refused source leaves DST untouched.
     cfb::Source source = cfb::Source::Open(options.source);
 
+    // The file that was opened, not whatever the name leads to now.
     struct stat sourceStat {}, destinationStat {};
-    if (::stat(options.source.c_str(), &sourceStat) != 0) {
-      throw CopyFailure(EscapeForTerminal(options.source) + ": " + SystemText(errno));
+    if (::fstat(source.Descriptor(), &sourceStat) != 0) {
+      throw CopyFailure(EscapeControlBytes(options.source) + ": " + SystemText(errno));
     }
     if (::stat(destination.c_str(), &destinationStat) == 0) {
       if (S_ISDIR(destinationStat.st_mode)) {
@@ -122,44 +121,67 @@ int RunCopy(const CopyOptions& options, std::ostream& out, std::ostream& err) {
         throw CopyFailure("SRC and DST are the same file");
       }
       if (!S_ISREG(destinationStat.st_mode)) {
-        throw CopyFailure(EscapeForTerminal(destination) + ": exists and is not a regular file");
+        throw CopyFailure(EscapeControlBytes(destination) + ": exists and is not a regular file");
+      }
+      // A DST may be someone's document: it is replaced only when asked.
+      if (!options.force) {
+        throw CopyFailure(EscapeControlBytes(destination) +
+                          ": exists; give --force to replace it");
       }
     }
 
-    TemporaryFile temporary(CreateTemporaryBeside(destination));
-    cfb::Destination copy = cfb::Destination::Create(temporary.Path());
+    // The copy is made under a temporary name beside DST, which the holder
+    // removes on every way out but the final rename.
+    const std::string directory = DirectoryPart(destination);
+    TTTempFile temporary;
+    TTString temporaryName;
+    try {
+      temporaryName = temporary.Create(TTString(directory.c_str()), TTString(kTempPrefix));
+    } catch (const TTFileException& e) {
+      throw CopyFailure("cannot create a file in " + EscapeControlBytes(directory) + ": " +
+                        SystemText(static_cast<int>(e.systemError)));
+    }
+    cfb::Destination copy = cfb::Destination::Create(temporaryName.CStr());
     source.CopyTo(copy);
     copy.Release();
 
     if (options.verify) {
-      if (auto difference = cfb::CompareFiles(options.source, temporary.Path())) {
+      if (auto difference = cfb::CompareFiles(options.source, temporaryName.CStr())) {
         throw CopyFailure("the copy differs from the source at " +
-                          EscapeForTerminal(difference->path) + ": " + difference->detail);
+                          EscapeControlBytes(difference->path) + ": " + difference->detail);
       }
     }
-    struct stat copyStat {};
-    if (::stat(temporary.Path().c_str(), &copyStat) != 0) {
-      throw CopyFailure(EscapeForTerminal(temporary.Path()) + ": " + SystemText(errno));
+    const std::uint64_t copySize = SizeOfFile(temporaryName.CStr());
+    try {
+      const TTString target(destination.c_str());
+      if (options.force) {
+        // Flushed, renamed over DST in one step, and DST's folder flushed.
+        MoveFileReplacing(temporaryName, target);
+      } else {
+        // The copy was flushed when it was written. The rename refuses a
+        // DST that appeared meanwhile.
+        RenameFile(temporaryName, target);
+        temporary.Release();
+        FlushDirectoryOf(target);
+      }
+    } catch (const TTFileException& e) {
+      throw CopyFailure("cannot move the copy to " + EscapeControlBytes(destination) + ": " +
+                        SystemText(static_cast<int>(e.systemError)));
     }
-    if (::rename(temporary.Path().c_str(), destination.c_str()) != 0) {
-      throw CopyFailure("cannot move the copy to " + EscapeForTerminal(destination) + ": " +
-                        SystemText(errno));
-    }
-    temporary.Keep();
-    SyncDirectory(DirectoryPart(destination));
+    temporary.Release();
     std::uint64_t sourceSize = source.FileSize();
     source.Release();
 
     if (!options.quiet) {
-      out << EscapeForTerminal(options.source) << " -> " << EscapeForTerminal(destination) << ": "
-          << FormatBytes(sourceSize) << " -> " << FormatBytes(static_cast<unsigned long long>(copyStat.st_size))
-          << " bytes" << (options.verify ? ", verified" : "") << '\n';
+      out << EscapeControlBytes(options.source) << " -> " << EscapeControlBytes(destination) << ": "
+          << FormatBytes(sourceSize) << " -> " << FormatBytes(copySize) << " bytes"
+          << (options.verify ? ", verified" : "") << '\n';
     }
     return kExitSuccess;
   } catch (const CopyFailure& failure) {
     err << "velkor-cli: copy: " << failure.what() << '\n';
   } catch (const std::exception& error) {
-    err << "velkor-cli: copy: " << EscapeForTerminal(options.source) << ": " << DescribeError(error)
+    err << "velkor-cli: copy: " << EscapeControlBytes(options.source) << ": " << DescribeError(error)
         << '\n';
   }
   return kExitFailure;

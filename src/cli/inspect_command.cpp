@@ -4,6 +4,7 @@
 
 #include "cfb/compound_file.h"
 #include "cli/command_support.h"
+#include "core/escape_text.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -58,7 +59,7 @@ void PrintText(const cfb::Source& source, std::uint64_t copySize, std::ostream& 
       streamBytes += entry.size;
     }
   }
-  out << "File:        " << EscapeForTerminal(source.Path()) << '\n'
+  out << "File:        " << EscapeControlBytes(source.Path()) << '\n'
       << "Format:      compound file, version " << source.MajorVersion() << ", "
       << source.SectorSize() << "-byte sectors\n"
       << "File size:   " << FormatBytes(fileSize) << " bytes\n"
@@ -84,7 +85,7 @@ void PrintText(const cfb::Source& source, std::uint64_t copySize, std::ostream& 
     std::string classId = IsZero(entry.classId) ? "-" : cfb::FormatClassId(entry.classId);
     std::snprintf(line, sizeof line, "%-8s %13s  %-38s  %s  ", KindName(entry.kind), size.c_str(),
                   classId.c_str(), Hex32(entry.stateBits).c_str());
-    out << line << std::string(2 * depth[i], ' ') << EscapeForTerminal(entry.displayName) << '\n';
+    out << line << std::string(2 * depth[i], ' ') << EscapeControlBytes(entry.displayName) << '\n';
   }
 }
 
@@ -115,6 +116,24 @@ void PrintJson(const cfb::Source& source, std::uint64_t copySize, std::ostream& 
 
 }  // namespace
 
+std::string InspectHelpText() {
+  return "Usage: velkor-cli inspect [OPTION]... FILE\n"
+         "Show a compound document's storage tree (names, kinds, sizes, class ids, state\n"
+         "bits), the file's size, the size of a fresh copy and what it would save, or\n"
+         "why the file is refused. Nothing is written.\n"
+         "\n"
+         "Options:\n"
+         "      --json            print one JSON object instead of text\n"
+         "  -h, --help            display this help and exit\n"
+         "\n"
+         "Exit status:\n"
+         "   0  the document was shown\n"
+         "   1  the file is refused or cannot be read\n"
+         "   2  bad usage\n"
+         "\n"
+         "Full documentation: man velkor-cli (before installing: man -l docs/velkor-cli.1)\n";
+}
+
 CLI::App* AddInspectCommand(CLI::App& app, InspectOptions& options) {
   CLI::App* command = app.add_subcommand(
       "inspect", "Show a compound document's storage tree and what a fresh copy would save");
@@ -136,7 +155,7 @@ int RunInspect(const InspectOptions& options, std::ostream& out, std::ostream& e
     return kExitSuccess;
   } catch (const std::exception& error) {
     std::string reason = DescribeError(error);
-    err << "velkor-cli: " << EscapeForTerminal(options.file) << ": " << reason << '\n';
+    err << "velkor-cli: " << EscapeControlBytes(options.file) << ": " << reason << '\n';
     if (options.json) {
       nlohmann::json report = {{"file", options.file}, {"error", reason}};
       if (auto* format = dynamic_cast<const cfb::FormatError*>(&error)) {

@@ -22,6 +22,9 @@ struct InspectOptions {
   bool json = false;
 };
 
+/// The help of `velkor-cli inspect --help`, in the run's layout.
+std::string InspectHelpText();
+
 /// Adds the `inspect` subcommand to `app`, filling `options` when parsed.
 CLI::App* AddInspectCommand(CLI::App& app, InspectOptions& options);
 

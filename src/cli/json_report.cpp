@@ -2,40 +2,14 @@
 
 #include "cli/json_report.h"
 
-#include <cerrno>
-#include <cstdlib>
-
 #include "cli/byte_text.h"
+#include "core/version.h"
 
-#ifndef VELKOR_VERSION
-#define VELKOR_VERSION "unknown"
-#endif
 
-namespace cli {
+namespace velkor::cli {
 namespace {
 
 using nlohmann::json;
-
-constexpr std::array<const char*, 7> kCounterKeys = {
-    "totalFiles", "documentFiles", "compressedFiles", "bytesBefore",
-    "bytesAfter", "bytesReduced",  "ratio",
-};
-
-/// A counter text as a number when it is one ("%d" or unsigned digits),
-/// otherwise the text itself, so nothing the run showed is lost.
-json CounterValue(const std::string& text) {
-  const char* begin = text.c_str();
-  char* end = nullptr;
-  errno = 0;
-  if (!text.empty() && text[0] == '-') {
-    const long long value = std::strtoll(begin, &end, 10);
-    if (errno == 0 && end != begin && *end == '\0') return value;
-  } else if (!text.empty() && text[0] >= '0' && text[0] <= '9') {
-    const unsigned long long value = std::strtoull(begin, &end, 10);
-    if (errno == 0 && end != begin && *end == '\0') return value;
-  }
-  return ReplaceInvalidUtf8(text);
-}
 
 std::string Trimmed(const std::string& text) {
   const auto first = text.find_first_not_of(' ');
@@ -52,6 +26,7 @@ const char* OutcomeName(DocumentOutcome outcome) {
     case DocumentOutcome::wouldShrink: return "wouldShrink";
     case DocumentOutcome::notSmaller: return "notSmaller";
     case DocumentOutcome::passedOver: return "passedOver";
+    case DocumentOutcome::endedRun: return "endedRun";
   }
   return "unknown";
 }
@@ -81,12 +56,15 @@ json DocumentJson(const DocumentReport& report) {
   return entry;
 }
 
-json CountersJson(const CounterTexts& counters) {
+json CountersJson(const RunStatistics& statistics) {
   json object = json::object();
-  for (std::size_t i = 0; i + 1 < counters.size(); ++i) {
-    object[kCounterKeys[i]] = CounterValue(counters[i]);
-  }
-  object["ratio"] = ReplaceInvalidUtf8(Trimmed(counters.back()));
+  object["totalFiles"] = statistics.totalFiles;
+  object["documentFiles"] = statistics.documentFiles;
+  object["compressedFiles"] = statistics.compressedFiles;
+  object["bytesBefore"] = statistics.bytesBefore;
+  object["bytesAfter"] = statistics.bytesAfter;
+  object["bytesReduced"] = BytesReduced(statistics);
+  object["ratio"] = Trimmed(FormatCounter(CounterField::ratio, statistics).CStr());
   return object;
 }
 
@@ -103,7 +81,7 @@ void JsonReport::Begin() {
   if (begun) return;
   begun = true;
   std::fprintf(out, "{\"program\":\"velkor-cli\",\"version\":%s,\"mode\":\"%s\",\"documents\":[",
-               DumpJson(VELKOR_VERSION).c_str(), estimate ? "estimate" : "compress");
+               DumpJson(kVelkorVersion).c_str(), estimate ? "estimate" : "compress");
 }
 
 void JsonReport::AddDocument(const DocumentReport& report) {
@@ -117,16 +95,16 @@ void JsonReport::AddTemporaryFile(bool removed) {
   if (removed) ++temporaryFilesRemoved;
 }
 
-void JsonReport::Finish(const CounterTexts& counters, RunEnding ending,
+void JsonReport::Finish(const RunStatistics& statistics, RunEnding ending,
                         const std::string& message, int exitStatus) {
   Begin();
   std::fprintf(out,
                "%s],\"counters\":%s,\"temporaryFiles\":{\"found\":%lld,\"removed\":%lld},"
                "\"status\":\"%s\",\"message\":%s,\"exitStatus\":%d}\n",
-               anyDocument ? "\n" : "", DumpJson(CountersJson(counters)).c_str(),
+               anyDocument ? "\n" : "", DumpJson(CountersJson(statistics)).c_str(),
                temporaryFilesFound, temporaryFilesRemoved, EndingName(ending),
                DumpJson(ReplaceInvalidUtf8(message)).c_str(), exitStatus);
   std::fflush(out);
 }
 
-}  // namespace cli
+}  // namespace velkor::cli

@@ -22,10 +22,10 @@
 #include "cli/run_ending.h"
 #include "engine/progress_view.h"
 
-namespace cli {
+namespace velkor::cli {
 
 /// The identifier of an outcome in the report: "replaced", "wouldShrink",
-/// "notSmaller", "passedOver".
+/// "notSmaller", "passedOver", "endedRun".
 const char* OutcomeName(DocumentOutcome outcome);
 
 /// The identifier of an ending: "complete", "stopped", "message", "error".
@@ -35,8 +35,8 @@ const char* EndingName(RunEnding ending);
 /// sizeAfter, outcome, reason.
 nlohmann::json DocumentJson(const DocumentReport& report);
 
-/// The counters as numbers (the ratio as its text, e.g. "77.5%").
-nlohmann::json CountersJson(const CounterTexts& counters);
+/// The counters as numbers (the ratio as the window's text, e.g. "77.5%").
+nlohmann::json CountersJson(const RunStatistics& statistics);
 
 /// A JSON value as ASCII text that never throws, whatever bytes it holds.
 std::string DumpJson(const nlohmann::json& value);
@@ -51,7 +51,7 @@ public:
   /// Counts one abandoned temporary copy the run removed (or only found).
   void AddTemporaryFile(bool removed);
   /// Writes the counters and the ending and closes the object. Call once.
-  void Finish(const CounterTexts& counters, RunEnding ending,
+  void Finish(const RunStatistics& statistics, RunEnding ending,
               const std::string& message, int exitStatus);
 
 private:
@@ -65,4 +65,4 @@ private:
   long long temporaryFilesRemoved = 0;
 };
 
-}  // namespace cli
+}  // namespace velkor::cli

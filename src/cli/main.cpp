@@ -11,6 +11,7 @@
 #include "cli/command_support.h"
 #include "cli/copy_command.h"
 #include "cli/inspect_command.h"
+#include "cli/run_arguments.h"
 #include "cli/run_command.h"
 
 #include <CLI/CLI.hpp>
@@ -31,22 +32,40 @@ int RunFileCommand(int argc, char** argv) {
 
   CLI::App app("Velkor makes compound documents (*.doc, *.xls) smaller without changing their content.",
                "velkor-cli");
-  app.set_version_flag("--version", std::string("velkor-cli (Velkor) ") + VELKOR_VERSION);
+  // The one version text of every command (run_arguments.h), without the
+  // line feed that CLI11 adds itself.
+  app.set_version_flag("-V,--version", [] {
+    std::string text = VersionText();
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+  });
   app.require_subcommand(1, 1);
 
   InspectOptions inspectOptions;
   CLI::App* inspect = AddInspectCommand(app, inspectOptions);
   CopyOptions copyOptions;
   CLI::App* copy = AddCopyCommand(app, copyOptions);
+  // As in the run, an option without a value refuses one.
+  for (CLI::App* command : {inspect, copy}) {
+    for (CLI::Option* option : command->get_options()) {
+      if (option->get_expected_min() == 0) option->disable_flag_override();
+    }
+  }
+  // The help and the usage line in the run's GNU layout.
+  const bool isCopy = std::strcmp(argv[1], "copy") == 0;
+  const std::string helpText = isCopy ? CopyHelpText() : InspectHelpText();
 
   try {
     app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& help) {
-    return app.exit(help);
+  } catch (const CLI::CallForHelp&) {
+    std::cout << helpText;
+    return kExitSuccess;
   } catch (const CLI::CallForVersion& version) {
     return app.exit(version);
   } catch (const CLI::ParseError& error) {
-    std::cerr << "velkor-cli: " << error.what() << "\n\n" << app.help();
+    std::cerr << "velkor-cli: " << argv[1] << ": " << error.what() << '\n'
+              << helpText.substr(0, helpText.find('\n') + 1) << "Try 'velkor-cli " << argv[1]
+              << " --help' for more information.\n";
     return kExitUsage;
   }
 
@@ -59,5 +78,5 @@ int RunFileCommand(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (IsFileCommand(argc, argv)) return RunFileCommand(argc, argv);
-  return ::cli::RunCommand(argc, argv);
+  return velkor::cli::RunCommand(argc, argv);
 }

@@ -13,22 +13,21 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/byte_text.h"
+#include "core/version.h"
+#include "core/escape_text.h"
 #include "cli/run_ending.h"
 
-#ifndef VELKOR_VERSION
-#define VELKOR_VERSION "unknown"
-#endif
 
-namespace cli {
+namespace velkor::cli {
 namespace {
 
 constexpr const char* kUsage =
     "Usage: velkor-cli [OPTION]... PATH...\n"
     "  or:  velkor-cli [OPTION]... --all-drives\n"
     "  or:  velkor-cli inspect [--json] FILE\n"
-    "  or:  velkor-cli copy SRC DST\n";
+    "  or:  velkor-cli copy [--verify] [-q] [--force] SRC DST\n";
 
-std::string Quoted(const std::string& path) { return "'" + EscapeForTerminal(path) + "'"; }
+std::string Quoted(const std::string& path) { return "'" + EscapeControlBytes(path) + "'"; }
 
 void UsageError(std::FILE* err, const std::string& message) {
   std::fprintf(err, "velkor-cli: %s\n%sTry 'velkor-cli --help' for more information.\n",
@@ -55,8 +54,11 @@ std::string HelpText() {
          "      --estimate        do everything but the replacement: the counters show\n"
          "                          what compressing would gain, no file is changed\n"
          "      --masks=MASKS     the space-separated wildcard masks of the files to\n"
-         "                          take (default: \"*.doc *.xls\"; '?' and '*' as in the\n"
-         "                          shell, letters in any case, a mask may name a folder)\n"
+         "                          take (default: \"*.doc *.xls\"): '?' matches one\n"
+         "                          character or none, '*' any number of characters;\n"
+         "                          a mask matches names in every subfolder too (not\n"
+         "                          with --no-recursive); letters match in any case;\n"
+         "                          a mask may name a folder part (reports/*.doc)\n"
          "      --all-files       take every file, whatever its name\n"
          "      --no-recursive    do not search subfolders\n"
          "      --list            print one line for every file taken up: path, size\n"
@@ -69,8 +71,12 @@ std::string HelpText() {
          "  inspect FILE          show a compound document's storage tree (names, kinds,\n"
          "                          sizes, class ids) and what a fresh copy would save\n"
          "  copy SRC DST          write a fresh compound file with SRC's tree at DST,\n"
-         "                          never touching SRC\n"
-         "A PATH named like a command is written ./inspect or ./copy.\n"
+         "                          never touching SRC; --verify checks the copy, -q\n"
+         "                          prints nothing on success, --force replaces an\n"
+         "                          existing DST (refused without it); DST may be a\n"
+         "                          folder to copy into\n"
+         "A PATH named like a command is written ./inspect or ./copy. A PATH that is a\n"
+         "symbolic link is refused: links are not followed.\n"
          "\n"
          "Ctrl-C stops the run before the next document. A second Ctrl-C stops it at\n"
          "once, unless a document is being copied or replaced: that one is finished\n"
@@ -82,11 +88,11 @@ std::string HelpText() {
          "   2  bad usage: an unknown option, no PATH, a PATH that cannot be read\n"
          " 130  the run was stopped with Ctrl-C\n"
          "\n"
-         "Full documentation: man velkor-cli\n";
+         "Full documentation: man velkor-cli (before installing: man -l docs/velkor-cli.1)\n";
 }
 
 std::string VersionText() {
-  return std::string("velkor-cli (Velkor) ") + VELKOR_VERSION + "\n";
+  return std::string("velkor-cli (Velkor) ") + kVelkorVersion + "\n";
 }
 
 std::optional<RunArguments> ParseRunArguments(int argc, const char* const* argv,
@@ -95,6 +101,28 @@ std::optional<RunArguments> ParseRunArguments(int argc, const char* const* argv,
   bool help = false;
   bool version = false;
   bool noRecursive = false;
+
+  // An option without a value refuses one: "--estimate=false" must never
+  // be read as "compress". An empty mask list is refused before CLI11 sees
+  // it, so that "--masks=" cannot take the next word as its value.
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == "--") break;
+    if (word == "--masks=" || (word == "--masks" && i + 1 < argc && argv[i + 1][0] == '\0')) {
+      UsageError(err, "--masks needs at least one mask");
+      status = kExitUsage;
+      return std::nullopt;
+    }
+    const std::string name = word.substr(0, word.find('='));
+    if (name.size() < word.size() &&
+        (name == "--help" || name == "--version" || name == "--all-drives" ||
+         name == "--estimate" || name == "--all-files" || name == "--no-recursive" ||
+         name == "--list" || name == "--json")) {
+      UsageError(err, "option '" + name + "' doesn't allow an argument");
+      status = kExitUsage;
+      return std::nullopt;
+    }
+  }
 
   CLI::App app("", "velkor-cli");
   app.set_help_flag();  // the help text is our own, in the GNU layout
@@ -110,6 +138,9 @@ std::optional<RunArguments> ParseRunArguments(int argc, const char* const* argv,
   CLI::Option* json = app.add_flag("--json", request.json);
   app.add_option("PATH", request.paths);
   masks->excludes(allFiles);
+  for (CLI::Option* option : app.get_options()) {
+    if (option->get_expected_min() == 0) option->disable_flag_override();
+  }
   list->excludes(json);
 
   try {
@@ -121,12 +152,12 @@ std::optional<RunArguments> ParseRunArguments(int argc, const char* const* argv,
   }
   if (help) {
     std::fputs(HelpText().c_str(), out);
-    status = kExitComplete;
+    status = kExitSuccess;
     return std::nullopt;
   }
   if (version) {
     std::fputs(VersionText().c_str(), out);
-    status = kExitComplete;
+    status = kExitSuccess;
     return std::nullopt;
   }
   if (request.allDrives && !request.paths.empty()) {
@@ -148,6 +179,12 @@ bool ResolvePaths(const std::vector<std::string>& paths, std::vector<PathEntry>&
   entries.clear();
   for (const std::string& path : paths) {
     struct stat info {};
+    // A link given as PATH is not followed, whether it leads to a file or a
+    // folder: the walk follows none either.
+    if (!path.empty() && lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+      error = Quoted(path) + " is a symbolic link, which is not followed";
+      return false;
+    }
     if (path.empty() || stat(path.c_str(), &info) != 0) {
       error = "cannot access " + Quoted(path) + ": " + std::strerror(path.empty() ? ENOENT : errno);
       return false;
@@ -180,4 +217,4 @@ bool ResolvePaths(const std::vector<std::string>& paths, std::vector<PathEntry>&
   return true;
 }
 
-}  // namespace cli
+}  // namespace velkor::cli

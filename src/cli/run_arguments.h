@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace cli {
+namespace velkor::cli {
 
 /// What the command line asks of one run; the options mirror the main window.
 struct RunArguments {
@@ -51,4 +51,4 @@ std::string HelpText();
 /// The --version text.
 std::string VersionText();
 
-}  // namespace cli
+}  // namespace velkor::cli

@@ -2,6 +2,7 @@
 
 #include "cli/run_command.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -17,10 +18,9 @@
 #include "cli/terminal_view.h"
 #include "engine/compaction_run.h"
 #include "engine/run_failure.h"
-#include "engine/run_messages.h"
 #include "engine/user_abort.h"
 
-namespace cli {
+namespace velkor::cli {
 namespace {
 
 /// The stream that shows the live line, when it is a terminal that can.
@@ -83,9 +83,9 @@ int RunCommand(int argc, const char* const* argv) {
     try {
       CompactionRun(options, source, view);
       message = view.LastMessage();
-    } catch (const UserAbort&) {
+    } catch (const UserAbort& abort) {
       message = view.LastMessage();
-      ending = message == RunMessage::kStopped ? RunEnding::stopped : RunEnding::message;
+      ending = abort.ending;
     } catch (...) {
       message = DescribeCurrentException();
       ending = RunEnding::error;
@@ -93,10 +93,18 @@ int RunCommand(int argc, const char* const* argv) {
     view.Finish(ending, message);
   }
   if (view.OutputFailed()) {
-    std::fprintf(stderr, "velkor-cli: write error: the output was closed\n");
-    return kExitFailed;
+    if (view.OutputError() == EPIPE) {
+      // The reader went away (`velkor-cli --list | head`): like the GNU
+      // tools, leave without a word, as SIGPIPE would have ended us had it
+      // been safe to let it cut a document short.
+      std::signal(SIGPIPE, SIG_DFL);
+      std::raise(SIGPIPE);
+      return 128 + SIGPIPE;
+    }
+    std::fprintf(stderr, "velkor-cli: write error: %s\n", std::strerror(view.OutputError()));
+    return kExitFailure;
   }
   return ExitStatusOf(ending);
 }
 
-}  // namespace cli
+}  // namespace velkor::cli

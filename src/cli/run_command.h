@@ -9,11 +9,11 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
-namespace cli {
+namespace velkor::cli {
 
 /// Runs `velkor-cli [OPTION]... PATH...` (argv[0] is the program name) and
 /// answers the exit status: 0 complete, 1 ended by a message or an error,
 /// 2 bad usage, 130 stopped with Ctrl-C.
 int RunCommand(int argc, const char* const* argv);
 
-}  // namespace cli
+}  // namespace velkor::cli

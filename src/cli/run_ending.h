@@ -4,36 +4,22 @@
 #include <array>
 #include <string>
 
-namespace cli {
+#include "cli/command_support.h"
+#include "engine/progress_view.h"
 
-/// How a run ended; the exit status follows from it.
-enum class RunEnding {
-  complete,  ///< "Process is complete": exit status 0
-  stopped,   ///< "Process was stopped" after Ctrl-C: exit status 130
-  message,   ///< another message of the run ended it: exit status 1
-  error,     ///< a file-system error ended it: exit status 1
-};
+namespace velkor::cli {
 
-/// Exit statuses of velkor-cli.
-inline constexpr int kExitComplete = 0;
-inline constexpr int kExitFailed = 1;
-inline constexpr int kExitUsage = 2;
-inline constexpr int kExitStopped = 130;
-
+/// The exit status that follows from how a run ended: complete 0, stopped
+/// (Ctrl-C) 130, ended by a message or an error 1.
 inline int ExitStatusOf(RunEnding ending) {
   switch (ending) {
-    case RunEnding::complete: return kExitComplete;
+    case RunEnding::complete: return kExitSuccess;
     case RunEnding::stopped: return kExitStopped;
     case RunEnding::message:
     case RunEnding::error: break;
   }
-  return kExitFailed;
+  return kExitFailure;
 }
-
-/// The seven counter texts as the run last showed them, in the order of the
-/// progress window's fields (total, document, compressed files, bytes before,
-/// bytes after, bytes reduced, ratio).
-using CounterTexts = std::array<std::string, 7>;
 
 /// The labels of the seven counters, as the progress window shows them.
 inline constexpr std::array<const char*, 7> kCounterLabels = {
@@ -46,4 +32,4 @@ inline constexpr std::array<const char*, 7> kCounterLabels = {
     "Compression ratio:",
 };
 
-}  // namespace cli
+}  // namespace velkor::cli

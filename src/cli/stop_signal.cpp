@@ -15,7 +15,7 @@
 #include "cli/run_ending.h"
 #include "cli/terminal_view.h"
 
-namespace cli {
+namespace velkor::cli {
 namespace {
 
 /// How often the watcher lets the view draw what it held back.
@@ -91,4 +91,4 @@ void StopSignal::Watch() {
   }
 }
 
-}  // namespace cli
+}  // namespace velkor::cli

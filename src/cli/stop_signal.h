@@ -17,7 +17,7 @@
 
 #include <thread>
 
-namespace cli {
+namespace velkor::cli {
 
 class TerminalView;
 
@@ -42,4 +42,4 @@ private:
   std::thread watcher;
 };
 
-}  // namespace cli
+}  // namespace velkor::cli

@@ -6,17 +6,19 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <array>
 #include <cstring>
+#include <iterator>
 
 #include "cli/byte_text.h"
+#include "core/escape_text.h"
 #include "engine/run_messages.h"
 
-namespace cli {
+namespace velkor::cli {
 namespace {
 
 constexpr int kBarWidth = 10;
-constexpr const char* kPhaseScanning = RunStatus::kScanning;
-constexpr const char* kPhaseCompressing = RunStatus::kCompressing;
 
 std::string Text(const char* text) { return text ? std::string(text) : std::string(); }
 
@@ -25,22 +27,15 @@ std::string TrimmedSpaces(const std::string& text) {
   return first == std::string::npos ? std::string() : text.substr(first);
 }
 
-std::size_t CounterIndex(CounterField field) {
-  switch (field) {
-    case CounterField::totalFiles: return 0;
-    case CounterField::documentFiles: return 1;
-    case CounterField::compressedFiles: return 2;
-    case CounterField::bytesBefore: return 3;
-    case CounterField::bytesAfter: return 4;
-    case CounterField::bytesReduced: return 5;
-    case CounterField::ratio: return 6;
-  }
-  return 0;
-}
+constexpr CounterField kCounterFields[] = {
+    CounterField::totalFiles, CounterField::documentFiles, CounterField::compressedFiles,
+    CounterField::bytesBefore, CounterField::bytesAfter,   CounterField::bytesReduced,
+    CounterField::ratio,
+};
 
 /// "path: 400000 -> 310000 bytes, replaced", one line of --list.
 std::string ListLine(const DocumentReport& report) {
-  std::string line = EscapeForTerminal(report.path) + ": " + std::to_string(report.sizeBefore);
+  std::string line = EscapeControlBytes(report.path) + ": " + std::to_string(report.sizeBefore);
   switch (report.outcome) {
     case DocumentOutcome::replaced:
       return line + " -> " + std::to_string(report.sizeAfter) + " bytes, replaced";
@@ -48,18 +43,19 @@ std::string ListLine(const DocumentReport& report) {
       return line + " -> " + std::to_string(report.sizeAfter) + " bytes, would shrink";
     case DocumentOutcome::notSmaller:
       return line + " -> " + std::to_string(report.sizeAfter) + " bytes, not smaller";
+    case DocumentOutcome::endedRun:
+      return line + " bytes, ended the run (" + EscapeControlBytes(report.reason) + ")";
     case DocumentOutcome::passedOver:
       break;
   }
   line += " bytes, passed over";
-  if (!report.reason.empty()) line += " (" + EscapeForTerminal(report.reason) + ")";
+  if (!report.reason.empty()) line += " (" + EscapeControlBytes(report.reason) + ")";
   return line;
 }
 
 }  // namespace
 
 TerminalView::TerminalView(const TerminalSettings& settings) : settings(settings) {
-  counters.fill("0");
   if (settings.json) json = std::make_unique<JsonReport>(settings.out, settings.estimate);
 }
 
@@ -97,7 +93,8 @@ void TerminalView::SetFileRange(int count) {
   if (announceCompaction) {
     announceCompaction = false;
     if (!settings.live && !settings.json) {
-      PrintLine(settings.out, std::string(kPhaseCompressing) + " " + std::to_string(fileRange) +
+      PrintLine(settings.out, std::string(PhaseText(RunPhase::compressing)) + " " +
+                                  std::to_string(fileRange) +
                                   (fileRange == 1 ? " file" : " files"));
     }
   }
@@ -124,27 +121,26 @@ void TerminalView::SetFileText(const char* text) {
   DrawLive(false);
 }
 
-void TerminalView::SetStatusText(const char* text) {
+void TerminalView::SetPhase(RunPhase runPhase) {
   std::lock_guard lock(mutex);
-  statusText = Text(text);
   pumpsInPhase = 0;
-  if (statusText == kPhaseCompressing) {
+  if (runPhase == RunPhase::compressing) {
     phase = Phase::compacting;
     filePosition = 0;
     announceCompaction = true;
   } else {
     if (phase != Phase::ended) phase = Phase::idle;
-    if (statusText == kPhaseScanning && !settings.live && !settings.json) {
-      PrintLine(settings.out, statusText + " " + EscapeForTerminal(diskText));
+    if (!settings.live && !settings.json) {
+      PrintLine(settings.out, std::string(PhaseText(runPhase)) + " " + EscapeControlBytes(diskText));
     }
   }
   // The compaction phase is drawn once its candidates are counted.
   if (phase != Phase::compacting) DrawLive(true);
 }
 
-void TerminalView::SetCounterText(CounterField field, const char* text) {
+void TerminalView::SetCounters(const RunStatistics& statistics) {
   std::lock_guard lock(mutex);
-  counters[CounterIndex(field)] = Text(text);
+  counters = statistics;
   DrawLive(false);
 }
 
@@ -163,8 +159,9 @@ void TerminalView::ShowMessage(const char* text) {
 
 void TerminalView::EnableMainWindow(bool) {}
 
-void TerminalView::DocumentDone(const DocumentReport& report) {
+void TerminalView::DocumentDone(const DocumentReport& report, const RunStatistics& statistics) {
   std::lock_guard lock(mutex);
+  counters = statistics;
   if (json) {
     json->AddDocument(report);
     std::fflush(settings.out);
@@ -181,11 +178,16 @@ void TerminalView::TemporaryFileSwept(const std::string& path, bool removed) {
   if (json) {
     json->AddTemporaryFile(removed);
   } else if (settings.list) {
-    PrintLine(settings.out, EscapeForTerminal(path) +
+    PrintLine(settings.out, EscapeControlBytes(path) +
                                 (removed ? ": abandoned temporary file, removed"
                                          : ": abandoned temporary file, would be removed"));
   }
   DrawLive(false);
+}
+
+void TerminalView::RunEnded(RunEnding, const RunStatistics& statistics) {
+  std::lock_guard lock(mutex);
+  counters = statistics;
 }
 
 void TerminalView::Tick() {
@@ -223,17 +225,19 @@ std::string TerminalView::LastMessage() const {
 
 bool TerminalView::OutputFailed() const { return outputFailed.load(); }
 
+int TerminalView::OutputError() const { return outputError.load(); }
+
 void TerminalView::FinishLocked(RunEnding ending, const std::string& message) {
   if (finished) return;
   finished = true;
   ClearLive();
   const bool failed = ending == RunEnding::message || ending == RunEnding::error;
-  if (failed && !message.empty()) PrintLine(settings.err, "velkor-cli: " + EscapeForTerminal(message));
+  if (failed && !message.empty()) PrintLine(settings.err, "velkor-cli: " + EscapeControlBytes(message));
   if (json) {
     json->Finish(counters, ending, message, ExitStatusOf(ending));
     CheckOutput(settings.out);
   } else {
-    if (!failed && !message.empty()) PrintLine(settings.out, EscapeForTerminal(message));
+    if (!failed && !message.empty()) PrintLine(settings.out, EscapeControlBytes(message));
     // A run that ended before its window was shown counted nothing.
     if (shown) PrintCounters();
     if (shown && settings.list && temporaryFilesSwept > 0) {
@@ -258,17 +262,19 @@ void TerminalView::PrintLine(std::FILE* stream, const std::string& line) {
 }
 
 void TerminalView::PrintCounters() {
+  std::array<std::string, std::size(kCounterFields)> texts;
   std::size_t labelWidth = 0;
   std::size_t valueWidth = 0;
-  for (std::size_t i = 0; i < counters.size(); ++i) {
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    texts[i] = FormatCounter(kCounterFields[i], counters).CStr();
     labelWidth = std::max(labelWidth, std::strlen(kCounterLabels[i]));
-    valueWidth = std::max(valueWidth, DisplayWidth(counters[i]));
+    valueWidth = std::max(valueWidth, DisplayWidth(texts[i]));
   }
-  for (std::size_t i = 0; i < counters.size(); ++i) {
+  for (std::size_t i = 0; i < texts.size(); ++i) {
     std::string line = kCounterLabels[i];
     line.append(labelWidth + 1 - line.size(), ' ');
-    line.append(valueWidth - DisplayWidth(counters[i]), ' ');
-    line += EscapeForTerminal(counters[i]);
+    line.append(valueWidth - DisplayWidth(texts[i]), ' ');
+    line += texts[i];
     PrintLine(settings.out, line);
   }
 }
@@ -291,20 +297,23 @@ std::string TerminalView::LiveLine(std::size_t columns) const {
     const long long done =
         std::clamp<long long>(std::max<long long>(filePosition, pumpsInPhase - 1), 0, total);
     const int filled = total > 0 ? static_cast<int>(done * kBarWidth / total) : kBarWidth;
-    line += statusText + " " + std::to_string(inHand) + "/" + std::to_string(total) + " [" +
+    line += std::string(PhaseText(RunPhase::compressing)) + " " + std::to_string(inHand) + "/" + std::to_string(total) + " [" +
             std::string(filled, '#') + std::string(kBarWidth - filled, '-') + "] ";
   } else {
     // A single-file entry's scan writes no phase of its own; it is a scan all the same.
-    line += kPhaseScanning;
-    if (!diskText.empty()) line += " " + EscapeForTerminal(diskText);
+    line += PhaseText(RunPhase::scanning);
+    if (!diskText.empty()) line += " " + EscapeControlBytes(diskText);
     line += ": " + std::to_string(pumpsInPhase) + " found, ";
   }
-  line += counters[1] + " documents, " + counters[2] + " compressed";
-  if (counters[2] != "0") line += ", " + TrimmedSpaces(counters[6]);
+  line += std::string(FormatCount(counters.documentFiles).CStr()) + " documents, " +
+          FormatCount(counters.compressedFiles).CStr() + " compressed";
+  if (counters.compressedFiles != 0) {
+    line += ", " + TrimmedSpaces(FormatCounter(CounterField::ratio, counters).CStr());
+  }
   line = KeepHead(line, columns);
   const std::size_t used = DisplayWidth(line);
   if (!fileText.empty() && used + 12 < columns) {
-    line += "  " + KeepTail(EscapeForTerminal(fileText), columns - used - 2);
+    line += "  " + KeepTail(EscapeControlBytes(fileText), columns - used - 2);
   }
   return line;
 }
@@ -340,9 +349,10 @@ void TerminalView::CheckOutput(std::FILE* stream) {
   if (std::ferror(stream) && !outputFailed) {
     // Nobody reads what the run reports any more: end it before the next
     // document rather than work on unseen.
+    outputError = errno;
     outputFailed = true;
     stopRequested = true;
   }
 }
 
-}  // namespace cli
+}  // namespace velkor::cli

@@ -26,7 +26,7 @@
 #include "cli/run_ending.h"
 #include "engine/progress_view.h"
 
-namespace cli {
+namespace velkor::cli {
 
 /// Where and how the view writes.
 struct TerminalSettings {
@@ -59,13 +59,14 @@ public:
   void SetFilePosition(int position) override;
   void SetDiskText(const char* text) override;
   void SetFileText(const char* text) override;
-  void SetStatusText(const char* text) override;
-  void SetCounterText(CounterField field, const char* text) override;
+  void SetPhase(RunPhase phase) override;
+  void SetCounters(const RunStatistics& statistics) override;
   bool StopRequested() const override;
   void PumpMessages() override;
   void ShowMessage(const char* text) override;
   void EnableMainWindow(bool enable) override;
-  void DocumentDone(const DocumentReport& report) override;
+  void DocumentDone(const DocumentReport& report, const RunStatistics& statistics) override;
+  void RunEnded(RunEnding ending, const RunStatistics& statistics) override;
   void TemporaryFileSwept(const std::string& path, bool removed) override;
 
   /// Draws a change of the live line that was held back to keep redrawing
@@ -85,7 +86,8 @@ public:
   bool FinishIfIdle();
 
   /// Writes the ending: the message, then the counters (text) or the close
-  /// of the JSON report. Only the first call writes.
+  /// of the JSON report, with the counters the run last told. Only the
+  /// first call writes.
   void Finish(RunEnding ending, const std::string& message);
 
   /// The last message the run showed (empty if none).
@@ -94,6 +96,9 @@ public:
   /// True once writing to the output failed (a closed pipe, a full disk);
   /// the view then asks the run to stop.
   bool OutputFailed() const;
+  /// The error number of that first failed write (EPIPE for a reader that
+  /// went away), or 0.
+  int OutputError() const;
 
 private:
   /// Where the run is, as far as a stop request is concerned.
@@ -118,12 +123,12 @@ private:
   mutable std::mutex mutex;
   std::atomic<bool> stopRequested{false};
   std::atomic<bool> outputFailed{false};
+  std::atomic<int> outputError{0};
 
   std::string caption;
   std::string diskText;
   std::string fileText;
-  std::string statusText;
-  CounterTexts counters;
+  RunStatistics counters;  ///< the run's counters as last told
   int fileRange = 0;
   int filePosition = 0;
   long long pumpsInPhase = 0;  ///< candidates yielded while scanning, or taken up while compacting
@@ -139,4 +144,4 @@ private:
   std::chrono::steady_clock::time_point lastDraw;
 };
 
-}  // namespace cli
+}  // namespace velkor::cli

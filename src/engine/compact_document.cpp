@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
@@ -86,33 +87,49 @@ bool ReplaceUnderLease(TTTempFile &temporary, const TTString &tempName,
 /// Tells the view what happened to the candidate, once.
 class Outcome {
 public:
-  Outcome(ProgressView &view, const TTString &basePath,
-          const TTString &fullName, std::uint64_t sizeBefore)
-      : view(view) {
+  Outcome(ProgressView &view, const RunStatistics &statistics,
+          const TTString &basePath, const TTString &fullName,
+          std::uint64_t sizeBefore)
+      : view(view), statistics(statistics) {
     report.path = std::string(basePath.CStr()) + StripDot(fullName.CStr());
     report.sizeBefore = sizeBefore;
     report.sizeAfter = 0;
     report.outcome = DocumentOutcome::passedOver;
   }
 
+  /// Passed over for a reason known by its text only.
   void PassOver(std::string reason) {
-    report.outcome = DocumentOutcome::passedOver;
-    report.reason = std::move(reason);
-    Tell();
+    PassOver(PassOverReason::other, std::move(reason));
+  }
+  /// Passed over: why, as data and as the listing's text.
+  void PassOver(PassOverReason why, std::string reason, int systemError = 0,
+                std::optional<cfb::Reason> refusal = std::nullopt) {
+    Tell(DocumentOutcome::passedOver, why, std::move(reason), systemError,
+         refusal);
+  }
+  /// An error with this document ends the run.
+  void EndRun(PassOverReason why, std::string reason, int systemError = 0,
+              std::optional<cfb::Reason> refusal = std::nullopt) {
+    Tell(DocumentOutcome::endedRun, why, std::move(reason), systemError,
+         refusal);
   }
   void Done(DocumentOutcome outcome) {
-    report.outcome = outcome;
-    report.reason.clear();
-    Tell();
+    Tell(outcome, PassOverReason::none, std::string(), 0, std::nullopt);
   }
   bool Told() const { return told; }
 
   DocumentReport report;
 
 private:
-  void Tell() {
+  void Tell(DocumentOutcome outcome, PassOverReason why, std::string reason,
+            int systemError, std::optional<cfb::Reason> refusal) {
+    report.outcome = outcome;
+    report.passOver = why;
+    report.reason = std::move(reason);
+    report.systemError = systemError;
+    report.refusal = refusal;
     told = true;
-    view.DocumentDone(report);
+    view.DocumentDone(report, statistics);
   }
   static const char *StripDot(const char *name) {
     while (name[0] == '.' && name[1] == '/')
@@ -120,6 +137,7 @@ private:
     return name;
   }
   ProgressView &view;
+  const RunStatistics &statistics;
   bool told = false;
 };
 
@@ -127,21 +145,48 @@ std::string SystemReason(const char *what, int error) {
   return std::string(what) + " (" + std::strerror(error) + ")";
 }
 
+/// Why a candidate cannot be used, as data and as text.
+struct Refusal {
+  PassOverReason why = PassOverReason::none;
+  std::string text;
+  int systemError = 0;
+  std::optional<cfb::Reason> reason;
+};
+
 /// Opens the candidate as a compound document with writers shut out, or
 /// says why it cannot be used.
 std::optional<cfb::Source> OpenDocument(const TTString &fullName,
-                                        std::string &reason) {
+                                        Refusal &refusal) {
   try {
     return cfb::Source::Open(fullName.CStr());
   } catch (const cfb::FormatError &e) {
-    reason = std::string("not a compound document: ") +
-             cfb::ReasonText(e.GetReason());
+    refusal = {PassOverReason::notCompoundDocument,
+               std::string("not a compound document: ") +
+                   cfb::ReasonText(e.GetReason()),
+               0, e.GetReason()};
   } catch (const cfb::InUseError &) {
-    reason = "in use by another program";
+    refusal = {PassOverReason::inUse, "in use by another program", 0,
+               std::nullopt};
   } catch (const cfb::IoError &e) {
-    reason = SystemReason("cannot be opened", e.GetErrorNumber());
+    refusal = {PassOverReason::cannotOpen,
+               SystemReason("cannot be opened", e.GetErrorNumber()),
+               e.GetErrorNumber(), std::nullopt};
   }
   return std::nullopt;
+}
+
+/// The error number an exception of the core, file-system or compound-file
+/// classes carries, or 0.
+int SystemErrorOf(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const TTFileException &e) {
+    return static_cast<int>(e.systemError);
+  } catch (const cfb::IoError &e) {
+    return e.GetErrorNumber();
+  } catch (...) {
+  }
+  return 0;
 }
 
 /// Everything after a candidate has been taken up (counted as a total file).
@@ -154,7 +199,8 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   // holds, and is left for the next run.
   DocumentIdentity identity;
   if (int error = ReadDocumentIdentity(fullName.CStr(), identity)) {
-    outcome.PassOver(SystemReason("cannot be examined", error));
+    outcome.PassOver(PassOverReason::cannotExamine,
+                     SystemReason("cannot be examined", error), error);
     return;
   }
   // The path is resolved again now, and a folder on it may have been swapped
@@ -169,36 +215,42 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
         repeated->IsOurReplacement(static_cast<dev_t>(candidate.device),
                                    static_cast<ino_t>(candidate.inode),
                                    identity))) {
-    outcome.PassOver("no longer the file that was found by the scan");
+    outcome.PassOver(PassOverReason::notTheScannedFile,
+                     "no longer the file that was found by the scan");
     return;
   }
   if (!identity.IsRegularFile()) {
-    outcome.PassOver(S_ISDIR(identity.type) ? "a directory"
-                                            : "not a regular file");
+    if (S_ISDIR(identity.type))
+      outcome.PassOver(PassOverReason::directory, "a directory");
+    else
+      outcome.PassOver(PassOverReason::notRegularFile, "not a regular file");
     return;
   }
-  std::string reason;
-  std::optional<cfb::Source> source = OpenDocument(fullName, reason);
+  Refusal openRefusal;
+  std::optional<cfb::Source> source = OpenDocument(fullName, openRefusal);
   if (!source) {
-    outcome.PassOver(reason);
+    outcome.PassOver(openRefusal.why, openRefusal.text,
+                     openRefusal.systemError, openRefusal.reason);
     return;
   }
   DocumentIdentity opened;
   if (int error = ReadDocumentIdentity(fullName.CStr(), opened)) {
-    outcome.PassOver(SystemReason("cannot be examined", error));
+    outcome.PassOver(PassOverReason::cannotExamine,
+                     SystemReason("cannot be examined", error), error);
     return;
   }
   if (!opened.SameFile(identity)) {
-    outcome.PassOver("changed while it was being opened");
+    outcome.PassOver(PassOverReason::changedWhileOpening,
+                     "changed while it was being opened");
     return;
   }
   if (identity.links > 1) {
-    outcome.PassOver("has " + std::to_string(identity.links) +
-                     " hard links");
+    outcome.PassOver(PassOverReason::hardLinks,
+                     "has " + std::to_string(identity.links) + " hard links");
     return;
   }
   if (identity.size > kLargestSize) {
-    outcome.PassOver("4 GiB or larger");
+    outcome.PassOver(PassOverReason::tooLarge, "4 GiB or larger");
     return;
   }
   // The scan may be minutes old; the document as it was opened is what the
@@ -215,11 +267,12 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   case DocumentLease::State::held:
     break;
   case DocumentLease::State::openElsewhere:
-    outcome.PassOver(LeaseReason::kOpenInAnotherProgram);
+    outcome.PassOver(PassOverReason::openInAnotherProgram,
+                     LeaseReason::kOpenInAnotherProgram);
     return;
   case DocumentLease::State::unavailable:
     if (std::string reason = OwnerFileReason(fullName); !reason.empty()) {
-      outcome.PassOver(reason);
+      outcome.PassOver(PassOverReason::openInOfficeProgram, reason);
       return;
     }
     break;
@@ -236,11 +289,23 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   // The copy. The holder removes the temporary file on every way out that
   // does not end in the copy taking the document's place.
   TTTempFile temporary;
-  TTString tempName = temporary.Create(DirectoryOf(fullName), kTempFilePrefix);
+  TTString tempName;
+  try {
+    tempName = temporary.Create(DirectoryOf(fullName), kTempFilePrefix);
+  } catch (const TTFileException &e) {
+    // The error ends the run; the listing says which step failed.
+    outcome.EndRun(PassOverReason::copyNotCreated,
+                   std::string("the copy cannot be created in this folder: ") +
+                       FileErrorText(e.code),
+                   static_cast<int>(e.systemError));
+    throw;
+  }
   bool copyFailed = false;
   bool leaseBroken = false;
   std::string copyError;
   std::string difference;
+  int copySystemError = 0;
+  std::optional<cfb::Reason> copyRefusal;
   try {
     // An estimate only measures its copy and removes it: no flush to disk.
     cfb::Destination destination = cfb::Destination::Create(
@@ -266,6 +331,10 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   } catch (const cfb::Error &e) {
     copyFailed = true;
     copyError = e.what();
+    if (const auto *io = dynamic_cast<const cfb::IoError *>(&e))
+      copySystemError = io->GetErrorNumber();
+    if (const auto *format = dynamic_cast<const cfb::FormatError *>(&e))
+      copyRefusal = format->GetReason();
   } catch (const LeaseBrokenDuringCopy &) {
     leaseBroken = true;
   }
@@ -273,21 +342,24 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
     // The other program goes on now; the copy is removed on the way out.
     lease.Drop();
     RefreshCounters(statistics, view);
-    outcome.PassOver(LeaseReason::kOpenInAnotherProgram);
+    outcome.PassOver(PassOverReason::openInAnotherProgram,
+                     LeaseReason::kOpenInAnotherProgram);
     return;
   }
   if (copyFailed) {
     // The message box says only what failed; the report also says where
     // and why, for listings.
-    outcome.PassOver(std::string(RunMessage::kCreateTmpError) + " (" +
-                     copyError + ")");
+    outcome.EndRun(PassOverReason::copyFailed,
+                   std::string(RunMessage::kCreateTmpError) + " (" +
+                       copyError + ")",
+                   copySystemError, copyRefusal);
     AbortWithMessage(view, RunMessage::kCreateTmpError);
   }
   source->Release();
   source.reset();
   if (!difference.empty()) {
     RefreshCounters(statistics, view);
-    outcome.PassOver(difference);
+    outcome.PassOver(PassOverReason::copyDiffers, difference);
     return;
   }
 
@@ -314,7 +386,9 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   if (!openElsewhere.empty()) {
     lease.Drop();
     RefreshCounters(statistics, view);
-    outcome.PassOver(openElsewhere);
+    outcome.PassOver(lease.Broken() ? PassOverReason::openInAnotherProgram
+                                    : PassOverReason::openInOfficeProgram,
+                     openElsewhere);
     return;
   }
 
@@ -337,29 +411,36 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
         lease.Drop();
         RefreshCounters(statistics, view);
         outcome.PassOver(
+            PassOverReason::attributesRefused,
             std::string("the copy cannot be given the document's "
                         "owner, permissions or attributes (") +
-            FileErrorText(e.code) + ")");
+                FileErrorText(e.code) + ")",
+            static_cast<int>(e.systemError));
         return;
       }
       DocumentHold hold;
       std::string refusal = hold.Acquire(fullName.CStr(), identity);
+      PassOverReason why = PassOverReason::other;
       if (refusal.empty()) {
-        if (lease.Broken())
+        if (lease.Broken()) {
           refusal = LeaseReason::kOpenInAnotherProgram;
-        else if (!lease.Taken())
+          why = PassOverReason::openInAnotherProgram;
+        } else if (!lease.Taken()) {
           refusal = OwnerFileReason(fullName);
+          why = PassOverReason::openInOfficeProgram;
+        }
       }
       if (!refusal.empty()) {
         lease.Drop();
         RefreshCounters(statistics, view);
-        outcome.PassOver(refusal);
+        outcome.PassOver(why, refusal);
         return;
       }
       if (lease.Taken()) {
         if (!ReplaceUnderLease(temporary, tempName, fullName, lease)) {
           RefreshCounters(statistics, view);
-          outcome.PassOver(LeaseReason::kOpenInAnotherProgram);
+          outcome.PassOver(PassOverReason::openInAnotherProgram,
+                     LeaseReason::kOpenInAnotherProgram);
           return;
         }
       } else {
@@ -405,10 +486,10 @@ void CompactDocument(const TTCandidate &candidate, bool compress,
   std::uint64_t scanSize =
       (static_cast<std::uint64_t>(candidate.sizeHigh) << 32) |
       candidate.sizeLow;
-  Outcome outcome(view, basePath, fullName, scanSize);
+  Outcome outcome(view, statistics, basePath, fullName, scanSize);
   if (candidate.sizeHigh != 0) {
     // Not taken up at all: no counter, nothing shown in the window.
-    outcome.PassOver("4 GiB or larger");
+    outcome.PassOver(PassOverReason::tooLarge, "4 GiB or larger");
     return;
   }
   ++statistics.totalFiles;
@@ -419,7 +500,8 @@ void CompactDocument(const TTCandidate &candidate, bool compress,
     // The error ends the run; a listing still learns what became of the
     // document in hand.
     if (!outcome.Told())
-      outcome.PassOver(DescribeCurrentException());
+      outcome.EndRun(PassOverReason::runError, DescribeCurrentException(),
+                     SystemErrorOf(std::current_exception()));
     throw;
   }
 }

@@ -69,7 +69,7 @@ private:
 /// Where the run is inside a base entry, for the report of an error that
 /// ends it there.
 struct EntryPlace {
-  std::string directory; ///< absolute once the entry's directory is current
+  std::string directory; ///< the entry's directory as the user gave it
   std::string document;  ///< the candidate being compacted, if any
 };
 
@@ -111,18 +111,6 @@ bool CurrentDirectoryIsMountRoot() {
          (here.st_dev == parent.st_dev && here.st_ino == parent.st_ino);
 }
 
-/// The absolute current directory with a closing slash; `fallback` when its
-/// path cannot be read.
-std::string CurrentDirectoryPath(const std::string &fallback) {
-  char buffer[PATH_MAX + 1];
-  if (getcwd(buffer, sizeof buffer) == nullptr)
-    return fallback;
-  std::string path = buffer;
-  if (path.empty() || path.back() != '/')
-    path += '/';
-  return path;
-}
-
 /// Collects the candidates of one walk into `candidates`, pumping messages
 /// and checking the stop flag after each. `showNames` sets fileText to the
 /// 1st, 101st, 201st ... candidate.
@@ -133,7 +121,7 @@ void Scan(TTMaskWalker &walker, TTCandidateList &candidates,
   while (walker.Next(candidate)) {
     PumpMessages(view);
     if (view.StopRequested())
-      AbortWithMessage(view, RunMessage::kStopped);
+      AbortWithMessage(view, RunMessage::kStopped, RunEnding::stopped);
     candidates.Add(candidate);
     if (!showNames)
       continue;
@@ -194,7 +182,6 @@ void ProcessEntry(const BaseEntry &entry, int index,
                       RunMessage::kCannotSetSuffix;
       AbortWithMessage(view, text.CStr());
     }
-    place.directory = CurrentDirectoryPath(place.directory);
     reportBase = directory;
     if (!name.IsEmpty()) {
       TTMaskSet fileMasks;
@@ -209,14 +196,13 @@ void ProcessEntry(const BaseEntry &entry, int index,
     view.SetDiskText(entry.path.CStr());
     view.SetFileRange(1);
     view.SetFilePosition(0);
-    view.SetStatusText(RunStatus::kScanning);
+    view.SetPhase(RunPhase::scanning);
     place.directory = entry.path.CStr();
     if (!entry.path.IsEmpty() && !SetCurrentDir(entry.path)) {
       TTString text = TTString(RunMessage::kCannotSetPrefix) + entry.path +
                       RunMessage::kCannotSetSuffix;
       AbortWithMessage(view, text.CStr());
     }
-    place.directory = CurrentDirectoryPath(place.directory);
     reportBase = entry.path;
     TTMaskWalker walker(masks);
     // A drive's walk stays on its own file system: the other drives are
@@ -245,7 +231,7 @@ void ProcessEntry(const BaseEntry &entry, int index,
     }
   }
 
-  view.SetStatusText(RunStatus::kCompressing);
+  view.SetPhase(RunPhase::compressing);
   view.SetFileText("");
   int countdown = 0;
   view.SetFileRange(candidates.Count());
@@ -259,7 +245,7 @@ void ProcessEntry(const BaseEntry &entry, int index,
     --countdown;
     PumpMessages(view);
     if (view.StopRequested())
-      AbortWithMessage(view, RunMessage::kStopped);
+      AbortWithMessage(view, RunMessage::kStopped, RunEnding::stopped);
     candidates.Get(j, candidate);
     SweepFolderOnce(candidate, options, runStart, reportBase, swept, view);
     place.document = candidate.FullName().CStr();
@@ -318,8 +304,12 @@ bool IsProcessedDriveType(unsigned driveType) {
 
 void PumpMessages(ProgressView &view) { view.PumpMessages(); }
 
-void CompactionRun(const RunOptions &options, BaseEntrySource &source,
-                   ProgressView &view) {
+namespace {
+
+/// The run from its options to "Process is complete"; `statistics` are the
+/// run's counters, zeroed once its window is shown.
+void RunJob(const RunOptions &options, BaseEntrySource &source,
+            ProgressView &view, RunStatistics &statistics) {
   // Preparing: nothing outside the run changes until the progress view
   // exists. The masks are checked before the base entries.
   TTMaskSet masks;
@@ -343,7 +333,6 @@ void CompactionRun(const RunOptions &options, BaseEntrySource &source,
   window.DisableMainWindow();
   view.SetCaption(compress ? RunCaption::kCompressing
                            : RunCaption::kEstimating);
-  RunStatistics statistics;
   statistics.Zero();
   view.SetDiskRange(entries.Count());
   view.Show();
@@ -371,4 +360,23 @@ void CompactionRun(const RunOptions &options, BaseEntrySource &source,
   view.SetFileText("");
   RefreshCounters(statistics, view);
   view.ShowMessage(RunMessage::kComplete);
+}
+
+} // namespace
+
+void CompactionRun(const RunOptions &options, BaseEntrySource &source,
+                   ProgressView &view) {
+  // However the run ends, the view learns how, with the real counters, once
+  // the run's own clean-up is done.
+  RunStatistics statistics;
+  try {
+    RunJob(options, source, view, statistics);
+  } catch (const UserAbort &abort) {
+    view.RunEnded(abort.ending, statistics);
+    throw;
+  } catch (...) {
+    view.RunEnded(RunEnding::error, statistics);
+    throw;
+  }
+  view.RunEnded(RunEnding::complete, statistics);
 }

@@ -16,6 +16,9 @@
 ///     RunFailure when it happened inside a base entry (see run_failure.h;
 ///     DescribeException gives the text to show).
 ///
+/// Whatever the ending, the view is told it last, as data, with the run's
+/// real counters (ProgressView::RunEnded).
+///
 /// The clean-up of every ending runs in this order, each step only when the
 /// run got that far: the document in hand (its temporary copy is removed),
 /// the walker, the current directory restored, the candidate list, the main

@@ -5,24 +5,35 @@
 /// through this interface: the Qt progress dialog implements it, velkor-cli
 /// implements it on a terminal, and the tests record it. It holds no Qt type.
 /// Texts are NUL-terminated byte strings (paths are the file system's bytes);
-/// a front end decodes them for display.
+/// a front end decodes them for display. What a front end may act upon (the
+/// phase, the counters, each document's outcome and its reason, the ending)
+/// comes as data; a view never needs to read a display text back.
 ///
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include "cfb/error.h"
+#include "engine/run_statistics.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 
-/// The seven counter fields of the progress window, in the order the run
-/// refreshes them.
-enum class CounterField {
-  totalFiles,
-  documentFiles,
-  compressedFiles,
-  bytesBefore,
-  bytesAfter,
-  bytesReduced,
-  ratio,
+/// What a base entry is doing; the window's status line shows it ("Scanning",
+/// "Compressing": PhaseText in run_messages.h).
+enum class RunPhase {
+  scanning,    ///< collecting the candidates of a drive or folder
+  compressing, ///< compacting them one by one, in estimate runs as well
+};
+
+/// How a run ended.
+enum class RunEnding {
+  complete, ///< "Process is complete" was shown
+  message,  ///< another message of the run's own ended it ("Create tmp
+            ///< document error", "No items were selected", ...)
+  stopped,  ///< "Process was stopped" was shown: the user asked for it
+  error,    ///< an exception of the file system or the compound-file
+            ///< library ended it; the run showed no message of its own
 };
 
 /// What happened to one candidate that the compaction phase took up.
@@ -31,6 +42,36 @@ enum class DocumentOutcome {
   wouldShrink,  ///< estimate run: the copy was smaller, the document is unchanged
   notSmaller,   ///< the copy was not smaller; the document is unchanged
   passedOver,   ///< not a usable compound document, in use, or not safe to replace
+  endedRun,     ///< an error with this document ended the run; it is unchanged
+};
+
+/// Why a candidate was passed over, or what ended the run with it in hand.
+/// To add a reason, add one line here; a reason that has no value of its
+/// own is `other`, and its text in DocumentReport::reason says it all.
+enum class PassOverReason {
+  none,                ///< not passed over
+  other,               ///< known by its text only
+  tooLarge,            ///< 4 GiB or larger: never taken up
+  cannotExamine,       ///< its status cannot be read (systemError)
+  notTheScannedFile,   ///< the path no longer leads to the file the scan found
+  directory,           ///< a directory that the masks selected
+  notRegularFile,      ///< a device, FIFO, socket or link
+  notCompoundDocument, ///< the compound-file library refused it (refusal)
+  inUse,               ///< another program holds a write lock on it
+  cannotOpen,          ///< it cannot be opened (systemError)
+  changedWhileOpening, ///< it changed between its examination and its opening
+  hardLinks,           ///< more than one name: replacing one would split them
+  attributesRefused,   ///< the copy cannot be given its owner, permissions or
+                       ///< attributes (systemError when known)
+  copyFailed,          ///< "Create tmp document error": the copy could not be
+                       ///< written (refusal or systemError)
+  copyNotCreated,      ///< no copy can be created in its folder (systemError)
+  runError,            ///< another error of the file system ended the run
+                       ///< (systemError when known)
+  openInAnotherProgram, ///< another program has it open for writing (its
+                        ///< lease was refused or broke)
+  openInOfficeProgram,  ///< an office program's owner file lies beside it
+  copyDiffers,          ///< the copy did not read back as the document
 };
 
 /// One notification per candidate, for listings and reports (velkor-cli
@@ -40,7 +81,14 @@ struct DocumentReport {
   std::uint64_t sizeBefore;  ///< the size the scan saw
   std::uint64_t sizeAfter;   ///< the fresh copy's size; 0 when none was made
   DocumentOutcome outcome;
-  std::string reason;        ///< why it was passed over; empty otherwise
+  /// Why it was passed over or ended the run, as listings show it; empty
+  /// otherwise. Built from the fields below where they apply.
+  std::string reason;
+  PassOverReason passOver = PassOverReason::none;
+  /// The compound-file library's reason for refusing the file, when it did.
+  std::optional<cfb::Reason> refusal = std::nullopt;
+  /// The system's error number (errno) behind the reason, or 0.
+  int systemError = 0;
 };
 
 /// The run's window: two bars, three text lines, seven counters, a stop flag,
@@ -65,8 +113,10 @@ public:
   virtual void SetFilePosition(int position) = 0;
   virtual void SetDiskText(const char* text) = 0;
   virtual void SetFileText(const char* text) = 0;
-  virtual void SetStatusText(const char* text) = 0;
-  virtual void SetCounterText(CounterField field, const char* text) = 0;
+  /// The phase of the entry in hand; the window shows PhaseText(phase).
+  virtual void SetPhase(RunPhase phase) = 0;
+  /// The run's counters; the window shows FormatCounter of each field.
+  virtual void SetCounters(const RunStatistics& statistics) = 0;
 
   /// True once the user asked the run to stop (Stop, Escape, close, Ctrl-C).
   virtual bool StopRequested() const = 0;
@@ -79,8 +129,22 @@ public:
 
   /// Told once for every candidate of the compaction phase, also for one
   /// that is not taken up (4 GiB or larger) and for the document in hand
-  /// when an error ends the run (passed over, with the error as reason).
-  virtual void DocumentDone(const DocumentReport& report) { (void)report; }
+  /// when an error ends the run (endedRun, with the error as reason).
+  /// `statistics` are the run's counters once the candidate is counted.
+  virtual void DocumentDone(const DocumentReport& report,
+                            const RunStatistics& statistics) {
+    (void)report;
+    (void)statistics;
+  }
+
+  /// Told once when a run has ended, however it ended, after its message
+  /// (if any) was shown and its window destroyed: how it ended and the run's
+  /// real counters at that moment (all zero when it ended before counting).
+  /// The progress window is gone by then; velkor-cli prints them.
+  virtual void RunEnded(RunEnding ending, const RunStatistics& statistics) {
+    (void)ending;
+    (void)statistics;
+  }
 
   /// Told once for every abandoned temporary copy (vkrXXXX.tmp that a killed
   /// run left) met in a folder the compaction phase works in: `path` as

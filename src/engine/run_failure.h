@@ -7,7 +7,8 @@
 /// by wrapping the exception (std::throw_with_nested) in a RunFailure that
 /// holds the base directory and the document in hand, so that the command's
 /// entry can name the file even when the error itself carries no name, and
-/// can name it absolutely after the current directory has been restored.
+/// can name it as the user gave it after the current directory has been
+/// restored.
 ///
 /// DescribeException turns any caught exception (wrapped or not) into the one
 /// line a front end shows: "access denied: /srv/docs/a.doc".
@@ -23,8 +24,9 @@
 /// the drive list.
 class RunFailure : public std::exception {
 public:
-  /// `directory`: the base entry's directory as an absolute path ending in a
-  /// slash (empty outside a base entry). `document`: the candidate being
+  /// `directory`: the base entry's directory as the user gave it, ending in
+  /// a slash (empty outside a base entry, or for a file entry in the current
+  /// directory), so that names read as the user wrote them. `document`: the candidate being
   /// compacted, relative to it (or the file being read outside a base
   /// entry); empty while the entry is being scanned.
   RunFailure(std::string directory, std::string document)

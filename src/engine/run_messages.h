@@ -7,6 +7,8 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include "engine/progress_view.h"
+
 namespace RunMessage {
 inline constexpr char kNoWildcards[] = "You must specify files and wildcars field";
 inline constexpr char kNoItemsSelected[] = "No items were selected";
@@ -28,3 +30,14 @@ namespace RunStatus {
 inline constexpr char kScanning[] = "Scanning";
 inline constexpr char kCompressing[] = "Compressing";
 } // namespace RunStatus
+
+/// The status line's text for a phase.
+inline const char *PhaseText(RunPhase phase) {
+  switch (phase) {
+  case RunPhase::scanning:
+    return RunStatus::kScanning;
+  case RunPhase::compressing:
+    return RunStatus::kCompressing;
+  }
+  return "";
+}

@@ -9,25 +9,33 @@
 #include <limits>
 
 void RefreshCounters(const RunStatistics &statistics, ProgressView &view) {
-  // The bytes reduced cannot go below zero: every document in the sums shrank.
-  std::uint64_t reduced = statistics.bytesBefore >= statistics.bytesAfter
-                              ? statistics.bytesBefore - statistics.bytesAfter
-                              : 0;
-  view.SetCounterText(CounterField::totalFiles,
-                      FormatCount(statistics.totalFiles).CStr());
-  view.SetCounterText(CounterField::documentFiles,
-                      FormatCount(statistics.documentFiles).CStr());
-  view.SetCounterText(CounterField::compressedFiles,
-                      FormatCount(statistics.compressedFiles).CStr());
-  view.SetCounterText(CounterField::bytesBefore,
-                      FormatByteCount(statistics.bytesBefore).CStr());
-  view.SetCounterText(CounterField::bytesAfter,
-                      FormatByteCount(statistics.bytesAfter).CStr());
-  view.SetCounterText(CounterField::bytesReduced,
-                      FormatByteCount(reduced).CStr());
-  view.SetCounterText(
-      CounterField::ratio,
-      FormatRatio(statistics.bytesAfter, statistics.bytesBefore).CStr());
+  view.SetCounters(statistics);
+}
+
+std::uint64_t BytesReduced(const RunStatistics &statistics) {
+  return statistics.bytesBefore >= statistics.bytesAfter
+             ? statistics.bytesBefore - statistics.bytesAfter
+             : 0;
+}
+
+TTString FormatCounter(CounterField field, const RunStatistics &statistics) {
+  switch (field) {
+  case CounterField::totalFiles:
+    return FormatCount(statistics.totalFiles);
+  case CounterField::documentFiles:
+    return FormatCount(statistics.documentFiles);
+  case CounterField::compressedFiles:
+    return FormatCount(statistics.compressedFiles);
+  case CounterField::bytesBefore:
+    return FormatByteCount(statistics.bytesBefore);
+  case CounterField::bytesAfter:
+    return FormatByteCount(statistics.bytesAfter);
+  case CounterField::bytesReduced:
+    return FormatByteCount(BytesReduced(statistics));
+  case CounterField::ratio:
+    return FormatRatio(statistics.bytesAfter, statistics.bytesBefore);
+  }
+  return TTString();
 }
 
 TTString FormatCount(std::int32_t value) {

@@ -18,6 +18,18 @@
 
 class ProgressView;
 
+/// The seven counter fields of the progress window, in the order the run
+/// refreshes them.
+enum class CounterField {
+  totalFiles,
+  documentFiles,
+  compressedFiles,
+  bytesBefore,
+  bytesAfter,
+  bytesReduced,
+  ratio,
+};
+
 /// The counters of one run, zeroed when the run begins.
 struct RunStatistics {
   /// Every candidate the compaction phase took up (documents, other files
@@ -35,9 +47,17 @@ struct RunStatistics {
   void Zero() { *this = RunStatistics(); }
 };
 
-/// Writes the seven counter texts into the view, in the window's order:
-/// total, document and compressed files, bytes before, after, reduced, ratio.
+/// Gives the view the run's counters, for its seven counter fields.
 void RefreshCounters(const RunStatistics &statistics, ProgressView &view);
+
+/// The bytes the compacted documents gave back: bytesBefore - bytesAfter,
+/// never below zero (every document in the sums shrank).
+std::uint64_t BytesReduced(const RunStatistics &statistics);
+
+/// The text of one counter field as the progress window shows it: the file
+/// counts through FormatCount, the byte sums through FormatByteCount, the
+/// ratio through FormatRatio.
+TTString FormatCounter(CounterField field, const RunStatistics &statistics);
 
 /// A count in decimal: an optional minus sign and digits, no padding and no
 /// thousands separators ("%d").

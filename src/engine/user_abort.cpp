@@ -4,7 +4,8 @@
 
 #include "engine/progress_view.h"
 
-void AbortWithMessage(ProgressView &view, const char *text) {
+void AbortWithMessage(ProgressView &view, const char *text,
+                      RunEnding ending) {
   view.ShowMessage(text);
-  throw UserAbort();
+  throw UserAbort{ending};
 }

@@ -12,10 +12,15 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
-class ProgressView;
+#include "engine/progress_view.h"
 
-/// Thrown right after a message box; carries nothing.
-struct UserAbort {};
+/// Thrown right after a message box; says only which ending of a run the
+/// message announced (a stop, or another message).
+struct UserAbort {
+  RunEnding ending = RunEnding::message;
+};
 
-/// Shows `text` as a modal message through the view, then throws UserAbort.
-[[noreturn]] void AbortWithMessage(ProgressView &view, const char *text);
+/// Shows `text` as a modal message through the view, then throws UserAbort
+/// with `ending`.
+[[noreturn]] void AbortWithMessage(ProgressView &view, const char *text,
+                                   RunEnding ending = RunEnding::message);

@@ -2,6 +2,7 @@
 
 #include "ui/about_dialog.h"
 
+#include "core/version.h"
 #include "ui/dialog_units.h"
 #include "ui/icons.h"
 #include "ui/messages.h"
@@ -14,6 +15,7 @@ AboutDialog::AboutDialog(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
   ui.setupUi(this);
+  ui.versionLabel->setText(QStringLiteral("Version ") + VersionText());
   layout()->setSizeConstraint(QLayout::SetFixedSize);
   ui.iconLabel->setPixmap(ApplicationIcon().pixmap(32, 32));
   const DialogUnits units(this);
@@ -25,6 +27,12 @@ AboutDialog::AboutDialog(QWidget *parent)
           [this] { OpenLink(ui.webPageButton); });
   connect(ui.mailButton, &QPushButton::clicked, this, [this] { OpenLink(ui.mailButton); });
   ui.okButton->setFocus(Qt::OtherFocusReason);
+}
+
+QString AboutDialog::VersionText() {
+  // "1.00": the major version, a point and the minor version in two digits.
+  return QStringLiteral("%1.%2").arg(kVelkorVersionMajor).arg(kVelkorVersionMinor, 2, 10,
+                                                             QLatin1Char('0'));
 }
 
 void AboutDialog::OpenLink(const QPushButton *button) {

@@ -20,6 +20,10 @@ public:
 
   const Ui::AboutDialog &Form() const { return ui; }
 
+  /// The program's version as the desktop program shows it ("1.00"), made
+  /// from the build's version number.
+  static QString VersionText();
+
 private:
   /// Hands the caption of a link button to the desktop's default program
   /// for it; the box stays open. A desktop with nothing to open it (no

@@ -2,12 +2,13 @@
 
 #include "ui/application.h"
 
+#include "ui/about_dialog.h"
 #include "ui/icons.h"
 #include "ui/main_dialog.h"
 
 Application::Application(int &argc, char **argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("velkor"));
-  setApplicationVersion(QStringLiteral("1.00"));
+  setApplicationVersion(AboutDialog::VersionText());
   // Lets the desktop match the windows with velkor.desktop and its icon.
   setDesktopFileName(QStringLiteral("velkor"));
   setWindowIcon(ApplicationIcon());

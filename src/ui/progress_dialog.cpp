@@ -2,6 +2,7 @@
 
 #include "ui/progress_dialog.h"
 
+#include "engine/run_messages.h"
 #include "ui/dialog_units.h"
 #include "ui/display_name.h"
 #include "ui/messages.h"
@@ -11,6 +12,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <utility>
 
 ProgressDialog::ProgressDialog(QWidget *mainWindow)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -110,23 +112,22 @@ void ProgressDialog::SetFilePosition(int position) {
 
 void ProgressDialog::SetDiskText(const char *text) { ui.diskText->SetPath(DisplayName(text)); }
 void ProgressDialog::SetFileText(const char *text) { ui.fileText->SetPath(DisplayName(text)); }
-void ProgressDialog::SetStatusText(const char *text) {
-  ui.statusText->setText(DisplayName(text));
+void ProgressDialog::SetPhase(RunPhase phase) {
+  ui.statusText->setText(DisplayName(PhaseText(phase)));
 }
 
-void ProgressDialog::SetCounterText(CounterField field, const char *text) {
-  QLabel *value = nullptr;
-  switch (field) {
-  case CounterField::totalFiles: value = ui.totalFilesText; break;
-  case CounterField::documentFiles: value = ui.documentFilesText; break;
-  case CounterField::compressedFiles: value = ui.compressedFilesText; break;
-  case CounterField::bytesBefore: value = ui.bytesBeforeText; break;
-  case CounterField::bytesAfter: value = ui.bytesAfterText; break;
-  case CounterField::bytesReduced: value = ui.bytesReducedText; break;
-  case CounterField::ratio: value = ui.ratioText; break;
-  }
-  if (value)
-    value->setText(DisplayName(text));
+void ProgressDialog::SetCounters(const RunStatistics &statistics) {
+  const std::pair<CounterField, QLabel *> fields[] = {
+      {CounterField::totalFiles, ui.totalFilesText},
+      {CounterField::documentFiles, ui.documentFilesText},
+      {CounterField::compressedFiles, ui.compressedFilesText},
+      {CounterField::bytesBefore, ui.bytesBeforeText},
+      {CounterField::bytesAfter, ui.bytesAfterText},
+      {CounterField::bytesReduced, ui.bytesReducedText},
+      {CounterField::ratio, ui.ratioText},
+  };
+  for (const auto &[field, value] : fields)
+    value->setText(DisplayName(FormatCounter(field, statistics).CStr()));
 }
 
 void ProgressDialog::PumpMessages() {

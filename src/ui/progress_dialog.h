@@ -42,8 +42,8 @@ public:
   void SetFilePosition(int position) override;
   void SetDiskText(const char *text) override;
   void SetFileText(const char *text) override;
-  void SetStatusText(const char *text) override;
-  void SetCounterText(CounterField field, const char *text) override;
+  void SetPhase(RunPhase phase) override;
+  void SetCounters(const RunStatistics &statistics) override;
   bool StopRequested() const override { return stopRequested; }
   void PumpMessages() override;
   void ShowMessage(const char *text) override;

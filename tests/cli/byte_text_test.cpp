@@ -1,12 +1,13 @@
 //===- tests/cli/byte_text_test.cpp - Names made safe for terminals -------===//
 
 #include "cli/byte_text.h"
+#include "core/escape_text.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using namespace cli;
+using namespace velkor::cli;
 
 TEST(ByteText, Utf8ValidityFollowsTheUnicodeTable) {
   EXPECT_TRUE(IsValidUtf8(""));
@@ -32,11 +33,11 @@ TEST(ByteText, ReplacementKeepsValidTextAndMarksEachStrayByte) {
 
 TEST(ByteText, TerminalEscapesLeaveNoControlCharacter) {
   const std::string hostile = "a\nb\tc\rd\x1b[31mred\x07\x7F\xC2\x9B" "2J\\e";
-  const std::string escaped = EscapeForTerminal(hostile);
+  const std::string escaped = EscapeControlBytes(hostile);
   EXPECT_EQ(escaped, "a\\nb\\tc\\rd\\x1b[31mred\\x07\\x7f\\xc2\\x9b2J\\\\e");
   for (unsigned char c : escaped) EXPECT_TRUE(c >= 0x20 && c != 0x7F) << int(c);
   // Printable UTF-8 and bytes that are no control pass unchanged.
-  EXPECT_EQ(EscapeForTerminal("R\xC3\xA9sum\xC3\xA9 \xE9.doc"), "R\xC3\xA9sum\xC3\xA9 \xE9.doc");
+  EXPECT_EQ(EscapeControlBytes("R\xC3\xA9sum\xC3\xA9 \xE9.doc"), "R\xC3\xA9sum\xC3\xA9 \xE9.doc");
 }
 
 TEST(ByteText, CuttingKeepsWholeCodePoints) {

@@ -46,6 +46,44 @@ TEST(CliRun, HelpVersionAndUsageErrors) {
   }
 }
 
+// An option without a value refuses one, and an empty mask list is refused:
+// neither may ever be read as "compress" or swallow the next word.
+TEST(CliRun, OptionsWithoutValuesAndEmptyMasksAreBadUsage) {
+  TestTree tree;
+  tree.WriteDocument("docs/a.doc", 1);
+  const std::string before = tree.Read("docs/a.doc");
+  const std::string docs = tree.Path("docs");
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"--estimate=false", docs}, {"--estimate=0", docs}, {"--all-files=no", docs},
+           {"--list=yes", docs}, {"--masks=", docs}, {"--masks", "", docs}}) {
+    const CliResult bad = RunCli(args);
+    EXPECT_EQ(bad.status, 2) << args[0] << bad.out << bad.err;
+    EXPECT_EQ(bad.out, "") << args[0];
+    EXPECT_NE(bad.err.find("Usage: velkor-cli"), std::string::npos) << bad.err;
+  }
+  EXPECT_NE(RunCli({"--masks=", docs}).err.find("--masks needs at least one mask"), std::string::npos);
+  EXPECT_EQ(RunCli({"--estimate=false", docs}).err.rfind("velkor-cli: option '--estimate' doesn't allow an argument\n", 0),
+            0u);
+  EXPECT_EQ(tree.Read("docs/a.doc"), before) << "nothing was done";
+}
+
+// A symbolic link given as PATH is not followed, to a file or to a folder.
+TEST(CliRun, SymbolicLinkPathsAreRefusedByName) {
+  TestTree tree;
+  tree.WriteDocument("docs/a.doc", 1);
+  const std::string before = tree.Read("docs/a.doc");
+  ASSERT_EQ(symlink(tree.Path("docs/a.doc").c_str(), tree.Path("file-link.doc").c_str()), 0);
+  ASSERT_EQ(symlink(tree.Path("docs").c_str(), tree.Path("folder-link").c_str()), 0);
+  for (const char* link : {"file-link.doc", "folder-link"}) {
+    const CliResult result = RunCli({tree.Path(link)});
+    EXPECT_EQ(result.status, 2) << result.out;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "velkor-cli: '" + tree.Path(link) +
+                              "' is a symbolic link, which is not followed\n");
+  }
+  EXPECT_EQ(tree.Read("docs/a.doc"), before);
+}
+
 TEST(CliRun, MissingPathStopsEverythingBeforeTheRun) {
   TestTree tree;
   tree.WriteDocument("docs/a.doc", 1);
@@ -311,6 +349,39 @@ TEST(CliRun, FileSystemErrorEndsTheRunWithStatusOneAndNamesTheFile) {
   EXPECT_TRUE(tree.TempFiles().empty());
 }
 
+// The same error inside a tree with other documents, as the user sees it:
+// the listing says which document ended the run and why, the counters are
+// the run's real ones in the format of a complete run, and the error names
+// the path as the user wrote it.
+TEST(CliRun, ARunThatEndsOnAnErrorTellsOneStory) {
+  TestTree tree;
+  tree.WriteDocument("tree/open/a.doc", 1);
+  tree.WriteDocument("tree/shelf/b.doc", 2);
+  for (const char* folder : {"", "tree", "tree/shelf"})
+    ASSERT_EQ(chmod(tree.Path(folder).c_str(), 0755), 0);
+  ASSERT_EQ(chmod(tree.Path("tree/open").c_str(), 0777), 0);
+  for (const char* document : {"tree/open/a.doc", "tree/shelf/b.doc"})
+    ASSERT_EQ(chmod(tree.Path(document).c_str(), 0666), 0);
+  if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is needed to run as an unprivileged user";
+  const auto sizeB = fs::file_size(tree.Path("tree/shelf/b.doc"));
+  const CliResult result = CliProcess({"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",
+                                       "--clear-groups", CliProgram(), "--estimate", "--list", "tree"},
+                                      tree.Root())
+                               .Finish();
+  EXPECT_EQ(result.status, 1) << result.out << result.err;
+  EXPECT_NE(result.out.find("tree/shelf/b.doc: " + std::to_string(sizeB) +
+                            " bytes, ended the run (the copy cannot be created in this folder: "
+                            "access denied)\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(result.out.find("passed over"), std::string::npos) << result.out;
+  EXPECT_EQ(Counter(result.out, "Total files:"), "2") << result.out;
+  EXPECT_EQ(Counter(result.out, "Document files:"), "2") << result.out;
+  EXPECT_EQ(Counter(result.out, "Compressed files:"), "1") << result.out;
+  EXPECT_NE(Counter(result.out, "Compression ratio:").find('%'), std::string::npos) << result.out;
+  EXPECT_EQ(result.err, "velkor-cli: access denied: tree/shelf/b.doc\n");
+}
+
 /// A folder of identical documents, and the bytes each has once compacted.
 struct StopFixture {
   TestTree tree;
@@ -360,6 +431,20 @@ TEST(CliRun, CtrlCWhileCompactingStopsBeforeTheNextDocument) {
     EXPECT_EQ(Counter(result.out, "Compressed files:"), std::to_string(replaced));
     EXPECT_EQ(listed, replaced);
   }
+}
+
+// A reader that goes away ends the run like a GNU tool: no message, the
+// status of SIGPIPE, and no document cut short.
+TEST(CliRun, ClosedOutputPipeEndsSilentlyBetweenDocuments) {
+  StopFixture fixture(300);
+  const CliResult result =
+      CliProcess({"/bin/bash", "-c",
+                  "\"$0\" --list \"$1\" | head -n 3 >/dev/null; echo \"status ${PIPESTATUS[0]}\"",
+                  CliProgram(), fixture.tree.Path("docs")})
+          .Finish();
+  EXPECT_EQ(result.out, "status 141\n");
+  EXPECT_EQ(result.err, "") << "no message for a closed pipe";
+  EXPECT_LT(fixture.CheckDocuments(), fixture.count) << "the run went on to its end";
 }
 
 TEST(CliRun, CtrlCWithJsonStillWritesTheWholeReport) {

@@ -4,6 +4,7 @@
 
 #include "cfb/compare.h"
 #include "cfb/compound_file.h"
+#include "core/version.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -61,8 +62,17 @@ TEST(Usage, HelpAndVersionSucceed) {
   EXPECT_NE(help.out.find("copy"), std::string::npos);
   ProcessResult version = Cli({"--version"});
   EXPECT_EQ(version.exitCode, 0);
-  EXPECT_NE(version.out.find("velkor-cli (Velkor) 1."), std::string::npos) << version.out;
-  EXPECT_EQ(Cli({"copy", "--help"}).exitCode, 0);
+  EXPECT_EQ(version.out, std::string("velkor-cli (Velkor) ") + kVelkorVersion + "\n");
+  // The commands' help has the run's layout.
+  for (const char* command : {"copy", "inspect"}) {
+    ProcessResult sub = Cli({command, "--help"});
+    EXPECT_EQ(sub.exitCode, 0);
+    EXPECT_EQ(sub.out.rfind(std::string("Usage: velkor-cli ") + command + " [OPTION]... ", 0), 0u) << sub.out;
+    EXPECT_NE(sub.out.find("\nOptions:\n"), std::string::npos) << sub.out;
+    EXPECT_NE(sub.out.find("\nExit status:\n"), std::string::npos) << sub.out;
+    EXPECT_NE(sub.out.find("  -h, --help            display this help and exit\n"), std::string::npos);
+  }
+  EXPECT_EQ(Cli({"copy", "--verify=no", "a", "b"}).exitCode, 2);
 }
 
 TEST(Inspect, ShowsTreeSizesClassIdsAndTheSaving) {
@@ -124,7 +134,7 @@ TEST(Inspect, RefusedFilesExitNonZeroWithTheReason) {
   WriteAll(dir / oddName, letter);
   ProcessResult odd = Cli({"inspect", (dir / oddName).string()});
   EXPECT_EQ(odd.exitCode, 1);
-  EXPECT_NE(odd.err.find("odd\\x0aname\\xff\\x1b[2J.doc"), std::string::npos) << odd.err;
+  EXPECT_NE(odd.err.find("odd\\nname\xff\\x1b[2J.doc"), std::string::npos) << odd.err;
   EXPECT_EQ(std::count(odd.err.begin(), odd.err.end(), '\n'), 1) << odd.err;
 
   ProcessResult json = Cli({"inspect", "--json", (dir / "letter.doc").string()});
@@ -166,6 +176,28 @@ TEST(Inspect, DocumentUnderAnotherProgramsWriteLockIsInUse) {
   EXPECT_EQ(Cli({"inspect", document.string()}).exitCode, 0) << "readable once the lock is gone";
 }
 
+// One escaping for every command: a name with a newline, an escape sequence
+// and a backslash prints the same in a run's listing, in inspect and in copy.
+TEST(Usage, EveryCommandEscapesAHostileNameAlike) {
+  TempDir dir;
+  const std::string name = "new\nline\x1b[31m\\.doc";
+  fs::copy_file(Fixture("office/text.doc"), dir / name);
+  const std::string path = (dir / name).string();
+  const std::string shown = dir.Path().string() + "/new\\nline\\x1b[31m\\\\.doc";
+
+  ProcessResult run = Cli({"--estimate", "--list", dir.Path().string()});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("\n" + shown + ": "), std::string::npos) << run.out;
+  ProcessResult inspect = Cli({"inspect", path});
+  ASSERT_EQ(inspect.exitCode, 0) << inspect.err;
+  EXPECT_NE(inspect.out.find("File:        " + shown + "\n"), std::string::npos) << inspect.out;
+  ProcessResult copy = Cli({"copy", path, (dir / "plain.doc").string()});
+  ASSERT_EQ(copy.exitCode, 0) << copy.err;
+  EXPECT_EQ(copy.out.rfind(shown + " -> ", 0), 0u) << copy.out;
+  for (const ProcessResult* result : {&run, &inspect, &copy})
+    EXPECT_EQ(result->out.find('\x1b'), std::string::npos) << result->out;
+}
+
 TEST(Copy, WritesTheSameTreeAndNeverTouchesTheSource) {
   TempDir dir;
   fs::path source = Stage(dir, "synth/nested_slack.cfb");
@@ -193,15 +225,23 @@ TEST(Copy, WritesTheSameTreeAndNeverTouchesTheSource) {
   EXPECT_TRUE(TemporaryLeftovers(dir.Path()).empty());
 }
 
-TEST(Copy, IntoAFolderKeepsTheName_AndReplacesAnExistingFile) {
+TEST(Copy, IntoAFolderKeepsTheName_AndReplacesAnExistingFileOnlyWithForce) {
   TempDir dir;
   fs::create_directory(dir / "out");
   ProcessResult result = Cli({"copy", Fixture("office/numbers.xls").string(), (dir / "out").string()});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   ASSERT_TRUE(fs::exists(dir / "out" / "numbers.xls"));
 
+  // A DST may be someone's document: refused, and kept, without --force.
   WriteAll(dir / "existing.xls", "old content");
-  ASSERT_EQ(Cli({"copy", "-q", Fixture("office/numbers.xls").string(), (dir / "existing.xls").string()}).exitCode, 0);
+  for (const fs::path& target : {dir / "existing.xls", dir / "out"}) {
+    const ProcessResult refused = Cli({"copy", Fixture("office/numbers.xls").string(), target.string()});
+    EXPECT_EQ(refused.exitCode, 1) << target;
+    EXPECT_NE(refused.err.find("exists; give --force to replace it"), std::string::npos) << refused.err;
+  }
+  EXPECT_EQ(ReadAll(dir / "existing.xls"), "old content");
+  EXPECT_TRUE(TemporaryLeftovers(dir.Path()).empty());
+  ASSERT_EQ(Cli({"copy", "-q", "--force", Fixture("office/numbers.xls").string(), (dir / "existing.xls").string()}).exitCode, 0);
   EXPECT_EQ(ReadAll(dir / "existing.xls"), ReadAll(dir / "out" / "numbers.xls"));
 }
 

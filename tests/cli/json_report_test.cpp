@@ -11,7 +11,7 @@
 
 namespace {
 
-using namespace cli;
+using namespace velkor::cli;
 using nlohmann::json;
 
 using velkor::test::NameFromReport;
@@ -56,8 +56,12 @@ TEST(JsonReport, StreamedReportIsOneDocumentWithCountersAndEnding) {
     JsonReport report(out, false);
     report.AddDocument({"a/q1.doc", 400000, 310000, DocumentOutcome::replaced, ""});
     report.AddDocument({"a/notes.doc", 812, 0, DocumentOutcome::passedOver, "not a compound document"});
-    report.Finish({"2", "1", "1", "400000", "310000", "90000", " 77.5%"}, RunEnding::complete,
-                  "Process is complete", 0);
+    RunStatistics statistics;
+    statistics.totalFiles = 2;
+    statistics.documentFiles = statistics.compressedFiles = 1;
+    statistics.bytesBefore = 400000;
+    statistics.bytesAfter = 310000;
+    report.Finish(statistics, RunEnding::complete, "Process is complete", 0);
   }
   const json parsed = json::parse(ReadAll(out));
   std::fclose(out);
@@ -79,13 +83,17 @@ TEST(JsonReport, StreamedReportIsOneDocumentWithCountersAndEnding) {
 TEST(JsonReport, EmptyRunAndLargeCountersStayExact) {
   std::FILE* out = std::tmpfile();
   ASSERT_NE(out, nullptr);
-  JsonReport(out, true).Finish({"0", "0", "0", "8589934592", "4294967296", "4294967296", " 50.0%"},
-                               RunEnding::stopped, "Process was stopped", 130);
+  RunStatistics statistics;
+  statistics.bytesBefore = 8589934592ull;
+  statistics.bytesAfter = 4294967296ull;
+  JsonReport(out, true).Finish(statistics, RunEnding::stopped, "Process was stopped", 130);
   const json parsed = json::parse(ReadAll(out));
   std::fclose(out);
   EXPECT_EQ(parsed["mode"], "estimate");
   EXPECT_TRUE(parsed["documents"].empty());
   EXPECT_EQ(parsed["counters"]["bytesBefore"].get<std::uint64_t>(), 8589934592ull);
+  EXPECT_EQ(parsed["counters"]["bytesReduced"].get<std::uint64_t>(), 4294967296ull);
+  EXPECT_EQ(parsed["counters"]["ratio"], "50.0%");
   EXPECT_EQ(parsed["status"], "stopped");
   EXPECT_EQ(parsed["exitStatus"], 130);
 }

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
+#include "cli_process.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,7 +16,7 @@
 
 namespace {
 
-using namespace cli;
+using namespace velkor::cli;
 
 struct Parsed {
   std::optional<RunArguments> request;
@@ -132,7 +136,7 @@ TEST(RunArguments, ManualPageDescribesEveryOptionOfTheHelp) {
   std::string manual((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
   // groff writes a dash as "\-".
   for (std::size_t at; (at = manual.find("\\-")) != std::string::npos;) manual.replace(at, 2, "-");
-  const std::string help = cli::HelpText();
+  const std::string help = velkor::cli::HelpText();
   for (std::size_t at = 0; (at = help.find("--", at)) != std::string::npos;) {
     const std::size_t end = help.find_first_not_of("-abcdefghijklmnopqrstuvwxyz", at);
     const std::string option = help.substr(at, end - at);
@@ -140,6 +144,31 @@ TEST(RunArguments, ManualPageDescribesEveryOptionOfTheHelp) {
     EXPECT_NE(manual.find(option), std::string::npos) << option << " is missing from the manual";
   }
   for (const char* command : {"inspect", "copy"}) EXPECT_NE(manual.find(command), std::string::npos);
+  // Every option of every command's --help.
+  for (const char* command : {"inspect", "copy"}) {
+    const CliResult sub = RunCli({command, "--help"});
+    ASSERT_EQ(sub.status, 0) << command;
+    for (std::size_t at = 0; (at = sub.out.find("--", at)) != std::string::npos;) {
+      const std::size_t end = sub.out.find_first_not_of("-abcdefghijklmnopqrstuvwxyz", at);
+      const std::string option = sub.out.substr(at, end - at);
+      at = end;
+      if (option == "--help") continue;
+      EXPECT_NE(manual.find(option), std::string::npos)
+          << command << " " << option << " is missing from the manual";
+    }
+  }
+  // The wildcards are told the same way in --help, the manual and the help page.
+  std::ifstream htm(std::string(VELKOR_SOURCE_DIR) + "/resources/Velkor.htm");
+  const std::string helpPage((std::istreambuf_iterator<char>(htm)), std::istreambuf_iterator<char>());
+  for (const std::string* text : std::initializer_list<const std::string*>{&help, &manual, &helpPage}) {
+    std::string flat = *text;
+    for (const char* markup : {"\\fB", "\\fR", "<code>", "</code>", "'", "\n", "  "}) {
+      for (std::size_t at; (at = flat.find(markup)) != std::string::npos;)
+        flat.replace(at, std::strlen(markup), std::strcmp(markup, "\n") == 0 || std::strcmp(markup, "  ") == 0 ? " " : "");
+    }
+    EXPECT_NE(flat.find("? matches one character or none, * any number of characters; a mask matches names in every subfolder too"),
+              std::string::npos) << flat;
+  }
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 namespace {
 
-using namespace cli;
+using namespace velkor::cli;
 
 std::string ReadAll(std::FILE* file) {
   std::fflush(file);
@@ -26,12 +26,15 @@ bool HasControlCharacters(const std::string& text) {
   return false;
 }
 
-void Counters(ProgressView& view, const CounterTexts& texts) {
-  const CounterField fields[] = {CounterField::totalFiles, CounterField::documentFiles,
-                                 CounterField::compressedFiles, CounterField::bytesBefore,
-                                 CounterField::bytesAfter, CounterField::bytesReduced,
-                                 CounterField::ratio};
-  for (int i = 0; i < 7; ++i) view.SetCounterText(fields[i], texts[i].c_str());
+RunStatistics Counted(int total, int documents, int compressed, std::uint64_t before,
+                      std::uint64_t after) {
+  RunStatistics statistics;
+  statistics.totalFiles = total;
+  statistics.documentFiles = documents;
+  statistics.compressedFiles = compressed;
+  statistics.bytesBefore = before;
+  statistics.bytesAfter = after;
+  return statistics;
 }
 
 /// The writes a run makes for one directory entry with two candidates, the
@@ -46,11 +49,11 @@ void BeginRun(ProgressView& view) {
   view.SetDiskText("/srv/docs/");
   view.SetFileRange(1);
   view.SetFilePosition(0);
-  view.SetStatusText("Scanning");
+  view.SetPhase(RunPhase::scanning);
   view.PumpMessages();
   view.SetFileText("Reports/q1.doc");
   view.PumpMessages();
-  view.SetStatusText("Compressing");
+  view.SetPhase(RunPhase::compressing);
   view.SetFileText("");
   view.SetFileRange(2);
 }
@@ -60,11 +63,13 @@ void CompactBoth(ProgressView& view) {
   view.SetFilePosition(0);
   view.PumpMessages();
   view.SetFileText("Reports/q1.doc");
-  Counters(view, {"1", "1", "1", "400000", "310000", "90000", " 77.5%"});
-  view.DocumentDone({"/srv/docs/Reports/q1.doc", 400000, 310000, DocumentOutcome::replaced, ""});
+  view.SetCounters(Counted(1, 1, 1, 400000, 310000));
+  view.DocumentDone({"/srv/docs/Reports/q1.doc", 400000, 310000, DocumentOutcome::replaced, ""},
+                    Counted(1, 1, 1, 400000, 310000));
   view.PumpMessages();
   view.DocumentDone({"/srv/docs/notes\n\x1b[2J.doc", 812, 0, DocumentOutcome::passedOver,
-                     "not a compound document"});
+                     "not a compound document"},
+                    Counted(2, 1, 1, 400000, 310000));
 }
 
 void EndRun(ProgressView& view, const char* message) {
@@ -72,7 +77,7 @@ void EndRun(ProgressView& view, const char* message) {
   view.SetDiskPosition(1);
   view.SetDiskText("");
   view.SetFileText("");
-  Counters(view, {"2", "1", "1", "400000", "310000", "90000", " 77.5%"});
+  view.SetCounters(Counted(2, 1, 1, 400000, 310000));
   view.ShowMessage(message);
   view.EnableMainWindow(true);
   view.Destroy();
@@ -170,7 +175,7 @@ TEST(TerminalView, SecondStopDuringAScanEndsAtOnce) {
   TerminalView view({files.out, files.err, nullptr, 80, false, false, false});
   ASSERT_TRUE(view.Create());
   view.Show();
-  view.SetStatusText("Scanning");
+  view.SetPhase(RunPhase::scanning);
   view.PumpMessages();
   EXPECT_TRUE(view.FinishIfIdle());
 }

@@ -30,6 +30,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -254,8 +255,9 @@ TEST_F(CompactionRunTest, DocumentChangedBetweenTwoVisitsIsPassedOver) {
   options.wildcards = "a.doc a.doc";
   struct TouchAfterReplacement : RecordingView {
     std::string path;
-    void DocumentDone(const DocumentReport &report) override {
-      RecordingView::DocumentDone(report);
+    void DocumentDone(const DocumentReport &report,
+                      const RunStatistics &statistics) override {
+      RecordingView::DocumentDone(report, statistics);
       if (report.outcome == DocumentOutcome::replaced)
         utimensat(AT_FDCWD, path.c_str(), nullptr, 0);
     }
@@ -319,7 +321,12 @@ TEST_F(CompactionRunTest, PlainTextDocCountsAsTotalFileOnly) {
   EXPECT_EQ(DocumentOutcome::passedOver, report.outcome);
   EXPECT_NE(std::string::npos, report.reason.find("not a compound document"))
       << report.reason;
+  // The same as data, for front ends that must not read the text.
+  EXPECT_EQ(PassOverReason::notCompoundDocument, report.passOver);
+  EXPECT_EQ(cfb::Reason::FileTooSmall, report.refusal);
   EXPECT_TRUE(tree.TempFiles().empty());
+  EXPECT_EQ(std::vector<RunEnding>{RunEnding::complete}, view.endings);
+  EXPECT_EQ(1, view.endStatistics.totalFiles);
 }
 
 // Another program holding a write lock (record lock or flock) keeps its
@@ -343,6 +350,7 @@ TEST_F(CompactionRunTest, WriteLockedDocumentIsPassedOver) {
     const DocumentReport &report = view.ReportFor(name);
     EXPECT_EQ(DocumentOutcome::passedOver, report.outcome) << name;
     EXPECT_NE(std::string::npos, report.reason.find("in use")) << report.reason;
+    EXPECT_EQ(PassOverReason::inUse, report.passOver) << name;
   }
   EXPECT_EQ(held.contentHash, StateOf(tree.Path("w/held.doc")).contentHash);
   EXPECT_EQ(flocked.contentHash,
@@ -385,8 +393,11 @@ TEST_F(CompactionRunTest, StopDuringCompactionKeepsWhatWasDone) {
   ASSERT_EQ(1u, view.reports.size());
   EXPECT_EQ(DocumentOutcome::replaced, view.reports[0].outcome);
   EXPECT_TRUE(tree.TempFiles().empty());
-  // The counters are not refreshed once more after a stop.
+  // The counters are not refreshed once more after a stop; the ending
+  // carries them as they are.
   EXPECT_EQ(1, view.counterRefreshes);
+  EXPECT_EQ(std::vector<RunEnding>{RunEnding::stopped}, view.endings);
+  EXPECT_EQ(1, view.endStatistics.compressedFiles);
 }
 
 // The display follows every 100th item only, the pump every item, and a
@@ -610,9 +621,12 @@ TEST_F(CompactionRunTest, FullDiskGivesCreateTmpDocumentErrorAndNoCopyLeft) {
   EXPECT_TRUE(tree.TempFiles().empty());
   // The document in hand is reported with the cause.
   const DocumentReport &report = view.ReportFor("big.doc");
-  EXPECT_EQ(DocumentOutcome::passedOver, report.outcome);
+  EXPECT_EQ(DocumentOutcome::endedRun, report.outcome);
   EXPECT_NE(std::string::npos, report.reason.find("No space left on device"))
       << report.reason;
+  EXPECT_EQ(PassOverReason::copyFailed, report.passOver);
+  EXPECT_EQ(ENOSPC, report.systemError);
+  EXPECT_EQ(std::vector<RunEnding>{RunEnding::message}, view.endings);
   EXPECT_EQ(before.contentHash, StateOf(tree.Path("full/big.doc")).contentHash);
 }
 
@@ -625,8 +639,8 @@ TEST_F(CompactionRunTest, ReadOnlyDirectoryEndsTheRunWithTheFileNamed) {
   if (!tree.BindMount("ro"))
     GTEST_SKIP() << "cannot bind-mount here (needs CAP_SYS_ADMIN)";
   bool readOnly = false;
-  view.onStatus = [&](const std::string &status) {
-    if (status == RunStatus::kCompressing)
+  view.onPhase = [&](RunPhase phase) {
+    if (phase == RunPhase::compressing)
       readOnly = tree.RemountReadOnly("ro");
   };
   RunEnd end = RunOn("ro/");
@@ -635,11 +649,18 @@ TEST_F(CompactionRunTest, ReadOnlyDirectoryEndsTheRunWithTheFileNamed) {
   EXPECT_EQ("access denied: " + tree.Path("ro/a.doc"), end.error);
   EXPECT_TRUE(view.messages.empty()) << "no message of the run's own";
   const DocumentReport &report = view.ReportFor("a.doc");
-  EXPECT_EQ(DocumentOutcome::passedOver, report.outcome);
-  EXPECT_EQ("access denied", report.reason);
+  EXPECT_EQ(DocumentOutcome::endedRun, report.outcome);
+  EXPECT_EQ("the copy cannot be created in this folder: access denied",
+            report.reason);
+  EXPECT_EQ(PassOverReason::copyNotCreated, report.passOver);
+  EXPECT_NE(0, report.systemError);
   EXPECT_TRUE(tree.TempFiles().empty());
-  // Ended before the final refresh.
+  // Ended before the final refresh; the ending still carries the real
+  // counters.
   EXPECT_EQ(0, view.counterRefreshes);
+  EXPECT_EQ(std::vector<RunEnding>{RunEnding::error}, view.endings);
+  EXPECT_EQ(1, view.endStatistics.totalFiles);
+  EXPECT_EQ(1, view.endStatistics.documentFiles);
 }
 
 // A drive's walk stays on the drive's file system; the walk of an ordinary
@@ -799,7 +820,7 @@ TEST_F(CompactionRunTest, FailedReplacementLeavesTheDocumentAndNoCopy) {
   EXPECT_EQ(before.inode, after.inode);
   EXPECT_EQ(before.contentHash, after.contentHash);
   EXPECT_TRUE(tree.TempFiles().empty());
-  EXPECT_EQ(DocumentOutcome::passedOver, view.ReportFor("pinned.doc").outcome);
+  EXPECT_EQ(DocumentOutcome::endedRun, view.ReportFor("pinned.doc").outcome);
 }
 
 // A file of 4 GiB or more is not taken up: not counted, not opened.

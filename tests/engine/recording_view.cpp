@@ -2,6 +2,8 @@
 
 #include "recording_view.h"
 
+#include "engine/run_messages.h"
+
 #include <gtest/gtest.h>
 
 const char *CounterName(CounterField field) {
@@ -23,6 +25,7 @@ const char *OutcomeName(DocumentOutcome outcome) {
   case DocumentOutcome::wouldShrink: return "wouldShrink";
   case DocumentOutcome::notSmaller: return "notSmaller";
   case DocumentOutcome::passedOver: return "passedOver";
+  case DocumentOutcome::endedRun: return "endedRun";
   }
   return "?";
 }
@@ -77,17 +80,23 @@ void RecordingView::SetFileText(const char *text) {
   log.push_back(std::string("fileText ") + text);
 }
 
-void RecordingView::SetStatusText(const char *text) {
-  if (onStatus)
-    onStatus(text);
-  log.push_back(std::string("status ") + text);
+void RecordingView::SetPhase(RunPhase phase) {
+  if (onPhase)
+    onPhase(phase);
+  log.push_back(std::string("status ") + PhaseText(phase));
 }
 
-void RecordingView::SetCounterText(CounterField field, const char *text) {
-  counters[CounterName(field)] = text;
-  if (field == CounterField::totalFiles)
-    ++counterRefreshes;
-  log.push_back(std::string("counter ") + CounterName(field) + " " + text);
+void RecordingView::SetCounters(const RunStatistics &statistics) {
+  ++counterRefreshes;
+  for (CounterField field :
+       {CounterField::totalFiles, CounterField::documentFiles,
+        CounterField::compressedFiles, CounterField::bytesBefore,
+        CounterField::bytesAfter, CounterField::bytesReduced,
+        CounterField::ratio}) {
+    const std::string text = FormatCounter(field, statistics).CStr();
+    counters[CounterName(field)] = text;
+    log.push_back(std::string("counter ") + CounterName(field) + " " + text);
+  }
 }
 
 void RecordingView::PumpMessages() {
@@ -107,7 +116,14 @@ void RecordingView::EnableMainWindow(bool enable) {
   log.push_back(std::string("enableMain ") + (enable ? "1" : "0"));
 }
 
-void RecordingView::DocumentDone(const DocumentReport &report) {
+void RecordingView::RunEnded(RunEnding ending,
+                             const RunStatistics &statistics) {
+  endings.push_back(ending);
+  endStatistics = statistics;
+}
+
+void RecordingView::DocumentDone(const DocumentReport &report,
+                                 const RunStatistics &) {
   reports.push_back(report);
   log.push_back(std::string("done ") + OutcomeName(report.outcome) + " " +
                 report.path);

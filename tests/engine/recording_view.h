@@ -1,11 +1,12 @@
 //===- tests/engine/recording_view.h - A progress view that writes a log --===//
 ///
 /// \file
-/// Records every call the run makes on its window as one line of text
-/// ("status Scanning", "counter ratio  77.5%", "message Process is
-/// complete"), keeps the last text of every field, the DocumentDone reports,
-/// and lets a test act at chosen moments: stop after the n-th pump, or run a
-/// hook when a status or file text is written.
+/// Records every call the run makes on its window as one line of text, as
+/// the window would show it ("status Scanning", "counter ratio  77.5%",
+/// "message Process is complete"), keeps the last text of every field, the
+/// DocumentDone reports and the endings, and lets a test act at chosen
+/// moments: stop after the n-th pump, or run a hook when a phase begins or a
+/// file text is written.
 ///
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -29,13 +30,15 @@ public:
   void SetFilePosition(int position) override;
   void SetDiskText(const char *text) override;
   void SetFileText(const char *text) override;
-  void SetStatusText(const char *text) override;
-  void SetCounterText(CounterField field, const char *text) override;
+  void SetPhase(RunPhase phase) override;
+  void SetCounters(const RunStatistics &statistics) override;
   bool StopRequested() const override { return stopRequested; }
   void PumpMessages() override;
   void ShowMessage(const char *text) override;
   void EnableMainWindow(bool enable) override;
-  void DocumentDone(const DocumentReport &report) override;
+  void DocumentDone(const DocumentReport &report,
+                    const RunStatistics &statistics) override;
+  void RunEnded(RunEnding ending, const RunStatistics &statistics) override;
 
   /// The lines recorded so far.
   std::vector<std::string> log;
@@ -45,6 +48,10 @@ public:
   std::vector<DocumentReport> reports;
   /// The last text of each counter, by name ("totalFiles", ..., "ratio").
   std::map<std::string, std::string> counters;
+  /// The endings told, in order (one per run), and the counters told with
+  /// the last one.
+  std::vector<RunEnding> endings;
+  RunStatistics endStatistics;
   std::string fileText = "File";
   int pumps = 0;
   int counterRefreshes = 0;
@@ -57,8 +64,8 @@ public:
   bool failCreate = false;
   /// When not 0, the pump with this number (from 1) sets the stop flag.
   int stopAtPump = 0;
-  /// Called with every status text before it is recorded.
-  std::function<void(const std::string &)> onStatus;
+  /// Called with every phase before it is recorded.
+  std::function<void(RunPhase)> onPhase;
   /// Called with every file text before it is recorded.
   std::function<void(const std::string &)> onFileText;
 

@@ -51,7 +51,7 @@ TEST(RunStatistics, CountTextsArePlainDecimals) {
   EXPECT_STREQ("18446744073709551615", FormatByteCount(UINT64_MAX).CStr());
 }
 
-/// Records the counter writes only.
+/// Records the counters it is given, as the window's texts.
 class CounterRecorder : public ProgressView {
 public:
   bool Create() override { return true; }
@@ -64,9 +64,12 @@ public:
   void SetFilePosition(int) override {}
   void SetDiskText(const char *) override {}
   void SetFileText(const char *) override {}
-  void SetStatusText(const char *) override {}
-  void SetCounterText(CounterField field, const char *text) override {
-    writes.emplace_back(field, text);
+  void SetPhase(RunPhase) override {}
+  void SetCounters(const RunStatistics &statistics) override {
+    for (int i = 0; i <= static_cast<int>(CounterField::ratio); ++i) {
+      const auto field = static_cast<CounterField>(i);
+      writes.emplace_back(field, FormatCounter(field, statistics).CStr());
+    }
   }
   bool StopRequested() const override { return false; }
   void PumpMessages() override {}

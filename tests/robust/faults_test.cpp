@@ -524,8 +524,8 @@ TEST_F(FaultsTest, DocumentsChangedBetweenScanAndCompactionArePassedOver) {
     tree.WriteDocument(std::string("r/") + name, static_cast<unsigned>(name[0]));
   tree.WriteDocument("outside/target.doc", 74);
   const FileState target = StateOf(tree.Path("outside/target.doc"));
-  view.onStatus = [&](const std::string& status) {
-    if (status != RunStatus::kCompressing) return;
+  view.onPhase = [&](RunPhase phase) {
+    if (phase != RunPhase::compressing) return;
     tree.Write("r/text.doc", "now a letter in plain text\n");
     unlink(tree.Path("r/gone.doc").c_str());
     unlink(tree.Path("r/dir.doc").c_str());
@@ -557,7 +557,7 @@ TEST_F(FaultsTest, SaveByAnotherProgramDuringTheCopyIsNeverLost) {
   std::string rewritten = tree.Read("s/rewritten.doc");
   rewritten[rewritten.size() / 2] ^= 0x5A;
   bool compacting = false;
-  view.onStatus = [&](const std::string& status) { compacting = status == RunStatus::kCompressing; };
+  view.onPhase = [&](RunPhase phase) { compacting = phase == RunPhase::compressing; };
   view.onFileText = [&](const std::string& text) {
     // In the compaction phase the file text changes right after the
     // document was opened; its copy comes next.
@@ -592,7 +592,7 @@ TEST_F(FaultsTest, DocumentShrinkingDuringTheCopyEndsTheRunAndKeepsTheSave) {
   tree.WriteDocument("spare/new.doc", 79, 0);
   const std::string saved = tree.Read("spare/new.doc");
   bool compacting = false;
-  view.onStatus = [&](const std::string& status) { compacting = status == RunStatus::kCompressing; };
+  view.onPhase = [&](RunPhase phase) { compacting = phase == RunPhase::compressing; };
   view.onFileText = [&](const std::string& text) {
     if (!compacting || text.find("shrinks.doc") == std::string::npos) return;
     int fd = open(tree.Path("t/shrinks.doc").c_str(), O_WRONLY | O_TRUNC);
@@ -613,8 +613,8 @@ TEST_F(FaultsTest, FoldersRemovedDuringTheRunArePassedOver) {
   tree.WriteDocument("f/removed/b.doc", 81);
   tree.WriteDocument("f/removed/deeper/c.doc", 82);
   tree.WriteDocument("f/z/d.doc", 83);
-  view.onStatus = [&](const std::string& status) {
-    if (status == RunStatus::kCompressing) fsys::remove_all(tree.Path("f/removed"));
+  view.onPhase = [&](RunPhase phase) {
+    if (phase == RunPhase::compressing) fsys::remove_all(tree.Path("f/removed"));
   };
   EXPECT_EQ("complete", RunEngine("f/"));
   EXPECT_EQ(DocumentOutcome::replaced, view.ReportFor("keep/a.doc").outcome);
@@ -632,8 +632,8 @@ TEST_F(FaultsTest, FolderSwappedForALinkIsNotFollowed) {
   tree.WriteDocument("g/swapped/d.doc", 85);
   tree.WriteDocument("elsewhere/d.doc", 86);
   const FileState outside = StateOf(tree.Path("elsewhere/d.doc"));
-  view.onStatus = [&](const std::string& status) {
-    if (status != RunStatus::kCompressing) return;
+  view.onPhase = [&](RunPhase phase) {
+    if (phase != RunPhase::compressing) return;
     fsys::remove_all(tree.Path("g/swapped"));
     ASSERT_EQ(0, symlink(tree.Path("elsewhere").c_str(), tree.Path("g/swapped").c_str()));
   };

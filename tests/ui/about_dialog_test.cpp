@@ -1,6 +1,8 @@
 //===- tests/ui/about_dialog_test.cpp - The About box ----------------------===//
 
 #include "ui/about_dialog.h"
+
+#include "core/version.h"
 #include "ui_test_support.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +17,8 @@ TEST(AboutDialog, NamesTheProgramAndItsVersion) {
   EXPECT_EQ(about.windowTitle(), "About Velkor");
   EXPECT_EQ(form.productLabel->text(), "Velkor");
   EXPECT_EQ(form.versionLabel->text(), "Version 1.00");
+  // Made from the build's one version (1.0.0), as velkor-cli's is.
+  EXPECT_EQ(QString::fromLatin1(kVelkorVersion), "1.0.0");
   EXPECT_FALSE(form.descriptionLabel->text().isEmpty());
   EXPECT_FALSE(form.releaseLabel->text().isEmpty());
   EXPECT_FALSE(form.iconLabel->pixmap().isNull());

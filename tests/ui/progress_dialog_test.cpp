@@ -47,14 +47,14 @@ TEST_F(ProgressDialogTest, WritesReachTheirControls) {
   progress.SetCaption("Estimating compression ratio");
   progress.SetDiskText("/srv/docs/");
   progress.SetFileText("Reports/q1.doc");
-  progress.SetStatusText("Compressing");
-  progress.SetCounterText(CounterField::totalFiles, "12");
-  progress.SetCounterText(CounterField::documentFiles, "7");
-  progress.SetCounterText(CounterField::compressedFiles, "5");
-  progress.SetCounterText(CounterField::bytesBefore, "400000");
-  progress.SetCounterText(CounterField::bytesAfter, "310000");
-  progress.SetCounterText(CounterField::bytesReduced, "90000");
-  progress.SetCounterText(CounterField::ratio, " 77.5%");
+  progress.SetPhase(RunPhase::compressing);
+  RunStatistics statistics;
+  statistics.totalFiles = 12;
+  statistics.documentFiles = 7;
+  statistics.compressedFiles = 5;
+  statistics.bytesBefore = 400000;
+  statistics.bytesAfter = 310000;
+  progress.SetCounters(statistics);
   EXPECT_EQ(progress.windowTitle(), "Estimating compression ratio");
   EXPECT_EQ(form.diskText->text(), "/srv/docs/");
   EXPECT_EQ(form.fileText->text(), "Reports/q1.doc");
@@ -176,8 +176,8 @@ TEST_F(ProgressDialogTest, StopEscapeAndCloseHideTheWindowAndSetTheFlag) {
 
 TEST_F(ProgressDialogTest, ANewWindowStartsFromTheTemplateAgain) {
   ASSERT_TRUE(progress.Create());
-  progress.SetStatusText("Scanning");
-  progress.SetCounterText(CounterField::ratio, "100.0%");
+  progress.SetPhase(RunPhase::scanning);
+  progress.SetCounters(RunStatistics());
   progress.SetCaption("Compressing files");
   progress.reject();
   progress.Destroy();

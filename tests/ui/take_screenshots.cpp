@@ -86,13 +86,17 @@ int main(int argc, char **argv) {
   progress.SetDiskRange(2);
   progress.SetDiskPosition(1);
   progress.SetDiskText("/srv/office/");
-  progress.SetStatusText("Compressing");
+  progress.SetPhase(RunPhase::compressing);
   progress.SetFileText("Reports/2025/q3-budget.xls");
   progress.SetFileRange(1200);
   progress.SetFilePosition(700);
-  const char *counters[] = {"742", "655", "611", "316014080", "201457152", "114556928", " 63.7%"};
-  for (int i = 0; i < 7; ++i)
-    progress.SetCounterText(static_cast<CounterField>(i), counters[i]);
+  RunStatistics counters;
+  counters.totalFiles = 742;
+  counters.documentFiles = 655;
+  counters.compressedFiles = 611;
+  counters.bytesBefore = 316014080;
+  counters.bytesAfter = 201457152;
+  progress.SetCounters(counters);
   progress.Show();
   ok &= Save(&progress, folder, "progress-window.png");
   progress.Destroy();
