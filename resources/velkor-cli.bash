@@ -56,7 +56,7 @@ _velkor_cli() {
       ;;
     copy)
       if [[ $cur == -* ]]; then
-        _velkor_cli_words '--verify --quiet --help'
+        _velkor_cli_words '--verify --quiet --force --help'
       else
         _velkor_cli_paths
       fi

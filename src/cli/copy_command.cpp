@@ -141,7 +141,10 @@ int RunCopy(const CopyOptions& options, std::ostream& out, std::ostream& err) {
       throw CopyFailure("cannot create a file in " + EscapeControlBytes(directory) + ": " +
                         SystemText(static_cast<int>(e.systemError)));
     }
-    cfb::Destination copy = cfb::Destination::Create(temporaryName.CStr());
+    // Written through the holder's descriptor: its lock marks the file as a
+    // live copy's, which no sweep of abandoned temporary files may take.
+    cfb::Destination copy = cfb::Destination::Create(
+        temporaryName.CStr(), cfb::Destination::Durability::flushed, temporary.Descriptor());
     source.CopyTo(copy);
     copy.Release();
 

@@ -24,8 +24,11 @@ expect() {  # expect WHAT WANTED ACTUAL
     failures=$((failures + 1))
   fi
 }
-long_options() { "$cli" "$@" --help | grep -oE -- '--[a-z][a-z-]*' | sort -u; }
-
+# A command's own options are those of its "Options:" section; the usage
+# lines and the "Commands:" section also name the other commands' options.
+long_options() {
+  "$cli" "$@" --help | sed -n '/^Options:/,/^$/p' | grep -oE -- '--[a-z][a-z-]*' | sort -u
+}
 expect "velkor-cli --" "$(long_options)" "$(offers velkor-cli --)"
 expect "velkor-cli inspect --" "$(long_options inspect)" "$(offers velkor-cli inspect --)"
 expect "velkor-cli copy --" "$(long_options copy)" "$(offers velkor-cli copy --)"
