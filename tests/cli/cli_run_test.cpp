@@ -10,9 +10,11 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
-#include "cli_process.h"
-#include "test_tree.h"
+#include "support/process.h"
+#include "support/test_tree.h"
 #include "report_names.h"
+
+using namespace velkor::test;
 
 namespace {
 
@@ -29,29 +31,29 @@ std::string Counter(const std::string& out, const std::string& label) {
 }
 
 TEST(CliRun, HelpVersionAndUsageErrors) {
-  const CliResult help = RunCli({"--help"});
-  EXPECT_EQ(help.status, 0);
+  const ProcessResult help = RunCli({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
   EXPECT_EQ(help.out.rfind("Usage: velkor-cli", 0), 0u);
   EXPECT_EQ(help.err, "");
-  const CliResult version = RunCli({"--version"});
-  EXPECT_EQ(version.status, 0);
+  const ProcessResult version = RunCli({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out.rfind("velkor-cli (Velkor) ", 0), 0u);
 
   for (const auto& args : std::vector<std::vector<std::string>>{
            {}, {"--bogus", "/tmp"}, {"--list", "--json", "/tmp"}, {"--all-drives", "/tmp"}}) {
-    const CliResult bad = RunCli(args);
-    EXPECT_EQ(bad.status, 2);
+    const ProcessResult bad = RunCli(args);
+    EXPECT_EQ(bad.exitCode, 2);
     EXPECT_EQ(bad.out, "");
     EXPECT_NE(bad.err.find("Usage: velkor-cli"), std::string::npos) << bad.err;
   }
 }
 
 TEST(CliRun, MissingPathStopsEverythingBeforeTheRun) {
-  TestTree tree;
+  TempDir tree;
   tree.WriteDocument("docs/a.doc", 1);
   const std::string before = tree.Read("docs/a.doc");
-  const CliResult result = RunCli({tree.Path("docs"), tree.Path("nothing-here")});
-  EXPECT_EQ(result.status, 2);
+  const ProcessResult result = RunCli({tree.Path("docs"), tree.Path("nothing-here")});
+  EXPECT_EQ(result.exitCode, 2);
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.err, "velkor-cli: cannot access '" + tree.Path("nothing-here") +
                             "': No such file or directory\n");
@@ -59,15 +61,15 @@ TEST(CliRun, MissingPathStopsEverythingBeforeTheRun) {
 }
 
 TEST(CliRun, EmptyMasksEndWithTheRunsMessage) {
-  TestTree tree;
-  const CliResult result = RunCli({"--masks", "   ", tree.Root()});
-  EXPECT_EQ(result.status, 1);
+  TempDir tree;
+  const ProcessResult result = RunCli({"--masks", "   ", tree.Root()});
+  EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.err, "velkor-cli: You must specify files and wildcars field\n");
   EXPECT_EQ(result.out, "");
 }
 
 TEST(CliRun, CompressingRunPipedPrintsPlainLinesAndKeepsContent) {
-  TestTree tree;
+  TempDir tree;
   tree.WriteDocument("docs/a.doc", 1);
   tree.WriteDocument("docs/sub/b.XLS", 2);
   tree.Write("docs/notes.doc", "plain text, not a compound document\n");
@@ -76,8 +78,8 @@ TEST(CliRun, CompressingRunPipedPrintsPlainLinesAndKeepsContent) {
   const std::string listingB = OleListing(tree.Path("docs/sub/b.XLS"));
   const auto sizeA = fs::file_size(tree.Path("docs/a.doc"));
 
-  const CliResult result = RunCli({"--list", tree.Path("docs")});
-  ASSERT_EQ(result.status, 0) << result.out << result.err;
+  const ProcessResult result = RunCli({"--list", tree.Path("docs")});
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
   EXPECT_FALSE(HasControlCharacters(result.out)) << result.out;
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.out.rfind("Compressing files\nScanning " + tree.Path("docs/") + "\n", 0), 0u)
@@ -98,8 +100,8 @@ TEST(CliRun, CompressingRunPipedPrintsPlainLinesAndKeepsContent) {
   EXPECT_TRUE(tree.TempFiles().empty());
 
   // Compacted documents do not shrink again.
-  const CliResult again = RunCli({"--list", tree.Path("docs")});
-  EXPECT_EQ(again.status, 0);
+  const ProcessResult again = RunCli({"--list", tree.Path("docs")});
+  EXPECT_EQ(again.exitCode, 0);
   EXPECT_NE(again.out.find(tree.Path("docs/a.doc") + ": "), std::string::npos);
   EXPECT_NE(again.out.find("bytes, not smaller"), std::string::npos) << again.out;
   EXPECT_EQ(Counter(again.out, "Compressed files:"), "0");
@@ -107,11 +109,11 @@ TEST(CliRun, CompressingRunPipedPrintsPlainLinesAndKeepsContent) {
 }
 
 TEST(CliRun, OnATerminalTheLiveLineIsRedrawnInPlace) {
-  TestTree tree;
+  TempDir tree;
   tree.WriteDocument("docs/a.doc", 1);
   tree.WriteDocument("docs/b.doc", 2);
-  const CliResult live = RunCliOnTerminal({"--estimate", tree.Path("docs")}, 120, "xterm");
-  EXPECT_EQ(live.status, 0) << live.out;
+  const ProcessResult live = RunCliOnTerminal({"--estimate", tree.Path("docs")}, 120, "xterm");
+  EXPECT_EQ(live.exitCode, 0) << live.out;
   EXPECT_NE(live.out.find("\rScanning " + tree.Path("docs/") + ": "), std::string::npos) << live.out;
   EXPECT_NE(live.out.find("\x1b[K"), std::string::npos);
   // The live line is cleared before the ending, which reads as on a pipe.
@@ -120,14 +122,14 @@ TEST(CliRun, OnATerminalTheLiveLineIsRedrawnInPlace) {
   EXPECT_EQ(live.out.rfind("Estimating compression ratio\r\n", 0), 0u) << "the caption stays above";
 
   // A terminal that cannot redraw gets the plain lines.
-  const CliResult dumb = RunCliOnTerminal({"--estimate", tree.Path("docs")}, 120, "dumb");
-  EXPECT_EQ(dumb.status, 0);
+  const ProcessResult dumb = RunCliOnTerminal({"--estimate", tree.Path("docs")}, 120, "dumb");
+  EXPECT_EQ(dumb.exitCode, 0);
   EXPECT_EQ(dumb.out.find('\x1b'), std::string::npos) << dumb.out;
   EXPECT_NE(dumb.out.find("Estimating compression ratio\r\nScanning "), std::string::npos) << dumb.out;
 }
 
 TEST(CliRun, SecondCtrlCEndsALongScanAtOnce) {
-  TestTree tree;
+  TempDir tree;
   for (int i = 0; i < 1000; ++i) tree.MakeDir("scan/d" + std::to_string(i));
   // The same folder four hundred times over: a scan that finds no candidate and
   // cannot end before the second Ctrl-C even on a loaded machine, so
@@ -139,14 +141,14 @@ TEST(CliRun, SecondCtrlCEndsALongScanAtOnce) {
   run.Signal(SIGINT);
   ASSERT_TRUE(run.WaitForOutput("Stopping... ")) << "the live line says the stop is asked";
   run.Signal(SIGINT);
-  const CliResult result = run.Finish();
-  EXPECT_EQ(result.status, 130) << result.out;
+  const ProcessResult result = run.Finish();
+  EXPECT_EQ(result.exitCode, 130) << result.out;
   EXPECT_NE(result.out.find("\r\x1b[KProcess was stopped\r\nTotal files:"), std::string::npos)
       << result.out;
 }
 
 TEST(CliRun, EstimateJsonParsesBackWithEveryNameAndChangesNothing) {
-  TestTree tree;
+  TempDir tree;
   const std::string oddName = "caf\xE9 \x1b[1m\nline.doc";  // Latin-1, an escape, a newline
   tree.WriteDocument("a.doc", 3);
   tree.WriteDocument(oddName, 4);
@@ -154,8 +156,8 @@ TEST(CliRun, EstimateJsonParsesBackWithEveryNameAndChangesNothing) {
   const std::string a = tree.Read("a.doc");
   const std::string odd = tree.Read(oddName);
 
-  const CliResult result = RunCli({"--estimate", "--json", tree.Root()});
-  ASSERT_EQ(result.status, 0) << result.err;
+  const ProcessResult result = RunCli({"--estimate", "--json", tree.Root()});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.err, "");
   for (unsigned char c : result.out.substr(0, result.out.size() - 1)) {
     ASSERT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F)) << "plain ASCII";
@@ -193,15 +195,15 @@ std::set<std::string> DocumentsIn(const json& report) {
 }
 
 TEST(CliRun, FilesRecursionAndMasksChooseTheCandidates) {
-  TestTree tree;
+  TempDir tree;
   tree.WriteDocument("a.doc", 1);
   tree.WriteDocument("sub/a.doc", 2);
   tree.WriteDocument("sub/c.doc", 3);
   tree.WriteDocument("x.bin", 4);
   const auto run = [&](std::vector<std::string> args) {
     args.insert(args.begin(), {"--estimate", "--json"});
-    const CliResult result = RunCli(args);
-    EXPECT_EQ(result.status, 0) << result.err;
+    const ProcessResult result = RunCli(args);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
     return DocumentsIn(json::parse(result.out));
   };
   using Names = std::set<std::string>;
@@ -214,13 +216,13 @@ TEST(CliRun, FilesRecursionAndMasksChooseTheCandidates) {
             (Names{tree.Path("a.doc"), tree.Path("sub"), tree.Path("sub/a.doc"),
                    tree.Path("sub/c.doc"), tree.Path("x.bin")}));
   // A relative PATH is taken from the working directory.
-  const CliResult relative = CliProcess({CliProgram(), "--estimate", "--json", "sub"}, tree.Root()).Finish();
-  EXPECT_EQ(relative.status, 0);
+  const ProcessResult relative = CliProcess({CliProgram(), "--estimate", "--json", "sub"}, tree.Root()).Finish();
+  EXPECT_EQ(relative.exitCode, 0);
   EXPECT_EQ(DocumentsIn(json::parse(relative.out)), (Names{"sub/a.doc", "sub/c.doc"}));
 }
 
 TEST(CliRun, UnreadablePathsAreReportedNotFatal) {
-  TestTree tree;
+  TempDir tree;
   tree.WriteDocument("open/a.doc", 1);
   tree.WriteDocument("open/secret.doc", 2);
   tree.MakeDir("closed");
@@ -237,15 +239,15 @@ TEST(CliRun, UnreadablePathsAreReportedNotFatal) {
 
   auto command = asNobody;
   command.push_back(tree.Path("closed"));
-  const CliResult closed = CliProcess(command).Finish();
-  EXPECT_EQ(closed.status, 2);
+  const ProcessResult closed = CliProcess(command).Finish();
+  EXPECT_EQ(closed.exitCode, 2);
   EXPECT_EQ(closed.err, "velkor-cli: cannot read directory '" + tree.Path("closed") +
                             "': Permission denied\n");
 
   command = asNobody;
   command.insert(command.end(), {"--estimate", "--json", tree.Path("open")});
-  const CliResult open = CliProcess(command).Finish();
-  ASSERT_EQ(open.status, 0) << open.err;
+  const ProcessResult open = CliProcess(command).Finish();
+  ASSERT_EQ(open.exitCode, 0) << open.err;
   const json report = json::parse(open.out);
   ASSERT_EQ(report["documents"].size(), 2u);
   for (const json& document : report["documents"]) {
@@ -255,7 +257,7 @@ TEST(CliRun, UnreadablePathsAreReportedNotFatal) {
 }
 
 TEST(CliRun, FileSystemErrorEndsTheRunWithStatusOneAndNamesTheFile) {
-  TestTree tree;
+  TempDir tree;
   tree.WriteDocument("shelf/a.doc", 1);
   ASSERT_EQ(chmod(tree.Root().c_str(), 0755), 0);
   ASSERT_EQ(chmod(tree.Path("shelf").c_str(), 0755), 0);  // readable, not writable for others
@@ -263,10 +265,10 @@ TEST(CliRun, FileSystemErrorEndsTheRunWithStatusOneAndNamesTheFile) {
   if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is needed to run as an unprivileged user";
   const std::string before = tree.Read("shelf/a.doc");
   // The copy cannot be made beside the document: the run ends with the error.
-  const CliResult result = CliProcess({"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",
+  const ProcessResult result = CliProcess({"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",
                                        "--clear-groups", CliProgram(), tree.Path("shelf")})
                                .Finish();
-  EXPECT_EQ(result.status, 1) << result.out << result.err;
+  EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
   EXPECT_EQ(result.err.rfind("velkor-cli: ", 0), 0u) << result.err;
   EXPECT_NE(result.err.find(tree.Path("shelf/")), std::string::npos) << result.err;
   EXPECT_EQ(result.out.find("Process is complete"), std::string::npos);
@@ -276,7 +278,7 @@ TEST(CliRun, FileSystemErrorEndsTheRunWithStatusOneAndNamesTheFile) {
 
 /// A folder of identical documents, and the bytes each has once compacted.
 struct StopFixture {
-  TestTree tree;
+  TempDir tree;
   std::string original;
   std::string compacted;
   int count = 0;
@@ -285,8 +287,8 @@ struct StopFixture {
     tree.WriteDocument("reference/r.doc", 500);
     original = tree.Read("reference/r.doc");
     for (int i = 0; i < count; ++i) tree.Write("docs/d" + std::to_string(1000 + i) + ".doc", original);
-    const CliResult reference = RunCli({tree.Path("reference")});
-    EXPECT_EQ(reference.status, 0);
+    const ProcessResult reference = RunCli({tree.Path("reference")});
+    EXPECT_EQ(reference.exitCode, 0);
     compacted = tree.Read("reference/r.doc");
     EXPECT_LT(compacted.size(), original.size());
   }
@@ -312,8 +314,8 @@ TEST(CliRun, CtrlCWhileCompactingStopsBeforeTheNextDocument) {
     CliProcess run({CliProgram(), "--list", fixture.tree.Path("docs")});
     ASSERT_TRUE(run.WaitForOutput("replaced\n"));
     for (int i = 0; i < interrupts; ++i) run.Signal(SIGINT);
-    const CliResult result = run.Finish();
-    EXPECT_EQ(result.status, 130) << result.out << result.err;
+    const ProcessResult result = run.Finish();
+    EXPECT_EQ(result.exitCode, 130) << result.out << result.err;
     EXPECT_NE(result.out.find("\nProcess was stopped\nTotal files:"), std::string::npos) << result.out;
     const int replaced = fixture.CheckDocuments();
     EXPECT_GE(replaced, 1);
@@ -330,8 +332,8 @@ TEST(CliRun, CtrlCWithJsonStillWritesTheWholeReport) {
   CliProcess run({CliProgram(), "--json", fixture.tree.Path("docs")});
   ASSERT_TRUE(run.WaitForOutput("\"replaced\""));
   run.Signal(SIGINT);
-  const CliResult result = run.Finish();
-  EXPECT_EQ(result.status, 130);
+  const ProcessResult result = run.Finish();
+  EXPECT_EQ(result.exitCode, 130);
   const json report = json::parse(result.out);
   EXPECT_EQ(report["status"], "stopped");
   EXPECT_EQ(report["message"], "Process was stopped");

@@ -11,7 +11,9 @@
 ///
 //===----------------------------------------------------------------------===//
 
-#include "test_support.h"
+#include "support/fs_helpers.h"
+#include "support/process.h"
+#include "support/test_tree.h"
 
 #include "cfb/compound_file.h"
 
@@ -22,7 +24,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const kPython = "/usr/bin/python3";
+const char* const kPython = VELKOR_PYTHON;
+
+/// A script of tests/crosscheck, e.g. "cfb_tree.py".
+std::string CrosscheckScript(const std::string& name) {
+  return VELKOR_SOURCE_DIR "/tests/crosscheck/" + name;
+}
 
 class Crosscheck : public testing::Test {
  protected:
@@ -30,10 +37,10 @@ class Crosscheck : public testing::Test {
   static void SetUpTestSuite() {
     copies = new TempDir;
     for (const char* folder : {"office", "slack", "synth"}) {
-      fs::create_directories(copies->Path() / folder);
-      for (const auto& entry : fs::directory_iterator(FixturesDir() / folder)) {
-        fs::path target = copies->Path() / folder / entry.path().filename();
-        ProcessResult result = RunProcess({CliPath(), "copy", "-q", entry.path().string(), target.string()});
+      fs::create_directories(*copies / folder);
+      for (const auto& entry : fs::directory_iterator(fs::path(FixturesDir()) / folder)) {
+        fs::path target = fs::path(*copies / folder) / entry.path().filename();
+        ProcessResult result = RunProcess({CliProgram(), "copy", "-q", entry.path().string(), target.string()});
         failures += result.exitCode == 0 ? "" : entry.path().string() + ": " + result.err;
         sources.push_back(entry.path());
       }
@@ -45,7 +52,7 @@ class Crosscheck : public testing::Test {
     sources.clear();
   }
   static fs::path CopyOf(const fs::path& source) {
-    return copies->Path() / source.parent_path().filename() / source.filename();
+    return fs::path(copies->Path()) / source.parent_path().filename() / source.filename();
   }
 
   static TempDir* copies;
@@ -98,7 +105,7 @@ TEST_F(Crosscheck, LibreOfficeReadsTheSameContentFromTheCopies) {
     fs::copy_file(CopyOf(source), copied / name);
   }
   ProcessResult result = RunProcess({kPython, CrosscheckScript("lo_same_text.py"),
-                                     originals.Path().string(), copied.Path().string()});
+                                     originals.Path(), copied.Path()});
   EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
   EXPECT_NE(result.out.find("same content: 12 documents"), std::string::npos) << result.out;
 }
@@ -108,8 +115,8 @@ TEST_F(Crosscheck, CopiesOfCopiesAreByteIdentical) {
   TempDir again;
   for (const fs::path& source : sources) {
     fs::path target = again / source.filename().string();
-    ASSERT_EQ(RunProcess({CliPath(), "copy", "-q", CopyOf(source).string(), target.string()}).exitCode, 0);
-    EXPECT_EQ(ReadAll(target), ReadAll(CopyOf(source))) << source;
+    ASSERT_EQ(RunProcess({CliProgram(), "copy", "-q", CopyOf(source).string(), target.string()}).exitCode, 0);
+    EXPECT_EQ(ReadFile(target), ReadFile(CopyOf(source))) << source;
     fs::remove(target);
   }
 }

@@ -16,8 +16,8 @@
 #include "engine/user_abort.h"
 #include "fs/drive_list.h"
 
-#include "recording_view.h"
-#include "test_tree.h"
+#include "support/recording_view.h"
+#include "support/test_tree.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +33,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+using namespace velkor::test;
 
 namespace {
 
@@ -94,7 +96,7 @@ protected:
   }
 
   std::string startDirectory;
-  TestTree tree;
+  TempDir tree;
   RecordingView view;
   RunOptions options;
 };
@@ -558,7 +560,7 @@ TEST(DriveTypes, FixedRemoteAndRamDisksAreProcessed) {
 // entries; the USB stick, the USB disk, the DVD and the read-only snap image
 // (which counts as a CD-ROM) are not.
 TEST(DriveTypes, AllDrivesRunTakesTheQualifyingRootsInTableOrder) {
-  TestTree machine;
+  TempDir machine;
   for (const char *folder :
        {"root/", "root/proc", "root/sys", "root/dev/pts", "root/run/user/1000/gvfs",
         "root/dev/shm", "root/sys/fs/cgroup", "root/sys/fs/pstore",

@@ -1,4 +1,4 @@
-//===- tests/engine/recording_view.h - A progress view that writes a log --===//
+//===- tests/support/recording_view.h - A progress view that writes a log -===//
 ///
 /// \file
 /// Records every call the run makes on its window as one line of text
@@ -15,7 +15,10 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
+
+namespace velkor::test {
 
 class RecordingView : public ProgressView {
 public:
@@ -45,6 +48,8 @@ public:
   std::vector<DocumentReport> reports;
   /// The last text of each counter, by name ("totalFiles", ..., "ratio").
   std::map<std::string, std::string> counters;
+  /// Every counter write, in order.
+  std::vector<std::pair<CounterField, std::string>> counterWrites;
   std::string fileText = "File";
   int pumps = 0;
   int counterRefreshes = 0;
@@ -71,3 +76,5 @@ public:
 
 const char *CounterName(CounterField field);
 const char *OutcomeName(DocumentOutcome outcome);
+
+} // namespace velkor::test

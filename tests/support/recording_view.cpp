@@ -1,8 +1,10 @@
-//===- tests/engine/recording_view.cpp - A progress view that writes a log ===//
+//===- tests/support/recording_view.cpp - A progress view that writes a log ===//
 
-#include "recording_view.h"
+#include "support/recording_view.h"
 
 #include <gtest/gtest.h>
+
+namespace velkor::test {
 
 const char *CounterName(CounterField field) {
   switch (field) {
@@ -85,6 +87,7 @@ void RecordingView::SetStatusText(const char *text) {
 
 void RecordingView::SetCounterText(CounterField field, const char *text) {
   counters[CounterName(field)] = text;
+  counterWrites.emplace_back(field, text);
   if (field == CounterField::totalFiles)
     ++counterRefreshes;
   log.push_back(std::string("counter ") + CounterName(field) + " " + text);
@@ -132,3 +135,5 @@ const DocumentReport &RecordingView::ReportFor(const std::string &suffix) const 
   static DocumentReport none{};
   return none;
 }
+
+} // namespace velkor::test

@@ -1,0 +1,125 @@
+//===- tests/support/test_tree.h - Temporary trees for the tests ----------===//
+///
+/// \file
+/// The one temporary folder of the tests: a fresh folder under /tmp that a
+/// test fills with documents and other files, mounts things on (a small
+/// tmpfs, a read-only bind mount) and that removes itself, mounts first.
+/// Plus the independent checks the tests share: a listing of a compound file
+/// through Python's olefile, the state of a file (size, times, mode, owner,
+/// extended attributes), and a child process that holds a write lock on a
+/// file.
+///
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <vector>
+
+namespace velkor::test {
+
+class TempDir {
+public:
+  /// Makes the folder (mode 0755, so that an unprivileged child can reach
+  /// it); throws when it cannot.
+  TempDir();
+  /// Unmounts whatever is mounted below the folder, then removes it with
+  /// everything in it, whatever the modes inside.
+  ~TempDir();
+  TempDir(const TempDir &) = delete;
+  TempDir &operator=(const TempDir &) = delete;
+
+  /// The folder's absolute path, without a closing slash.
+  const std::string &Path() const { return path; }
+  /// The folder's absolute path with a closing slash.
+  const std::string &Root() const { return root; }
+  /// Root() + relative.
+  std::string Path(const std::string &relative) const { return root + relative; }
+  std::string operator/(const std::string &relative) const { return root + relative; }
+
+  void MakeDir(const std::string &relative) const;
+  void Write(const std::string &relative, const std::string &bytes) const;
+  std::string Read(const std::string &relative) const;
+  /// A compound document of a few storages and streams with free space
+  /// inside (`freeSectors` after each large stream and at the end), so
+  /// that a fresh copy is smaller. `seed` varies the contents.
+  void WriteDocument(const std::string &relative, unsigned seed,
+                     int freeSectors = 8) const;
+
+  /// Mounts a tmpfs of `kilobytes` (and at most `inodes` inodes when not 0)
+  /// on the folder `relative` (made if missing). False when mounting is not
+  /// possible here.
+  bool MountTmpfs(const std::string &relative, int kilobytes, int inodes = 0) const;
+  /// Bind-mounts the folder `relative` on itself.
+  bool BindMount(const std::string &relative) const;
+  /// Makes such a bind mount read-only, also for processes whose current
+  /// directory is inside it.
+  bool RemountReadOnly(const std::string &relative) const;
+  /// Every file below the root whose name starts with "vkr" and ends with
+  /// ".tmp", relative to the root.
+  std::vector<std::string> TempFiles() const;
+
+private:
+  std::string path;
+  std::string root;
+};
+
+/// A test fixture that owns a TempDir: `dir` is its path, Path(name) a
+/// name inside it.
+class TempDirTest : public ::testing::Test {
+protected:
+  std::string Path(const std::string &name) const { return temp.Path(name); }
+
+  TempDir temp;
+  const std::string dir = temp.Path();
+};
+
+/// Mounts a tmpfs of `kilobytes` (and at most `inodes` inodes when not 0) on
+/// the existing folder `path`. False when mounting is not possible here. A
+/// mount below a TempDir goes away with it.
+bool MountTmpfs(const std::string &path, int kilobytes, int inodes = 0);
+
+/// What a replacement must keep, and what tells one file from another.
+struct FileState {
+  ino_t inode = 0;
+  off_t size = 0;
+  mode_t mode = 0;
+  uid_t owner = 0;
+  gid_t group = 0;
+  nlink_t links = 0;
+  timespec accessed{};
+  timespec modified{};
+  /// "name=hex value" for every extended attribute, sorted.
+  std::vector<std::string> extended;
+  std::string contentHash;
+};
+
+FileState StateOf(const std::string &path);
+bool SameTime(const timespec &a, const timespec &b);
+
+/// The listing of a compound file by Python's olefile: one line per storage
+/// and stream (path, class id, stream size and SHA-256), sorted. Empty with
+/// a test failure when olefile cannot read the file.
+std::string OleListing(const std::string &path);
+
+/// A child process that holds a write lock on a file until destroyed.
+class LockHolder {
+public:
+  /// `useFlock`: flock(LOCK_EX) instead of an fcntl record lock.
+  LockHolder(const std::string &path, bool useFlock);
+  ~LockHolder();
+  bool Holding() const { return child > 0; }
+
+private:
+  pid_t child = -1;
+  int release = -1;
+};
+
+/// The process's current directory.
+std::string CurrentDirectory();
+
+} // namespace velkor::test
