@@ -14,13 +14,14 @@ function(velkor_add_test layer)
   cmake_parse_arguments(ARG "" "MAIN;TIMEOUT;FIXTURE_TESTS" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   set(target velkor_${layer}_tests)
   add_executable(${target} ${ARG_SOURCES} ${ARG_MAIN})
-  target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock)
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock velkor_warnings)
   if(NOT ARG_MAIN)
     target_link_libraries(${target} PRIVATE GTest::gtest_main)
   endif()
   target_compile_definitions(${target} PRIVATE
     VELKOR_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-    VELKOR_BINARY_DIR="${CMAKE_BINARY_DIR}")
+    VELKOR_BINARY_DIR="${CMAKE_BINARY_DIR}"
+    VELKOR_PYTHON="${Python3_EXECUTABLE}")
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
