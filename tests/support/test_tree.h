@@ -1,13 +1,14 @@
 //===- tests/support/test_tree.h - Temporary trees for the tests ----------===//
 ///
 /// \file
-/// The one temporary folder of the tests: a fresh folder under /tmp that a
-/// test fills with documents and other files, mounts things on (a small
-/// tmpfs, a read-only bind mount) and that removes itself, mounts first.
-/// Plus the independent checks the tests share: a listing of a compound file
-/// through Python's olefile, the state of a file (size, times, mode, owner,
-/// extended attributes), and a child process that holds a write lock on a
-/// file.
+/// TempDir, the one temporary folder of the tests.
+///
+/// A temporary folder that a test fills with documents and other files,
+/// mounts things on (a small tmpfs, a read-only bind mount) and that removes
+/// itself, mounts first. Plus the independent checks the tests share: a
+/// listing of a compound file through Python's olefile, the state of a file
+/// (size, times, mode, owner, extended attributes), and a child process that
+/// holds a write lock on a file.
 ///
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -24,11 +25,9 @@ namespace velkor::test {
 
 class TempDir {
 public:
-  /// Makes the folder (mode 0755, so that an unprivileged child can reach
-  /// it); throws when it cannot.
+  /// A fresh folder under /tmp, mode 0755 so that an unprivileged child can
+  /// reach it; throws when it cannot be made.
   TempDir();
-  /// Unmounts whatever is mounted below the folder, then removes it with
-  /// everything in it, whatever the modes inside.
   ~TempDir();
   TempDir(const TempDir &) = delete;
   TempDir &operator=(const TempDir &) = delete;
@@ -101,9 +100,9 @@ struct FileState {
 FileState StateOf(const std::string &path);
 bool SameTime(const timespec &a, const timespec &b);
 
-/// The listing of a compound file by Python's olefile: one line per storage
-/// and stream (path, class id, stream size and SHA-256), sorted. Empty with
-/// a test failure when olefile cannot read the file.
+/// The listing of a compound file by the tests' python3 with olefile: one line
+/// per storage and stream (path, class id, stream size and SHA-256), sorted.
+/// Empty with a test failure when olefile cannot read the file.
 std::string OleListing(const std::string &path);
 
 /// A child process that holds a write lock on a file until destroyed.
