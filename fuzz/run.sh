@@ -41,5 +41,6 @@ status=0
   -dict="$root/fuzz/cfb.dict" -artifact_prefix="$root/fuzz/regressions/" -print_final_stats=1 || status=$?
 if ((status)); then
   echo "fuzz/run.sh: the fuzzer found a problem; the input is saved in fuzz/regressions/" >&2
+  echo "(commit it and list it in fuzz/regressions/README.md)" >&2
 fi
 exit $status

@@ -2,6 +2,8 @@
 
 #include "cli/json_report.h"
 
+#include <nlohmann/json.hpp>
+
 #include "cli/byte_text.h"
 #include "core/version.h"
 

@@ -17,7 +17,7 @@
 #include <cstdio>
 #include <string>
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 #include "cli/run_ending.h"
 #include "engine/progress_view.h"

@@ -2,8 +2,8 @@
 #include "cfb/compare.h"
 #include "cfb/compound_file.h"
 
-#include "cfb_builder.h"
-#include "temp_dir.h"
+#include "support/cfb_builder.h"
+#include "support/test_tree.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using namespace cfbtest;
+using namespace velkor::test;
 
 namespace {
 

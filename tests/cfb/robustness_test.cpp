@@ -2,14 +2,14 @@
 #include "cfb/compare.h"
 #include "cfb/compound_file.h"
 
-#include "cfb_builder.h"
-#include "temp_dir.h"
+#include "support/cfb_builder.h"
+#include "support/test_tree.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-using namespace cfbtest;
+using namespace velkor::test;
 
 class RobustnessTest : public TempDirTest {};
 

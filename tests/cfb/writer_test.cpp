@@ -5,9 +5,9 @@
 #include "cfb/layout.h"
 #include "cfb/reader.h"
 
-#include "cfb_builder.h"
-#include "raw_view.h"
-#include "temp_dir.h"
+#include "support/cfb_builder.h"
+#include "support/raw_view.h"
+#include "support/test_tree.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using namespace cfbtest;
+using namespace velkor::test;
 
 namespace {
 
@@ -462,7 +462,7 @@ TEST_F(WriterTest, CreateReplacesTheFileAndTakesOneCopy) {
 TEST_F(WriterTest, AFullDiskIsAnIoErrorWithItsErrno) {
   std::string mountPoint = Path("small");
   std::filesystem::create_directory(mountPoint);
-  if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=16k") != 0)
+  if (!MountTmpfs(mountPoint, 16))
     GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
   std::string source = Save(Document().Build(), "doc.doc");
   {

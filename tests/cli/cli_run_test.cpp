@@ -10,9 +10,11 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
-#include "cli_process.h"
-#include "test_tree.h"
+#include "support/process.h"
+#include "support/test_tree.h"
 #include "report_names.h"
+
+using namespace velkor::test;
 
 namespace {
 
@@ -29,18 +31,18 @@ std::string Counter(const std::string& out, const std::string& label) {
 }
 
 TEST(CliRun, HelpVersionAndUsageErrors) {
-  const CliResult help = RunCli({"--help"});
-  EXPECT_EQ(help.status, 0);
+  const ProcessResult help = RunCli({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
   EXPECT_EQ(help.out.rfind("Usage: velkor-cli", 0), 0u);
   EXPECT_EQ(help.err, "");
-  const CliResult version = RunCli({"--version"});
-  EXPECT_EQ(version.status, 0);
+  const ProcessResult version = RunCli({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out.rfind("velkor-cli (Velkor) ", 0), 0u);
 
   for (const auto& args : std::vector<std::vector<std::string>>{
            {}, {"--bogus", "/tmp"}, {"--list", "--json", "/tmp"}, {"--all-drives", "/tmp"}}) {
-    const CliResult bad = RunCli(args);
-    EXPECT_EQ(bad.status, 2);
+    const ProcessResult bad = RunCli(args);
+    EXPECT_EQ(bad.exitCode, 2);
     EXPECT_EQ(bad.out, "");
     EXPECT_NE(bad.err.find("Usage: velkor-cli"), std::string::npos) << bad.err;
   }
@@ -49,15 +51,15 @@ TEST(CliRun, HelpVersionAndUsageErrors) {
 // An option without a value refuses one, and an empty mask list is refused:
 // neither may ever be read as "compress" or swallow the next word.
 TEST(CliRun, OptionsWithoutValuesAndEmptyMasksAreBadUsage) {
-  TestTree tree;
+  TempDir tree;
   tree.WriteDocument("docs/a.doc", 1);
   const std::string before = tree.Read("docs/a.doc");
   const std::string docs = tree.Path("docs");
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"--estimate=false", docs}, {"--estimate=0", docs}, {"--all-files=no", docs},
            {"--list=yes", docs}, {"--masks=", docs}, {"--masks", "", docs}}) {
-    const CliResult bad = RunCli(args);
-    EXPECT_EQ(bad.status, 2) << args[0] << bad.out << bad.err;
+    const ProcessResult bad = RunCli(args);
+    EXPECT_EQ(bad.exitCode, 2) << args[0] << bad.out << bad.err;
     EXPECT_EQ(bad.out, "") << args[0];
     EXPECT_NE(bad.err.find("Usage: velkor-cli"), std::string::npos) << bad.err;
   }
@@ -69,14 +71,14 @@ TEST(CliRun, OptionsWithoutValuesAndEmptyMasksAreBadUsage) {
 
 // A symbolic link given as PATH is not followed, to a file or to a folder.
 TEST(CliRun, SymbolicLinkPathsAreRefusedByName) {
-  TestTree tree;
+  TempDir tree;
   tree.WriteDocument("docs/a.doc", 1);
   const std::string before = tree.Read("docs/a.doc");
   ASSERT_EQ(symlink(tree.Path("docs/a.doc").c_str(), tree.Path("file-link.doc").c_str()), 0);
   ASSERT_EQ(symlink(tree.Path("docs").c_str(), tree.Path("folder-link").c_str()), 0);
   for (const char* link : {"file-link.doc", "folder-link"}) {
-    const CliResult result = RunCli({tree.Path(link)});
-    EXPECT_EQ(result.status, 2) << result.out;
+    const ProcessResult result = RunCli({tree.Path(link)});
+    EXPECT_EQ(result.exitCode, 2) << result.out;
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, "velkor-cli: '" + tree.Path(link) +
                               "' is a symbolic link, which is not followed\n");
@@ -85,11 +87,11 @@ TEST(CliRun, SymbolicLinkPathsAreRefusedByName) {
 }
 
 TEST(CliRun, MissingPathStopsEverythingBeforeTheRun) {
-  TestTree tree;
+  TempDir tree;
   tree.WriteDocument("docs/a.doc", 1);
   const std::string before = tree.Read("docs/a.doc");
-  const CliResult result = RunCli({tree.Path("docs"), tree.Path("nothing-here")});
-  EXPECT_EQ(result.status, 2);
+  const ProcessResult result = RunCli({tree.Path("docs"), tree.Path("nothing-here")});
+  EXPECT_EQ(result.exitCode, 2);
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.err, "velkor-cli: cannot access '" + tree.Path("nothing-here") +
                             "': No such file or directory\n");
@@ -97,15 +99,15 @@ TEST(CliRun, MissingPathStopsEverythingBeforeTheRun) {
 }
 
 TEST(CliRun, EmptyMasksEndWithTheRunsMessage) {
-  TestTree tree;
-  const CliResult result = RunCli({"--masks", "   ", tree.Root()});
-  EXPECT_EQ(result.status, 1);
+  TempDir tree;
+  const ProcessResult result = RunCli({"--masks", "   ", tree.Root()});
+  EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.err, "velkor-cli: You must specify files and wildcars field\n");
   EXPECT_EQ(result.out, "");
 }
 
 TEST(CliRun, CompressingRunPipedPrintsPlainLinesAndKeepsContent) {
-  TestTree tree;
+  TempDir tree;
   tree.WriteDocument("docs/a.doc", 1);
   tree.WriteDocument("docs/sub/b.XLS", 2);
   tree.Write("docs/notes.doc", "plain text, not a compound document\n");
@@ -114,8 +116,8 @@ TEST(CliRun, CompressingRunPipedPrintsPlainLinesAndKeepsContent) {
   const std::string listingB = OleListing(tree.Path("docs/sub/b.XLS"));
   const auto sizeA = fs::file_size(tree.Path("docs/a.doc"));
 
-  const CliResult result = RunCli({"--list", tree.Path("docs")});
-  ASSERT_EQ(result.status, 0) << result.out << result.err;
+  const ProcessResult result = RunCli({"--list", tree.Path("docs")});
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
   EXPECT_FALSE(HasControlCharacters(result.out)) << result.out;
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.out.rfind("Compressing files\nScanning " + tree.Path("docs/") + "\n", 0), 0u)
@@ -136,8 +138,8 @@ TEST(CliRun, CompressingRunPipedPrintsPlainLinesAndKeepsContent) {
   EXPECT_TRUE(tree.TempFiles().empty());
 
   // Compacted documents do not shrink again.
-  const CliResult again = RunCli({"--list", tree.Path("docs")});
-  EXPECT_EQ(again.status, 0);
+  const ProcessResult again = RunCli({"--list", tree.Path("docs")});
+  EXPECT_EQ(again.exitCode, 0);
   EXPECT_NE(again.out.find(tree.Path("docs/a.doc") + ": "), std::string::npos);
   EXPECT_NE(again.out.find("bytes, not smaller"), std::string::npos) << again.out;
   EXPECT_EQ(Counter(again.out, "Compressed files:"), "0");
@@ -145,11 +147,11 @@ TEST(CliRun, CompressingRunPipedPrintsPlainLinesAndKeepsContent) {
 }
 
 TEST(CliRun, OnATerminalTheLiveLineIsRedrawnInPlace) {
-  TestTree tree;
+  TempDir tree;
   tree.WriteDocument("docs/a.doc", 1);
   tree.WriteDocument("docs/b.doc", 2);
-  const CliResult live = RunCliOnTerminal({"--estimate", tree.Path("docs")}, 120, "xterm");
-  EXPECT_EQ(live.status, 0) << live.out;
+  const ProcessResult live = RunCliOnTerminal({"--estimate", tree.Path("docs")}, 120, "xterm");
+  EXPECT_EQ(live.exitCode, 0) << live.out;
   EXPECT_NE(live.out.find("\rScanning " + tree.Path("docs/") + ": "), std::string::npos) << live.out;
   EXPECT_NE(live.out.find("\x1b[K"), std::string::npos);
   // The live line is cleared before the ending, which reads as on a pipe.
@@ -158,14 +160,14 @@ TEST(CliRun, OnATerminalTheLiveLineIsRedrawnInPlace) {
   EXPECT_EQ(live.out.rfind("Estimating compression ratio\r\n", 0), 0u) << "the caption stays above";
 
   // A terminal that cannot redraw gets the plain lines.
-  const CliResult dumb = RunCliOnTerminal({"--estimate", tree.Path("docs")}, 120, "dumb");
-  EXPECT_EQ(dumb.status, 0);
+  const ProcessResult dumb = RunCliOnTerminal({"--estimate", tree.Path("docs")}, 120, "dumb");
+  EXPECT_EQ(dumb.exitCode, 0);
   EXPECT_EQ(dumb.out.find('\x1b'), std::string::npos) << dumb.out;
   EXPECT_NE(dumb.out.find("Estimating compression ratio\r\nScanning "), std::string::npos) << dumb.out;
 }
 
 TEST(CliRun, SecondCtrlCEndsALongScanAtOnce) {
-  TestTree tree;
+  TempDir tree;
   for (int i = 0; i < 1000; ++i) tree.MakeDir("scan/d" + std::to_string(i));
   // The same folder four hundred times over: a scan that finds no candidate and
   // cannot end before the second Ctrl-C even on a loaded machine, so
@@ -177,14 +179,14 @@ TEST(CliRun, SecondCtrlCEndsALongScanAtOnce) {
   run.Signal(SIGINT);
   ASSERT_TRUE(run.WaitForOutput("Stopping... ")) << "the live line says the stop is asked";
   run.Signal(SIGINT);
-  const CliResult result = run.Finish();
-  EXPECT_EQ(result.status, 130) << result.out;
+  const ProcessResult result = run.Finish();
+  EXPECT_EQ(result.exitCode, 130) << result.out;
   EXPECT_NE(result.out.find("\r\x1b[KProcess was stopped\r\nTotal files:"), std::string::npos)
       << result.out;
 }
 
 TEST(CliRun, EstimateJsonParsesBackWithEveryNameAndChangesNothing) {
-  TestTree tree;
+  TempDir tree;
   const std::string oddName = "caf\xE9 \x1b[1m\nline.doc";  // Latin-1, an escape, a newline
   tree.WriteDocument("a.doc", 3);
   tree.WriteDocument(oddName, 4);
@@ -192,8 +194,8 @@ TEST(CliRun, EstimateJsonParsesBackWithEveryNameAndChangesNothing) {
   const std::string a = tree.Read("a.doc");
   const std::string odd = tree.Read(oddName);
 
-  const CliResult result = RunCli({"--estimate", "--json", tree.Root()});
-  ASSERT_EQ(result.status, 0) << result.err;
+  const ProcessResult result = RunCli({"--estimate", "--json", tree.Root()});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.err, "");
   for (unsigned char c : result.out.substr(0, result.out.size() - 1)) {
     ASSERT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F)) << "plain ASCII";
@@ -228,7 +230,7 @@ TEST(CliRun, EstimateJsonParsesBackWithEveryNameAndChangesNothing) {
 // estimate counts them, a compressing run removes them and says so; files of
 // similar names, other content or in folders without candidates stay.
 TEST(CliRun, AbandonedTemporaryCopiesAreSweptAndCounted) {
-  TestTree tree;
+  TempDir tree;
   tree.WriteDocument("docs/a.doc", 5);
   tree.WriteDocument("docs/sub/b.doc", 6);
   tree.Write("docs/vkr1F.tmp", "");
@@ -238,15 +240,15 @@ TEST(CliRun, AbandonedTemporaryCopiesAreSweptAndCounted) {
   tree.Write("docs/other/vkr4.tmp", "");
   const char* kept[] = {"docs/vkr1f.tmp", "docs/vkr3.tmp", "docs/other/vkr4.tmp"};
 
-  const CliResult estimate = RunCli({"--estimate", "--json", tree.Path("docs")});
-  ASSERT_EQ(estimate.status, 0) << estimate.err;
+  const ProcessResult estimate = RunCli({"--estimate", "--json", tree.Path("docs")});
+  ASSERT_EQ(estimate.exitCode, 0) << estimate.err;
   const json counted = json::parse(estimate.out);
   EXPECT_EQ(counted["temporaryFiles"]["found"], 2) << estimate.out;
   EXPECT_EQ(counted["temporaryFiles"]["removed"], 0);
   EXPECT_TRUE(fs::exists(tree.Path("docs/vkr1F.tmp")));
 
-  const CliResult compress = RunCli({"--list", tree.Path("docs")});
-  ASSERT_EQ(compress.status, 0) << compress.err;
+  const ProcessResult compress = RunCli({"--list", tree.Path("docs")});
+  ASSERT_EQ(compress.exitCode, 0) << compress.err;
   EXPECT_NE(compress.out.find(tree.Path("docs/vkr1F.tmp") + ": abandoned temporary file, removed\n"),
             std::string::npos) << compress.out;
   EXPECT_NE(compress.out.find(tree.Path("docs/sub/vkrA2B.tmp") + ": abandoned temporary file, removed\n"),
@@ -257,7 +259,7 @@ TEST(CliRun, AbandonedTemporaryCopiesAreSweptAndCounted) {
   EXPECT_FALSE(fs::exists(tree.Path("docs/sub/vkrA2B.tmp")));
   for (const char* file : kept) EXPECT_TRUE(fs::exists(tree.Path(file))) << file;
 
-  const CliResult again = RunCli({"--json", tree.Path("docs")});
+  const ProcessResult again = RunCli({"--json", tree.Path("docs")});
   EXPECT_EQ(json::parse(again.out)["temporaryFiles"]["found"], 0) << again.out;
 }
 
@@ -268,15 +270,15 @@ std::set<std::string> DocumentsIn(const json& report) {
 }
 
 TEST(CliRun, FilesRecursionAndMasksChooseTheCandidates) {
-  TestTree tree;
+  TempDir tree;
   tree.WriteDocument("a.doc", 1);
   tree.WriteDocument("sub/a.doc", 2);
   tree.WriteDocument("sub/c.doc", 3);
   tree.WriteDocument("x.bin", 4);
   const auto run = [&](std::vector<std::string> args) {
     args.insert(args.begin(), {"--estimate", "--json"});
-    const CliResult result = RunCli(args);
-    EXPECT_EQ(result.status, 0) << result.err;
+    const ProcessResult result = RunCli(args);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
     return DocumentsIn(json::parse(result.out));
   };
   using Names = std::set<std::string>;
@@ -289,13 +291,13 @@ TEST(CliRun, FilesRecursionAndMasksChooseTheCandidates) {
             (Names{tree.Path("a.doc"), tree.Path("sub"), tree.Path("sub/a.doc"),
                    tree.Path("sub/c.doc"), tree.Path("x.bin")}));
   // A relative PATH is taken from the working directory.
-  const CliResult relative = CliProcess({CliProgram(), "--estimate", "--json", "sub"}, tree.Root()).Finish();
-  EXPECT_EQ(relative.status, 0);
+  const ProcessResult relative = CliProcess({CliProgram(), "--estimate", "--json", "sub"}, tree.Root()).Finish();
+  EXPECT_EQ(relative.exitCode, 0);
   EXPECT_EQ(DocumentsIn(json::parse(relative.out)), (Names{"sub/a.doc", "sub/c.doc"}));
 }
 
 TEST(CliRun, UnreadablePathsAreReportedNotFatal) {
-  TestTree tree;
+  TempDir tree;
   tree.WriteDocument("open/a.doc", 1);
   tree.WriteDocument("open/secret.doc", 2);
   tree.MakeDir("closed");
@@ -312,15 +314,15 @@ TEST(CliRun, UnreadablePathsAreReportedNotFatal) {
 
   auto command = asNobody;
   command.push_back(tree.Path("closed"));
-  const CliResult closed = CliProcess(command).Finish();
-  EXPECT_EQ(closed.status, 2);
+  const ProcessResult closed = CliProcess(command).Finish();
+  EXPECT_EQ(closed.exitCode, 2);
   EXPECT_EQ(closed.err, "velkor-cli: cannot read directory '" + tree.Path("closed") +
                             "': Permission denied\n");
 
   command = asNobody;
   command.insert(command.end(), {"--estimate", "--json", tree.Path("open")});
-  const CliResult open = CliProcess(command).Finish();
-  ASSERT_EQ(open.status, 0) << open.err;
+  const ProcessResult open = CliProcess(command).Finish();
+  ASSERT_EQ(open.exitCode, 0) << open.err;
   const json report = json::parse(open.out);
   ASSERT_EQ(report["documents"].size(), 2u);
   for (const json& document : report["documents"]) {
@@ -330,7 +332,7 @@ TEST(CliRun, UnreadablePathsAreReportedNotFatal) {
 }
 
 TEST(CliRun, FileSystemErrorEndsTheRunWithStatusOneAndNamesTheFile) {
-  TestTree tree;
+  TempDir tree;
   tree.WriteDocument("shelf/a.doc", 1);
   ASSERT_EQ(chmod(tree.Root().c_str(), 0755), 0);
   ASSERT_EQ(chmod(tree.Path("shelf").c_str(), 0755), 0);  // readable, not writable for others
@@ -338,10 +340,10 @@ TEST(CliRun, FileSystemErrorEndsTheRunWithStatusOneAndNamesTheFile) {
   if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is needed to run as an unprivileged user";
   const std::string before = tree.Read("shelf/a.doc");
   // The copy cannot be made beside the document: the run ends with the error.
-  const CliResult result = CliProcess({"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",
+  const ProcessResult result = CliProcess({"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",
                                        "--clear-groups", CliProgram(), tree.Path("shelf")})
                                .Finish();
-  EXPECT_EQ(result.status, 1) << result.out << result.err;
+  EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
   EXPECT_EQ(result.err.rfind("velkor-cli: ", 0), 0u) << result.err;
   EXPECT_NE(result.err.find(tree.Path("shelf/")), std::string::npos) << result.err;
   EXPECT_EQ(result.out.find("Process is complete"), std::string::npos);
@@ -354,7 +356,7 @@ TEST(CliRun, FileSystemErrorEndsTheRunWithStatusOneAndNamesTheFile) {
 // the run's real ones in the format of a complete run, and the error names
 // the path as the user wrote it.
 TEST(CliRun, ARunThatEndsOnAnErrorTellsOneStory) {
-  TestTree tree;
+  TempDir tree;
   tree.WriteDocument("tree/open/a.doc", 1);
   tree.WriteDocument("tree/shelf/b.doc", 2);
   for (const char* folder : {"", "tree", "tree/shelf"})
@@ -364,11 +366,11 @@ TEST(CliRun, ARunThatEndsOnAnErrorTellsOneStory) {
     ASSERT_EQ(chmod(tree.Path(document).c_str(), 0666), 0);
   if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is needed to run as an unprivileged user";
   const auto sizeB = fs::file_size(tree.Path("tree/shelf/b.doc"));
-  const CliResult result = CliProcess({"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",
+  const ProcessResult result = CliProcess({"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",
                                        "--clear-groups", CliProgram(), "--estimate", "--list", "tree"},
                                       tree.Root())
                                .Finish();
-  EXPECT_EQ(result.status, 1) << result.out << result.err;
+  EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
   EXPECT_NE(result.out.find("tree/shelf/b.doc: " + std::to_string(sizeB) +
                             " bytes, ended the run (the copy cannot be created in this folder: "
                             "access denied)\n"),
@@ -384,7 +386,7 @@ TEST(CliRun, ARunThatEndsOnAnErrorTellsOneStory) {
 
 /// A folder of identical documents, and the bytes each has once compacted.
 struct StopFixture {
-  TestTree tree;
+  TempDir tree;
   std::string original;
   std::string compacted;
   int count = 0;
@@ -393,8 +395,8 @@ struct StopFixture {
     tree.WriteDocument("reference/r.doc", 500);
     original = tree.Read("reference/r.doc");
     for (int i = 0; i < count; ++i) tree.Write("docs/d" + std::to_string(1000 + i) + ".doc", original);
-    const CliResult reference = RunCli({tree.Path("reference")});
-    EXPECT_EQ(reference.status, 0);
+    const ProcessResult reference = RunCli({tree.Path("reference")});
+    EXPECT_EQ(reference.exitCode, 0);
     compacted = tree.Read("reference/r.doc");
     EXPECT_LT(compacted.size(), original.size());
   }
@@ -420,8 +422,8 @@ TEST(CliRun, CtrlCWhileCompactingStopsBeforeTheNextDocument) {
     CliProcess run({CliProgram(), "--list", fixture.tree.Path("docs")});
     ASSERT_TRUE(run.WaitForOutput("replaced\n"));
     for (int i = 0; i < interrupts; ++i) run.Signal(SIGINT);
-    const CliResult result = run.Finish();
-    EXPECT_EQ(result.status, 130) << result.out << result.err;
+    const ProcessResult result = run.Finish();
+    EXPECT_EQ(result.exitCode, 130) << result.out << result.err;
     EXPECT_NE(result.out.find("\nProcess was stopped\nTotal files:"), std::string::npos) << result.out;
     const int replaced = fixture.CheckDocuments();
     EXPECT_GE(replaced, 1);
@@ -437,7 +439,7 @@ TEST(CliRun, CtrlCWhileCompactingStopsBeforeTheNextDocument) {
 // status of SIGPIPE, and no document cut short.
 TEST(CliRun, ClosedOutputPipeEndsSilentlyBetweenDocuments) {
   StopFixture fixture(300);
-  const CliResult result =
+  const ProcessResult result =
       CliProcess({"/bin/bash", "-c",
                   "\"$0\" --list \"$1\" | head -n 3 >/dev/null; echo \"status ${PIPESTATUS[0]}\"",
                   CliProgram(), fixture.tree.Path("docs")})
@@ -452,8 +454,8 @@ TEST(CliRun, CtrlCWithJsonStillWritesTheWholeReport) {
   CliProcess run({CliProgram(), "--json", fixture.tree.Path("docs")});
   ASSERT_TRUE(run.WaitForOutput("\"replaced\""));
   run.Signal(SIGINT);
-  const CliResult result = run.Finish();
-  EXPECT_EQ(result.status, 130);
+  const ProcessResult result = run.Finish();
+  EXPECT_EQ(result.exitCode, 130);
   const json report = json::parse(result.out);
   EXPECT_EQ(report["status"], "stopped");
   EXPECT_EQ(report["message"], "Process was stopped");

@@ -1,6 +1,8 @@
 //===- tests/cli/cli_test.cpp - velkor-cli inspect and copy as a process ---===//
 
-#include "test_support.h"
+#include "support/fs_helpers.h"
+#include "support/process.h"
+#include "support/test_tree.h"
 
 #include "cfb/compare.h"
 #include "cfb/compound_file.h"
@@ -23,11 +25,11 @@ namespace {
 namespace fs = std::filesystem;
 
 ProcessResult Cli(std::vector<std::string> args) {
-  args.insert(args.begin(), CliPath());
+  args.insert(args.begin(), CliProgram());
   return RunProcess(args);
 }
 
-fs::path Fixture(const std::string& relative) { return FixturesDir() / relative; }
+fs::path Fixture(const std::string& relative) { return fs::path(FixturesDir()) / relative; }
 
 // Copies a fixture into `dir` so that tests may change or lock it.
 fs::path Stage(const TempDir& dir, const std::string& relative) {
@@ -99,13 +101,13 @@ TEST(Inspect, JsonReportMatchesTheCopyThatIsMade) {
   EXPECT_EQ(report["entries"][0]["kind"], "root");
   EXPECT_EQ(report["entries"][0]["classId"], "{00020906-0000-0000-C000-000000000046}");
 
-  ASSERT_EQ(Cli({"copy", source.string(), (dir / "copy.doc").string()}).exitCode, 0);
+  ASSERT_EQ(Cli({"copy", source.string(), dir / "copy.doc"}).exitCode, 0);
   EXPECT_EQ(report["copySize"].get<std::uint64_t>(), fs::file_size(dir / "copy.doc"));
   EXPECT_EQ(report["fileSize"].get<std::uint64_t>() - report["saving"].get<std::uint64_t>(),
             fs::file_size(dir / "copy.doc"));
 
   // A file already compact saves nothing.
-  ProcessResult again = Cli({"inspect", (dir / "copy.doc").string()});
+  ProcessResult again = Cli({"inspect", dir / "copy.doc"});
   EXPECT_NE(again.out.find("nothing (a fresh copy is not smaller)"), std::string::npos) << again.out;
 }
 
@@ -113,8 +115,8 @@ TEST(Inspect, RefusedFilesExitNonZeroWithTheReason) {
   TempDir dir;
   std::string letter;
   while (letter.size() < 2000) letter += "Dear reader, this is plain text with a .doc name.\n";
-  WriteAll(dir / "letter.doc", letter);
-  WriteAll(dir / "empty.doc", "");
+  WriteFile(dir / "letter.doc", letter);
+  WriteFile(dir / "empty.doc", "");
   fs::create_directory(dir / "folder.doc");
   struct Case {
     fs::path path;
@@ -131,13 +133,13 @@ TEST(Inspect, RefusedFilesExitNonZeroWithTheReason) {
   }
   // A name with a line break and bytes that are not UTF-8 prints as one safe line.
   std::string oddName = std::string("odd\nname\xff\x1b[2J.doc");
-  WriteAll(dir / oddName, letter);
-  ProcessResult odd = Cli({"inspect", (dir / oddName).string()});
+  WriteFile(dir / oddName, letter);
+  ProcessResult odd = Cli({"inspect", dir / oddName});
   EXPECT_EQ(odd.exitCode, 1);
   EXPECT_NE(odd.err.find("odd\\nname\xff\\x1b[2J.doc"), std::string::npos) << odd.err;
   EXPECT_EQ(std::count(odd.err.begin(), odd.err.end(), '\n'), 1) << odd.err;
 
-  ProcessResult json = Cli({"inspect", "--json", (dir / "letter.doc").string()});
+  ProcessResult json = Cli({"inspect", "--json", dir / "letter.doc"});
   EXPECT_EQ(json.exitCode, 1);
   EXPECT_EQ(nlohmann::json::parse(json.out)["reason"], "BadSignature");
 }
@@ -165,7 +167,7 @@ TEST(Inspect, DocumentUnderAnotherProgramsWriteLockIsInUse) {
   ASSERT_EQ(::read(ready[0], &ok, 1), 1);
   ::close(ready[0]);
   ProcessResult inspect = Cli({"inspect", document.string()});
-  ProcessResult copy = Cli({"copy", document.string(), (dir / "copy.doc").string()});
+  ProcessResult copy = Cli({"copy", document.string(), dir / "copy.doc"});
   ::kill(holder, SIGKILL);
   ::waitpid(holder, nullptr, 0);
   ASSERT_EQ(ok, '1');
@@ -182,16 +184,16 @@ TEST(Usage, EveryCommandEscapesAHostileNameAlike) {
   TempDir dir;
   const std::string name = "new\nline\x1b[31m\\.doc";
   fs::copy_file(Fixture("office/text.doc"), dir / name);
-  const std::string path = (dir / name).string();
-  const std::string shown = dir.Path().string() + "/new\\nline\\x1b[31m\\\\.doc";
+  const std::string path = dir / name;
+  const std::string shown = dir.Path() + "/new\\nline\\x1b[31m\\\\.doc";
 
-  ProcessResult run = Cli({"--estimate", "--list", dir.Path().string()});
+  ProcessResult run = Cli({"--estimate", "--list", dir.Path()});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find("\n" + shown + ": "), std::string::npos) << run.out;
   ProcessResult inspect = Cli({"inspect", path});
   ASSERT_EQ(inspect.exitCode, 0) << inspect.err;
   EXPECT_NE(inspect.out.find("File:        " + shown + "\n"), std::string::npos) << inspect.out;
-  ProcessResult copy = Cli({"copy", path, (dir / "plain.doc").string()});
+  ProcessResult copy = Cli({"copy", path, dir / "plain.doc"});
   ASSERT_EQ(copy.exitCode, 0) << copy.err;
   EXPECT_EQ(copy.out.rfind(shown + " -> ", 0), 0u) << copy.out;
   for (const ProcessResult* result : {&run, &inspect, &copy})
@@ -201,59 +203,59 @@ TEST(Usage, EveryCommandEscapesAHostileNameAlike) {
 TEST(Copy, WritesTheSameTreeAndNeverTouchesTheSource) {
   TempDir dir;
   fs::path source = Stage(dir, "synth/nested_slack.cfb");
-  std::string before = ReadAll(source);
+  std::string before = ReadFile(source);
   struct timespec mtime = ModificationTime(source);
   ASSERT_EQ(::chmod(source.c_str(), 0444), 0);
 
-  ProcessResult result = Cli({"copy", "--verify", source.string(), (dir / "copy.cfb").string()});
+  ProcessResult result = Cli({"copy", "--verify", source.string(), dir / "copy.cfb"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_NE(result.out.find("verified"), std::string::npos) << result.out;
-  EXPECT_EQ(ReadAll(source), before);
+  EXPECT_EQ(ReadFile(source), before);
   EXPECT_TRUE(SameTime(ModificationTime(source), mtime));
   EXPECT_EQ(fs::status(source).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
 
-  EXPECT_FALSE(cfb::CompareFiles(source.string(), (dir / "copy.cfb").string()).has_value());
+  EXPECT_FALSE(cfb::CompareFiles(source.string(), dir / "copy.cfb").has_value());
   EXPECT_LT(fs::file_size(dir / "copy.cfb"), fs::file_size(source));
   cfb::Source original = cfb::Source::Open(source.string());
   EXPECT_EQ(original.PlannedCopySize(), fs::file_size(dir / "copy.cfb"));
   original.Release();
 
   // Copying the copy is deterministic: the same bytes again.
-  ASSERT_EQ(Cli({"copy", "-q", (dir / "copy.cfb").string(), (dir / "again.cfb").string()}).exitCode, 0);
-  EXPECT_EQ(ReadAll(dir / "again.cfb"), ReadAll(dir / "copy.cfb"));
+  ASSERT_EQ(Cli({"copy", "-q", dir / "copy.cfb", dir / "again.cfb"}).exitCode, 0);
+  EXPECT_EQ(ReadFile(dir / "again.cfb"), ReadFile(dir / "copy.cfb"));
   EXPECT_TRUE(TemporaryLeftovers(dir.Path()).empty());
 }
 
 TEST(Copy, IntoAFolderKeepsTheName_AndReplacesAnExistingFileOnlyWithForce) {
   TempDir dir;
   fs::create_directory(dir / "out");
-  ProcessResult result = Cli({"copy", Fixture("office/numbers.xls").string(), (dir / "out").string()});
+  ProcessResult result = Cli({"copy", Fixture("office/numbers.xls").string(), dir / "out"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  ASSERT_TRUE(fs::exists(dir / "out" / "numbers.xls"));
+  ASSERT_TRUE(fs::exists(dir / "out/numbers.xls"));
 
   // A DST may be someone's document: refused, and kept, without --force.
-  WriteAll(dir / "existing.xls", "old content");
-  for (const fs::path& target : {dir / "existing.xls", dir / "out"}) {
-    const ProcessResult refused = Cli({"copy", Fixture("office/numbers.xls").string(), target.string()});
+  WriteFile(dir / "existing.xls", "old content");
+  for (const std::string& target : {dir / "existing.xls", dir / "out"}) {
+    const ProcessResult refused = Cli({"copy", Fixture("office/numbers.xls").string(), target});
     EXPECT_EQ(refused.exitCode, 1) << target;
     EXPECT_NE(refused.err.find("exists; give --force to replace it"), std::string::npos) << refused.err;
   }
-  EXPECT_EQ(ReadAll(dir / "existing.xls"), "old content");
+  EXPECT_EQ(ReadFile(dir / "existing.xls"), "old content");
   EXPECT_TRUE(TemporaryLeftovers(dir.Path()).empty());
-  ASSERT_EQ(Cli({"copy", "-q", "--force", Fixture("office/numbers.xls").string(), (dir / "existing.xls").string()}).exitCode, 0);
-  EXPECT_EQ(ReadAll(dir / "existing.xls"), ReadAll(dir / "out" / "numbers.xls"));
+  ASSERT_EQ(Cli({"copy", "-q", "--force", Fixture("office/numbers.xls").string(), dir / "existing.xls"}).exitCode, 0);
+  EXPECT_EQ(ReadFile(dir / "existing.xls"), ReadFile(dir / "out/numbers.xls"));
 }
 
 TEST(Copy, RefusedSourceLeavesTheDestinationAlone) {
   TempDir dir;
-  WriteAll(dir / "plain.doc", "not a compound file at all, just text long enough to pass 512 bytes?");
-  WriteAll(dir / "dest.doc", "precious");
-  for (const fs::path& source : {dir / "plain.doc", dir / "missing.doc"}) {
-    ProcessResult result = Cli({"copy", source.string(), (dir / "dest.doc").string()});
+  WriteFile(dir / "plain.doc", "not a compound file at all, just text long enough to pass 512 bytes?");
+  WriteFile(dir / "dest.doc", "precious");
+  for (const fs::path& source : {fs::path(dir / "plain.doc"), fs::path(dir / "missing.doc")}) {
+    ProcessResult result = Cli({"copy", source.string(), dir / "dest.doc"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_FALSE(result.err.empty());
-    EXPECT_EQ(ReadAll(dir / "dest.doc"), "precious");
+    EXPECT_EQ(ReadFile(dir / "dest.doc"), "precious");
   }
   EXPECT_TRUE(TemporaryLeftovers(dir.Path()).empty());
 }
@@ -262,12 +264,12 @@ TEST(Copy, OntoItselfIsRefusedAndTheSourceKept) {
   TempDir dir;
   fs::path source = Stage(dir, "slack/text.doc");
   fs::create_hard_link(source, dir / "link.doc");
-  std::string before = ReadAll(source);
-  for (const fs::path& target : {source, dir / "link.doc", dir.Path()}) {
+  std::string before = ReadFile(source);
+  for (const fs::path& target : {source, fs::path(dir / "link.doc"), fs::path(dir.Path())}) {
     ProcessResult result = Cli({"copy", source.string(), target.string()});
     EXPECT_EQ(result.exitCode, 1) << target;
     EXPECT_NE(result.err.find("same file"), std::string::npos) << result.err;
-    EXPECT_EQ(ReadAll(source), before);
+    EXPECT_EQ(ReadFile(source), before);
   }
   EXPECT_TRUE(TemporaryLeftovers(dir.Path()).empty());
 }
@@ -275,13 +277,13 @@ TEST(Copy, OntoItselfIsRefusedAndTheSourceKept) {
 TEST(Copy, FullDiskFailsCleanly) {
   TempDir dir;
   fs::create_directory(dir / "small");
-  if (::mount("tmpfs", (dir / "small").c_str(), "tmpfs", 0, "size=128k") != 0) {
+  if (!MountTmpfs(dir / "small", 128)) {
     GTEST_SKIP() << "cannot mount a small tmpfs here (needs root): " << std::strerror(errno);
   }
   fs::path source = Fixture("synth/nested.cfb");  // about 290 KB of content
-  ProcessResult result = Cli({"copy", source.string(), (dir / "small" / "copy.cfb").string()});
+  ProcessResult result = Cli({"copy", source.string(), dir / "small/copy.cfb"});
   std::vector<std::string> leftovers = TemporaryLeftovers(dir / "small");
-  bool copyExists = fs::exists(dir / "small" / "copy.cfb");
+  bool copyExists = fs::exists(dir / "small/copy.cfb");
   ::umount((dir / "small").c_str());
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.err.find("No space left on device"), std::string::npos) << result.err;
@@ -303,11 +305,11 @@ TEST(Copy, FolderWithoutWritePermissionFailsCleanly) {
     args.insert(args.begin(), asNobody.begin(), asNobody.end());
     return RunProcess(args);
   };
-  ProcessResult probe = run({CliPath(), "inspect", source.string()});
+  ProcessResult probe = run({CliProgram(), "inspect", source.string()});
   if (probe.exitCode != 0) {
     GTEST_SKIP() << "nobody cannot run velkor-cli or read the fixture here: " << probe.err;
   }
-  ProcessResult result = run({CliPath(), "copy", source.string(), (dir / "copy.doc").string()});
+  ProcessResult result = run({CliProgram(), "copy", source.string(), dir / "copy.doc"});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.err.find("Permission denied"), std::string::npos) << result.err;
   EXPECT_FALSE(fs::exists(dir / "copy.doc"));

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "cli_process.h"
+#include "support/process.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -146,8 +146,8 @@ TEST(RunArguments, ManualPageDescribesEveryOptionOfTheHelp) {
   for (const char* command : {"inspect", "copy"}) EXPECT_NE(manual.find(command), std::string::npos);
   // Every option of every command's --help.
   for (const char* command : {"inspect", "copy"}) {
-    const CliResult sub = RunCli({command, "--help"});
-    ASSERT_EQ(sub.status, 0) << command;
+    const velkor::test::ProcessResult sub = velkor::test::RunCli({command, "--help"});
+    ASSERT_EQ(sub.exitCode, 0) << command;
     for (std::size_t at = 0; (at = sub.out.find("--", at)) != std::string::npos;) {
       const std::size_t end = sub.out.find_first_not_of("-abcdefghijklmnopqrstuvwxyz", at);
       const std::string option = sub.out.substr(at, end - at);

@@ -11,10 +11,12 @@
 ///
 //===----------------------------------------------------------------------===//
 
-#include "test_support.h"
+#include "support/fs_helpers.h"
+#include "support/process.h"
+#include "support/test_tree.h"
 
 #include "cfb/compound_file.h"
-#include "cfb_builder.h"
+#include "support/cfb_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +28,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const kPython = "/usr/bin/python3";
+const char* const kPython = VELKOR_PYTHON;
+
+/// A script of tests/crosscheck, e.g. "cfb_tree.py".
+std::string CrosscheckScript(const std::string& name) {
+  return VELKOR_SOURCE_DIR "/tests/crosscheck/" + name;
+}
 
 class Crosscheck : public testing::Test {
  protected:
@@ -34,10 +41,10 @@ class Crosscheck : public testing::Test {
   static void SetUpTestSuite() {
     copies = new TempDir;
     for (const char* folder : {"office", "slack", "synth"}) {
-      fs::create_directories(copies->Path() / folder);
-      for (const auto& entry : fs::directory_iterator(FixturesDir() / folder)) {
-        fs::path target = copies->Path() / folder / entry.path().filename();
-        ProcessResult result = RunProcess({CliPath(), "copy", "-q", entry.path().string(), target.string()});
+      fs::create_directories(*copies / folder);
+      for (const auto& entry : fs::directory_iterator(fs::path(FixturesDir()) / folder)) {
+        fs::path target = fs::path(*copies / folder) / entry.path().filename();
+        ProcessResult result = RunProcess({CliProgram(), "copy", "-q", entry.path().string(), target.string()});
         failures += result.exitCode == 0 ? "" : entry.path().string() + ": " + result.err;
         sources.push_back(entry.path());
       }
@@ -49,7 +56,7 @@ class Crosscheck : public testing::Test {
     sources.clear();
   }
   static fs::path CopyOf(const fs::path& source) {
-    return copies->Path() / source.parent_path().filename() / source.filename();
+    return fs::path(copies->Path()) / source.parent_path().filename() / source.filename();
   }
 
   static TempDir* copies;
@@ -102,7 +109,7 @@ TEST_F(Crosscheck, LibreOfficeReadsTheSameContentFromTheCopies) {
     fs::copy_file(CopyOf(source), copied / name);
   }
   ProcessResult result = RunProcess({kPython, CrosscheckScript("lo_same_text.py"),
-                                     originals.Path().string(), copied.Path().string()});
+                                     originals.Path(), copied.Path()});
   EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
   EXPECT_NE(result.out.find("same content: 12 documents"), std::string::npos) << result.out;
 }
@@ -112,8 +119,8 @@ TEST_F(Crosscheck, CopiesOfCopiesAreByteIdentical) {
   TempDir again;
   for (const fs::path& source : sources) {
     fs::path target = again / source.filename().string();
-    ASSERT_EQ(RunProcess({CliPath(), "copy", "-q", CopyOf(source).string(), target.string()}).exitCode, 0);
-    EXPECT_EQ(ReadAll(target), ReadAll(CopyOf(source))) << source;
+    ASSERT_EQ(RunProcess({CliProgram(), "copy", "-q", CopyOf(source).string(), target.string()}).exitCode, 0);
+    EXPECT_EQ(ReadFile(target), ReadFile(CopyOf(source))) << source;
     fs::remove(target);
   }
 }
@@ -124,11 +131,11 @@ TEST_F(Crosscheck, CopiesOfCopiesAreByteIdentical) {
 TEST(CrosscheckQuirks, ChainsPastTheirSizesCopyToWhatOlefileReads) {
   TempDir work;
   const fs::path source = work / "quirky.doc", copy = work / "copy.doc";
-  for (const cfbtest::QuirkyFile& quirky : cfbtest::ChainTailQuirks()) {
+  for (const QuirkyFile& quirky : ChainTailQuirks()) {
     SCOPED_TRACE(quirky.name);
     quirky.file.Save(source.string());
     fs::remove(copy);
-    ProcessResult copied = RunProcess({CliPath(), "copy", "-q", source.string(), copy.string()});
+    ProcessResult copied = RunProcess({CliProgram(), "copy", "-q", source.string(), copy.string()});
     ASSERT_EQ(copied.exitCode, 0) << copied.err;
     ProcessResult original = RunProcess({kPython, CrosscheckScript("cfb_tree.py"), "olefile", source.string()});
     ProcessResult copyListing = RunProcess({kPython, CrosscheckScript("cfb_tree.py"), "olefile", copy.string()});
@@ -155,8 +162,8 @@ TEST(CrosscheckNames, SiblingOrderDoesNotDependOnTheMachine) {
       u"\u01C5", u"\u01C8\u01F2", u"\u01F0",                        // titlecase ǅ ǈǲ, ǰ
       u"\u0131", u"Z", u"\u0131a", u"Ib", u"\u0130st", u"\u0131St",  // dotless ı, dotted İ
       u"\u00E9a", u"\u00C9B", u"e\u0301"};                          // éa ÉB, e and a combining accent
-  cfbtest::CfbBuilder builder;
-  builder.Shape(cfbtest::SiblingShape::Unsorted);
+  CfbBuilder builder;
+  builder.Shape(SiblingShape::Unsorted);
   const int storage = builder.AddStorage(-1, u"\u0416\u0443\u0440\u043D\u0430\u043B");  // Журнал
   for (std::size_t k = 0; k < names.size(); ++k) {
     builder.AddPatternStream(-1, names[k], 10 + k, static_cast<unsigned>(k));
@@ -165,7 +172,7 @@ TEST(CrosscheckNames, SiblingOrderDoesNotDependOnTheMachine) {
   TempDir work;
   const fs::path source = work / "names.doc", copy = work / "copy.doc";
   builder.Build().Save(source.string());
-  std::vector<std::string> command = {CliPath(), "copy", "-q", source.string(), copy.string()};
+  std::vector<std::string> command = {CliProgram(), "copy", "-q", source.string(), copy.string()};
   const std::vector<std::string> withoutLocales = {
       "unshare", "--mount", "sh", "-c", "mount -t tmpfs none /usr/lib/locale && exec \"$0\" \"$@\""};
   // Where no mount namespace can be made, the copy runs with the machine's locales.

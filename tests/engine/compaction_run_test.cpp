@@ -17,8 +17,8 @@
 #include "engine/user_abort.h"
 #include "fs/mount_table.h"
 
-#include "recording_view.h"
-#include "test_tree.h"
+#include "support/recording_view.h"
+#include "support/test_tree.h"
 
 #include <gtest/gtest.h>
 
@@ -35,6 +35,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+using namespace velkor::test;
 
 namespace {
 
@@ -96,7 +98,7 @@ protected:
   }
 
   std::string startDirectory;
-  TestTree tree;
+  TempDir tree;
   RecordingView view;
   RunOptions options;
 };
@@ -730,7 +732,7 @@ TEST_F(CompactionRunTest, DriveWalkTakesItsSubvolumesAndMaskFoldersCrossMounts) 
 // on its own are covered by the drive that shows them all; a drive that
 // shows only part of what another shows does not cover it.
 TEST(DriveTypes, EachMountedTreeIsOneBaseEntry) {
-  TestTree tree;
+  TempDir tree;
   if (!tree.MountTmpfs("ram", 1024))
     GTEST_SKIP() << "cannot mount a tmpfs here (needs CAP_SYS_ADMIN)";
   tree.MakeDir("ram/sub");
@@ -777,7 +779,7 @@ TEST(DriveTypes, FixedRemoteAndRamDisksAreProcessed) {
 // entries; the USB stick, the USB disk, the DVD and the read-only snap image
 // (which counts as a CD-ROM) are not.
 TEST(DriveTypes, AllDrivesRunTakesTheQualifyingRootsInTableOrder) {
-  TestTree machine;
+  TempDir machine;
   for (const char *folder :
        {"root/", "root/proc", "root/sys", "root/dev/pts", "root/run/user/1000/gvfs",
         "root/dev/shm", "root/sys/fs/cgroup", "root/sys/fs/pstore",

@@ -1,16 +1,17 @@
 //===- tests/engine/compound_builder_test.cpp - The test files are valid --===//
 
-#include "compound_builder.h"
-#include "test_tree.h"
+#include "support/cfb_builder.h"
+#include "support/test_tree.h"
 
 #include <gtest/gtest.h>
 
+namespace velkor::test {
 namespace {
 
 // The end-to-end tests trust the builder's files; olefile, an independent
 // reader, must see exactly the tree that was built.
 TEST(CompoundBuilder, OlefileReadsTheTreeThatWasBuilt) {
-  TestTree tree;
+  TempDir tree;
   tree.WriteDocument("a.doc", 3);
   std::string listing = OleListing(tree.Path("a.doc"));
   EXPECT_NE(std::string::npos, listing.find("stream 'WordDocument' 9111"));
@@ -19,7 +20,7 @@ TEST(CompoundBuilder, OlefileReadsTheTreeThatWasBuilt) {
   EXPECT_NE(std::string::npos, listing.find("storage 'ObjectPool'"));
   EXPECT_NE(std::string::npos, listing.find("stream '\\x05SummaryInformation' 400"));
 
-  CompoundBuilder many;
+  CfbBuilder many;
   for (int i = 0; i < 40; ++i)
     many.AddStream("s" + std::to_string(i), PatternBytes(i * 150, i));
   many.WriteTo(tree.Path("many.xls"));
@@ -29,3 +30,4 @@ TEST(CompoundBuilder, OlefileReadsTheTreeThatWasBuilt) {
 }
 
 } // namespace
+} // namespace velkor::test

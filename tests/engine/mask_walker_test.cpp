@@ -4,7 +4,8 @@
 
 #include "core/tt_exception.h"
 #include "fs/mask_set.h"
-#include "fs/temp_tree.h"
+#include "support/fs_helpers.h"
+#include "support/test_tree.h"
 
 #include <gtest/gtest.h>
 
@@ -15,11 +16,12 @@
 #include <string>
 #include <vector>
 
-using velkor_test::MakeDir;
-using velkor_test::OpenDescriptorCount;
-using velkor_test::RunAsNobody;
-using velkor_test::TempDir;
-using velkor_test::WriteFile;
+using velkor::test::MakeDir;
+using velkor::test::MountTmpfs;
+using velkor::test::OpenDescriptorCount;
+using velkor::test::RunAsNobody;
+using velkor::test::TempDir;
+using velkor::test::WriteFile;
 
 namespace {
 
@@ -350,7 +352,7 @@ TEST(TTMaskWalker, StaysOnTheStartFileSystemWhenToldTo) {
   TempDir dir;
   WriteFile(dir / "top.doc");
   MakeDir(dir / "mnt");
-  if (std::system(("mount -t tmpfs -o size=1m velkor '" + (dir / "mnt") + "'").c_str()) != 0) {
+  if (!MountTmpfs(dir / "mnt", 1024)) {
     GTEST_SKIP() << "cannot mount a tmpfs here";
   }
   WriteFile(dir / "mnt/inside.doc");

@@ -2,6 +2,7 @@
 
 #include "engine/progress_view.h"
 #include "engine/run_statistics.h"
+#include "support/recording_view.h"
 
 #include <gtest/gtest.h>
 
@@ -51,34 +52,6 @@ TEST(RunStatistics, CountTextsArePlainDecimals) {
   EXPECT_STREQ("18446744073709551615", FormatByteCount(UINT64_MAX).CStr());
 }
 
-/// Records the counters it is given, as the window's texts.
-class CounterRecorder : public ProgressView {
-public:
-  bool Create() override { return true; }
-  void Destroy() override {}
-  void Show() override {}
-  void SetCaption(const char *) override {}
-  void SetDiskRange(int) override {}
-  void SetDiskPosition(int) override {}
-  void SetFileRange(int) override {}
-  void SetFilePosition(int) override {}
-  void SetDiskText(const char *) override {}
-  void SetFileText(const char *) override {}
-  void SetPhase(RunPhase) override {}
-  void SetCounters(const RunStatistics &statistics) override {
-    for (int i = 0; i <= static_cast<int>(CounterField::ratio); ++i) {
-      const auto field = static_cast<CounterField>(i);
-      writes.emplace_back(field, FormatCounter(field, statistics).CStr());
-    }
-  }
-  bool StopRequested() const override { return false; }
-  void PumpMessages() override {}
-  void ShowMessage(const char *) override {}
-  void EnableMainWindow(bool) override {}
-
-  std::vector<std::pair<CounterField, std::string>> writes;
-};
-
 TEST(RunStatistics, RefreshWritesTheSevenFieldsInWindowOrder) {
   RunStatistics statistics;
   statistics.totalFiles = 1;
@@ -86,23 +59,23 @@ TEST(RunStatistics, RefreshWritesTheSevenFieldsInWindowOrder) {
   statistics.compressedFiles = 1;
   statistics.bytesBefore = 1000;
   statistics.bytesAfter = 600;
-  CounterRecorder view;
+  velkor::test::RecordingView view;
   RefreshCounters(statistics, view);
   std::vector<std::pair<CounterField, std::string>> expected = {
       {CounterField::totalFiles, "1"},      {CounterField::documentFiles, "1"},
       {CounterField::compressedFiles, "1"}, {CounterField::bytesBefore, "1000"},
       {CounterField::bytesAfter, "600"},    {CounterField::bytesReduced, "400"},
       {CounterField::ratio, " 60.0%"}};
-  EXPECT_EQ(expected, view.writes);
+  EXPECT_EQ(expected, view.counterWrites);
 
   statistics.Zero();
   statistics.totalFiles = 1000;
-  view.writes.clear();
+  view.counterWrites.clear();
   RefreshCounters(statistics, view);
-  ASSERT_EQ(7u, view.writes.size());
-  EXPECT_EQ("1000", view.writes[0].second);
-  EXPECT_EQ("0", view.writes[5].second);
-  EXPECT_EQ("100.0%", view.writes[6].second);
+  ASSERT_EQ(7u, view.counterWrites.size());
+  EXPECT_EQ("1000", view.counterWrites[0].second);
+  EXPECT_EQ("0", view.counterWrites[5].second);
+  EXPECT_EQ("100.0%", view.counterWrites[6].second);
 }
 
 } // namespace

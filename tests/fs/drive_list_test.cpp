@@ -3,16 +3,18 @@
 #include "fs/drive_list.h"
 
 #include "core/tt_exception.h"
-#include "temp_tree.h"
+#include "support/fs_helpers.h"
+#include "support/test_tree.h"
 
 #include <gtest/gtest.h>
 
 #include <utility>
 #include <vector>
 
-using velkor_test::MakeDir;
-using velkor_test::TempDir;
-using velkor_test::WriteFile;
+using velkor::test::MakeDir;
+using velkor::test::MountTmpfs;
+using velkor::test::TempDir;
+using velkor::test::WriteFile;
 
 namespace {
 
@@ -170,7 +172,7 @@ TEST(DriveList, ThisMachine) {
   // A tmpfs mounted now shows up as a RAM disk.
   TempDir dir;
   MakeDir(dir / "ram");
-  if (std::system(("mount -t tmpfs -o size=1m velkor '" + (dir / "ram") + "'").c_str()) != 0) {
+  if (!MountTmpfs(dir / "ram", 1024)) {
     GTEST_SKIP() << "cannot mount a tmpfs here";
   }
   EXPECT_EQ(GetDriveType(TTString((dir / "ram/").c_str())), DRIVE_RAMDISK);

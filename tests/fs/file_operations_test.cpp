@@ -5,7 +5,8 @@
 #include "core/tt_exception.h"
 #include "fs/tt_find_handle.h"
 #include "fs/tt_temp_file.h"
-#include "temp_tree.h"
+#include "support/fs_helpers.h"
+#include "support/test_tree.h"
 
 #include <gtest/gtest.h>
 
@@ -16,14 +17,14 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
-using velkor_test::Exists;
-using velkor_test::MakeDir;
-using velkor_test::NobodyUid;
-using velkor_test::NogroupGid;
-using velkor_test::ReadFile;
-using velkor_test::RunAsNobody;
-using velkor_test::TempDir;
-using velkor_test::WriteFile;
+using velkor::test::Exists;
+using velkor::test::MakeDir;
+using velkor::test::NobodyUid;
+using velkor::test::NogroupGid;
+using velkor::test::ReadFile;
+using velkor::test::RunAsNobody;
+using velkor::test::TempDir;
+using velkor::test::WriteFile;
 
 namespace {
 

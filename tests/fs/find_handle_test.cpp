@@ -3,7 +3,8 @@
 #include "fs/tt_find_handle.h"
 
 #include "fs/mount_table.h"
-#include "temp_tree.h"
+#include "support/fs_helpers.h"
+#include "support/test_tree.h"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +12,11 @@
 #include <map>
 #include <sys/stat.h>
 
-using velkor_test::MakeDir;
-using velkor_test::OpenDescriptorCount;
-using velkor_test::RunAsNobody;
-using velkor_test::TempDir;
-using velkor_test::WriteFile;
+using velkor::test::MakeDir;
+using velkor::test::OpenDescriptorCount;
+using velkor::test::RunAsNobody;
+using velkor::test::TempDir;
+using velkor::test::WriteFile;
 
 namespace {
 

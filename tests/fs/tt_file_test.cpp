@@ -3,18 +3,19 @@
 #include "fs/tt_file.h"
 
 #include "core/tt_exception.h"
-#include "temp_tree.h"
+#include "support/fs_helpers.h"
+#include "support/test_tree.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-using velkor_test::Exists;
-using velkor_test::OpenDescriptorCount;
-using velkor_test::ReadFile;
-using velkor_test::RunAsNobody;
-using velkor_test::TempDir;
-using velkor_test::WriteFile;
+using velkor::test::Exists;
+using velkor::test::OpenDescriptorCount;
+using velkor::test::ReadFile;
+using velkor::test::RunAsNobody;
+using velkor::test::TempDir;
+using velkor::test::WriteFile;
 
 namespace {
 

@@ -23,10 +23,10 @@
 #include "engine/run_messages.h"
 #include "engine/user_abort.h"
 
-#include "cli/cli_process.h"
-#include "engine/compound_builder.h"
-#include "engine/recording_view.h"
-#include "engine/test_tree.h"
+#include "support/process.h"
+#include "support/cfb_builder.h"
+#include "support/recording_view.h"
+#include "support/test_tree.h"
 
 #include <gtest/gtest.h>
 
@@ -42,6 +42,8 @@
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <unistd.h>
+
+using namespace velkor::test;
 
 namespace {
 
@@ -174,17 +176,6 @@ class FaultsTest : public ::testing::Test {
     return temps;
   }
 
-  /// Mounts a tmpfs with the given options on a new folder; false when this
-  /// machine does not allow it. Unmounted by the tree.
-  bool MountTmpfs(const std::string& folder, int kilobytes, int inodes = 0) {
-    if (inodes == 0) return tree.MountTmpfs(folder, kilobytes);
-    tree.MakeDir(folder);
-    std::string options = "size=" + std::to_string(kilobytes) + "k,nr_inodes=" + std::to_string(inodes);
-    if (mount("tmpfs", tree.Path(folder).c_str(), "tmpfs", 0, options.c_str()) != 0) return false;
-    mounted.push_back(tree.Path(folder));
-    return true;
-  }
-
   /// `own` ("o/") on the tree's own file system, then the same name's
   /// folders on a tmpfs and on btrfs on a loop device, where these can be
   /// mounted here: where leases and the exchange of names are tried.
@@ -195,15 +186,11 @@ class FaultsTest : public ::testing::Test {
     return folders;
   }
 
-  void TearDown() override {
-    SetLeaseCheckpointHook(nullptr);
-    for (const std::string& m : mounted) umount2(m.c_str(), MNT_DETACH);
-  }
+  void TearDown() override { SetLeaseCheckpointHook(nullptr); }
 
-  TestTree tree;
+  TempDir tree;
   RecordingView view;
   Snapshot originals;
-  std::vector<std::string> mounted;
 };
 
 // ---------------------------------------------------------------------------
@@ -216,7 +203,7 @@ TEST_F(FaultsTest, DiskFillingUpMidRunEndsWithCreateTmpDocumentErrorAndLosesNoth
   tree.WriteDocument("src/b.xls", 62, 30);
   {
     // 300 KiB of content: its copy cannot fit in the room left.
-    CompoundBuilder large;
+    CfbBuilder large;
     large.AddStream("WordDocument", PatternBytes(300 * 1024, 63))
         .AddStream("1Table", PatternBytes(2000, 64))
         .SetFreeSectorsAfterStreams(4);
@@ -228,7 +215,7 @@ TEST_F(FaultsTest, DiskFillingUpMidRunEndsWithCreateTmpDocumentErrorAndLosesNoth
     total += (fsys::file_size(tree.Path(std::string("src/") + name)) + 4095) / 4096 * 4;
   // Room for the files and 64 KiB more: enough for a small copy, not for
   // the large one.
-  if (!MountTmpfs("full", static_cast<int>(total) + 64))
+  if (!tree.MountTmpfs("full", static_cast<int>(total) + 64))
     GTEST_SKIP() << "cannot mount a tmpfs here (needs CAP_SYS_ADMIN)";
   for (const char* name : {"a.doc", "b.xls", "large.doc", "notes.txt"})
     fsys::copy_file(tree.Path(std::string("src/") + name), tree.Path(std::string("full/") + name));
@@ -241,8 +228,8 @@ TEST_F(FaultsTest, DiskFillingUpMidRunEndsWithCreateTmpDocumentErrorAndLosesNoth
   Snapshot documents = before;
   documents.erase("notes.txt");
 
-  CliResult result = RunCli({"--list", tree.Path("full")});
-  EXPECT_EQ(1, result.status) << result.out << result.err;
+  ProcessResult result = RunCli({"--list", tree.Path("full")});
+  EXPECT_EQ(1, result.exitCode) << result.out << result.err;
   EXPECT_NE(std::string::npos, (result.out + result.err).find(RunMessage::kCreateTmpError))
       << result.out << result.err;
   // The document in hand is named with the cause.
@@ -257,12 +244,12 @@ TEST_F(FaultsTest, DiskFillingUpMidRunEndsWithCreateTmpDocumentErrorAndLosesNoth
 TEST_F(FaultsTest, NoInodeLeftForTheTemporaryFileEndsTheRunClearly) {
   tree.WriteDocument("src/a.doc", 64, 30);
   // Three inodes: the root folder and the two files.
-  if (!MountTmpfs("noinode", 1024, 3)) GTEST_SKIP() << "cannot mount a tmpfs here (needs CAP_SYS_ADMIN)";
+  if (!tree.MountTmpfs("noinode", 1024, 3)) GTEST_SKIP() << "cannot mount a tmpfs here (needs CAP_SYS_ADMIN)";
   fsys::copy_file(tree.Path("src/a.doc"), tree.Path("noinode/a.doc"));
   tree.Write("noinode/b.txt", "x");
   const Snapshot before = Take(tree.Path("noinode"));
-  CliResult result = RunCli({tree.Path("noinode")});
-  EXPECT_EQ(1, result.status) << result.out << result.err;
+  ProcessResult result = RunCli({tree.Path("noinode")});
+  EXPECT_EQ(1, result.exitCode) << result.out << result.err;
   const std::string all = result.out + result.err;
   EXPECT_NE(std::string::npos, all.find("disk full")) << all;
   EXPECT_NE(std::string::npos, all.find("a.doc")) << all;
@@ -282,9 +269,9 @@ TEST_F(FaultsTest, ReadOnlyFolderIsReportedAndLeftUntouched) {
   if (!tree.BindMount("t/ro") || !tree.RemountReadOnly("t/ro"))
     GTEST_SKIP() << "cannot make a read-only bind mount here (needs CAP_SYS_ADMIN)";
   const Snapshot before = Remember("t/");
-  CliResult result = RunCli({"--list", tree.Path("t")});
+  ProcessResult result = RunCli({"--list", tree.Path("t")});
   const std::string all = result.out + result.err;
-  EXPECT_EQ(1, result.status) << all;
+  EXPECT_EQ(1, result.exitCode) << all;
   EXPECT_NE(std::string::npos, all.find("access denied: ")) << all;
   EXPECT_NE(std::string::npos, all.find("/ro/")) << all;
   EXPECT_EQ(before.at("ro/a.doc").contentHash, StateOf(tree.Path("t/ro/a.doc")).contentHash);
@@ -317,8 +304,8 @@ TEST_F(FaultsTest, UnprivilegedRunPassesOverUnreadableDocumentsAndStopsAtUnwrita
 
   std::vector<std::string> command = asNobody;
   command.insert(command.end(), {"--list", tree.Path("u")});
-  CliResult result = CliProcess(command).Finish();
-  EXPECT_EQ(0, result.status) << result.out << result.err;
+  ProcessResult result = CliProcess(command).Finish();
+  EXPECT_EQ(0, result.exitCode) << result.out << result.err;
   EXPECT_NE(std::string::npos, result.out.find("secret.doc")) << result.out;
   EXPECT_NE(std::string::npos, result.out.find("Permission denied")) << result.out;
   EXPECT_EQ(owned.at("secret.doc").contentHash, StateOf(tree.Path("u/secret.doc")).contentHash);
@@ -327,7 +314,7 @@ TEST_F(FaultsTest, UnprivilegedRunPassesOverUnreadableDocumentsAndStopsAtUnwrita
   command = asNobody;
   command.insert(command.end(), {tree.Path("v")});
   result = CliProcess(command).Finish();
-  EXPECT_EQ(1, result.status) << result.out << result.err;
+  EXPECT_EQ(1, result.exitCode) << result.out << result.err;
   EXPECT_NE(std::string::npos, (result.out + result.err).find("access denied: ")) << result.out << result.err;
   EXPECT_EQ(0, ExpectNothingLost(tree.Path("v/"), beforeV, {}));
   EXPECT_TRUE(tree.TempFiles().empty());
@@ -343,8 +330,8 @@ TEST_F(FaultsTest, DocumentsLockedByAnotherProcessArePassedOver) {
   LockHolder recordLock(tree.Path("l/fcntl.doc"), false);
   LockHolder wholeLock(tree.Path("l/flock.doc"), true);
   ASSERT_TRUE(recordLock.Holding() && wholeLock.Holding());
-  CliResult result = RunCli({"--list", tree.Path("l")});
-  EXPECT_EQ(0, result.status) << result.out << result.err;
+  ProcessResult result = RunCli({"--list", tree.Path("l")});
+  EXPECT_EQ(0, result.exitCode) << result.out << result.err;
   for (const char* name : {"fcntl.doc", "flock.doc"}) {
     std::size_t line = result.out.find(name);
     ASSERT_NE(std::string::npos, line) << result.out;
@@ -377,10 +364,10 @@ TEST_F(FaultsTest, DocumentOpenWithoutALockIsNeverReplacedAndItsWriteIsKept) {
     LockHolder reader(tree.Path(folder + "read.doc"), LockHolder::Hold::reading);
     ASSERT_TRUE(writer.Holding() && reader.Holding());
 
-    CliResult estimate = RunCli({"--estimate", "--list", tree.Path(folder)});
-    CliResult result = RunCli({"--list", tree.Path(folder)});
-    EXPECT_EQ(0, estimate.status) << estimate.out << estimate.err;
-    EXPECT_EQ(0, result.status) << result.out << result.err;
+    ProcessResult estimate = RunCli({"--estimate", "--list", tree.Path(folder)});
+    ProcessResult result = RunCli({"--list", tree.Path(folder)});
+    EXPECT_EQ(0, estimate.exitCode) << estimate.out << estimate.err;
+    EXPECT_EQ(0, result.exitCode) << result.out << result.err;
     for (const std::string& out : {estimate.out, result.out})
       EXPECT_NE(std::string::npos, LineOf(out, "held.doc").find(LeaseReason::kOpenInAnotherProgram)) << out;
     EXPECT_NE(std::string::npos, LineOf(result.out, "read.doc").find("replaced")) << result.out;
@@ -490,8 +477,8 @@ TEST_F(FaultsTest, WithoutLeasesLocksAndOfficeOwnerFilesStillKeepDocumentsOut) {
     std::vector<std::string> command = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--",
                                         CliProgram(), "--list", tree.Path("n")};
     if (estimate) command.push_back("--estimate");
-    CliResult result = CliProcess(command).Finish();
-    EXPECT_EQ(0, result.status) << result.out << result.err;
+    ProcessResult result = CliProcess(command).Finish();
+    EXPECT_EQ(0, result.exitCode) << result.out << result.err;
     for (const auto& [name, ownerFile] : owned)
       EXPECT_NE(std::string::npos, LineOf(result.out, name).find(LeaseReason::kOpenInOfficeProgram))
           << name << " beside " << ownerFile << ":\n" << result.out;
@@ -502,7 +489,7 @@ TEST_F(FaultsTest, WithoutLeasesLocksAndOfficeOwnerFilesStillKeepDocumentsOut) {
       EXPECT_NE(std::string::npos, plain.find("would shrink")) << plain;
     }
   }
-  CliResult json = CliProcess({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--",
+  ProcessResult json = CliProcess({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--",
                                CliProgram(), "--json", "--estimate", tree.Path("n")})
                        .Finish();
   EXPECT_NE(std::string::npos, json.out.find(std::string("\"reason\":\"") + LeaseReason::kOpenInOfficeProgram))

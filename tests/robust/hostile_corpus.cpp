@@ -3,7 +3,9 @@
 
 #include "cfb/compound_file.h"
 
-#include "cfb/cfb_builder.h"
+#include "support/cfb_builder.h"
+#include "support/raw_view.h"
+#include "support/test_tree.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,7 +15,7 @@
 #include <stdexcept>
 #include <unistd.h>
 
-namespace robust {
+namespace velkor::test {
 
 namespace {
 
@@ -99,25 +101,22 @@ class Corpus {
 // ---------------------------------------------------------------------------
 // Valid base files.
 
-cfbtest::CfbBuilder DocumentBuilder(int version) { return cfbtest::SampleDocument(version); }
+CfbBuilder DocumentBuilder(int version) { return SampleDocument(version); }
 
 // Our own writer's copy of a file: a valid base with the writer's layout
 // (FAT first, structures packed).
 Bytes WriterCopy(const Bytes& source) {
-  std::string dir = (std::filesystem::temp_directory_path() / "velkor-hostile-XXXXXX").string();
-  if (::mkdtemp(dir.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  cfbtest::BuiltFile file;
+  TempDir dir;
+  BuiltFile file;
   file.bytes = source;
-  file.Save(dir + "/in.doc");
+  file.Save(dir / "in.doc");
   {
-    cfb::Source in = cfb::Source::Open(dir + "/in.doc");
-    cfb::Destination out = cfb::Destination::Create(dir + "/out.doc");
+    cfb::Source in = cfb::Source::Open(dir / "in.doc");
+    cfb::Destination out = cfb::Destination::Create(dir / "out.doc");
     in.CopyTo(out);
     out.Release();
   }
-  Bytes copy = cfbtest::ReadFileBytes(dir + "/out.doc");
-  std::filesystem::remove_all(dir);
-  return copy;
+  return ReadFileBytes(dir / "out.doc");
 }
 
 // A file made of a directory only: `count` entries under the root, either
@@ -186,55 +185,12 @@ Bytes BigDirectory(std::uint32_t count, bool nested) {
 
 }  // namespace
 
-// ---------------------------------------------------------------------------
-// FileMap
-
-FileMap::FileMap(const Bytes& b) {
-  sectorSize = 1u << Get16(b, 0x1E);
-  sectorCount = static_cast<std::uint32_t>((b.size() - sectorSize + sectorSize - 1) / sectorSize);
-  const std::uint32_t perSector = sectorSize / 4;
-  const std::uint32_t fatCount = Get32(b, 0x2C);
-  for (std::uint32_t k = 0; k < 109 && fatSectors.size() < fatCount; ++k) fatSectors.push_back(Get32(b, 0x4C + 4 * k));
-  for (std::uint32_t at = Get32(b, 0x44); fatSectors.size() < fatCount && at <= kMaxReg;) {
-    difatSectors.push_back(at);
-    for (std::uint32_t k = 0; k + 1 < perSector && fatSectors.size() < fatCount; ++k)
-      fatSectors.push_back(Get32(b, Offset(at) + 4 * k));
-    at = Get32(b, Offset(at) + 4 * (perSector - 1));
-  }
-  for (std::uint32_t s : fatSectors)
-    for (std::uint32_t k = 0; k < perSector; ++k) fat.push_back(Get32(b, Offset(s) + 4 * k));
-  fat.resize(std::min<std::size_t>(fat.size(), sectorCount));
-  if (Get32(b, 0x3C) <= kMaxReg) miniFatSectors = Chain(Get32(b, 0x3C));
-  for (std::uint32_t s : miniFatSectors)
-    for (std::uint32_t k = 0; k < perSector; ++k) miniFat.push_back(Get32(b, Offset(s) + 4 * k));
-  dirSectors = Chain(Get32(b, 0x30));
-  entryCount = static_cast<std::uint32_t>(dirSectors.size() * (sectorSize / 128));
-}
-
-std::uint64_t FileMap::FatEntryOffset(std::uint32_t sector) const {
-  const std::uint32_t perSector = sectorSize / 4;
-  return Offset(fatSectors.at(sector / perSector)) + 4 * (sector % perSector);
-}
-std::uint64_t FileMap::MiniFatEntryOffset(std::uint32_t miniSector) const {
-  const std::uint32_t perSector = sectorSize / 4;
-  return Offset(miniFatSectors.at(miniSector / perSector)) + 4 * (miniSector % perSector);
-}
-std::uint64_t FileMap::DirEntryOffset(std::uint32_t id) const {
-  const std::uint32_t perSector = sectorSize / 128;
-  return Offset(dirSectors.at(id / perSector)) + 128 * (id % perSector);
-}
-std::vector<std::uint32_t> FileMap::Chain(std::uint32_t start) const {
-  std::vector<std::uint32_t> chain;
-  for (std::uint32_t at = start; at < fat.size() && chain.size() <= fat.size(); at = fat[at]) chain.push_back(at);
-  return chain;
-}
-
 std::vector<std::pair<std::string, Bytes>> MakeBaseFiles() {
   std::vector<std::pair<std::string, Bytes>> bases;
   bases.emplace_back("v3", DocumentBuilder(3).Gaps(1, 1).Build().bytes);
   bases.emplace_back("v3-last", DocumentBuilder(3)
-                                    .Layout(cfbtest::Order::DataLast)
-                                    .Shape(cfbtest::SiblingShape::RightChain)
+                                    .Layout(Order::DataLast)
+                                    .Shape(SiblingShape::RightChain)
                                     .Build()
                                     .bytes);
   bases.emplace_back("v4", DocumentBuilder(4).Gaps(1, 2).Build().bytes);
@@ -250,7 +206,7 @@ namespace {
 // Systematic sweeps over one base.
 
 void HeaderSweep(Corpus& c, const std::string& base, const Bytes& b) {
-  const FileMap map(b);
+  const RawView map(b);
   const std::uint32_t sc = map.sectorCount;
   const std::uint16_t version = Get16(b, 0x1A);
   auto variant16 = [&](const char* field, std::uint64_t at, std::vector<std::uint16_t> values,
@@ -311,9 +267,9 @@ void HeaderSweep(Corpus& c, const std::string& base, const Bytes& b) {
 }
 
 void FatSweep(Corpus& c, const std::string& base, const Bytes& b) {
-  const FileMap map(b);
+  const RawView map(b);
   const std::uint32_t sc = map.sectorCount;
-  for (std::uint32_t s = 0; s < map.fat.size(); ++s) {
+  for (std::uint32_t s = 0; s < map.sectorCount; ++s) {
     std::vector<std::uint32_t> values = {s, 0, sc, sc + 100, kMaxReg, kReserved, kDif, kFatMark, kEnd, kFree};
     if (s > 0) values.push_back(s - 1);
     if (!map.dirSectors.empty()) values.push_back(map.dirSectors[0]);
@@ -330,7 +286,7 @@ void FatSweep(Corpus& c, const std::string& base, const Bytes& b) {
 }
 
 void MiniFatSweep(Corpus& c, const std::string& base, const Bytes& b) {
-  const FileMap map(b);
+  const RawView map(b);
   // The mini stream's size in 64-byte sectors is the root's size / 64.
   const std::uint32_t miniCount =
       static_cast<std::uint32_t>(Get64(b, map.DirEntryOffset(0) + 0x78) / 64);
@@ -349,7 +305,7 @@ void MiniFatSweep(Corpus& c, const std::string& base, const Bytes& b) {
 }
 
 void DifatSweep(Corpus& c, const std::string& base, const Bytes& b) {
-  const FileMap map(b);
+  const RawView map(b);
   const std::uint32_t sc = map.sectorCount;
   const std::uint32_t perSector = map.sectorSize / 4;
   for (std::size_t j = 0; j < map.difatSectors.size(); ++j) {
@@ -376,7 +332,7 @@ void DifatSweep(Corpus& c, const std::string& base, const Bytes& b) {
 }
 
 void DirectorySweep(Corpus& c, const std::string& base, const Bytes& b) {
-  const FileMap map(b);
+  const RawView map(b);
   const std::uint32_t sc = map.sectorCount;
   const std::uint32_t n = map.entryCount;
   for (std::uint32_t id = 0; id < n; ++id) {
@@ -433,7 +389,7 @@ void DirectorySweep(Corpus& c, const std::string& base, const Bytes& b) {
 }
 
 void TruncationSweep(Corpus& c, const std::string& base, const Bytes& b) {
-  const FileMap map(b);
+  const RawView map(b);
   std::set<std::uint64_t> cuts = {0, 1, 7, 8, 0x1C, 0x4C, 511, 512, 513, map.sectorSize - 1,
                                   map.sectorSize, map.sectorSize + 1, b.size() - 1, b.size() / 2};
   auto sectorCuts = [&](std::uint32_t sector) {
@@ -465,7 +421,7 @@ void TruncationSweep(Corpus& c, const std::string& base, const Bytes& b) {
 // Hand-made faults with one expected reason each, on the "v3" base.
 
 void NamedFaults(Corpus& c, const Bytes& v3, const Bytes& v4, const Bytes& difat) {
-  const FileMap map(v3);
+  const RawView map(v3);
   const std::uint32_t sc = map.sectorCount;
   auto entry = [&](std::uint32_t id) { return map.DirEntryOffset(id); };
   // Directory ids in the builder: 1 WordDocument, 2 1Table, 3 \5Summary...,
@@ -531,7 +487,7 @@ void NamedFaults(Corpus& c, const Bytes& v3, const Bytes& v4, const Bytes& difat
   c.Accepted("named/v3 stream size with 0xFFFFFFFF in the high half",
              with([&](Bytes& x) { Put32(x, entry(1) + 0x7C, 0xFFFFFFFF); }));
   {
-    const FileMap m4(v4);
+    const RawView m4(v4);
     Bytes x = v4;
     Put64(x, m4.DirEntryOffset(1) + 0x78, 0xFFFFFFFFFFFFFFFFull);
     c.Refused("named/v4 stream size 2^64-1", std::move(x), {Reason::ShortChain});
@@ -619,13 +575,13 @@ void NamedFaults(Corpus& c, const Bytes& v3, const Bytes& v4, const Bytes& difat
             {Reason::CountOutOfRange, Reason::SectorOutOfRange, Reason::TruncatedFile});
   c.Refused("named/every FAT entry points to sector 0",
             with([&](Bytes& x) {
-              for (std::uint32_t s = 0; s < map.fat.size(); ++s) Put32(x, map.FatEntryOffset(s), 0);
+              for (std::uint32_t s = 0; s < map.sectorCount; ++s) Put32(x, map.FatEntryOffset(s), 0);
             }),
             {Reason::ChainLoop, Reason::CrossLinkedChain});
   c.Refused("named/FAT ring through every sector",
             with([&](Bytes& x) {
-              for (std::uint32_t s = 0; s < map.fat.size(); ++s)
-                Put32(x, map.FatEntryOffset(s), (s + 1) % static_cast<std::uint32_t>(map.fat.size()));
+              for (std::uint32_t s = 0; s < map.sectorCount; ++s)
+                Put32(x, map.FatEntryOffset(s), (s + 1) % map.sectorCount);
             }),
             kChainReasons);
   c.Refused("named/FAT sector listed twice",
@@ -635,7 +591,7 @@ void NamedFaults(Corpus& c, const Bytes& v3, const Bytes& v4, const Bytes& difat
             }),
             {Reason::CrossLinkedChain});
 
-  const FileMap dm(difat);
+  const RawView dm(difat);
   const std::uint32_t perSector = dm.sectorSize / 4;
   {
     Bytes x = difat;
@@ -668,7 +624,7 @@ void RandomFaults(Corpus& c, const std::vector<std::pair<std::string, Bytes>>& b
   std::mt19937 random(8081);
   for (int round = 0; round < count; ++round) {
     const auto& [base, b] = bases[random() % bases.size()];
-    const FileMap map(b);
+    const RawView map(b);
     std::vector<std::uint32_t> structural = map.fatSectors;
     structural.insert(structural.end(), map.difatSectors.begin(), map.difatSectors.end());
     structural.insert(structural.end(), map.dirSectors.begin(), map.dirSectors.end());
@@ -706,7 +662,7 @@ void MakeHostileCorpus(const CaseSink& sink, Size size) {
     c.Accepted("large/20,000 storages nested", BigDirectory(20000, true));
     {
       Bytes looped = BigDirectory(50000, false);
-      const FileMap map(looped);
+      const RawView map(looped);
       // The last entry's right link back to the first: a cycle 50,000 long.
       Put32(looped, map.DirEntryOffset(50000) + 0x48, 1);
       c.Refused("large/50,000 siblings in a cycle", std::move(looped), {Reason::DirectoryLoop});
@@ -727,4 +683,4 @@ void MakeHostileCorpus(const CaseSink& sink, Size size) {
   RandomFaults(c, bases, 1000);
 }
 
-}  // namespace robust
+}  // namespace velkor::test

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-namespace robust {
+namespace velkor::test {
 
 /// One generated file and what a sound reader may do with it.
 struct HostileCase {
@@ -34,27 +34,6 @@ struct HostileCase {
   bool mustAccept = false;         ///< valid but extreme: refusing it is a fault
   /// When non-zero, the file is extended with a hole to this size (sparse).
   std::uint64_t sparseSize = 0;
-};
-
-/// Where the structures of a valid file lie, read from its bytes (which are
-/// trusted: only valid base files are mapped).
-struct FileMap {
-  std::uint32_t sectorSize = 512;
-  std::uint32_t sectorCount = 0;  ///< sectors after the header
-  std::vector<std::uint32_t> fatSectors;
-  std::vector<std::uint32_t> difatSectors;
-  std::vector<std::uint32_t> fat;
-  std::vector<std::uint32_t> dirSectors;
-  std::vector<std::uint32_t> miniFatSectors;
-  std::vector<std::uint32_t> miniFat;
-  std::uint32_t entryCount = 0;
-
-  explicit FileMap(const std::vector<std::uint8_t>& bytes);
-  std::uint64_t Offset(std::uint32_t sector) const { return (std::uint64_t{sector} + 1) * sectorSize; }
-  std::uint64_t FatEntryOffset(std::uint32_t sector) const;
-  std::uint64_t MiniFatEntryOffset(std::uint32_t miniSector) const;
-  std::uint64_t DirEntryOffset(std::uint32_t id) const;
-  std::vector<std::uint32_t> Chain(std::uint32_t start) const;
 };
 
 using CaseSink = std::function<void(HostileCase&&)>;
@@ -72,4 +51,4 @@ void MakeHostileCorpus(const CaseSink& sink, Size size);
 /// The valid base files the corpus is made from, by name.
 std::vector<std::pair<std::string, std::vector<std::uint8_t>>> MakeBaseFiles();
 
-}  // namespace robust
+}  // namespace velkor::test

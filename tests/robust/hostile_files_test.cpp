@@ -14,6 +14,7 @@
 ///
 //===----------------------------------------------------------------------===//
 #include "hostile_corpus.h"
+#include "support/test_tree.h"
 
 #include "cfb/compare.h"
 #include "cfb/compound_file.h"
@@ -45,7 +46,7 @@ constexpr bool kUnderAsan = false;
 
 namespace {
 
-using robust::HostileCase;
+using velkor::test::HostileCase;
 
 enum class Kind : int { Refused, Accepted, BadCopy, OtherError, OutOfMemory, Crash, Timeout };
 
@@ -201,18 +202,8 @@ std::vector<Outcome> RunInChildren(const std::vector<std::string>& paths, const 
   return outcomes;
 }
 
-class HostileFilesTest : public ::testing::Test {
+class HostileFilesTest : public velkor::test::TempDirTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velkor-hostile-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
-  }
-
   // Writes the case (sparse when asked) and returns its path.
   std::string Save(const HostileCase& c, std::size_t slot = 0) {
     std::string path = dir + "/case" + std::to_string(slot) + ".doc";
@@ -229,7 +220,7 @@ class HostileFilesTest : public ::testing::Test {
 
   // Runs every case of one part of the corpus as it is made and fails each
   // that is not handled cleanly; returns how many cases ran.
-  std::size_t RunCorpus(robust::Size size, unsigned timeoutSeconds) {
+  std::size_t RunCorpus(velkor::test::Size size, unsigned timeoutSeconds) {
     std::map<std::string, int> tally;
     double slowest = 0;
     long largest = 0;
@@ -280,7 +271,7 @@ class HostileFilesTest : public ::testing::Test {
       for (std::size_t i = 0; i < batch.size(); ++i) evaluate(batch[i], outcomes[i]);
       batch.clear();
     };
-    robust::MakeHostileCorpus([&](HostileCase&& c) {
+    velkor::test::MakeHostileCorpus([&](HostileCase&& c) {
       ++count;
       if (exportDir != nullptr && c.sparseSize == 0) {
         std::ofstream out(std::string(exportDir) + "/hostile-" + std::to_string(count) + ".cfb",
@@ -300,8 +291,6 @@ class HostileFilesTest : public ::testing::Test {
     RecordProperty("summary", summary.str());
     return count;
   }
-
-  std::string dir;
 };
 
 }  // namespace
@@ -309,21 +298,21 @@ class HostileFilesTest : public ::testing::Test {
 // Several thousand small hostile files: header fields, FAT, mini FAT, DIFAT
 // and directory links, sizes, truncations, hand-made faults, random words.
 TEST_F(HostileFilesTest, SmallHostileFilesAreRefusedCleanlyOrCopiedFaithfully) {
-  EXPECT_GT(RunCorpus(robust::Size::Small, kUnderAsan ? 20 : 5), 2000u);
+  EXPECT_GT(RunCorpus(velkor::test::Size::Small, kUnderAsan ? 20 : 5), 2000u);
 }
 
 // Files of megabytes: a flat directory of 50,000 entries, 20,000 nested
 // storages, a 50,000-long sibling cycle and a sparse 1 GiB file. Each must
 // be handled without recursion, in bounded time, with memory in proportion.
 TEST_F(HostileFilesTest, HugeDirectoriesAndSparseFilesStayBounded) {
-  EXPECT_EQ(RunCorpus(robust::Size::Large, kUnderAsan ? 120 : 30), 4u);
+  EXPECT_EQ(RunCorpus(velkor::test::Size::Large, kUnderAsan ? 120 : 30), 4u);
 }
 
 // A valid document at the start of a sparse file of 64 GiB: the reader's
 // memory should follow what the file's structures use, not its length.
 TEST_F(HostileFilesTest, SparseFileOfSixtyFourGigabytesStaysSmall) {
   std::vector<HostileCase> cases;
-  robust::MakeHostileCorpus([&](HostileCase&& c) { cases.push_back(std::move(c)); }, robust::Size::Large);
+  velkor::test::MakeHostileCorpus([&](HostileCase&& c) { cases.push_back(std::move(c)); }, velkor::test::Size::Large);
   HostileCase sparse = cases.back();
   ASSERT_NE(0u, sparse.sparseSize);
   sparse.sparseSize = std::uint64_t{64} << 30;

@@ -12,8 +12,8 @@
 #include "engine/run_failure.h"
 #include "engine/user_abort.h"
 
-#include "recording_view.h"
-#include "test_tree.h"
+#include "support/recording_view.h"
+#include "support/test_tree.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +22,13 @@
 #include <string>
 #include <unistd.h>
 
+using namespace velkor::test;
+
 namespace {
 
 /// Converts `files` (paths in `tree`) with LibreOffice into `outDir`; gives
 /// whether soffice succeeded.
-bool Convert(const TestTree &tree, const std::string &filter,
+bool Convert(const TempDir &tree, const std::string &filter,
              const std::string &outDir, const std::string &files) {
   std::string command = "cd '" + tree.Root() + "' && soffice -env:UserInstallation=file://" +
                         tree.Path("profile") + " --headless --convert-to " + filter +
@@ -37,7 +39,7 @@ bool Convert(const TestTree &tree, const std::string &filter,
 TEST(OfficeDocuments, ReplacedDocumentsReadTheSameInLibreOffice) {
   if (std::system("command -v soffice >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "LibreOffice is not installed";
-  TestTree tree;
+  TempDir tree;
   std::string text = "Quarterly report\n";
   for (int i = 0; i < 60; ++i)
     text += "Paragraph " + std::to_string(i) +

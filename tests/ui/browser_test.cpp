@@ -1,6 +1,7 @@
 //===- tests/ui/browser_test.cpp - The drive and directory browser ---------===//
 
 #include "engine/user_abort.h"
+#include "support/test_tree.h"
 #include "ui/base_directory_browser.h"
 #include "ui/main_dialog.h"
 #include "ui_test_support.h"
@@ -28,21 +29,15 @@ class BrowserTest : public testing::Test {
 protected:
   void SetUp() override {
     previousDirectory = fs::current_path();
-    char pattern[] = "/tmp/velkor-browser-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
     // The walker shows no symbolic links, so the tree is named by its real path.
-    root = fs::canonical(pattern).string() + "/";
+    root = fs::canonical(temp.Path()).string() + "/";
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     form.allDrivesBox->click();
     ASSERT_TRUE(form.browserList->isEnabled());
   }
 
-  void TearDown() override {
-    fs::current_path(previousDirectory);
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
-  }
+  void TearDown() override { fs::current_path(previousDirectory); }
 
   void MakeDir(const std::string &relative) { fs::create_directories(root + relative); }
   void MakeFile(const std::string &relative) {
@@ -91,6 +86,7 @@ protected:
     ASSERT_EQ(Path(), root);
   }
 
+  velkor::test::TempDir temp;
   fs::path previousDirectory;
   std::string root;
   MainDialog dialog;

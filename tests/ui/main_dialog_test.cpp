@@ -2,7 +2,7 @@
 
 #include "ui/about_dialog.h"
 #include "ui/main_dialog.h"
-#include "cli/test_support.h"
+#include "support/process.h"
 #include "ui_test_support.h"
 
 #include <gtest/gtest.h>

@@ -9,7 +9,7 @@
 //===----------------------------------------------------------------------===//
 
 #include "core/tt_exception.h"
-#include "engine/test_tree.h"
+#include "support/test_tree.h"
 #include "engine/user_abort.h"
 #include "ui/base_directory_browser.h"
 #include "ui/main_dialog.h"
@@ -26,6 +26,8 @@
 
 #include <cerrno>
 #include <filesystem>
+
+using namespace velkor::test;
 
 namespace {
 
@@ -116,7 +118,7 @@ protected:
   }
 
   fs::path previousDirectory;
-  TestTree tree;
+  TempDir tree;
   std::map<std::string, FileState> before;
   MainDialog dialog;
   Ui::MainDialog &form = dialog.Form();

@@ -1,6 +1,8 @@
-//===- tests/engine/test_tree.h - Temporary trees for end-to-end runs -----===//
+//===- tests/support/test_tree.h - Temporary trees for the tests ----------===//
 ///
 /// \file
+/// TempDir, the one temporary folder of the tests.
+///
 /// A temporary folder that a test fills with documents and other files,
 /// mounts things on (a small tmpfs, a read-only bind mount) and that removes
 /// itself, mounts first. Plus the independent checks the tests share: a
@@ -11,22 +13,32 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <vector>
 
-class TestTree {
-public:
-  TestTree();
-  ~TestTree();
-  TestTree(const TestTree &) = delete;
-  TestTree &operator=(const TestTree &) = delete;
+namespace velkor::test {
 
-  /// The tree's absolute path with a closing slash.
+class TempDir {
+public:
+  /// A fresh folder under /tmp, mode 0755 so that an unprivileged child can
+  /// reach it; throws when it cannot be made.
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir &) = delete;
+  TempDir &operator=(const TempDir &) = delete;
+
+  /// The folder's absolute path, without a closing slash.
+  const std::string &Path() const { return path; }
+  /// The folder's absolute path with a closing slash.
   const std::string &Root() const { return root; }
   /// Root() + relative.
-  std::string Path(const std::string &relative) const;
+  std::string Path(const std::string &relative) const { return root + relative; }
+  std::string operator/(const std::string &relative) const { return root + relative; }
 
   void MakeDir(const std::string &relative) const;
   void Write(const std::string &relative, const std::string &bytes) const;
@@ -37,18 +49,19 @@ public:
   void WriteDocument(const std::string &relative, unsigned seed,
                      int freeSectors = 8) const;
 
-  /// Mounts a tmpfs of `kilobytes` on the folder `relative` (made if
-  /// missing). False when mounting is not possible here.
-  bool MountTmpfs(const std::string &relative, int kilobytes);
+  /// Mounts a tmpfs of `kilobytes` (and at most `inodes` inodes when not 0)
+  /// on the folder `relative` (made if missing). False when mounting is not
+  /// possible here.
+  bool MountTmpfs(const std::string &relative, int kilobytes, int inodes = 0) const;
+  /// Bind-mounts the folder `relative` on itself.
+  bool BindMount(const std::string &relative) const;
   /// Makes a file system of `type` ("btrfs", "ext4") in a sparse image of
   /// `megabytes` beside the folder and mounts it there through a loop
   /// device. False when the tool or the mount is not to be had here.
   bool MountImage(const std::string &relative, const std::string &type,
-                  int megabytes);
-  /// Bind-mounts the folder `relative` on itself.
-  bool BindMount(const std::string &relative);
+                  int megabytes) const;
   /// Bind-mounts the folder `from` on the folder `to` (made if missing).
-  bool BindMount(const std::string &from, const std::string &to);
+  bool BindMount(const std::string &from, const std::string &to) const;
   /// Mounts a btrfs on the folder `relative` (made if missing), with the
   /// mount options `options` ("subvol=name" mounts a subvolume). The first
   /// call makes the file system in an image file of the tree and mounts it
@@ -57,16 +70,31 @@ public:
   std::string MountBtrfs(const std::string &relative, const std::string &options = "");
   /// Makes such a bind mount read-only, also for processes whose current
   /// directory is inside it.
-  bool RemountReadOnly(const std::string &relative);
+  bool RemountReadOnly(const std::string &relative) const;
   /// Every file below the root whose name starts with "vkr" and ends with
   /// ".tmp", relative to the root.
   std::vector<std::string> TempFiles() const;
 
 private:
+  std::string path;
   std::string root;
-  std::vector<std::string> mounts;
   std::string btrfsDevice; ///< the loop device of MountBtrfs's file system
 };
+
+/// A test fixture that owns a TempDir: `dir` is its path, Path(name) a
+/// name inside it.
+class TempDirTest : public ::testing::Test {
+protected:
+  std::string Path(const std::string &name) const { return temp.Path(name); }
+
+  TempDir temp;
+  const std::string dir = temp.Path();
+};
+
+/// Mounts a tmpfs of `kilobytes` (and at most `inodes` inodes when not 0) on
+/// the existing folder `path`. False when mounting is not possible here. A
+/// mount below a TempDir goes away with it.
+bool MountTmpfs(const std::string &path, int kilobytes, int inodes = 0);
 
 /// What a replacement must keep, and what tells one file from another.
 struct FileState {
@@ -86,7 +114,7 @@ struct FileState {
 FileState StateOf(const std::string &path);
 bool SameTime(const timespec &a, const timespec &b);
 
-/// The listing of a compound file by /usr/bin/python3 with olefile: one line
+/// The listing of a compound file by the tests' python3 with olefile: one line
 /// per storage and stream (path, class id, stream size and SHA-256), sorted.
 /// Empty with a test failure when olefile cannot read the file.
 std::string OleListing(const std::string &path);
@@ -129,3 +157,5 @@ private:
 };
 /// The process's current directory.
 std::string CurrentDirectory();
+
+} // namespace velkor::test

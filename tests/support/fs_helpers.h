@@ -1,8 +1,7 @@
-//===- tests/fs/temp_tree.h - Temporary folders and unprivileged children --===//
+//===- tests/support/fs_helpers.h - Files and unprivileged children -------===//
 ///
 /// \file
-/// Test support shared by the file-system and walker tests: a temporary
-/// folder that removes itself, small helpers that build trees in it, and
+/// Small helpers that build and read trees in a temporary folder, and
 /// RunAsNobody, which runs a piece of the test in a child process that has
 /// dropped to the unprivileged user nobody. The tests run as root, for whom
 /// permission bits stop nothing; the child makes permission cases real.
@@ -17,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <filesystem>
 #include <fcntl.h>
 #include <functional>
 #include <grp.h>
@@ -25,6 +25,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 /// Skips the current test unless it runs as root: the permission cases drop
 /// to the user nobody in a child process, or hand files to nobody, and both
@@ -36,41 +37,7 @@
     }                                                                          \
   } while (false)
 
-namespace velkor_test {
-
-/// A fresh folder under /tmp (mode 0755, so that an unprivileged child can
-/// reach it), removed with everything in it when the object dies.
-class TempDir {
-public:
-  TempDir() {
-    char pattern[] = "/tmp/velkor-test-XXXXXX";
-    const char *made = mkdtemp(pattern);
-    if (made == nullptr) {
-      ADD_FAILURE() << "mkdtemp: " << std::strerror(errno);
-      return;
-    }
-    path_ = made;
-    chmod(made, 0755);
-  }
-  TempDir(const TempDir &) = delete;
-  TempDir &operator=(const TempDir &) = delete;
-  ~TempDir() {
-    if (!path_.empty()) {
-      // Unmount anything a test mounted inside, then remove the tree.
-      std::system(("grep -o ' " + path_ + "/[^ ]*' /proc/self/mounts | sort -r | "
-                   "xargs -r -n1 umount -l 2>/dev/null; chmod -R u+rwx '" + path_ +
-                   "' 2>/dev/null; rm -rf '" + path_ + "'")
-                      .c_str());
-    }
-  }
-
-  const std::string &Path() const { return path_; }
-  /// The path of `relative` inside the folder.
-  std::string operator/(const std::string &relative) const { return path_ + "/" + relative; }
-
-private:
-  std::string path_;
-};
+namespace velkor::test {
 
 /// Writes `content` to `path`, creating or replacing the file.
 inline void WriteFile(const std::string &path, const std::string &content = "data") {
@@ -94,6 +61,18 @@ inline std::string ReadFile(const std::string &path) {
   }
   std::fclose(file);
   return content;
+}
+
+/// Names in `directory` that start with "vkr" (leftover temporary files).
+inline std::vector<std::string> TemporaryLeftovers(const std::string &directory) {
+  std::vector<std::string> names;
+  for (const auto &entry : std::filesystem::directory_iterator(directory)) {
+    std::string name = entry.path().filename().string();
+    if (name.starts_with("vkr")) {
+      names.push_back(name);
+    }
+  }
+  return names;
 }
 
 inline bool Exists(const std::string &path) {
@@ -182,4 +161,4 @@ inline std::string RunAsNobody(const std::function<void(std::string &)> &body) {
   return result;
 }
 
-} // namespace velkor_test
+} // namespace velkor::test

@@ -1,4 +1,4 @@
-//===- tests/engine/recording_view.h - A progress view that writes a log --===//
+//===- tests/support/recording_view.h - A progress view that writes a log -===//
 ///
 /// \file
 /// Records every call the run makes on its window as one line of text, as
@@ -16,7 +16,10 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
+
+namespace velkor::test {
 
 class RecordingView : public ProgressView {
 public:
@@ -52,6 +55,8 @@ public:
   /// the last one.
   std::vector<RunEnding> endings;
   RunStatistics endStatistics;
+  /// Every counter write, in order.
+  std::vector<std::pair<CounterField, std::string>> counterWrites;
   std::string fileText = "File";
   int pumps = 0;
   int counterRefreshes = 0;
@@ -78,3 +83,5 @@ public:
 
 const char *CounterName(CounterField field);
 const char *OutcomeName(DocumentOutcome outcome);
+
+} // namespace velkor::test

@@ -1,24 +1,32 @@
-//===- tests/cfb/raw_view.cpp - Direct field reading for checks -----------===//
-#include "raw_view.h"
+//===- tests/support/raw_view.cpp - Direct field reading for checks -------===//
+#include "support/raw_view.h"
 
-namespace cfbtest {
+namespace velkor::test {
+
+namespace {
+constexpr std::uint32_t kMaxRegSect = 0xFFFFFFFA;
+}
 
 RawView::RawView(std::vector<std::uint8_t> data) : bytes(std::move(data)) {
   sectorSize = 1u << U16(0x1E);
+  sectorCount = static_cast<std::uint32_t>((bytes.size() - sectorSize + sectorSize - 1) / sectorSize);
   const std::uint32_t perSector = sectorSize / 4;
   std::uint32_t fatCount = U32(0x2C);
   for (std::uint32_t k = 0; k < 109 && fatSectors.size() < fatCount; ++k) fatSectors.push_back(U32(0x4C + 4 * k));
-  for (std::uint32_t at = U32(0x44); fatSectors.size() < fatCount && at < 0xFFFFFFFA;) {
+  for (std::uint32_t at = U32(0x44); fatSectors.size() < fatCount && at <= kMaxRegSect;) {
+    difatSectors.push_back(at);
     for (std::uint32_t k = 0; k + 1 < perSector && fatSectors.size() < fatCount; ++k)
       fatSectors.push_back(U32(Offset(at) + 4 * k));
     at = U32(Offset(at) + 4 * (perSector - 1));
   }
   for (std::uint32_t s : fatSectors)
     for (std::uint32_t k = 0; k < perSector; ++k) fat.push_back(U32(Offset(s) + 4 * k));
-  if (U32(0x3C) < 0xFFFFFFFA)
-    for (std::uint32_t s : Chain(U32(0x3C)))
-      for (std::uint32_t k = 0; k < perSector; ++k) miniFat.push_back(U32(Offset(s) + 4 * k));
-  for (std::uint32_t s : Chain(U32(0x30)))
+  if (U32(0x3C) <= kMaxRegSect) miniFatSectors = Chain(U32(0x3C));
+  for (std::uint32_t s : miniFatSectors)
+    for (std::uint32_t k = 0; k < perSector; ++k) miniFat.push_back(U32(Offset(s) + 4 * k));
+  dirSectors = Chain(U32(0x30));
+  entryCount = static_cast<std::uint32_t>(dirSectors.size() * (sectorSize / 128));
+  for (std::uint32_t s : dirSectors)
     for (std::uint32_t k = 0; k < sectorSize / 128; ++k) {
       std::uint64_t at = Offset(s) + 128 * k;
       RawEntry e;
@@ -45,4 +53,17 @@ std::vector<std::uint32_t> RawView::Chain(std::uint32_t start) const {
   return chain;
 }
 
-}  // namespace cfbtest
+std::uint64_t RawView::FatEntryOffset(std::uint32_t sector) const {
+  const std::uint32_t perSector = sectorSize / 4;
+  return Offset(fatSectors.at(sector / perSector)) + 4 * (sector % perSector);
+}
+std::uint64_t RawView::MiniFatEntryOffset(std::uint32_t miniSector) const {
+  const std::uint32_t perSector = sectorSize / 4;
+  return Offset(miniFatSectors.at(miniSector / perSector)) + 4 * (miniSector % perSector);
+}
+std::uint64_t RawView::DirEntryOffset(std::uint32_t id) const {
+  const std::uint32_t perSector = sectorSize / 128;
+  return Offset(dirSectors.at(id / perSector)) + 128 * (id % perSector);
+}
+
+}  // namespace velkor::test

@@ -1,5 +1,7 @@
-//===- tests/cfb/cfb_builder.cpp - Byte-by-byte compound files for tests --===//
-#include "cfb_builder.h"
+//===- tests/support/cfb_builder.cpp - Byte-by-byte compound files --------===//
+#include "support/cfb_builder.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
@@ -8,7 +10,7 @@
 #include <iterator>
 #include <stdexcept>
 
-namespace cfbtest {
+namespace velkor::test {
 
 namespace {
 
@@ -63,6 +65,12 @@ void BuiltFile::Save(const std::string& path) const {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
+void BuiltFile::WriteTo(const std::string& path) const {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  ASSERT_TRUE(out) << "cannot write " << path;
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good());
+}
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -98,6 +106,41 @@ std::vector<std::uint8_t> Pattern(std::size_t size, unsigned seed) {
   return data;
 }
 
+std::string PatternBytes(std::size_t size, unsigned seed) {
+  std::vector<std::uint8_t> data = Pattern(size, seed);
+  return std::string(data.begin(), data.end());
+}
+
+int CfbBuilder::AddPath(const std::string& path, bool storage, const std::string& data) {
+  auto wide = [](const std::string& name) {
+    std::u16string text;
+    for (unsigned char c : name) text.push_back(c);
+    return text;
+  };
+  int parent = -1;
+  std::size_t start = 0;
+  for (std::size_t slash; (slash = path.find('/', start)) != std::string::npos; start = slash + 1) {
+    const std::u16string part = wide(path.substr(start, slash - start));
+    int found = -1;
+    for (std::size_t i = 0; i < items.size() && found < 0; ++i)
+      if (items[i].storage && items[i].parent == parent && items[i].name == part) found = static_cast<int>(i);
+    EXPECT_GE(found, 0) << "missing storage " << path.substr(0, slash) << " in " << path;
+    parent = found;
+  }
+  const std::u16string name = wide(path.substr(start));
+  return storage ? AddStorage(parent, name) : AddStream(parent, name, std::vector<std::uint8_t>(data.begin(), data.end()));
+}
+
+CfbBuilder& CfbBuilder::AddStorage(const std::string& path) {
+  AddPath(path, true, {});
+  return *this;
+}
+
+CfbBuilder& CfbBuilder::AddStream(const std::string& path, const std::string& data) {
+  AddPath(path, false, data);
+  return *this;
+}
+
 int CfbBuilder::AddPatternStream(int parent, const std::u16string& name, std::size_t size,
                                  unsigned seed) {
   return AddStream(parent, name, Pattern(size, seed));
@@ -126,7 +169,7 @@ BuiltFile CfbBuilder::Build() const {
   auto isBig = [&](const Item& it) { return !it.storage && it.data.size() >= 4096; };
 
   // Counts first, so that the FAT's size is known before anything is placed.
-  std::uint64_t miniTotal = 0, bigSectors = 0, chains = 0;
+  std::uint64_t miniTotal = 0, bigSectors = 0, chains = 0, bigChains = 0;
   std::size_t smallCount = 0;
   for (const Item& it : items) {
     if (isSmall(it)) {
@@ -136,13 +179,15 @@ BuiltFile CfbBuilder::Build() const {
     if (isBig(it)) {
       bigSectors += Ceil(it.data.size(), S);
       ++chains;
+      ++bigChains;
     }
   }
   const std::uint64_t miniStreamSecs = Ceil(miniTotal * 64, S);
   const std::uint64_t miniFatSecs = Ceil(miniTotal, E) + extraMiniFat;
   const std::uint64_t dirSecs = Ceil((n + 1) * 128, S);
   chains += 1 + (miniStreamSecs > 0) + (miniFatSecs > 0);
-  const std::uint64_t nonFat = bigSectors + miniStreamSecs + dirSecs + miniFatSecs + chains * gap;
+  const std::uint64_t nonFat = bigSectors + miniStreamSecs + dirSecs + miniFatSecs + chains * gap +
+                               bigChains * streamGap + endGap;
   std::uint64_t F = std::max<std::uint64_t>(minFatSectors, 1), X = 0;
   for (;; ++F) {
     X = F > 109 ? Ceil(F - 109, E - 1) : 0;
@@ -176,8 +221,15 @@ BuiltFile CfbBuilder::Build() const {
     }
   };
   auto allocBig = [&] {
-    for (std::size_t i = 0; i < n; ++i)
-      if (isBig(items[i])) out.chain[i] = alloc(Ceil(items[i].data.size(), S), true);
+    for (std::size_t i = 0; i < n; ++i) {
+      if (!isBig(items[i])) continue;
+      out.chain[i] = alloc(Ceil(items[i].data.size(), S), true);
+      if (streamGap == 0) continue;
+      // Stale bytes in the free sectors, as deleted content leaves them.
+      const std::vector<std::uint8_t> stale = Pattern(std::size_t{streamGap} * S, static_cast<unsigned>(i + 78));
+      std::memcpy(out.bytes.data() + out.SectorOffset(next), stale.data(), stale.size());
+      next += streamGap;
+    }
   };
   auto allocStructures = [&] {
     out.dirSectors = alloc(dirSecs, true);
@@ -193,6 +245,7 @@ BuiltFile CfbBuilder::Build() const {
     allocStructures();
     allocBig();
   }
+  next += endGap;
 
   if (next != total) throw std::logic_error("builder: sectors allocated differ from sectors counted");
 
@@ -228,6 +281,7 @@ BuiltFile CfbBuilder::Build() const {
 
   // Directory: sibling links per storage.
   std::vector<std::uint32_t> left(n + 1, kNone), right(n + 1, kNone), child(n + 1, kNone);
+  std::vector<std::uint8_t> color(n + 1, 1);
   for (int parent = -1; parent < static_cast<int>(n); ++parent) {
     std::vector<std::uint32_t> kids;
     for (std::size_t i = 0; i < n; ++i)
@@ -247,6 +301,22 @@ BuiltFile CfbBuilder::Build() const {
         return kids[mid];
       };
       top = build(0, kids.size());
+    } else if (siblingShape == SiblingShape::RedBlack) {
+      // The upper middle at the top; when the bottom level is not full its
+      // nodes are red, so every path holds as many black nodes.
+      std::size_t height = 0;
+      while ((std::size_t{1} << height) - 1 < kids.size()) ++height;
+      const bool perfect = (std::size_t{1} << height) - 1 == kids.size();
+      std::function<std::uint32_t(std::size_t, std::size_t, std::size_t)> build =
+          [&](std::size_t lo, std::size_t hi, std::size_t depth) {
+            if (lo >= hi) return kNone;
+            std::size_t mid = (lo + hi) / 2;
+            left[kids[mid]] = build(lo, mid, depth + 1);
+            right[kids[mid]] = build(mid + 1, hi, depth + 1);
+            color[kids[mid]] = !perfect && depth + 1 == height ? 0 : 1;
+            return kids[mid];
+          };
+      top = build(0, kids.size(), 0);
     } else {
       for (std::size_t k = 0; k + 1 < kids.size(); ++k) right[kids[k]] = kids[k + 1];
       top = kids[0];
@@ -259,7 +329,7 @@ BuiltFile CfbBuilder::Build() const {
     for (std::size_t k = 0; k < it.name.size(); ++k) Put16(out.bytes, at + 2 * k, it.name[k]);
     Put16(out.bytes, at + 0x40, static_cast<std::uint16_t>((it.name.size() + 1) * 2));
     out.bytes[at + 0x42] = type;
-    out.bytes[at + 0x43] = 1;
+    out.bytes[at + 0x43] = color[id];
     Put32(out.bytes, at + 0x44, left[id]);
     Put32(out.bytes, at + 0x48, right[id]);
     Put32(out.bytes, at + 0x4C, child[id]);
@@ -366,4 +436,4 @@ std::vector<QuirkyFile> ChainTailQuirks() {
   return files;
 }
 
-}  // namespace cfbtest
+}  // namespace velkor::test

@@ -1,11 +1,14 @@
-//===- tests/cfb/cfb_builder.h - Small compound files for the tests --------===//
+//===- tests/support/cfb_builder.h - Small compound files for the tests ----===//
 ///
 /// \file
 /// Builds compound files byte by byte from a description, independently of
-/// the library's writer: its own sector allocator, its own orders, optional
-/// free sectors between chains, plain or unsorted sibling links. After
-/// `Build` a `BuiltFile` tells where each structure lies, so that a test
-/// can change exactly one field.
+/// the library's writer, so that no test checks that library against itself:
+/// its own sector allocator, its own orders, optional free sectors between
+/// chains, after the streams and at the end (the space a fresh copy leaves
+/// out), plain, red-black or unsorted sibling links. Entries are added by
+/// parent index or by slash-separated path. After `Build` a `BuiltFile`
+/// tells where each structure lies, so that a test can change exactly one
+/// field.
 ///
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -15,13 +18,15 @@
 #include <string>
 #include <vector>
 
-namespace cfbtest {
+namespace velkor::test {
 
 /// How siblings are linked in the builder's directory.
 enum class SiblingShape {
   Balanced,    ///< sorted, middle element at the top, every node black
   RightChain,  ///< sorted, each sibling the right child of the one before
   Unsorted,    ///< insertion order as a right chain (not a search tree)
+  RedBlack,    ///< sorted, balanced, the nodes of an incomplete bottom level
+               ///< red: a valid red-black tree, as office writers make them
 };
 
 /// Where the structures go in the file.
@@ -59,6 +64,8 @@ struct BuiltFile {
 
   /// Writes the bytes to `path`.
   void Save(const std::string& path) const;
+  /// Writes the bytes to `path`; fails the calling test on error.
+  void WriteTo(const std::string& path) const;
 };
 
 class CfbBuilder {
@@ -70,6 +77,12 @@ class CfbBuilder {
   int AddStream(int parent, const std::u16string& name, std::vector<std::uint8_t> data);
   /// Fills a stream of `size` bytes with a pattern that depends on `seed`.
   int AddPatternStream(int parent, const std::u16string& name, std::size_t size, unsigned seed);
+
+  /// A storage at a slash-separated path ("ObjectPool/_1234"); its parents
+  /// must have been added before it. The names are bytes, taken as Latin-1.
+  CfbBuilder& AddStorage(const std::string& path);
+  /// A stream at a slash-separated path with its bytes.
+  CfbBuilder& AddStream(const std::string& path, const std::string& data);
 
   /// Sets class id, state bits and times of an entry (-1: the root).
   void SetMeta(int index, std::uint8_t classIdSeed, std::uint32_t stateBits,
@@ -90,6 +103,16 @@ class CfbBuilder {
     this->order = order;
     return *this;
   }
+  /// Free sectors filled with stale bytes after each stream in regular
+  /// sectors, and free sectors at the end of the file.
+  CfbBuilder& SetFreeSectorsAfterStreams(int count) {
+    streamGap = static_cast<std::uint32_t>(count);
+    return *this;
+  }
+  CfbBuilder& SetFreeSectorsAtEnd(int count) {
+    endGap = static_cast<std::uint32_t>(count);
+    return *this;
+  }
   /// At least this many FAT sectors (the extra ones all FREESECT).
   CfbBuilder& MinFatSectors(std::uint32_t count) {
     minFatSectors = count;
@@ -107,6 +130,8 @@ class CfbBuilder {
   }
 
   BuiltFile Build() const;
+  /// Builds the file and writes it; fails the calling test on error.
+  void WriteTo(const std::string& path) const { Build().WriteTo(path); }
 
  private:
   struct Item {
@@ -122,7 +147,10 @@ class CfbBuilder {
   int version;
   std::vector<Item> items;
   Item root;
+  int AddPath(const std::string& path, bool storage, const std::string& data);
+
   std::uint32_t gap = 0, miniGap = 0, minFatSectors = 0, extraMiniFat = 0;
+  std::uint32_t streamGap = 0, endGap = 0;
   SiblingShape siblingShape = SiblingShape::Balanced;
   Order order = Order::DataFirst;
   std::u16string rootName = u"Root Entry";
@@ -150,10 +178,13 @@ std::vector<QuirkyFile> ChainTailQuirks();
 /// uppercase), written here independently of the library.
 bool NameLess(const std::u16string& a, const std::u16string& b);
 
-/// The bytes `AddPatternStream` uses for a size and seed.
+/// The bytes `AddPatternStream` uses for a size and seed: recognisable and
+/// not trivially repeating.
 std::vector<std::uint8_t> Pattern(std::size_t size, unsigned seed);
+/// The same bytes as a string.
+std::string PatternBytes(std::size_t size, unsigned seed);
 
 /// Reads a whole file.
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 
-}  // namespace cfbtest
+}  // namespace velkor::test

@@ -1,10 +1,8 @@
-//===- tests/engine/test_tree.cpp - Temporary trees for end-to-end runs ---===//
+//===- tests/support/test_tree.cpp - Temporary trees for the tests --------===//
 
-#include "test_tree.h"
+#include "support/test_tree.h"
 
-#include "compound_builder.h"
-
-#include <gtest/gtest.h>
+#include "support/cfb_builder.h"
 
 #include <algorithm>
 #include <array>
@@ -18,39 +16,90 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <stdexcept>
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+namespace velkor::test {
+
 namespace fsys = std::filesystem;
 
-TestTree::TestTree() {
-  char pattern[] = "/tmp/velkor-engine-XXXXXX";
-  char *made = mkdtemp(pattern);
-  EXPECT_NE(nullptr, made) << std::strerror(errno);
-  root = std::string(made ? made : "/tmp") + "/";
+namespace {
+
+/// Undoes the octal escapes (\040 for a space) of a path in /proc/self/mountinfo.
+std::string Unescape(const std::string &field) {
+  std::string path;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && i + 3 < field.size()) {
+      path += static_cast<char>(std::stoi(field.substr(i + 1, 3), nullptr, 8));
+      i += 3;
+    } else {
+      path += field[i];
+    }
+  }
+  return path;
 }
 
-TestTree::~TestTree() {
-  for (auto it = mounts.rbegin(); it != mounts.rend(); ++it)
-    if (umount2(it->c_str(), MNT_DETACH) != 0)
-      ADD_FAILURE() << "cannot unmount " << *it << ": " << std::strerror(errno);
+/// The mount points at or below `root` (which ends with a slash), deepest
+/// first.
+std::vector<std::string> MountsBelow(const std::string &root) {
+  std::vector<std::string> found;
+  std::ifstream table("/proc/self/mountinfo");
+  for (std::string line; std::getline(table, line);) {
+    std::istringstream fields(line);
+    std::string id, parent, device, source, target;
+    fields >> id >> parent >> device >> source >> target;
+    target = Unescape(target);
+    if ((target + "/").compare(0, root.size(), root) == 0)
+      found.push_back(target);
+  }
+  // Later mounts stack on earlier ones; undo them in reverse.
+  std::reverse(found.begin(), found.end());
+  return found;
+}
+
+/// Gives the owner every right on a folder and the folders below it, so
+/// that a tree a test made unreadable can be removed.
+void OpenUp(const fsys::path &folder) {
+  ::chmod(folder.c_str(), 0700);
   std::error_code error;
-  fsys::remove_all(root, error);
+  for (fsys::directory_iterator it(folder, error), end; !error && it != end;
+       it.increment(error))
+    if (it->is_directory(error) && !it->is_symlink(error))
+      OpenUp(it->path());
 }
 
-std::string TestTree::Path(const std::string &relative) const {
-  return root + relative;
+} // namespace
+
+TempDir::TempDir() {
+  char pattern[] = "/tmp/velkor-test-XXXXXX";
+  const char *made = ::mkdtemp(pattern);
+  if (made == nullptr)
+    throw std::runtime_error(std::string("cannot make a temporary folder: ") +
+                             std::strerror(errno));
+  ::chmod(made, 0755);
+  path = made;
+  root = path + "/";
 }
 
-void TestTree::MakeDir(const std::string &relative) const {
+TempDir::~TempDir() {
+  for (const std::string &mount : MountsBelow(root))
+    if (::umount2(mount.c_str(), MNT_DETACH) != 0)
+      ADD_FAILURE() << "cannot unmount " << mount << ": " << std::strerror(errno);
+  OpenUp(path);
+  std::error_code error;
+  fsys::remove_all(path, error);
+}
+
+void TempDir::MakeDir(const std::string &relative) const {
   fsys::create_directories(Path(relative));
 }
 
-void TestTree::Write(const std::string &relative,
-                     const std::string &bytes) const {
+void TempDir::Write(const std::string &relative,
+                    const std::string &bytes) const {
   fsys::path path = Path(relative);
   fsys::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -58,17 +107,19 @@ void TestTree::Write(const std::string &relative,
   ASSERT_TRUE(out.good()) << path;
 }
 
-std::string TestTree::Read(const std::string &relative) const {
+std::string TempDir::Read(const std::string &relative) const {
   std::ifstream in(Path(relative), std::ios::binary);
   std::stringstream bytes;
   bytes << in.rdbuf();
   return bytes.str();
 }
 
-void TestTree::WriteDocument(const std::string &relative, unsigned seed,
-                             int freeSectors) const {
-  CompoundBuilder builder;
-  builder.AddStream("WordDocument", PatternBytes(9000 + seed * 37, seed))
+void TempDir::WriteDocument(const std::string &relative, unsigned seed,
+                            int freeSectors) const {
+  CfbBuilder builder;
+  builder.Layout(Order::DataLast)
+      .Shape(SiblingShape::RedBlack)
+      .AddStream("WordDocument", PatternBytes(9000 + seed * 37, seed))
       .AddStream("\x05SummaryInformation", PatternBytes(400, seed + 1))
       .AddStorage("ObjectPool")
       .AddStream("ObjectPool/Data", PatternBytes(5000, seed + 2))
@@ -80,17 +131,15 @@ void TestTree::WriteDocument(const std::string &relative, unsigned seed,
   builder.WriteTo(Path(relative));
 }
 
-bool TestTree::MountTmpfs(const std::string &relative, int kilobytes) {
-  MakeDir(relative);
+bool MountTmpfs(const std::string &path, int kilobytes, int inodes) {
   std::string options = "size=" + std::to_string(kilobytes) + "k";
-  if (mount("tmpfs", Path(relative).c_str(), "tmpfs", 0, options.c_str()) != 0)
-    return false;
-  mounts.push_back(Path(relative));
-  return true;
+  if (inodes != 0)
+    options += ",nr_inodes=" + std::to_string(inodes);
+  return ::mount("tmpfs", path.c_str(), "tmpfs", 0, options.c_str()) == 0;
 }
 
-bool TestTree::MountImage(const std::string &relative, const std::string &type,
-                          int megabytes) {
+bool TempDir::MountImage(const std::string &relative, const std::string &type,
+                         int megabytes) const {
   const std::string mkfs = "/sbin/mkfs." + type;
   if (access(mkfs.c_str(), X_OK) != 0)
     return false;
@@ -106,27 +155,28 @@ bool TestTree::MountImage(const std::string &relative, const std::string &type,
                               "' '" + Path(relative) + "' >/dev/null 2>&1";
   if (std::system(make.c_str()) != 0 || std::system(mountIt.c_str()) != 0)
     return false;
-  mounts.push_back(Path(relative));
   return true;
 }
 
-bool TestTree::BindMount(const std::string &relative) {
+bool TempDir::MountTmpfs(const std::string &relative, int kilobytes,
+                         int inodes) const {
+  MakeDir(relative);
+  return test::MountTmpfs(Path(relative), kilobytes, inodes);
+}
+
+bool TempDir::BindMount(const std::string &relative) const {
   std::string path = Path(relative);
-  if (mount(path.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) != 0)
-    return false;
-  mounts.push_back(path);
-  return true;
+  return ::mount(path.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) == 0;
 }
 
-bool TestTree::BindMount(const std::string &from, const std::string &to) {
+bool TempDir::BindMount(const std::string &from, const std::string &to) const {
   MakeDir(to);
   if (mount(Path(from).c_str(), Path(to).c_str(), nullptr, MS_BIND, nullptr) != 0)
     return false;
-  mounts.push_back(Path(to));
   return true;
 }
 
-std::string TestTree::MountBtrfs(const std::string &relative, const std::string &options) {
+std::string TempDir::MountBtrfs(const std::string &relative, const std::string &options) {
   MakeDir(relative);
   const std::string target = Path(relative);
   if (btrfsDevice.empty()) {
@@ -155,19 +205,18 @@ std::string TestTree::MountBtrfs(const std::string &relative, const std::string 
     std::system(("losetup -d '" + btrfsDevice + "' 2>/dev/null").c_str());
     return "cannot mount btrfs here: " + reason;
   }
-  mounts.push_back(target);
   // Detached while mounted, the loop device goes away by itself once the
   // last mount of it is gone.
   std::system(("losetup -d '" + btrfsDevice + "' 2>/dev/null").c_str());
   return "";
 }
 
-bool TestTree::RemountReadOnly(const std::string &relative) {
-  return mount(nullptr, Path(relative).c_str(), nullptr,
-               MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+bool TempDir::RemountReadOnly(const std::string &relative) const {
+  return ::mount(nullptr, Path(relative).c_str(), nullptr,
+                 MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
 }
 
-std::vector<std::string> TestTree::TempFiles() const {
+std::vector<std::string> TempDir::TempFiles() const {
   std::vector<std::string> found;
   for (const auto &entry : fsys::recursive_directory_iterator(root)) {
     std::string name = entry.path().filename().string();
@@ -258,7 +307,7 @@ std::string OleListing(const std::string &path) {
       "    else:\n"
       "        lines.append('storage %r %s' % (name, ole.getclsid(entry)))\n"
       "print('\\n'.join(sorted(lines)))\n";
-  std::string command = "/usr/bin/python3 -c \"$VELKOR_OLE_SCRIPT\" '" + path +
+  std::string command = VELKOR_PYTHON " -c \"$VELKOR_OLE_SCRIPT\" '" + path +
                         "' 2>&1";
   setenv("VELKOR_OLE_SCRIPT", script, 1);
   int status = 0;
@@ -355,3 +404,5 @@ std::string CurrentDirectory() {
   char buffer[4096];
   return getcwd(buffer, sizeof buffer) ? buffer : "";
 }
+
+} // namespace velkor::test

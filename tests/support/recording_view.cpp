@@ -1,10 +1,12 @@
-//===- tests/engine/recording_view.cpp - A progress view that writes a log ===//
+//===- tests/support/recording_view.cpp - A progress view that writes a log ===//
 
-#include "recording_view.h"
+#include "support/recording_view.h"
 
 #include "engine/run_messages.h"
 
 #include <gtest/gtest.h>
+
+namespace velkor::test {
 
 const char *CounterName(CounterField field) {
   switch (field) {
@@ -95,6 +97,7 @@ void RecordingView::SetCounters(const RunStatistics &statistics) {
         CounterField::ratio}) {
     const std::string text = FormatCounter(field, statistics).CStr();
     counters[CounterName(field)] = text;
+    counterWrites.emplace_back(field, text);
     log.push_back(std::string("counter ") + CounterName(field) + " " + text);
   }
 }
@@ -148,3 +151,5 @@ const DocumentReport &RecordingView::ReportFor(const std::string &suffix) const 
   static DocumentReport none{};
   return none;
 }
+
+} // namespace velkor::test

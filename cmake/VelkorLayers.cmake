@@ -1,0 +1,60 @@
+# How the build keeps the layers apart.
+#
+# velkor_layer_include(<target> <folder>)
+#   The target's public include root is <build>/include/<target>, which holds
+#   only <folder>, a link to the target's source folder. "<folder>/x.h" then
+#   resolves in the target and in what links it (through PUBLIC links), and
+#   nowhere else: a layer cannot include a layer it does not link.
+#
+# velkor_write_layers(<file>)
+#   Writes every target of the build with its folder, sources and links, for
+#   scripts/check_layers.py, which checks each #include against the links.
+
+function(velkor_layer_include target folder)
+  set(root ${PROJECT_BINARY_DIR}/include/${target})
+  file(MAKE_DIRECTORY ${root})
+  if(NOT EXISTS ${root}/${folder})
+    file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${root}/${folder} SYMBOLIC)
+  endif()
+  target_include_directories(${target} PUBLIC ${root})
+endfunction()
+
+function(velkor_write_layers file)
+  set(text "")
+  set(dirs ${PROJECT_SOURCE_DIR})
+  while(dirs)
+    list(POP_FRONT dirs dir)
+    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+    list(APPEND dirs ${subdirs})
+    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    foreach(target IN LISTS targets)
+      get_target_property(type ${target} TYPE)
+      if(type STREQUAL "UTILITY")
+        continue()
+      endif()
+      string(APPEND text "target ${target}\n")
+      foreach(property SOURCE_DIR SOURCES LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+        if(type STREQUAL "INTERFACE_LIBRARY" AND NOT property MATCHES "^(SOURCE_DIR|INTERFACE_LINK_LIBRARIES)$")
+          set(value "")
+        else()
+          get_target_property(value ${target} ${property})
+        endif()
+        if(NOT value)
+          set(value "")
+        endif()
+        string(REPLACE "\n" " " value "${value}")
+        if(property STREQUAL "SOURCE_DIR")
+          string(APPEND text "dir ${value}\n")
+        elseif(property STREQUAL "SOURCES")
+          string(APPEND text "sources ${value}\n")
+        elseif(property STREQUAL "LINK_LIBRARIES")
+          string(APPEND text "links ${value}\n")
+        else()
+          string(APPEND text "interface ${value}\n")
+        endif()
+      endforeach()
+      string(APPEND text "roots ${PROJECT_SOURCE_DIR}/src;${PROJECT_SOURCE_DIR}/tests;${PROJECT_SOURCE_DIR}/fuzz\n")
+    endforeach()
+  endwhile()
+  file(WRITE ${file} "${text}")
+endfunction()
