@@ -31,7 +31,8 @@ bool CopyChildren(GsfInfile *in, GsfOutfile *out) {
   const int count = gsf_infile_num_children(in);
   for (int i = 0; i < count; ++i) {
     GsfInput *child = gsf_infile_child_by_index(in, i);
-    if (child == nullptr) return false;
+    if (child == nullptr)
+      return false;
     const char *name = gsf_infile_name_by_index(in, i);
     const bool storage = GSF_IS_INFILE(child) && gsf_infile_num_children(GSF_INFILE(child)) >= 0;
     GsfOutput *target = gsf_outfile_new_child(out, name, storage);
@@ -49,12 +50,13 @@ bool CopyChildren(GsfInfile *in, GsfOutfile *out) {
       g_object_unref(target);
     }
     g_object_unref(child);
-    if (!ok) return false;
+    if (!ok)
+      return false;
   }
   return true;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv) {
   const bool flush = argc == 4 && std::strcmp(argv[3], "--fsync") == 0;
@@ -83,14 +85,16 @@ int main(int argc, char **argv) {
   ok = gsf_output_close(GSF_OUTPUT(out)) && ok;
   g_object_unref(out);
   // Closing the compound file closes its sink as well.
-  if (!gsf_output_is_closed(sink)) ok = gsf_output_close(sink) && ok;
+  if (!gsf_output_is_closed(sink))
+    ok = gsf_output_close(sink) && ok;
   g_object_unref(sink);
   g_object_unref(in);
   g_object_unref(input);
   if (ok && flush) {
     int fd = ::open(argv[2], O_RDONLY | O_CLOEXEC);
     ok = fd >= 0 && ::fsync(fd) == 0;
-    if (fd >= 0) ::close(fd);
+    if (fd >= 0)
+      ::close(fd);
   }
   gsf_shutdown();
   if (!ok) {

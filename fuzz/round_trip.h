@@ -17,13 +17,13 @@
 namespace velkor::fuzz {
 
 struct RoundTripResult {
-  bool accepted = false;  ///< the reader opened the input
-  std::string problem;    ///< empty when the property holds, else what broke
+  bool accepted = false; ///< the reader opened the input
+  std::string problem;   ///< empty when the property holds, else what broke
 };
 
 /// Runs the round trip over `data`, using files in `scratchDirectory` (which
 /// must exist; the files are overwritten on every call).
-RoundTripResult RoundTrip(const std::uint8_t* data, std::size_t size,
-                          const std::string& scratchDirectory);
+RoundTripResult RoundTrip(const std::uint8_t *data, std::size_t size,
+                          const std::string &scratchDirectory);
 
-}  // namespace velkor::fuzz
+} // namespace velkor::fuzz

@@ -59,8 +59,8 @@ bool NamesQtOption(int argc, char **argv, const char *name) {
 bool HasGraphicalSession(int argc, char **argv) {
   return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
          !qEnvironmentVariableIsEmpty("DISPLAY") ||
-         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-         NamesQtOption(argc, argv, "platform") || NamesQtOption(argc, argv, "display");
+         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || NamesQtOption(argc, argv, "platform") ||
+         NamesQtOption(argc, argv, "display");
 }
 
 /// While Qt starts: a display that is set but cannot be reached (a stale

@@ -25,7 +25,7 @@ namespace cfb {
 
 /// Which chain owns each sector (0: none yet).
 class SectorOwners {
- public:
+public:
   /// A table for sector ids 0 .. count-1. Its pages are made when a sector
   /// in them is first claimed, so its memory follows the sectors the file's
   /// chains use, not the file's length (a small document at the start of a
@@ -38,9 +38,9 @@ class SectorOwners {
 
   /// Claims `sector` for `ownerId`. Throws `ChainLoop` when that chain holds
   /// it already, `CrossLinkedChain` when another chain does.
-  void Claim(std::uint32_t sector, std::uint32_t ownerId, const char* where);
+  void Claim(std::uint32_t sector, std::uint32_t ownerId, const char *where);
 
- private:
+private:
   static constexpr std::uint32_t kPageSize = 4096;
   std::uint32_t count;
   std::vector<std::unique_ptr<std::uint32_t[]>> pages;
@@ -58,16 +58,19 @@ inline constexpr std::uint64_t kWholeChain = ~std::uint64_t{0};
 /// (usually `SectorOutOfRange`); links read from beyond the table's end are
 /// `SectorOutOfRange`. Returns the number of sectors visited.
 template <typename Visit>
-std::uint64_t WalkChain(const std::vector<std::uint32_t>& table, std::uint32_t start,
-                        std::uint32_t limit, std::uint64_t maxLength, SectorOwners& owners,
-                        const char* where, Reason outOfRange, Visit&& visit) {
+std::uint64_t WalkChain(const std::vector<std::uint32_t> &table, std::uint32_t start,
+                        std::uint32_t limit, std::uint64_t maxLength, SectorOwners &owners,
+                        const char *where, Reason outOfRange, Visit &&visit) {
   std::uint32_t ownerId = owners.NewOwner();
   std::uint64_t length = 0;
   // Each step claims a new sector, so the walk ends after at most `limit` steps.
   for (std::uint32_t at = start; at != kEndOfChain && length < maxLength;) {
-    if (at > kMaxRegSect) throw FormatError(Reason::SectorOutOfRange, at, where);
-    if (at >= limit) throw FormatError(outOfRange, at, where);
-    if (at >= table.size()) throw FormatError(Reason::SectorOutOfRange, at, where);
+    if (at > kMaxRegSect)
+      throw FormatError(Reason::SectorOutOfRange, at, where);
+    if (at >= limit)
+      throw FormatError(outOfRange, at, where);
+    if (at >= table.size())
+      throw FormatError(Reason::SectorOutOfRange, at, where);
     owners.Claim(at, ownerId, where);
     visit(at);
     ++length;
@@ -77,9 +80,8 @@ std::uint64_t WalkChain(const std::vector<std::uint32_t>& table, std::uint32_t s
 }
 
 /// `WalkChain` that returns the sectors in order.
-std::vector<std::uint32_t> FollowChain(const std::vector<std::uint32_t>& table,
-                                       std::uint32_t start, std::uint32_t limit,
-                                       SectorOwners& owners, const char* where,
+std::vector<std::uint32_t> FollowChain(const std::vector<std::uint32_t> &table, std::uint32_t start,
+                                       std::uint32_t limit, SectorOwners &owners, const char *where,
                                        std::uint64_t maxLength = kWholeChain);
 
 /// A stretch of bytes in the file.
@@ -90,12 +92,13 @@ struct ByteRun {
 
 /// Appends a run, merging it with the last one when they touch, so that
 /// contiguous sectors are read with one call.
-inline void AppendRun(std::vector<ByteRun>& runs, std::uint64_t offset, std::uint64_t length) {
-  if (length == 0) return;
+inline void AppendRun(std::vector<ByteRun> &runs, std::uint64_t offset, std::uint64_t length) {
+  if (length == 0)
+    return;
   if (!runs.empty() && runs.back().offset + runs.back().length == offset)
     runs.back().length += length;
   else
     runs.push_back({offset, length});
 }
 
-}  // namespace cfb
+} // namespace cfb

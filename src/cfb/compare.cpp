@@ -10,27 +10,34 @@ namespace cfb {
 
 namespace {
 
-const char* KindName(EntryKind kind) {
+const char *KindName(EntryKind kind) {
   switch (kind) {
-    case EntryKind::Root: return "root";
-    case EntryKind::Storage: return "storage";
-    case EntryKind::Stream: return "stream";
+  case EntryKind::Root:
+    return "root";
+  case EntryKind::Storage:
+    return "storage";
+  case EntryKind::Stream:
+    return "stream";
   }
   return "?";
 }
 
-std::optional<std::string> CompareEntries(const Source& a, std::uint32_t ia, const Source& b,
+std::optional<std::string> CompareEntries(const Source &a, std::uint32_t ia, const Source &b,
                                           std::uint32_t ib) {
-  const Entry& x = a.GetTree().entries[ia];
-  const Entry& y = b.GetTree().entries[ib];
+  const Entry &x = a.GetTree().entries[ia];
+  const Entry &y = b.GetTree().entries[ib];
   if (x.kind != y.kind)
     return std::string("kind differs: ") + KindName(x.kind) + " / " + KindName(y.kind);
-  if (x.kind != EntryKind::Root && x.name != y.name) return "raw name differs: " + y.displayName;
+  if (x.kind != EntryKind::Root && x.name != y.name)
+    return "raw name differs: " + y.displayName;
   if (x.classId != y.classId)
     return "class id differs: " + FormatClassId(x.classId) + " / " + FormatClassId(y.classId);
-  if (x.stateBits != y.stateBits) return "state bits differ";
-  if (x.creationTime != y.creationTime) return "creation time differs";
-  if (x.modifiedTime != y.modifiedTime) return "modified time differs";
+  if (x.stateBits != y.stateBits)
+    return "state bits differ";
+  if (x.creationTime != y.creationTime)
+    return "creation time differs";
+  if (x.modifiedTime != y.modifiedTime)
+    return "modified time differs";
   if (x.kind == EntryKind::Stream) {
     if (x.size != y.size)
       return "stream size differs: " + std::to_string(x.size) + " / " + std::to_string(y.size);
@@ -38,10 +45,12 @@ std::optional<std::string> CompareEntries(const Source& a, std::uint32_t ia, con
     for (std::uint64_t offset = 0; offset < x.size;) {
       std::size_t gotA = a.ReadStream(ia, offset, bufferA);
       std::size_t gotB = b.ReadStream(ib, offset, bufferB);
-      if (gotA != gotB || gotA == 0) return "stream could not be read at offset " + std::to_string(offset);
+      if (gotA != gotB || gotA == 0)
+        return "stream could not be read at offset " + std::to_string(offset);
       if (std::memcmp(bufferA.data(), bufferB.data(), gotA) != 0) {
         std::size_t at = 0;
-        while (bufferA[at] == bufferB[at]) ++at;
+        while (bufferA[at] == bufferB[at])
+          ++at;
         return "stream bytes differ at offset " + std::to_string(offset + at);
       }
       offset += gotA;
@@ -53,9 +62,9 @@ std::optional<std::string> CompareEntries(const Source& a, std::uint32_t ia, con
   return std::nullopt;
 }
 
-}  // namespace
+} // namespace
 
-std::optional<Difference> CompareTrees(const Source& a, const Source& b) {
+std::optional<Difference> CompareTrees(const Source &a, const Source &b) {
   // Both trees list children in the format's name order, so equal trees
   // pair up child by child.
   std::vector<std::pair<std::uint32_t, std::uint32_t>> stack{{0, 0}};
@@ -64,17 +73,18 @@ std::optional<Difference> CompareTrees(const Source& a, const Source& b) {
     stack.pop_back();
     if (auto detail = CompareEntries(a, ia, b, ib))
       return Difference{a.GetTree().PathOf(ia), *detail};
-    const auto& ka = a.GetTree().entries[ia].children;
-    const auto& kb = b.GetTree().entries[ib].children;
-    for (std::size_t k = ka.size(); k-- > 0;) stack.push_back({ka[k], kb[k]});
+    const auto &ka = a.GetTree().entries[ia].children;
+    const auto &kb = b.GetTree().entries[ib].children;
+    for (std::size_t k = ka.size(); k-- > 0;)
+      stack.push_back({ka[k], kb[k]});
   }
   return std::nullopt;
 }
 
-std::optional<Difference> CompareFiles(const std::string& pathA, const std::string& pathB) {
+std::optional<Difference> CompareFiles(const std::string &pathA, const std::string &pathB) {
   Source a = Source::Open(pathA);
   Source b = Source::Open(pathB);
   return CompareTrees(a, b);
 }
 
-}  // namespace cfb
+} // namespace cfb

@@ -19,15 +19,15 @@ namespace cfb {
 
 /// The first place where two trees differ.
 struct Difference {
-  std::string path;    ///< the entry's path ("/" for the root), UTF-8
-  std::string detail;  ///< what differs, e.g. "stream bytes differ at offset 4096"
+  std::string path;   ///< the entry's path ("/" for the root), UTF-8
+  std::string detail; ///< what differs, e.g. "stream bytes differ at offset 4096"
 };
 
 /// Nothing when `a` and `b` hold the same tree, otherwise the first difference.
 /// Throws as `Source::ReadStream` does when stream data cannot be read.
-std::optional<Difference> CompareTrees(const Source& a, const Source& b);
+std::optional<Difference> CompareTrees(const Source &a, const Source &b);
 
 /// Opens both files (see `Source::Open`) and compares them.
-std::optional<Difference> CompareFiles(const std::string& pathA, const std::string& pathB);
+std::optional<Difference> CompareFiles(const std::string &pathA, const std::string &pathB);
 
-}  // namespace cfb
+} // namespace cfb

@@ -48,18 +48,18 @@ class Destination;
 /// flock lock, so that writers which lock are shut out. Validated entirely at
 /// open: everything a copy relies on has been checked before `Open` returns.
 class Source {
- public:
+public:
   /// Opens and validates the compound file at `path` (a file-system path as
   /// bytes, relative to the current directory or absolute).
   /// Throws `FormatError` for a file that is not an acceptable compound file
   /// (including a path that is not a regular file), `InUseError` when another
   /// process holds a write lock on it, `IoError` when it cannot be opened or
   /// read (missing, no permission, I/O error).
-  static Source Open(const std::string& path);
+  static Source Open(const std::string &path);
 
-  Source(Source&&) noexcept;
-  Source& operator=(Source&&) noexcept;
-  ~Source();  ///< releases the file if `Release` was not called
+  Source(Source &&) noexcept;
+  Source &operator=(Source &&) noexcept;
+  ~Source(); ///< releases the file if `Release` was not called
 
   /// Writes this file's whole reachable tree into `destination`: every
   /// storage and stream with its raw name, class id, state bits and times,
@@ -71,14 +71,14 @@ class Source {
   /// Throws `IoError` (e.g. ENOSPC) when writing fails, `FormatError` when
   /// the source changed underneath so that its data can no longer be read,
   /// `std::logic_error` when the destination was already written or released.
-  void CopyTo(Destination& destination) const;
+  void CopyTo(Destination &destination) const;
 
   /// The exact size in bytes of the file `CopyTo` would write, computed from
   /// the tree alone. Throws `FormatError` (`TooLarge`) if no copy is possible.
   std::uint64_t PlannedCopySize() const;
 
   /// The reachable tree (see tree.h).
-  const Tree& GetTree() const;
+  const Tree &GetTree() const;
 
   /// Reads up to `out.size()` bytes of stream `entryIndex` (an index into
   /// `GetTree().entries`) from byte `offset`; returns the count read (0 at or
@@ -87,10 +87,10 @@ class Source {
   std::size_t ReadStream(std::uint32_t entryIndex, std::uint64_t offset,
                          std::span<std::byte> out) const;
 
-  std::uint64_t FileSize() const;      ///< the file's size when it was opened
-  unsigned MajorVersion() const;       ///< 3 or 4
-  std::uint32_t SectorSize() const;    ///< 512 or 4096
-  const std::string& Path() const;
+  std::uint64_t FileSize() const;   ///< the file's size when it was opened
+  unsigned MajorVersion() const;    ///< 3 or 4
+  std::uint32_t SectorSize() const; ///< 512 or 4096
+  const std::string &Path() const;
   /// The descriptor the file is read through (open for reading only), so
   /// that a caller can fstat the very file that was validated, or take a
   /// lease on it; valid until `Release`.
@@ -99,7 +99,7 @@ class Source {
   /// Drops the locks and closes the file. Further use is a logic error.
   void Release();
 
- private:
+private:
   explicit Source(std::unique_ptr<Reader> reader);
   std::unique_ptr<Reader> reader;
 };
@@ -110,7 +110,7 @@ class Source {
 /// that the copy can be read back and no other writer can touch it. The file
 /// is complete only after `Release` returns.
 class Destination {
- public:
+public:
   /// Whether the finished file must be on disk before `Release` returns.
   /// A copy that will take a document's place must be; a copy that is only
   /// measured and then removed (an estimate) need not pay for the flush.
@@ -122,12 +122,11 @@ class Destination {
   /// `heldDescriptor`, an open descriptor of that file on which the caller
   /// holds its own lock, the copy is written through a duplicate of it, so
   /// that the caller's lock is the writer's too and never lapses.
-  static Destination Create(const std::string& path,
-                            Durability durability = Durability::flushed,
+  static Destination Create(const std::string &path, Durability durability = Durability::flushed,
                             int heldDescriptor = -1);
 
-  Destination(Destination&&) noexcept;
-  Destination& operator=(Destination&&) noexcept;
+  Destination(Destination &&) noexcept;
+  Destination &operator=(Destination &&) noexcept;
   /// Closes the file if `Release` was not called; the file may then be
   /// incomplete (this is the path of an aborted copy, which the caller removes).
   ~Destination();
@@ -146,15 +145,15 @@ class Destination {
   /// incomplete) and reaches the caller of `CopyTo`.
   void SetCheckpoint(std::function<void()> check);
 
-  const std::string& Path() const;
+  const std::string &Path() const;
 
- private:
+private:
   friend class Source;
   explicit Destination(std::unique_ptr<Writer> writer);
   /// Writes `tree` (stream bytes from `source`) as this destination's one
   /// copy; afterwards the file may be read back. Throws as `Source::CopyTo`.
-  void Write(const Tree& tree, const Reader* source);
+  void Write(const Tree &tree, const Reader *source);
   std::unique_ptr<Writer> writer;
 };
 
-}  // namespace cfb
+} // namespace cfb

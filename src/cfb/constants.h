@@ -17,9 +17,9 @@ constexpr std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t divisor) {
 }
 
 // MS-CFB 2.1: special sector ids.
-inline constexpr std::uint32_t kMaxRegSect = 0xFFFFFFFAu;  ///< largest regular sector id
-inline constexpr std::uint32_t kDifSect = 0xFFFFFFFCu;     ///< FAT entry of a DIFAT sector
-inline constexpr std::uint32_t kFatSect = 0xFFFFFFFDu;     ///< FAT entry of a FAT sector
+inline constexpr std::uint32_t kMaxRegSect = 0xFFFFFFFAu; ///< largest regular sector id
+inline constexpr std::uint32_t kDifSect = 0xFFFFFFFCu;    ///< FAT entry of a DIFAT sector
+inline constexpr std::uint32_t kFatSect = 0xFFFFFFFDu;    ///< FAT entry of a FAT sector
 inline constexpr std::uint32_t kEndOfChain = 0xFFFFFFFEu;
 inline constexpr std::uint32_t kFreeSect = 0xFFFFFFFFu;
 
@@ -35,11 +35,11 @@ inline constexpr std::uint16_t kMajorVersion3 = 3;
 inline constexpr std::uint16_t kMajorVersion4 = 4;
 inline constexpr std::uint16_t kSectorShiftV3 = 9;   ///< 512-byte sectors
 inline constexpr std::uint16_t kSectorShiftV4 = 12;  ///< 4096-byte sectors
-inline constexpr std::uint16_t kMiniSectorShift = 6;  ///< 64-byte mini sectors
+inline constexpr std::uint16_t kMiniSectorShift = 6; ///< 64-byte mini sectors
 inline constexpr std::uint32_t kMiniSectorSize = 64;
 inline constexpr std::uint32_t kMiniStreamCutoff = 4096;
-inline constexpr std::uint32_t kHeaderSize = 512;     ///< bytes of the header proper
-inline constexpr std::uint32_t kHeaderDifatCount = 109;  ///< DIFAT entries in the header
+inline constexpr std::uint32_t kHeaderSize = 512;       ///< bytes of the header proper
+inline constexpr std::uint32_t kHeaderDifatCount = 109; ///< DIFAT entries in the header
 
 // Header field offsets (MS-CFB 2.2).
 inline constexpr std::uint32_t kOffSignature = 0x00;
@@ -62,7 +62,7 @@ inline constexpr std::uint32_t kOffDifat = 0x4C;
 
 // MS-CFB 2.6: directory entries.
 inline constexpr std::uint32_t kDirEntrySize = 128;
-inline constexpr std::uint32_t kMaxNameBytes = 64;  ///< name field, terminator included
+inline constexpr std::uint32_t kMaxNameBytes = 64; ///< name field, terminator included
 inline constexpr std::uint8_t kTypeUnknown = 0;
 inline constexpr std::uint8_t kTypeStorage = 1;
 inline constexpr std::uint8_t kTypeStream = 2;
@@ -88,4 +88,4 @@ inline constexpr std::uint32_t kOffEntrySize = 0x78;
 /// file with 512-byte sectors must be no greater than 2 GB).
 inline constexpr std::uint64_t kVersion3SizeLimit = 0x80000000ull;
 
-}  // namespace cfb
+} // namespace cfb

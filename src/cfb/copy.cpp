@@ -24,15 +24,15 @@ constexpr std::uint64_t kMiniStreamInMemory = 16u << 20;
 constexpr std::uint64_t kScatteredRead = 8u << 10;
 constexpr std::uint64_t kProbeReads = 16;
 
-bool IsSmall(const Entry& entry) {
+bool IsSmall(const Entry &entry) {
   return entry.kind == EntryKind::Stream && entry.size > 0 && entry.size < kMiniStreamCutoff;
 }
-bool IsLarge(const Entry& entry) {
+bool IsLarge(const Entry &entry) {
   return entry.kind == EntryKind::Stream && entry.size >= kMiniStreamCutoff;
 }
 
 // Appends the links of a chain of `count` consecutive mini sectors.
-void AppendMiniChain(Writer& writer, std::uint32_t start, std::uint64_t count) {
+void AppendMiniChain(Writer &writer, std::uint32_t start, std::uint64_t count) {
   for (std::uint64_t k = 0; k < count; ++k)
     writer.Append32(k + 1 == count ? kEndOfChain : static_cast<std::uint32_t>(start + k + 1));
 }
@@ -40,8 +40,8 @@ void AppendMiniChain(Writer& writer, std::uint32_t start, std::uint64_t count) {
 // Writes the FAT entry by entry in sector order, putting ENDOFCHAIN in the
 // range lock sector's place (MS-CFB 2.2) when the file has one.
 class FatEmitter {
- public:
-  FatEmitter(const Layout& layout, Writer& writer) : layout(layout), writer(writer) {}
+public:
+  FatEmitter(const Layout &layout, Writer &writer) : layout(layout), writer(writer) {}
 
   void Emit(std::uint32_t value) {
     if (index == layout.rangeLockSector) {
@@ -54,17 +54,18 @@ class FatEmitter {
   // A chain of `count` logically consecutive sectors from logical `start`.
   void EmitChain(std::uint32_t start, std::uint64_t count) {
     for (std::uint64_t k = 0; k < count; ++k)
-      Emit(k + 1 == count ? kEndOfChain : layout.Physical(static_cast<std::uint32_t>(start + k + 1)));
+      Emit(k + 1 == count ? kEndOfChain
+                          : layout.Physical(static_cast<std::uint32_t>(start + k + 1)));
   }
   std::uint64_t Index() const { return index; }
 
- private:
-  const Layout& layout;
-  Writer& writer;
+private:
+  const Layout &layout;
+  Writer &writer;
   std::uint64_t index = 0;
 };
 
-void WriteHeader(const Layout& layout, Writer& writer) {
+void WriteHeader(const Layout &layout, Writer &writer) {
   Header header;
   header.majorVersion = layout.majorVersion;
   header.sectorShift = static_cast<std::uint16_t>(layout.sectorShift);
@@ -75,7 +76,8 @@ void WriteHeader(const Layout& layout, Writer& writer) {
   header.firstMiniFatSector =
       layout.miniFatSectors > 0 ? layout.Physical(layout.firstMiniFat) : kEndOfChain;
   header.miniFatSectorCount = layout.miniFatSectors;
-  header.firstDifatSector = layout.difatSectors > 0 ? layout.Physical(layout.firstDifat) : kEndOfChain;
+  header.firstDifatSector =
+      layout.difatSectors > 0 ? layout.Physical(layout.firstDifat) : kEndOfChain;
   header.difatSectorCount = layout.difatSectors;
   // The FAT occupies logical sectors 0 .. fatSectors-1.
   for (std::uint32_t i = 0; i < kHeaderDifatCount; ++i)
@@ -86,11 +88,13 @@ void WriteHeader(const Layout& layout, Writer& writer) {
   writer.AppendZeros(layout.SectorSize() - kHeaderSize);
 }
 
-void WriteFat(const Tree& tree, const Layout& layout, Writer& writer) {
+void WriteFat(const Tree &tree, const Layout &layout, Writer &writer) {
   const std::uint64_t perSector = layout.SectorSize() / 4;
   FatEmitter fat(layout, writer);
-  for (std::uint32_t i = 0; i < layout.fatSectors; ++i) fat.Emit(kFatSect);
-  for (std::uint32_t i = 0; i < layout.difatSectors; ++i) fat.Emit(kDifSect);
+  for (std::uint32_t i = 0; i < layout.fatSectors; ++i)
+    fat.Emit(kFatSect);
+  for (std::uint32_t i = 0; i < layout.difatSectors; ++i)
+    fat.Emit(kDifSect);
   fat.EmitChain(layout.firstDir, layout.dirSectors);
   fat.EmitChain(layout.firstMiniFat, layout.miniFatSectors);
   fat.EmitChain(layout.firstMiniStream, layout.miniStreamSectors);
@@ -98,41 +102,44 @@ void WriteFat(const Tree& tree, const Layout& layout, Writer& writer) {
     if (IsLarge(tree.entries[i]))
       fat.EmitChain(layout.startSector[i], CeilDiv(tree.entries[i].size, layout.SectorSize()));
   assert(fat.Index() == layout.totalSectors && "FAT entries and sectors differ");
-  while (fat.Index() < layout.fatSectors * perSector) fat.Emit(kFreeSect);
+  while (fat.Index() < layout.fatSectors * perSector)
+    fat.Emit(kFreeSect);
 }
 
-void WriteDifat(const Layout& layout, Writer& writer) {
+void WriteDifat(const Layout &layout, Writer &writer) {
   const std::uint32_t perSector = layout.SectorSize() / 4;
   for (std::uint32_t j = 0; j < layout.difatSectors; ++j) {
     for (std::uint32_t i = 0; i + 1 < perSector; ++i) {
       std::uint64_t id = kHeaderDifatCount + std::uint64_t{j} * (perSector - 1) + i;
-      writer.Append32(id < layout.fatSectors ? layout.Physical(static_cast<std::uint32_t>(id)) : kFreeSect);
+      writer.Append32(id < layout.fatSectors ? layout.Physical(static_cast<std::uint32_t>(id))
+                                             : kFreeSect);
     }
-    writer.Append32(j + 1 < layout.difatSectors ? layout.Physical(layout.firstDifat + j + 1) : kEndOfChain);
+    writer.Append32(j + 1 < layout.difatSectors ? layout.Physical(layout.firstDifat + j + 1)
+                                                : kEndOfChain);
   }
 }
 
-void WriteDirectory(const Tree& tree, const Layout& layout, Writer& writer) {
+void WriteDirectory(const Tree &tree, const Layout &layout, Writer &writer) {
   std::uint8_t bytes[kDirEntrySize];
   for (std::size_t i = 0; i < tree.entries.size(); ++i) {
-    const Entry& entry = tree.entries[i];
+    const Entry &entry = tree.entries[i];
     DirEntry out;
     switch (entry.kind) {
-      case EntryKind::Root:
-        out.name = u"Root Entry";
-        out.type = kTypeRoot;
-        out.size = std::uint64_t{layout.miniSectors} * kMiniSectorSize;
-        break;
-      case EntryKind::Storage:
-        out.name = entry.name;
-        out.type = kTypeStorage;
-        out.size = 0;
-        break;
-      case EntryKind::Stream:
-        out.name = entry.name;
-        out.type = kTypeStream;
-        out.size = entry.size;
-        break;
+    case EntryKind::Root:
+      out.name = u"Root Entry";
+      out.type = kTypeRoot;
+      out.size = std::uint64_t{layout.miniSectors} * kMiniSectorSize;
+      break;
+    case EntryKind::Storage:
+      out.name = entry.name;
+      out.type = kTypeStorage;
+      out.size = 0;
+      break;
+    case EntryKind::Stream:
+      out.name = entry.name;
+      out.type = kTypeStream;
+      out.size = entry.size;
+      break;
     }
     out.color = layout.red[i] ? kColorRed : kColorBlack;
     out.left = layout.left[i];
@@ -148,21 +155,25 @@ void WriteDirectory(const Tree& tree, const Layout& layout, Writer& writer) {
     out.Serialize(bytes);
     writer.Append(bytes, kDirEntrySize);
   }
-  const std::uint64_t slots = std::uint64_t{layout.dirSectors} * (layout.SectorSize() / kDirEntrySize);
+  const std::uint64_t slots =
+      std::uint64_t{layout.dirSectors} * (layout.SectorSize() / kDirEntrySize);
   DirEntry::SerializeUnused(bytes);
-  for (std::uint64_t i = tree.entries.size(); i < slots; ++i) writer.Append(bytes, kDirEntrySize);
+  for (std::uint64_t i = tree.entries.size(); i < slots; ++i)
+    writer.Append(bytes, kDirEntrySize);
 }
 
-void WriteMiniFat(const Tree& tree, const Layout& layout, Writer& writer) {
+void WriteMiniFat(const Tree &tree, const Layout &layout, Writer &writer) {
   std::uint64_t entries = 0;
   for (std::size_t i = 0; i < tree.entries.size(); ++i) {
-    if (!IsSmall(tree.entries[i])) continue;
+    if (!IsSmall(tree.entries[i]))
+      continue;
     std::uint64_t count = CeilDiv(tree.entries[i].size, kMiniSectorSize);
     AppendMiniChain(writer, layout.startSector[i], count);
     entries += count;
   }
   const std::uint64_t slots = std::uint64_t{layout.miniFatSectors} * (layout.SectorSize() / 4);
-  for (; entries < slots; ++entries) writer.Append32(kFreeSect);
+  for (; entries < slots; ++entries)
+    writer.Append32(kFreeSect);
 }
 
 // Runs at least this long are read on their own, straight into the output.
@@ -189,7 +200,8 @@ struct Span {
     return open && offset >= end && offset - end <= kMaxGap && offset + length - start <= kWindow;
   }
   void Extend(std::uint64_t offset, std::uint64_t length) {
-    if (!open) start = offset;
+    if (!open)
+      start = offset;
     open = true;
     end = offset + length;
   }
@@ -197,21 +209,21 @@ struct Span {
 
 // Moves streams' bytes from the source file into the output, in output
 // order. A run of source bytes of some size is read straight into the
-// output buffer, and a long one is copied by the kernel where it can be. Documents also hold thousands of streams of a few kilobytes,
-// and one read call for each would cost more than their bytes; so short
-// runs that follow one another in the source, ascending with small gaps
-// between them (the free sectors an edited document leaves), are gathered
-// and read with one call into a window, then appended from there. Every
-// byte read lies between the start of one run and the end of another, so
-// nothing outside the bytes validation found in the file is ever read.
+// output buffer, and a long one is copied by the kernel where it can be. Documents also hold
+// thousands of streams of a few kilobytes, and one read call for each would cost more than their
+// bytes; so short runs that follow one another in the source, ascending with small gaps between
+// them (the free sectors an edited document leaves), are gathered and read with one call into a
+// window, then appended from there. Every byte read lies between the start of one run and the end
+// of another, so nothing outside the bytes validation found in the file is ever read.
 class StreamCopier {
- public:
-  StreamCopier(const Reader& reader, Writer& writer) : reader(reader), writer(writer) {}
+public:
+  StreamCopier(const Reader &reader, Writer &writer) : reader(reader), writer(writer) {}
 
   /// Copies stream `index` followed by `zerosAfter` zero bytes (padding).
   void CopyStream(std::uint32_t index, std::uint64_t zerosAfter) {
     reader.StreamRuns(index, runs);
-    for (const ByteRun& run : runs) Add(run.offset, run.length);
+    for (const ByteRun &run : runs)
+      Add(run.offset, run.length);
     if (pieces.empty())
       writer.AppendZeros(zerosAfter);
     else
@@ -224,7 +236,7 @@ class StreamCopier {
   /// Read calls made so far.
   std::uint64_t Reads() const { return reads; }
 
- private:
+private:
   struct Piece {
     std::uint64_t offset;
     std::uint64_t length;
@@ -242,22 +254,26 @@ class StreamCopier {
       ReadDirect(offset, length);
       return;
     }
-    if (!span.Joins(offset, length)) Flush();
+    if (!span.Joins(offset, length))
+      Flush();
     span.Extend(offset, length);
     pieces.push_back({offset, length, 0});
   }
 
   void Flush() {
-    if (pieces.empty()) return;
+    if (pieces.empty())
+      return;
     if (pieces.size() == 1) {
       ReadDirect(pieces[0].offset, pieces[0].length);
       writer.AppendZeros(pieces[0].zerosAfter);
     } else {
-      if (!window) window.reset(new std::uint8_t[kWindow]);
+      if (!window)
+        window.reset(new std::uint8_t[kWindow]);
       ++reads;
       reader.ReadBytes(span.start, window.get(), static_cast<std::size_t>(span.end - span.start));
-      for (const Piece& piece : pieces) {
-        writer.Append(window.get() + (piece.offset - span.start), static_cast<std::size_t>(piece.length));
+      for (const Piece &piece : pieces) {
+        writer.Append(window.get() + (piece.offset - span.start),
+                      static_cast<std::size_t>(piece.length));
         writer.AppendZeros(piece.zerosAfter);
       }
     }
@@ -278,16 +294,16 @@ class StreamCopier {
     }
   }
 
-  const Reader& reader;
-  Writer& writer;
+  const Reader &reader;
+  Writer &writer;
   std::vector<ByteRun> runs;
-  std::vector<Piece> pieces;  // gathered, in output order; ascending in the source
-  Span span;                  // the source bytes the gathered pieces lie in
+  std::vector<Piece> pieces; // gathered, in output order; ascending in the source
+  Span span;                 // the source bytes the gathered pieces lie in
   std::unique_ptr<std::uint8_t[]> window;
   std::uint64_t reads = 0;
 };
 
-}  // namespace
+} // namespace
 
 Tree EmptyTree() {
   Tree tree;
@@ -300,8 +316,8 @@ Tree EmptyTree() {
   return tree;
 }
 
-void WriteCompoundFile(const Tree& tree, const Layout& layout, const Reader* reader,
-                       Writer& writer) {
+void WriteCompoundFile(const Tree &tree, const Layout &layout, const Reader *reader,
+                       Writer &writer) {
   const std::uint64_t start = writer.BytesWritten();
   if (layout.rangeLockSector != kFreeSect)
     writer.ReserveHole(start + ((std::uint64_t{layout.rangeLockSector} + 1) << layout.sectorShift),
@@ -321,13 +337,16 @@ void WriteCompoundFile(const Tree& tree, const Layout& layout, const Reader* rea
   // read stream by stream all the same.
   std::uint64_t miniBytes = 0;
   std::optional<StreamCopier> copier;
-  if (reader != nullptr) copier.emplace(*reader, writer);
+  if (reader != nullptr)
+    copier.emplace(*reader, writer);
   const bool miniFitsMemory = reader != nullptr && reader->MiniStreamBytes() <= kMiniStreamInMemory;
   std::unique_ptr<std::uint8_t[]> sourceMini;
   std::vector<ByteRun> runs;
   for (std::uint32_t i = 0; i < tree.entries.size(); ++i) {
-    if (!IsSmall(tree.entries[i])) continue;
-    if (reader == nullptr) throw std::logic_error("cfb: stream data without a source");
+    if (!IsSmall(tree.entries[i]))
+      continue;
+    if (reader == nullptr)
+      throw std::logic_error("cfb: stream data without a source");
     std::uint64_t padded = CeilDiv(tree.entries[i].size, kMiniSectorSize) * kMiniSectorSize;
     if (!sourceMini && miniFitsMemory && copier->Reads() >= kProbeReads &&
         copier->Reads() * kScatteredRead > miniBytes) {
@@ -337,7 +356,7 @@ void WriteCompoundFile(const Tree& tree, const Layout& layout, const Reader* rea
     }
     if (sourceMini) {
       reader->SmallStreamRuns(i, runs);
-      for (const ByteRun& run : runs)
+      for (const ByteRun &run : runs)
         writer.Append(sourceMini.get() + run.offset, static_cast<std::size_t>(run.length));
       writer.AppendZeros(padded - tree.entries[i].size);
     } else {
@@ -345,20 +364,24 @@ void WriteCompoundFile(const Tree& tree, const Layout& layout, const Reader* rea
     }
     miniBytes += padded;
   }
-  if (copier) copier->Finish();
+  if (copier)
+    copier->Finish();
   sourceMini.reset();
   writer.AppendZeros(std::uint64_t{layout.miniStreamSectors} * layout.SectorSize() - miniBytes);
 
   for (std::uint32_t i = 0; i < tree.entries.size(); ++i) {
-    if (!IsLarge(tree.entries[i])) continue;
-    if (reader == nullptr) throw std::logic_error("cfb: stream data without a source");
+    if (!IsLarge(tree.entries[i]))
+      continue;
+    if (reader == nullptr)
+      throw std::logic_error("cfb: stream data without a source");
     std::uint64_t padded = CeilDiv(tree.entries[i].size, layout.SectorSize()) * layout.SectorSize();
     copier->CopyStream(i, padded - tree.entries[i].size);
   }
-  if (copier) copier->Finish();
+  if (copier)
+    copier->Finish();
   if (writer.BytesWritten() - start != layout.FileSize())
     throw std::logic_error("cfb: the copy's size differs from its planned layout");
   writer.Finish();
 }
 
-}  // namespace cfb
+} // namespace cfb

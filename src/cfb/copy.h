@@ -15,10 +15,10 @@ namespace cfb {
 /// ids, state bits and times are written as they are in `tree`; the root is
 /// named "Root Entry". Throws `IoError` (and `FormatError` if the source
 /// shrank underneath).
-void WriteCompoundFile(const Tree& tree, const Layout& layout, const Reader* reader,
-                       Writer& writer);
+void WriteCompoundFile(const Tree &tree, const Layout &layout, const Reader *reader,
+                       Writer &writer);
 
 /// The tree of an empty compound file: a root storage and nothing else.
 Tree EmptyTree();
 
-}  // namespace cfb
+} // namespace cfb

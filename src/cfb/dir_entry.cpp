@@ -8,7 +8,7 @@
 
 namespace cfb {
 
-DirEntry DirEntry::Parse(const std::uint8_t* bytes) {
+DirEntry DirEntry::Parse(const std::uint8_t *bytes) {
   DirEntry entry;
   entry.nameLength = Load16(bytes + kOffEntryNameLength);
   if (entry.nameLength >= 2 && entry.nameLength <= kMaxNameBytes && entry.nameLength % 2 == 0) {
@@ -31,7 +31,7 @@ DirEntry DirEntry::Parse(const std::uint8_t* bytes) {
   return entry;
 }
 
-void DirEntry::Serialize(std::uint8_t* bytes) const {
+void DirEntry::Serialize(std::uint8_t *bytes) const {
   assert(name.size() <= kMaxNameBytes / 2 - 1 && "directory entry name too long");
   std::memset(bytes, 0, kDirEntrySize);
   for (std::size_t i = 0; i < name.size(); ++i)
@@ -50,11 +50,11 @@ void DirEntry::Serialize(std::uint8_t* bytes) const {
   Store64(bytes + kOffEntrySize, size);
 }
 
-void DirEntry::SerializeUnused(std::uint8_t* bytes) {
+void DirEntry::SerializeUnused(std::uint8_t *bytes) {
   std::memset(bytes, 0, kDirEntrySize);
   Store32(bytes + kOffEntryLeft, kNoStream);
   Store32(bytes + kOffEntryRight, kNoStream);
   Store32(bytes + kOffEntryChild, kNoStream);
 }
 
-}  // namespace cfb
+} // namespace cfb

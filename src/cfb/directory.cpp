@@ -8,11 +8,12 @@
 
 namespace cfb {
 
-std::vector<std::uint8_t> LoadDirectory(const SectorFile& file, const Header& header,
-                                        const Fat& fat, SectorOwners& owners) {
+std::vector<std::uint8_t> LoadDirectory(const SectorFile &file, const Header &header,
+                                        const Fat &fat, SectorOwners &owners) {
   std::vector<std::uint32_t> sectors =
       FollowChain(fat.Table(), header.firstDirSector, file.sectorCount, owners, "directory");
-  if (sectors.empty()) throw FormatError(Reason::ShortChain, header.firstDirSector, "directory");
+  if (sectors.empty())
+    throw FormatError(Reason::ShortChain, header.firstDirSector, "directory");
   const std::uint32_t sectorSize = file.SectorSize();
   std::vector<std::uint8_t> bytes(sectors.size() * static_cast<std::size_t>(sectorSize));
   file.ReadFullSectors(sectors.data(), sectors.size(), bytes.data(), "directory");
@@ -25,14 +26,14 @@ namespace {
 struct Node {
   std::uint32_t directoryId;
   DirEntry entry;
-  std::vector<std::uint32_t> children;  // node indexes, sorted by name
+  std::vector<std::uint32_t> children; // node indexes, sorted by name
 };
 
 // Takes the node's name rather than copying it: the nodes are dropped once
 // the tree is built.
-Entry MakeEntry(Node& node, std::uint16_t majorVersion) {
+Entry MakeEntry(Node &node, std::uint16_t majorVersion) {
   Entry out;
-  DirEntry& in = node.entry;
+  DirEntry &in = node.entry;
   out.displayName = Utf16ToUtf8(in.name);
   out.name = std::move(in.name);
   out.kind = in.type == kTypeRoot      ? EntryKind::Root
@@ -58,21 +59,24 @@ Entry MakeEntry(Node& node, std::uint16_t majorVersion) {
   return out;
 }
 
-}  // namespace
+} // namespace
 
-Tree BuildTree(const std::vector<std::uint8_t>& directory, std::uint16_t majorVersion) {
+Tree BuildTree(const std::vector<std::uint8_t> &directory, std::uint16_t majorVersion) {
   const std::uint32_t entryCount = static_cast<std::uint32_t>(directory.size() / kDirEntrySize);
-  auto bytesOf = [&](std::uint32_t id) { return directory.data() + std::size_t{id} * kDirEntrySize; };
+  auto bytesOf = [&](std::uint32_t id) {
+    return directory.data() + std::size_t{id} * kDirEntrySize;
+  };
 
   DirEntry root = DirEntry::Parse(bytesOf(0));
-  if (root.type != kTypeRoot) throw FormatError(Reason::BadRootEntry, root.type, "directory entry 0");
+  if (root.type != kTypeRoot)
+    throw FormatError(Reason::BadRootEntry, root.type, "directory entry 0");
   // Tolerance: the root's name is not checked ("Root Entry" by MS-CFB 2.6.2,
   // but some writers name it otherwise); it is never copied.
 
   std::vector<bool> visited(entryCount, false);
   visited[0] = true;
   std::vector<Node> nodes;
-  nodes.reserve(entryCount);  // bounded by the directory's size
+  nodes.reserve(entryCount); // bounded by the directory's size
   nodes.push_back({0, root, {}});
 
   // Storages whose sibling trees are still to be read (node indexes).
@@ -92,9 +96,12 @@ Tree BuildTree(const std::vector<std::uint8_t>& directory, std::uint16_t majorVe
     while (!siblingStack.empty()) {
       std::uint32_t id = siblingStack.back();
       siblingStack.pop_back();
-      if (id == kNoStream) continue;
-      if (id >= entryCount) throw FormatError(Reason::EntryOutOfRange, id, "directory");
-      if (visited[id]) throw FormatError(Reason::DirectoryLoop, id, "directory");
+      if (id == kNoStream)
+        continue;
+      if (id >= entryCount)
+        throw FormatError(Reason::EntryOutOfRange, id, "directory");
+      if (visited[id])
+        throw FormatError(Reason::DirectoryLoop, id, "directory");
       visited[id] = true;
       DirEntry entry = DirEntry::Parse(bytesOf(id));
       if (entry.type != kTypeStorage && entry.type != kTypeStream)
@@ -108,7 +115,8 @@ Tree BuildTree(const std::vector<std::uint8_t>& directory, std::uint16_t majorVe
       nodes.push_back({id, std::move(entry), {}});
       // A stream's child link should be NOSTREAM (MS-CFB 2.6.3); a stray
       // one is not followed, so whatever it names stays unreachable.
-      if (isStorage) pendingStorages.push_back(children.back());
+      if (isStorage)
+        pendingStorages.push_back(children.back());
     }
     std::sort(children.begin(), children.end(), [&](std::uint32_t a, std::uint32_t b) {
       return CompareNames(nodes[a].entry.name, nodes[b].entry.name) < 0;
@@ -122,19 +130,21 @@ Tree BuildTree(const std::vector<std::uint8_t>& directory, std::uint16_t majorVe
   // Emit the entries in pre-order with each storage's children in name order.
   Tree tree;
   tree.entries.reserve(nodes.size());
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> stack{{0, kNoParent}};  // node, parent
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> stack{{0, kNoParent}}; // node, parent
   while (!stack.empty()) {
     auto [node, parent] = stack.back();
     stack.pop_back();
     std::uint32_t index = static_cast<std::uint32_t>(tree.entries.size());
     tree.entries.push_back(MakeEntry(nodes[node], majorVersion));
     tree.entries.back().parent = parent;
-    if (parent != kNoParent) tree.entries[parent].children.push_back(index);
-    const auto& kids = nodes[node].children;
+    if (parent != kNoParent)
+      tree.entries[parent].children.push_back(index);
+    const auto &kids = nodes[node].children;
     tree.entries.back().children.reserve(kids.size());
-    for (auto it = kids.rbegin(); it != kids.rend(); ++it) stack.push_back({*it, index});
+    for (auto it = kids.rbegin(); it != kids.rend(); ++it)
+      stack.push_back({*it, index});
   }
   return tree;
 }
 
-}  // namespace cfb
+} // namespace cfb

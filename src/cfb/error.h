@@ -50,58 +50,58 @@ enum class Reason {
 };
 
 /// The stable identifier of a reason ("BadSignature"), for machine-readable output.
-const char* ReasonName(Reason reason);
+const char *ReasonName(Reason reason);
 
 /// A short human text for a reason ("bad signature").
-const char* ReasonText(Reason reason);
+const char *ReasonText(Reason reason);
 
 /// Base of every error this library throws.
 class Error : public std::runtime_error {
- public:
+public:
   using std::runtime_error::runtime_error;
 };
 
 /// The file is not a compound file this library accepts.
 class FormatError : public Error {
- public:
+public:
   /// `where` names the structure ("header", "FAT", "directory", "stream"...);
   /// `value` is the offending value (a sector or entry id, a count, a field).
-  FormatError(Reason reason, std::uint64_t value, const char* where);
+  FormatError(Reason reason, std::uint64_t value, const char *where);
 
   Reason GetReason() const { return reason; }
   std::uint64_t GetValue() const { return value; }
-  const char* GetWhere() const { return where; }
+  const char *GetWhere() const { return where; }
 
- private:
+private:
   Reason reason;
   std::uint64_t value;
-  const char* where;
+  const char *where;
 };
 
 /// Another process holds a write lock (fcntl, open-file-description or flock)
 /// on the file, so it cannot be opened with writers shut out: it is in use.
 class InUseError : public Error {
- public:
-  explicit InUseError(const std::string& path);
-  const std::string& GetPath() const { return path; }
+public:
+  explicit InUseError(const std::string &path);
+  const std::string &GetPath() const { return path; }
 
- private:
+private:
   std::string path;
 };
 
 /// A system call failed. `operation` names it ("open", "read", "write",
 /// "fsync"...); the errno value tells, for instance, ENOSPC from EACCES.
 class IoError : public Error {
- public:
-  IoError(int errorNumber, const char* operation, const std::string& path);
+public:
+  IoError(int errorNumber, const char *operation, const std::string &path);
   int GetErrorNumber() const { return errorNumber; }
-  const char* GetOperation() const { return operation; }
-  const std::string& GetPath() const { return path; }
+  const char *GetOperation() const { return operation; }
+  const std::string &GetPath() const { return path; }
 
- private:
+private:
   int errorNumber;
-  const char* operation;
+  const char *operation;
   std::string path;
 };
 
-}  // namespace cfb
+} // namespace cfb

@@ -8,7 +8,7 @@
 
 namespace cfb {
 
-Fat Fat::Load(const SectorFile& file, const Header& header, SectorOwners& owners) {
+Fat Fat::Load(const SectorFile &file, const Header &header, SectorOwners &owners) {
   const std::uint32_t sectorSize = file.SectorSize();
   const std::uint32_t perSector = sectorSize / 4;
   // Counts from the header are capped by what the file can hold before
@@ -21,8 +21,7 @@ Fat Fat::Load(const SectorFile& file, const Header& header, SectorOwners& owners
 
   std::vector<std::uint32_t> fatSectors;
   fatSectors.reserve(header.fatSectorCount);
-  for (std::uint32_t i = 0; i < kHeaderDifatCount && fatSectors.size() < header.fatSectorCount;
-       ++i)
+  for (std::uint32_t i = 0; i < kHeaderDifatCount && fatSectors.size() < header.fatSectorCount; ++i)
     fatSectors.push_back(header.difat[i]);
   // Tolerance (MS-CFB 2.5): writers pad the unused DIFAT entries, in the
   // header and in the last DIFAT sector, with FREESECT; they are not read.
@@ -32,7 +31,8 @@ Fat Fat::Load(const SectorFile& file, const Header& header, SectorOwners& owners
   for (std::uint32_t at = header.firstDifatSector; fatSectors.size() < header.fatSectorCount;) {
     if (at == kEndOfChain || at == kFreeSect)
       throw FormatError(Reason::ShortChain, fatSectors.size(), "DIFAT");
-    if (at >= file.sectorCount) throw FormatError(Reason::SectorOutOfRange, at, "DIFAT");
+    if (at >= file.sectorCount)
+      throw FormatError(Reason::SectorOutOfRange, at, "DIFAT");
     owners.Claim(at, difatOwner, "DIFAT");
     file.ReadFullSector(at, sector.data(), "DIFAT");
     for (std::uint32_t i = 0; i + 1 < perSector && fatSectors.size() < header.fatSectorCount; ++i)
@@ -45,7 +45,8 @@ Fat Fat::Load(const SectorFile& file, const Header& header, SectorOwners& owners
   fat.table.assign(static_cast<std::size_t>(std::min<std::uint64_t>(covered, file.sectorCount)),
                    kFreeSect);
   for (std::uint32_t fatSector : fatSectors) {
-    if (fatSector >= file.sectorCount) throw FormatError(Reason::SectorOutOfRange, fatSector, "DIFAT");
+    if (fatSector >= file.sectorCount)
+      throw FormatError(Reason::SectorOutOfRange, fatSector, "DIFAT");
     // Each FAT sector is its own one-sector chain: one listed twice, or one
     // that is also a DIFAT sector, is a cross-link.
     owners.Claim(fatSector, owners.NewOwner(), "FAT");
@@ -59,10 +60,12 @@ Fat Fat::Load(const SectorFile& file, const Header& header, SectorOwners& owners
   for (std::size_t first = 0; first < needed; first += kBatch) {
     std::size_t count = std::min(kBatch, needed - first);
     file.ReadFullSectors(fatSectors.data() + first, count, batch.data(), "FAT");
-    std::size_t entries = std::min<std::size_t>(count * perSector, fat.table.size() - first * perSector);
-    for (std::size_t i = 0; i < entries; ++i) fat.table[first * perSector + i] = Load32(batch.data() + 4 * i);
+    std::size_t entries =
+        std::min<std::size_t>(count * perSector, fat.table.size() - first * perSector);
+    for (std::size_t i = 0; i < entries; ++i)
+      fat.table[first * perSector + i] = Load32(batch.data() + 4 * i);
   }
   return fat;
 }
 
-}  // namespace cfb
+} // namespace cfb

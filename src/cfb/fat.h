@@ -14,16 +14,16 @@ namespace cfb {
 /// the entries of sectors that exist in the file are kept, so a header that
 /// claims a huge FAT costs no more memory than the file's own sector count.
 class Fat {
- public:
+public:
   /// Collects the FAT sector ids from the header's 109 DIFAT entries and the
   /// DIFAT chain (MS-CFB 2.5), claims the FAT and DIFAT sectors in `owners`
   /// and reads the FAT. Throws `FormatError`.
-  static Fat Load(const SectorFile& file, const Header& header, SectorOwners& owners);
+  static Fat Load(const SectorFile &file, const Header &header, SectorOwners &owners);
 
-  const std::vector<std::uint32_t>& Table() const { return table; }
+  const std::vector<std::uint32_t> &Table() const { return table; }
 
- private:
+private:
   std::vector<std::uint32_t> table;
 };
 
-}  // namespace cfb
+} // namespace cfb

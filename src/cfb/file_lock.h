@@ -17,10 +17,10 @@ namespace cfb {
 /// writers that lock are shut out. On a descriptor that holds the exclusive
 /// locks it turns them into shared ones. Throws `InUseError` when another
 /// process holds a conflicting lock.
-void LockShared(int fd, const std::string& path);
+void LockShared(int fd, const std::string &path);
 
 /// Takes exclusive (write) locks on the open file `fd`: the file is ours
 /// alone. Throws `InUseError` when another process holds any lock on it.
-void LockExclusive(int fd, const std::string& path);
+void LockExclusive(int fd, const std::string &path);
 
-}  // namespace cfb
+} // namespace cfb

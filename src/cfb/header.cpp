@@ -8,8 +8,9 @@
 
 namespace cfb {
 
-Header Header::Parse(const std::uint8_t* bytes, std::uint64_t fileSize) {
-  if (fileSize < kHeaderSize) throw FormatError(Reason::FileTooSmall, fileSize, "file size");
+Header Header::Parse(const std::uint8_t *bytes, std::uint64_t fileSize) {
+  if (fileSize < kHeaderSize)
+    throw FormatError(Reason::FileTooSmall, fileSize, "file size");
   // MS-CFB 2.2: Header Signature.
   if (std::memcmp(bytes + kOffSignature, kSignature, sizeof kSignature) != 0)
     throw FormatError(Reason::BadSignature, Load64(bytes + kOffSignature), "header signature");
@@ -50,7 +51,7 @@ Header Header::Parse(const std::uint8_t* bytes, std::uint64_t fileSize) {
   return header;
 }
 
-void Header::Serialize(std::uint8_t* bytes) const {
+void Header::Serialize(std::uint8_t *bytes) const {
   std::memset(bytes, 0, kHeaderSize);
   std::memcpy(bytes + kOffSignature, kSignature, sizeof kSignature);
   Store16(bytes + kOffMinorVersion, kMinorVersion);
@@ -71,4 +72,4 @@ void Header::Serialize(std::uint8_t* bytes) const {
     Store32(bytes + kOffDifat + 4 * i, difat[i]);
 }
 
-}  // namespace cfb
+} // namespace cfb

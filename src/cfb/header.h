@@ -12,7 +12,7 @@ namespace cfb {
 struct Header {
   std::uint16_t majorVersion = kMajorVersion3;
   std::uint16_t sectorShift = kSectorShiftV3;
-  std::uint32_t dirSectorCount = 0;  ///< 0 in version 3 files
+  std::uint32_t dirSectorCount = 0; ///< 0 in version 3 files
   std::uint32_t fatSectorCount = 0;
   std::uint32_t firstDirSector = kEndOfChain;
   std::uint32_t firstMiniFatSector = kEndOfChain;
@@ -28,10 +28,10 @@ struct Header {
   /// Parses and validates the first 512 bytes of a file of `fileSize` bytes:
   /// signature, byte order, version, sector shifts, mini stream cutoff and
   /// that the file holds the whole header sector. Throws `FormatError`.
-  static Header Parse(const std::uint8_t* bytes, std::uint64_t fileSize);
+  static Header Parse(const std::uint8_t *bytes, std::uint64_t fileSize);
 
   /// Writes the 512 header bytes (the rest of a v4 header sector is zero).
-  void Serialize(std::uint8_t* bytes) const;
+  void Serialize(std::uint8_t *bytes) const;
 };
 
-}  // namespace cfb
+} // namespace cfb

@@ -17,13 +17,13 @@ namespace cfb {
 
 /// Owns one file descriptor; closes it (ignoring errors) on destruction.
 class FileDescriptor {
- public:
+public:
   FileDescriptor() = default;
   explicit FileDescriptor(int fd) : fd(fd) {}
-  FileDescriptor(FileDescriptor&& other) noexcept : fd(other.fd) { other.fd = -1; }
-  FileDescriptor& operator=(FileDescriptor&& other) noexcept;
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  FileDescriptor(FileDescriptor &&other) noexcept : fd(other.fd) { other.fd = -1; }
+  FileDescriptor &operator=(FileDescriptor &&other) noexcept;
+  FileDescriptor(const FileDescriptor &) = delete;
+  FileDescriptor &operator=(const FileDescriptor &) = delete;
   ~FileDescriptor();
 
   int Get() const { return fd; }
@@ -31,37 +31,39 @@ class FileDescriptor {
   /// Closes and reports the result of close(2) as errno (0 on success).
   int Close();
 
- private:
+private:
   int fd = -1;
 };
 
 /// Reads up to `length` bytes at `offset`, retrying short reads and EINTR;
 /// returns fewer only at the end of the file. Throws `IoError`.
-std::size_t ReadAt(int fd, std::uint64_t offset, void* buffer, std::size_t length,
-                   const std::string& path);
+std::size_t ReadAt(int fd, std::uint64_t offset, void *buffer, std::size_t length,
+                   const std::string &path);
 
 /// Writes all `length` bytes at the file's position. Throws `IoError` (ENOSPC...).
-void WriteAll(int fd, const void* buffer, std::size_t length, const std::string& path);
+void WriteAll(int fd, const void *buffer, std::size_t length, const std::string &path);
 
-inline std::uint16_t Load16(const std::uint8_t* p) {
+inline std::uint16_t Load16(const std::uint8_t *p) {
   return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
-inline std::uint32_t Load32(const std::uint8_t* p) {
+inline std::uint32_t Load32(const std::uint8_t *p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
-inline std::uint64_t Load64(const std::uint8_t* p) {
+inline std::uint64_t Load64(const std::uint8_t *p) {
   return Load32(p) | (static_cast<std::uint64_t>(Load32(p + 4)) << 32);
 }
-inline void Store16(std::uint8_t* p, std::uint16_t v) {
+inline void Store16(std::uint8_t *p, std::uint16_t v) {
   p[0] = static_cast<std::uint8_t>(v);
   p[1] = static_cast<std::uint8_t>(v >> 8);
 }
-inline void Store32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+inline void Store32(std::uint8_t *p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
-inline void Store64(std::uint8_t* p, std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+inline void Store64(std::uint8_t *p, std::uint64_t v) {
+  for (int i = 0; i < 8; ++i)
+    p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-}  // namespace cfb
+} // namespace cfb

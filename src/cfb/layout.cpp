@@ -12,7 +12,7 @@ namespace cfb {
 namespace {
 
 // Sector counts for one sector size; nothing when they do not fit 32 bits.
-std::optional<Layout> Plan(const Tree& tree, std::uint16_t version, std::uint32_t shift,
+std::optional<Layout> Plan(const Tree &tree, std::uint16_t version, std::uint32_t shift,
                            std::uint64_t rangeLockOffset) {
   Layout layout;
   layout.majorVersion = version;
@@ -22,14 +22,16 @@ std::optional<Layout> Plan(const Tree& tree, std::uint16_t version, std::uint32_
 
   std::uint64_t miniSectors = 0;
   std::uint64_t dataSectors = 0;
-  for (const Entry& entry : tree.entries) {
-    if (entry.kind != EntryKind::Stream || entry.size == 0) continue;
+  for (const Entry &entry : tree.entries) {
+    if (entry.kind != EntryKind::Stream || entry.size == 0)
+      continue;
     if (entry.size < kMiniStreamCutoff)
       miniSectors += CeilDiv(entry.size, kMiniSectorSize);
     else
       dataSectors += CeilDiv(entry.size, sectorSize);
   }
-  const std::uint64_t dirSectors = CeilDiv(tree.entries.size() * std::uint64_t{kDirEntrySize}, sectorSize);
+  const std::uint64_t dirSectors =
+      CeilDiv(tree.entries.size() * std::uint64_t{kDirEntrySize}, sectorSize);
   const std::uint64_t miniFatSectors = CeilDiv(miniSectors, perSector);
   const std::uint64_t miniStreamSectors = CeilDiv(miniSectors * kMiniSectorSize, sectorSize);
   const std::uint64_t base = dirSectors + miniFatSectors + miniStreamSectors + dataSectors;
@@ -50,11 +52,13 @@ std::optional<Layout> Plan(const Tree& tree, std::uint16_t version, std::uint32_
     difat = fat > kHeaderDifatCount ? CeilDiv(fat - kHeaderDifatCount, perSector - 1) : 0;
     reserved = base + fat + difat > rangeLock ? 1 : 0;
     std::uint64_t needed = CeilDiv(base + fat + difat + reserved, perSector);
-    if (needed == fat) break;
+    if (needed == fat)
+      break;
     fat = needed;
   }
   const std::uint64_t total = base + fat + difat + reserved;
-  if (total > kMaxRegSect || miniSectors > kMaxRegSect) return std::nullopt;
+  if (total > kMaxRegSect || miniSectors > kMaxRegSect)
+    return std::nullopt;
 
   layout.fatSectors = static_cast<std::uint32_t>(fat);
   layout.difatSectors = static_cast<std::uint32_t>(difat);
@@ -73,7 +77,7 @@ std::optional<Layout> Plan(const Tree& tree, std::uint16_t version, std::uint32_
   return layout;
 }
 
-void AssignSectorsAndLinks(const Tree& tree, Layout& layout) {
+void AssignSectorsAndLinks(const Tree &tree, Layout &layout) {
   const std::size_t count = tree.entries.size();
   layout.startSector.assign(count, 0);
   layout.left.assign(count, kNoStream);
@@ -84,7 +88,7 @@ void AssignSectorsAndLinks(const Tree& tree, Layout& layout) {
   std::uint32_t nextMini = 0;
   std::uint32_t nextData = layout.firstData;
   for (std::size_t i = 0; i < count; ++i) {
-    const Entry& entry = tree.entries[i];
+    const Entry &entry = tree.entries[i];
     if (entry.kind == EntryKind::Root) {
       layout.startSector[i] = layout.miniSectors > 0 ? layout.firstMiniStream : kEndOfChain;
     } else if (entry.kind == EntryKind::Storage) {
@@ -102,29 +106,34 @@ void AssignSectorsAndLinks(const Tree& tree, Layout& layout) {
     std::int32_t root = -1;
     std::vector<SiblingNode> nodes =
         BuildSiblingTree(static_cast<std::uint32_t>(entry.children.size()), root);
-    if (root >= 0) layout.child[i] = entry.children[static_cast<std::size_t>(root)];
+    if (root >= 0)
+      layout.child[i] = entry.children[static_cast<std::size_t>(root)];
     for (std::size_t k = 0; k < nodes.size(); ++k) {
       std::uint32_t id = entry.children[k];
-      if (nodes[k].left >= 0) layout.left[id] = entry.children[static_cast<std::size_t>(nodes[k].left)];
-      if (nodes[k].right >= 0) layout.right[id] = entry.children[static_cast<std::size_t>(nodes[k].right)];
+      if (nodes[k].left >= 0)
+        layout.left[id] = entry.children[static_cast<std::size_t>(nodes[k].left)];
+      if (nodes[k].right >= 0)
+        layout.right[id] = entry.children[static_cast<std::size_t>(nodes[k].right)];
       layout.red[id] = nodes[k].red;
     }
   }
   assert(nextMini == layout.miniSectors && "mini sectors planned and assigned differ");
-  assert(nextData == layout.firstData + layout.dataSectors && "data sectors planned and assigned differ");
+  assert(nextData == layout.firstData + layout.dataSectors &&
+         "data sectors planned and assigned differ");
   assert(nextData + (layout.rangeLockSector != kFreeSect) == layout.totalSectors &&
          "logical sectors and the file's sectors differ");
 }
 
-}  // namespace
+} // namespace
 
-std::vector<SiblingNode> BuildSiblingTree(std::uint32_t count, std::int32_t& root) {
+std::vector<SiblingNode> BuildSiblingTree(std::uint32_t count, std::int32_t &root) {
   std::vector<SiblingNode> nodes(count);
   std::vector<std::uint32_t> depth(count, 0);
   root = -1;
-  if (count == 0) return nodes;
+  if (count == 0)
+    return nodes;
   struct Range {
-    std::uint32_t low, high;  // [low, high)
+    std::uint32_t low, high; // [low, high)
     std::int32_t parent;
     bool isLeft;
     std::uint32_t depth;
@@ -134,11 +143,13 @@ std::vector<SiblingNode> BuildSiblingTree(std::uint32_t count, std::int32_t& roo
   while (!stack.empty()) {
     Range range = stack.back();
     stack.pop_back();
-    if (range.low >= range.high) continue;
+    if (range.low >= range.high)
+      continue;
     std::uint32_t mid = range.low + (range.high - range.low) / 2;
     auto node = static_cast<std::int32_t>(mid);
     depth[mid] = range.depth;
-    if (range.depth > maxDepth) maxDepth = range.depth;
+    if (range.depth > maxDepth)
+      maxDepth = range.depth;
     if (range.parent < 0)
       root = node;
     else if (range.isLeft)
@@ -157,16 +168,17 @@ std::vector<SiblingNode> BuildSiblingTree(std::uint32_t count, std::int32_t& roo
   return nodes;
 }
 
-Layout PlanLayout(const Tree& tree, std::uint16_t minimumVersion, std::uint64_t rangeLockOffset) {
+Layout PlanLayout(const Tree &tree, std::uint16_t minimumVersion, std::uint64_t rangeLockOffset) {
   assert(!tree.entries.empty() && "a tree has at least its root");
   std::optional<Layout> layout;
   if (minimumVersion <= kMajorVersion3)
     layout = Plan(tree, kMajorVersion3, kSectorShiftV3, rangeLockOffset);
   if (!layout || layout->FileSize() >= kVersion3SizeLimit)
     layout = Plan(tree, kMajorVersion4, kSectorShiftV4, rangeLockOffset);
-  if (!layout) throw FormatError(Reason::TooLarge, tree.entries.size(), "copy layout");
+  if (!layout)
+    throw FormatError(Reason::TooLarge, tree.entries.size(), "copy layout");
   AssignSectorsAndLinks(tree, *layout);
   return *layout;
 }
 
-}  // namespace cfb
+} // namespace cfb

@@ -41,7 +41,7 @@ struct SiblingNode {
 /// incomplete last level red and all others black. Root black, no red node
 /// with a red child, equal black height on every path. Returns the nodes;
 /// `root` receives the root's index (-1 when count is 0). Iterative.
-std::vector<SiblingNode> BuildSiblingTree(std::uint32_t count, std::int32_t& root);
+std::vector<SiblingNode> BuildSiblingTree(std::uint32_t count, std::int32_t &root);
 
 /// The planned layout of a copy of one tree.
 struct Layout {
@@ -52,9 +52,9 @@ struct Layout {
   std::uint32_t dirSectors = 0;
   std::uint32_t miniFatSectors = 0;
   std::uint32_t miniStreamSectors = 0;
-  std::uint32_t dataSectors = 0;   ///< sectors of all regular streams
-  std::uint32_t miniSectors = 0;   ///< 64-byte mini sectors in use
-  std::uint32_t totalSectors = 0;  ///< all sectors after the header, range lock included
+  std::uint32_t dataSectors = 0;  ///< sectors of all regular streams
+  std::uint32_t miniSectors = 0;  ///< 64-byte mini sectors in use
+  std::uint32_t totalSectors = 0; ///< all sectors after the header, range lock included
   /// Sector id of the range lock sector, or kFreeSect when the file has none.
   std::uint32_t rangeLockSector = 0xFFFFFFFFu;
 
@@ -92,7 +92,7 @@ struct Layout {
 /// and `rangeLockOffset` moves the range lock (both for tests of the
 /// version 4 writer).
 inline constexpr std::uint64_t kRangeLockOffset = 0x7FFFFF00ull;
-Layout PlanLayout(const Tree& tree, std::uint16_t minimumVersion = 3,
+Layout PlanLayout(const Tree &tree, std::uint16_t minimumVersion = 3,
                   std::uint64_t rangeLockOffset = kRangeLockOffset);
 
-}  // namespace cfb
+} // namespace cfb

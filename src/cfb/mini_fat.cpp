@@ -6,8 +6,8 @@
 
 namespace cfb {
 
-MiniFat MiniFat::Load(const SectorFile& file, const Header& header, const Fat& fat,
-                      SectorOwners& owners) {
+MiniFat MiniFat::Load(const SectorFile &file, const Header &header, const Fat &fat,
+                      SectorOwners &owners) {
   // The header's mini FAT sector count is not trusted; the chain decides.
   // A file without small streams has ENDOFCHAIN here and an empty table.
   std::vector<std::uint32_t> sectors =
@@ -18,8 +18,9 @@ MiniFat MiniFat::Load(const SectorFile& file, const Header& header, const Fat& f
   std::vector<std::uint8_t> bytes(sectors.size() * std::size_t{file.SectorSize()});
   file.ReadFullSectors(sectors.data(), sectors.size(), bytes.data(), "mini FAT");
   miniFat.table.resize(sectors.size() * std::size_t{perSector});
-  for (std::size_t i = 0; i < miniFat.table.size(); ++i) miniFat.table[i] = Load32(bytes.data() + 4 * i);
+  for (std::size_t i = 0; i < miniFat.table.size(); ++i)
+    miniFat.table[i] = Load32(bytes.data() + 4 * i);
   return miniFat;
 }
 
-}  // namespace cfb
+} // namespace cfb

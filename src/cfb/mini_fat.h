@@ -14,16 +14,16 @@ namespace cfb {
 /// The mini FAT: for each 64-byte mini sector of the mini stream, the next
 /// mini sector of its chain.
 class MiniFat {
- public:
+public:
   /// Follows the mini FAT's chain in the FAT (claiming its sectors) and reads
   /// it. Throws `FormatError`.
-  static MiniFat Load(const SectorFile& file, const Header& header, const Fat& fat,
-                      SectorOwners& owners);
+  static MiniFat Load(const SectorFile &file, const Header &header, const Fat &fat,
+                      SectorOwners &owners);
 
-  const std::vector<std::uint32_t>& Table() const { return table; }
+  const std::vector<std::uint32_t> &Table() const { return table; }
 
- private:
+private:
   std::vector<std::uint32_t> table;
 };
 
-}  // namespace cfb
+} // namespace cfb

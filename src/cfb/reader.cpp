@@ -15,19 +15,21 @@
 
 namespace cfb {
 
-std::unique_ptr<Reader> Reader::Open(const std::string& path) {
+std::unique_ptr<Reader> Reader::Open(const std::string &path) {
   std::unique_ptr<Reader> reader(new Reader());
   // O_NONBLOCK: a FIFO named like a document must not hang the open.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) throw IoError(errno, "open", path);
+  if (fd < 0)
+    throw IoError(errno, "open", path);
   reader->descriptor = FileDescriptor(fd);
   struct stat status {};
-  if (::fstat(fd, &status) != 0) throw IoError(errno, "stat", path);
+  if (::fstat(fd, &status) != 0)
+    throw IoError(errno, "stat", path);
   if (!S_ISREG(status.st_mode))
     throw FormatError(Reason::NotRegularFile, status.st_mode & S_IFMT, "file type");
   LockShared(fd, path);
 
-  SectorFile& file = reader->file;
+  SectorFile &file = reader->file;
   file.fd = fd;
   file.path = path;
   file.fileSize = static_cast<std::uint64_t>(status.st_size);
@@ -36,7 +38,8 @@ std::unique_ptr<Reader> Reader::Open(const std::string& path) {
   reader->header = Header::Parse(bytes, file.fileSize);
   file.sectorShift = reader->header.sectorShift;
   std::uint64_t sectors = CeilDiv(file.fileSize - file.SectorSize(), file.SectorSize());
-  file.sectorCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(sectors, kMaxRegSect + 1ull));
+  file.sectorCount =
+      static_cast<std::uint32_t>(std::min<std::uint64_t>(sectors, kMaxRegSect + 1ull));
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   reader->Validate();
   return reader;
@@ -52,7 +55,7 @@ void Reader::Validate() {
   tree = BuildTree(directory, header.majorVersion);
   directory = {};
 
-  const Entry& root = tree.entries[0];
+  const Entry &root = tree.entries[0];
   // The mini stream is the root's data (MS-CFB 2.6.2). An empty one holds
   // no sectors, wherever its start sector points (writers use ENDOFCHAIN or 0).
   // Like a stream's, its chain is followed only as far as its size needs.
@@ -67,15 +70,16 @@ void Reader::Validate() {
   // Tolerance (MS-CFB 2.4): writers leave the mini FAT longer than the mini
   // stream (a whole sector of entries, or entries of freed mini sectors);
   // those entries are never followed.
-  miniSectorCount =
-      static_cast<std::uint32_t>(std::min<std::uint64_t>(CeilDiv(root.size, kMiniSectorSize), kMaxRegSect + 1ull));
+  miniSectorCount = static_cast<std::uint32_t>(
+      std::min<std::uint64_t>(CeilDiv(root.size, kMiniSectorSize), kMaxRegSect + 1ull));
 
   SectorOwners miniOwners(miniSectorCount);
-  for (const Entry& entry : tree.entries)
-    if (entry.kind == EntryKind::Stream) ValidateStream(entry, owners, miniOwners);
+  for (const Entry &entry : tree.entries)
+    if (entry.kind == EntryKind::Stream)
+      ValidateStream(entry, owners, miniOwners);
 }
 
-std::uint64_t Reader::DataOffset(const Entry& entry, bool mini, std::uint32_t sector,
+std::uint64_t Reader::DataOffset(const Entry &entry, bool mini, std::uint32_t sector,
                                  std::uint64_t length) const {
   std::uint64_t offset;
   if (mini) {
@@ -95,19 +99,21 @@ std::uint64_t Reader::DataOffset(const Entry& entry, bool mini, std::uint32_t se
 }
 
 template <typename Visit>
-void Reader::ForEachPiece(const Entry& entry, bool inMiniStream, Visit&& visit) const {
-  if (entry.size == 0) return;
+void Reader::ForEachPiece(const Entry &entry, bool inMiniStream, Visit &&visit) const {
+  if (entry.size == 0)
+    return;
   const bool mini = entry.size < kMiniStreamCutoff;
   const std::uint64_t unit = mini ? kMiniSectorSize : file.SectorSize();
   const std::uint64_t needed = CeilDiv(entry.size, unit);
-  const std::vector<std::uint32_t>& table = mini ? miniFat.Table() : fat.Table();
+  const std::vector<std::uint32_t> &table = mini ? miniFat.Table() : fat.Table();
   // Only the sectors the stream needs are followed. Validation found every
   // byte they hold inside the file (a file that shrank since is caught by
   // the read), so offsets are only computed here.
   const std::uint32_t sectorMask = file.SectorSize() - 1;
   std::uint32_t at = entry.startSector;
   for (std::uint64_t k = 0; k < needed; ++k) {
-    if (at >= table.size()) throw FormatError(Reason::SectorOutOfRange, at, "stream");
+    if (at >= table.size())
+      throw FormatError(Reason::SectorOutOfRange, at, "stream");
     std::uint64_t length = std::min<std::uint64_t>(unit, entry.size - k * unit);
     std::uint64_t offset;
     if (!mini) {
@@ -126,12 +132,13 @@ void Reader::ForEachPiece(const Entry& entry, bool inMiniStream, Visit&& visit) 
   }
 }
 
-void Reader::ValidateStream(const Entry& entry, SectorOwners& owners,
-                            SectorOwners& miniOwners) const {
+void Reader::ValidateStream(const Entry &entry, SectorOwners &owners,
+                            SectorOwners &miniOwners) const {
   // Tolerance (MS-CFB 2.6.3): an empty stream's start sector should be
   // ENDOFCHAIN, but writers also leave 0 there. An empty stream has no data,
   // so its start sector is never followed.
-  if (entry.size == 0) return;
+  if (entry.size == 0)
+    return;
   const bool mini = entry.size < kMiniStreamCutoff;
   const std::uint64_t unit = mini ? kMiniSectorSize : file.SectorSize();
   const std::uint64_t needed = CeilDiv(entry.size, unit);
@@ -154,22 +161,24 @@ void Reader::ValidateStream(const Entry& entry, SectorOwners& owners,
                        "small stream", Reason::MiniStreamOutsideRoot, check)
            : WalkChain(fat.Table(), entry.startSector, file.sectorCount, needed, owners, "stream",
                        Reason::SectorOutOfRange, check);
-  if (length < needed) throw FormatError(Reason::ShortChain, entry.directoryId, "stream");
+  if (length < needed)
+    throw FormatError(Reason::ShortChain, entry.directoryId, "stream");
 }
 
-void Reader::AppendRuns(const Entry& entry, bool inMiniStream, std::vector<ByteRun>& runs) const {
-  ForEachPiece(entry, inMiniStream,
-               [&](std::uint64_t offset, std::uint64_t length) { AppendRun(runs, offset, length); });
+void Reader::AppendRuns(const Entry &entry, bool inMiniStream, std::vector<ByteRun> &runs) const {
+  ForEachPiece(entry, inMiniStream, [&](std::uint64_t offset, std::uint64_t length) {
+    AppendRun(runs, offset, length);
+  });
 }
 
-void Reader::StreamRuns(std::uint32_t index, std::vector<ByteRun>& runs) const {
+void Reader::StreamRuns(std::uint32_t index, std::vector<ByteRun> &runs) const {
   if (index >= tree.entries.size() || tree.entries[index].kind != EntryKind::Stream)
     throw std::out_of_range("cfb: entry is not a stream");
   runs.clear();
   AppendRuns(tree.entries[index], false, runs);
 }
 
-void Reader::SmallStreamRuns(std::uint32_t index, std::vector<ByteRun>& runs) const {
+void Reader::SmallStreamRuns(std::uint32_t index, std::vector<ByteRun> &runs) const {
   if (index >= tree.entries.size() || tree.entries[index].kind != EntryKind::Stream ||
       tree.entries[index].size >= kMiniStreamCutoff)
     throw std::out_of_range("cfb: entry is not a small stream");
@@ -177,16 +186,18 @@ void Reader::SmallStreamRuns(std::uint32_t index, std::vector<ByteRun>& runs) co
   AppendRuns(tree.entries[index], true, runs);
 }
 
-void Reader::ReadMiniStream(std::uint8_t* out) const {
+void Reader::ReadMiniStream(std::uint8_t *out) const {
   const std::uint64_t total = MiniStreamBytes();
   const std::uint32_t sectorSize = file.SectorSize();
   std::uint64_t position = 0;
   for (std::size_t i = 0; i < miniStreamSectors.size() && position < total;) {
     std::size_t run = 1;
-    while (i + run < miniStreamSectors.size() && miniStreamSectors[i + run] == miniStreamSectors[i] + run)
+    while (i + run < miniStreamSectors.size() &&
+           miniStreamSectors[i + run] == miniStreamSectors[i] + run)
       ++run;
     std::uint64_t offset = file.Offset(miniStreamSectors[i]);
-    std::uint64_t length = std::min<std::uint64_t>(run * std::uint64_t{sectorSize}, total - position);
+    std::uint64_t length =
+        std::min<std::uint64_t>(run * std::uint64_t{sectorSize}, total - position);
     // Validation found every byte a small stream needs inside the file; a
     // final sector cut short only lacks bytes that nothing needs (zeroed).
     std::uint64_t present = offset < file.fileSize ? std::min(length, file.fileSize - offset) : 0;
@@ -204,20 +215,22 @@ std::size_t Reader::ReadStream(std::uint32_t index, std::uint64_t offset,
     StreamRuns(index, cachedRuns);
     cachedStarts.clear();
     std::uint64_t start = 0;
-    for (const ByteRun& run : cachedRuns) {
+    for (const ByteRun &run : cachedRuns) {
       cachedStarts.push_back(start);
       start += run.length;
     }
     cachedIndex = index;
   }
   const std::uint64_t size = tree.entries[index].size;
-  if (offset >= size || out.empty()) return 0;
+  if (offset >= size || out.empty())
+    return 0;
   std::size_t done = 0;
   auto it = std::upper_bound(cachedStarts.begin(), cachedStarts.end(), offset);
   std::size_t run = static_cast<std::size_t>(it - cachedStarts.begin()) - 1;
   while (done < out.size() && run < cachedRuns.size()) {
     std::uint64_t within = offset + done - cachedStarts[run];
-    std::uint64_t take = std::min<std::uint64_t>(cachedRuns[run].length - within, out.size() - done);
+    std::uint64_t take =
+        std::min<std::uint64_t>(cachedRuns[run].length - within, out.size() - done);
     ReadBytes(cachedRuns[run].offset + within, out.data() + done, static_cast<std::size_t>(take));
     done += static_cast<std::size_t>(take);
     ++run;
@@ -225,7 +238,7 @@ std::size_t Reader::ReadStream(std::uint32_t index, std::uint64_t offset,
   return done;
 }
 
-void Reader::ReadBytes(std::uint64_t offset, void* buffer, std::size_t length) const {
+void Reader::ReadBytes(std::uint64_t offset, void *buffer, std::size_t length) const {
   if (ReadAt(file.fd, offset, buffer, length, file.path) != length)
     throw FormatError(Reason::TruncatedFile, offset, "file shrank since it was opened");
 }
@@ -235,4 +248,4 @@ void Reader::Close() {
   file.fd = -1;
 }
 
-}  // namespace cfb
+} // namespace cfb

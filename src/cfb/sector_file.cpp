@@ -6,8 +6,7 @@
 
 namespace cfb {
 
-void SectorFile::ReadFullSector(std::uint32_t sector, std::uint8_t* out,
-                                const char* where) const {
+void SectorFile::ReadFullSector(std::uint32_t sector, std::uint8_t *out, const char *where) const {
   std::uint64_t offset = Offset(sector);
   std::uint32_t size = SectorSize();
   if (sector >= sectorCount || offset + size > fileSize)
@@ -16,15 +15,17 @@ void SectorFile::ReadFullSector(std::uint32_t sector, std::uint8_t* out,
     throw FormatError(Reason::TruncatedFile, sector, where);
 }
 
-void SectorFile::ReadFullSectors(const std::uint32_t* sectors, std::size_t count,
-                                 std::uint8_t* out, const char* where) const {
+void SectorFile::ReadFullSectors(const std::uint32_t *sectors, std::size_t count, std::uint8_t *out,
+                                 const char *where) const {
   const std::uint32_t size = SectorSize();
   for (std::size_t i = 0; i < count;) {
     std::size_t run = 1;
-    while (i + run < count && sectors[i + run] == sectors[i] + run) ++run;
+    while (i + run < count && sectors[i + run] == sectors[i] + run)
+      ++run;
     const std::uint32_t last = sectors[i + run - 1];
     if (sectors[i] >= sectorCount || last >= sectorCount || Offset(last) + size > fileSize)
-      throw FormatError(Reason::TruncatedFile, sectors[i] >= sectorCount ? sectors[i] : last, where);
+      throw FormatError(Reason::TruncatedFile, sectors[i] >= sectorCount ? sectors[i] : last,
+                        where);
     std::size_t length = run * std::size_t{size};
     if (ReadAt(fd, Offset(sectors[i]), out + i * std::size_t{size}, length, path) != length)
       throw FormatError(Reason::TruncatedFile, sectors[i], where);
@@ -32,4 +33,4 @@ void SectorFile::ReadFullSectors(const std::uint32_t* sectors, std::size_t count
   }
 }
 
-}  // namespace cfb
+} // namespace cfb

@@ -31,11 +31,11 @@ struct SectorFile {
   /// Reads a whole sector of a structure (FAT, DIFAT, mini FAT, directory).
   /// Structures are never cut short: a sector that does not lie entirely in
   /// the file is `TruncatedFile`.
-  void ReadFullSector(std::uint32_t sector, std::uint8_t* out, const char* where) const;
+  void ReadFullSector(std::uint32_t sector, std::uint8_t *out, const char *where) const;
   /// Reads `count` whole sectors one after another into `out`, with one
   /// read for each run of consecutive sector ids.
-  void ReadFullSectors(const std::uint32_t* sectors, std::size_t count, std::uint8_t* out,
-                       const char* where) const;
+  void ReadFullSectors(const std::uint32_t *sectors, std::size_t count, std::uint8_t *out,
+                       const char *where) const;
 };
 
-}  // namespace cfb
+} // namespace cfb

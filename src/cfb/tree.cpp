@@ -10,7 +10,7 @@ namespace cfb {
 
 namespace {
 
-void AppendUtf8(std::string& out, char32_t c) {
+void AppendUtf8(std::string &out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);
   } else if (c < 0x800) {
@@ -49,27 +49,32 @@ constexpr UpperCaseRun kUpperCaseRuns[] = {
 // conversion); surrogates and characters whose uppercase lies outside the
 // basic plane stay as they are (the table holds neither).
 char16_t UpperCase(char16_t c) {
-  if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;
+  if (c < 0x80)
+    return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;
   // The last run that starts at or before c.
-  const UpperCaseRun* run =
+  const UpperCaseRun *run =
       std::upper_bound(std::begin(kUpperCaseRuns), std::end(kUpperCaseRuns), c,
-                       [](char16_t value, const UpperCaseRun& r) { return value < r.first; });
-  if (run == std::begin(kUpperCaseRuns)) return c;
+                       [](char16_t value, const UpperCaseRun &r) { return value < r.first; });
+  if (run == std::begin(kUpperCaseRuns))
+    return c;
   --run;
-  if (c > run->last || (c - run->first) % run->stride != 0) return c;
+  if (c > run->last || (c - run->first) % run->stride != 0)
+    return c;
   return static_cast<char16_t>(c + run->delta);
 }
 
-}  // namespace
+} // namespace
 
 std::string Tree::PathOf(std::uint32_t index) const {
-  if (index >= entries.size() || entries[index].kind == EntryKind::Root) return "/";
+  if (index >= entries.size() || entries[index].kind == EntryKind::Root)
+    return "/";
   std::vector<std::uint32_t> chain;
   // Parents always precede children in pre-order, so this walk ends at the root.
   for (std::uint32_t at = index; at < entries.size() && entries[at].kind != EntryKind::Root;
        at = entries[at].parent) {
     chain.push_back(at);
-    if (chain.size() > entries.size()) break;
+    if (chain.size() > entries.size())
+      break;
   }
   std::string path;
   for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
@@ -79,7 +84,7 @@ std::string Tree::PathOf(std::uint32_t index) const {
   return path;
 }
 
-std::string FormatClassId(const ClassId& id) {
+std::string FormatClassId(const ClassId &id) {
   // Registry form: the first three fields are little-endian integers.
   char text[40];
   std::snprintf(text, sizeof text,
@@ -89,7 +94,7 @@ std::string FormatClassId(const ClassId& id) {
   return text;
 }
 
-std::string Utf16ToUtf8(const std::u16string& text) {
+std::string Utf16ToUtf8(const std::u16string &text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -106,15 +111,18 @@ std::string Utf16ToUtf8(const std::u16string& text) {
   return out;
 }
 
-int CompareNames(const std::u16string& a, const std::u16string& b) {
-  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+int CompareNames(const std::u16string &a, const std::u16string &b) {
+  if (a.size() != b.size())
+    return a.size() < b.size() ? -1 : 1;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (a[i] == b[i]) continue;  // equal units have equal uppercase
+    if (a[i] == b[i])
+      continue; // equal units have equal uppercase
     char16_t x = UpperCase(a[i]);
     char16_t y = UpperCase(b[i]);
-    if (x != y) return x < y ? -1 : 1;
+    if (x != y)
+      return x < y ? -1 : 1;
   }
   return 0;
 }
 
-}  // namespace cfb
+} // namespace cfb

@@ -36,10 +36,9 @@ bool RefusesKernelCopy(int error) {
          error == EINVAL || error == EPERM || error == EBADF;
 }
 
-}  // namespace
+} // namespace
 
-std::unique_ptr<Writer> Writer::Create(const std::string& path, bool durable,
-                                       int heldDescriptor) {
+std::unique_ptr<Writer> Writer::Create(const std::string &path, bool durable, int heldDescriptor) {
   std::unique_ptr<Writer> writer(new Writer());
   writer->path = path;
   writer->durable = durable;
@@ -55,7 +54,8 @@ std::unique_ptr<Writer> Writer::Create(const std::string& path, bool durable,
     if (fd < 0 && errno == EACCES)
       fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
   }
-  if (fd < 0) throw IoError(errno, heldDescriptor >= 0 ? "dup" : "open", path);
+  if (fd < 0)
+    throw IoError(errno, heldDescriptor >= 0 ? "dup" : "open", path);
   writer->descriptor = FileDescriptor(fd);
   // The new file is ours alone until it is complete. The lock is taken
   // before truncating, so that a file another process holds locked is
@@ -65,8 +65,10 @@ std::unique_ptr<Writer> Writer::Create(const std::string& path, bool durable,
   // zero as "replacing a file's content" and pushes the new data to the disk
   // when the file is closed, which a fresh, empty temporary file need not pay.
   struct stat status;
-  if (::fstat(fd, &status) != 0) throw IoError(errno, "fstat", path);
-  if (status.st_size != 0 && ::ftruncate(fd, 0) != 0) throw IoError(errno, "truncate", path);
+  if (::fstat(fd, &status) != 0)
+    throw IoError(errno, "fstat", path);
+  if (status.st_size != 0 && ::ftruncate(fd, 0) != 0)
+    throw IoError(errno, "truncate", path);
   // Not zero-filled: the pages are touched only as the copy fills them, so a
   // small document's copy costs a few pages, not a megabyte.
   writer->buffer.reset(new std::uint8_t[kBufferSize]);
@@ -74,12 +76,14 @@ std::unique_ptr<Writer> Writer::Create(const std::string& path, bool durable,
 }
 
 void Writer::Flush() {
-  if (used == 0) return;
+  if (used == 0)
+    return;
   WriteAll(descriptor.Get(), buffer.get(), used, path);
   written += used;
   used = 0;
   StartWriteback();
-  if (checkpoint) checkpoint();
+  if (checkpoint)
+    checkpoint();
 }
 
 // The copy must be on disk before it may replace a document, and a single
@@ -103,20 +107,23 @@ void Writer::ReserveHole(std::uint64_t offset, std::uint32_t length) {
 }
 
 std::size_t Writer::Limit(std::size_t wanted) {
-  if (used == kBufferSize) Flush();
+  if (used == kBufferSize)
+    Flush();
   std::size_t take = std::min(wanted, kBufferSize - used);
-  if (holePending) take = static_cast<std::size_t>(std::min<std::uint64_t>(take, holeOffset - BytesWritten()));
+  if (holePending)
+    take = static_cast<std::size_t>(std::min<std::uint64_t>(take, holeOffset - BytesWritten()));
   return take;
 }
 
 void Writer::FillHoleIfReached() {
-  if (!holePending || BytesWritten() != holeOffset) return;
+  if (!holePending || BytesWritten() != holeOffset)
+    return;
   holePending = false;
   AppendZeros(holeLength);
 }
 
-void Writer::Append(const void* bytes, std::size_t length) {
-  const auto* from = static_cast<const std::uint8_t*>(bytes);
+void Writer::Append(const void *bytes, std::size_t length) {
+  const auto *from = static_cast<const std::uint8_t *>(bytes);
   while (length > 0) {
     std::size_t take = Limit(length);
     std::memcpy(buffer.get() + used, from, take);
@@ -129,7 +136,8 @@ void Writer::Append(const void* bytes, std::size_t length) {
 
 void Writer::AppendZeros(std::uint64_t length) {
   while (length > 0) {
-    std::size_t take = Limit(static_cast<std::size_t>(std::min<std::uint64_t>(length, kBufferSize)));
+    std::size_t take =
+        Limit(static_cast<std::size_t>(std::min<std::uint64_t>(length, kBufferSize)));
     std::memset(buffer.get() + used, 0, take);
     used += take;
     length -= take;
@@ -160,13 +168,17 @@ std::uint64_t Writer::AppendFromFile(int fd, std::uint64_t offset, std::uint64_t
     // The kernel writes at the file's position: what the buffer holds goes first.
     Flush();
     std::uint64_t want = std::min(length - done, kKernelCopyStep);
-    if (holePending) want = std::min(want, holeOffset - written);
+    if (holePending)
+      want = std::min(want, holeOffset - written);
     assert(want > 0 && "a reserved hole that was reached was not filled");
     auto from = static_cast<loff_t>(offset + done);
-    ssize_t got = ::copy_file_range(fd, &from, descriptor.Get(), nullptr, static_cast<std::size_t>(want), 0);
+    ssize_t got =
+        ::copy_file_range(fd, &from, descriptor.Get(), nullptr, static_cast<std::size_t>(want), 0);
     if (got < 0) {
-      if (errno == EINTR) continue;
-      if (!RefusesKernelCopy(errno)) throw IoError(errno, "write", path);
+      if (errno == EINTR)
+        continue;
+      if (!RefusesKernelCopy(errno))
+        throw IoError(errno, "write", path);
       kernelCopy = false;
       break;
     }
@@ -186,18 +198,22 @@ std::uint64_t Writer::AppendFromFile(int fd, std::uint64_t offset, std::uint64_t
 
 void Writer::Finish() {
   Flush();
-  if (checkpoint) checkpoint();
+  if (checkpoint)
+    checkpoint();
   StartWriteback(true);
 }
 
 void Writer::Sync() {
-  if (durable && ::fsync(descriptor.Get()) != 0) throw IoError(errno, "fsync", path);
+  if (durable && ::fsync(descriptor.Get()) != 0)
+    throw IoError(errno, "fsync", path);
 }
 
 void Writer::Close() {
-  if (!descriptor.IsOpen()) return;
+  if (!descriptor.IsOpen())
+    return;
   int error = descriptor.Close();
-  if (error != 0) throw IoError(error, "close", path);
+  if (error != 0)
+    throw IoError(error, "close", path);
 }
 
-}  // namespace cfb
+} // namespace cfb

@@ -16,7 +16,7 @@ namespace cfb {
 /// A new compound file's output: an exclusively locked descriptor and a
 /// large buffer, so that the file is written in big sequential writes.
 class Writer {
- public:
+public:
   /// 1 MiB: large enough that a copy costs few system calls, small enough to
   /// keep a copy's memory modest whatever the document's size.
   static constexpr std::size_t kBufferSize = 1u << 20;
@@ -27,11 +27,11 @@ class Writer {
   /// Throws `IoError` or `InUseError`. With `heldDescriptor` (an open
   /// descriptor of that file) it writes through a duplicate of it instead
   /// of opening the path: the duplicate shares the open file and its locks.
-  static std::unique_ptr<Writer> Create(const std::string& path, bool durable = true,
+  static std::unique_ptr<Writer> Create(const std::string &path, bool durable = true,
                                         int heldDescriptor = -1);
 
   /// Appends bytes (through the buffer).
-  void Append(const void* bytes, std::size_t length);
+  void Append(const void *bytes, std::size_t length);
   void AppendZeros(std::uint64_t length);
   void Append32(std::uint32_t value) {
     // The tables of a copy are written entry by entry: a short path for them.
@@ -73,9 +73,9 @@ class Writer {
   void Close();
 
   std::uint64_t BytesWritten() const { return written + used; }
-  const std::string& Path() const { return path; }
+  const std::string &Path() const { return path; }
 
- private:
+private:
   // The state of the destination this writer serves, kept by it alone.
   friend class Destination;
   /// True once a tree has been written (a destination takes one).
@@ -114,4 +114,4 @@ class Writer {
   std::uint32_t holeLength = 0;
 };
 
-}  // namespace cfb
+} // namespace cfb

@@ -7,18 +7,19 @@
 namespace velkor::cli {
 namespace {
 
-void AppendHexByte(std::string& out, unsigned char b) {
+void AppendHexByte(std::string &out, unsigned char b) {
   static const char kDigits[] = "0123456789abcdef";
   out += kDigits[b >> 4];
   out += kDigits[b & 0x0F];
 }
 
-}  // namespace
+} // namespace
 
 bool IsValidUtf8(std::string_view bytes) {
   while (!bytes.empty()) {
     const std::size_t n = Utf8SequenceLength(bytes);
-    if (n == 0) return false;
+    if (n == 0)
+      return false;
     bytes.remove_prefix(n);
   }
   return true;
@@ -30,7 +31,7 @@ std::string ReplaceInvalidUtf8(std::string_view bytes) {
   while (!bytes.empty()) {
     const std::size_t n = Utf8SequenceLength(bytes);
     if (n == 0) {
-      out += "\xEF\xBF\xBD";  // U+FFFD REPLACEMENT CHARACTER
+      out += "\xEF\xBF\xBD"; // U+FFFD REPLACEMENT CHARACTER
       bytes.remove_prefix(1);
     } else {
       out.append(bytes.substr(0, n));
@@ -43,7 +44,8 @@ std::string ReplaceInvalidUtf8(std::string_view bytes) {
 std::string HexBytes(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() * 2);
-  for (char c : bytes) AppendHexByte(out, static_cast<unsigned char>(c));
+  for (char c : bytes)
+    AppendHexByte(out, static_cast<unsigned char>(c));
   return out;
 }
 
@@ -59,8 +61,10 @@ std::size_t DisplayWidth(std::string_view text) {
 
 std::string KeepTail(std::string_view text, std::size_t columns) {
   const std::size_t width = DisplayWidth(text);
-  if (width <= columns) return std::string(text);
-  if (columns <= 3) return std::string(columns, '.');
+  if (width <= columns)
+    return std::string(text);
+  if (columns <= 3)
+    return std::string(columns, '.');
   // Drop whole code points from the front until the rest fits after "...".
   std::size_t drop = width - (columns - 3);
   while (drop > 0 && !text.empty()) {
@@ -82,4 +86,4 @@ std::string KeepHead(std::string_view text, std::size_t columns) {
   return std::string(text.substr(0, bytes));
 }
 
-}  // namespace velkor::cli
+} // namespace velkor::cli

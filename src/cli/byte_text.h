@@ -36,4 +36,4 @@ std::string KeepTail(std::string_view text, std::size_t columns);
 /// The text cut to at most `columns` display columns, keeping its start.
 std::string KeepHead(std::string_view text, std::size_t columns);
 
-}  // namespace velkor::cli
+} // namespace velkor::cli

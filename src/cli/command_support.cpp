@@ -9,14 +9,14 @@
 
 namespace velkor::cli {
 
-std::string DescribeError(const std::exception& error) {
-  if (auto* format = dynamic_cast<const cfb::FormatError*>(&error)) {
+std::string DescribeError(const std::exception &error) {
+  if (auto *format = dynamic_cast<const cfb::FormatError *>(&error)) {
     return std::string("not a compound file that can be copied: ") + format->what();
   }
-  if (dynamic_cast<const cfb::InUseError*>(&error)) {
+  if (dynamic_cast<const cfb::InUseError *>(&error)) {
     return "in use: another program holds a write lock on it";
   }
-  if (auto* io = dynamic_cast<const cfb::IoError*>(&error)) {
+  if (auto *io = dynamic_cast<const cfb::IoError *>(&error)) {
     return std::string(std::strerror(io->GetErrorNumber())) + " (" + io->GetOperation() + ")";
   }
   return error.what();
@@ -26,10 +26,11 @@ std::string FormatBytes(unsigned long long bytes) {
   std::string digits = std::to_string(bytes);
   std::string out;
   for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    if (i > 0 && (digits.size() - i) % 3 == 0)
+      out += ',';
     out += digits[i];
   }
   return out;
 }
 
-}  // namespace velkor::cli
+} // namespace velkor::cli

@@ -14,18 +14,18 @@
 namespace velkor::cli {
 
 /// The exit statuses of every velkor-cli command.
-inline constexpr int kExitSuccess = 0;    ///< done; a run is complete
-inline constexpr int kExitFailure = 1;    ///< the command could not do its work;
-                                          ///< a run ended with a message or an error
-inline constexpr int kExitUsage = 2;      ///< bad command line: nothing was done
-inline constexpr int kExitStopped = 130;  ///< a run was stopped with Ctrl-C
+inline constexpr int kExitSuccess = 0;   ///< done; a run is complete
+inline constexpr int kExitFailure = 1;   ///< the command could not do its work;
+                                         ///< a run ended with a message or an error
+inline constexpr int kExitUsage = 2;     ///< bad command line: nothing was done
+inline constexpr int kExitStopped = 130; ///< a run was stopped with Ctrl-C
 
 /// The reason for a failure, for the user: "not a compound file: bad
 /// signature (header, value 0x...)", "in use by another program", "No space
 /// left on device (write)". Falls back to what() for other exceptions.
-std::string DescribeError(const std::exception& error);
+std::string DescribeError(const std::exception &error);
 
 /// A byte count with thousands separators: 1,234,567.
 std::string FormatBytes(unsigned long long bytes);
 
-}  // namespace velkor::cli
+} // namespace velkor::cli

@@ -30,14 +30,16 @@ struct CopyFailure : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-std::string DirectoryPart(const std::string& path) {
+std::string DirectoryPart(const std::string &path) {
   size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
+  if (slash == std::string::npos)
+    return ".";
+  if (slash == 0)
+    return "/";
   return path.substr(0, slash);
 }
 
-std::string NamePart(const std::string& path) {
+std::string NamePart(const std::string &path) {
   size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
@@ -49,19 +51,20 @@ constexpr char kTempPrefix[] = "vkr";
 
 /// The size of a file, from a descriptor of its own: the name is looked up
 /// once, by the open.
-std::uint64_t SizeOfFile(const std::string& path) {
+std::uint64_t SizeOfFile(const std::string &path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   struct stat status {};
   if (fd < 0 || ::fstat(fd, &status) != 0) {
     const int error = errno;
-    if (fd >= 0) ::close(fd);
+    if (fd >= 0)
+      ::close(fd);
     throw CopyFailure(EscapeControlBytes(path) + ": " + SystemText(error));
   }
   ::close(fd);
   return static_cast<std::uint64_t>(status.st_size);
 }
 
-}  // namespace
+} // namespace
 
 std::string CopyHelpText() {
   return "Usage: velkor-cli copy [OPTION]... SRC DST\n"
@@ -85,12 +88,13 @@ std::string CopyHelpText() {
          "Full documentation: man velkor-cli (before installing: man -l docs/velkor-cli.1)\n";
 }
 
-CLI::App* AddCopyCommand(CLI::App& app, CopyOptions& options) {
-  CLI::App* command = app.add_subcommand(
+CLI::App *AddCopyCommand(CLI::App &app, CopyOptions &options) {
+  CLI::App *command = app.add_subcommand(
       "copy", "Write a fresh compound file with SRC's whole tree at DST; SRC is only read");
   command->add_option("SRC", options.source, "The compound document to copy")->required();
-  command->add_option("DST", options.destination,
-                      "Where the copy goes (a file name, or a directory to copy into)")
+  command
+      ->add_option("DST", options.destination,
+                   "Where the copy goes (a file name, or a directory to copy into)")
       ->required();
   command->add_flag("--verify", options.verify,
                     "Re-open the copy and check that it holds the same tree and bytes as SRC");
@@ -100,14 +104,15 @@ CLI::App* AddCopyCommand(CLI::App& app, CopyOptions& options) {
   return command;
 }
 
-int RunCopy(const CopyOptions& options, std::ostream& out, std::ostream& err) {
+int RunCopy(const CopyOptions &options, std::ostream &out, std::ostream &err) {
   std::string destination = options.destination;
   try {
     // Open and validate first: a refused source leaves DST untouched.
     cfb::Source source = cfb::Source::Open(options.source);
 
     // The file that was opened, not whatever the name leads to now.
-    struct stat sourceStat {}, destinationStat {};
+    struct stat sourceStat {
+    }, destinationStat{};
     if (::fstat(source.Descriptor(), &sourceStat) != 0) {
       throw CopyFailure(EscapeControlBytes(options.source) + ": " + SystemText(errno));
     }
@@ -117,7 +122,8 @@ int RunCopy(const CopyOptions& options, std::ostream& out, std::ostream& err) {
       }
     }
     if (::stat(destination.c_str(), &destinationStat) == 0) {
-      if (destinationStat.st_dev == sourceStat.st_dev && destinationStat.st_ino == sourceStat.st_ino) {
+      if (destinationStat.st_dev == sourceStat.st_dev &&
+          destinationStat.st_ino == sourceStat.st_ino) {
         throw CopyFailure("SRC and DST are the same file");
       }
       if (!S_ISREG(destinationStat.st_mode)) {
@@ -125,8 +131,7 @@ int RunCopy(const CopyOptions& options, std::ostream& out, std::ostream& err) {
       }
       // A DST may be someone's document: it is replaced only when asked.
       if (!options.force) {
-        throw CopyFailure(EscapeControlBytes(destination) +
-                          ": exists; give --force to replace it");
+        throw CopyFailure(EscapeControlBytes(destination) + ": exists; give --force to replace it");
       }
     }
 
@@ -137,7 +142,7 @@ int RunCopy(const CopyOptions& options, std::ostream& out, std::ostream& err) {
     TTString temporaryName;
     try {
       temporaryName = temporary.Create(TTString(directory.c_str()), TTString(kTempPrefix));
-    } catch (const TTFileException& e) {
+    } catch (const TTFileException &e) {
       throw CopyFailure("cannot create a file in " + EscapeControlBytes(directory) + ": " +
                         SystemText(static_cast<int>(e.systemError)));
     }
@@ -167,7 +172,7 @@ int RunCopy(const CopyOptions& options, std::ostream& out, std::ostream& err) {
         temporary.Release();
         FlushDirectoryOf(target);
       }
-    } catch (const TTFileException& e) {
+    } catch (const TTFileException &e) {
       throw CopyFailure("cannot move the copy to " + EscapeControlBytes(destination) + ": " +
                         SystemText(static_cast<int>(e.systemError)));
     }
@@ -181,13 +186,13 @@ int RunCopy(const CopyOptions& options, std::ostream& out, std::ostream& err) {
           << (options.verify ? ", verified" : "") << '\n';
     }
     return kExitSuccess;
-  } catch (const CopyFailure& failure) {
+  } catch (const CopyFailure &failure) {
     err << "velkor-cli: copy: " << failure.what() << '\n';
-  } catch (const std::exception& error) {
-    err << "velkor-cli: copy: " << EscapeControlBytes(options.source) << ": " << DescribeError(error)
-        << '\n';
+  } catch (const std::exception &error) {
+    err << "velkor-cli: copy: " << EscapeControlBytes(options.source) << ": "
+        << DescribeError(error) << '\n';
   }
   return kExitFailure;
 }
 
-}  // namespace velkor::cli
+} // namespace velkor::cli

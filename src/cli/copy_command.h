@@ -4,9 +4,9 @@
 /// `velkor-cli copy SRC DST [--verify] [-q] [--force]` writes a fresh
 /// compound file holding SRC's whole tree at DST (or inside DST when it is a
 /// directory). SRC is only read. An existing DST may be someone's document:
-/// it is replaced only with --force. The copy is written to a temporary file beside DST and renamed over
-/// DST once it is complete and flushed, so DST is never left half written and
-/// a failed copy leaves nothing behind.
+/// it is replaced only with --force. The copy is written to a temporary file beside DST and renamed
+/// over DST once it is complete and flushed, so DST is never left half written and a failed copy
+/// leaves nothing behind.
 ///
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -23,18 +23,18 @@ namespace velkor::cli {
 struct CopyOptions {
   std::string source;
   std::string destination;
-  bool verify = false;  ///< re-open the copy and compare its tree with SRC's
-  bool quiet = false;   ///< print nothing on success
-  bool force = false;   ///< replace an existing DST
+  bool verify = false; ///< re-open the copy and compare its tree with SRC's
+  bool quiet = false;  ///< print nothing on success
+  bool force = false;  ///< replace an existing DST
 };
 
 /// The help of `velkor-cli copy --help`, in the run's layout.
 std::string CopyHelpText();
 
 /// Adds the `copy` subcommand to `app`, filling `options` when parsed.
-CLI::App* AddCopyCommand(CLI::App& app, CopyOptions& options);
+CLI::App *AddCopyCommand(CLI::App &app, CopyOptions &options);
 
 /// Runs the command; returns the exit status.
-int RunCopy(const CopyOptions& options, std::ostream& out, std::ostream& err);
+int RunCopy(const CopyOptions &options, std::ostream &out, std::ostream &err);
 
-}  // namespace velkor::cli
+} // namespace velkor::cli

@@ -16,18 +16,22 @@ namespace velkor::cli {
 
 namespace {
 
-const char* KindName(cfb::EntryKind kind) {
+const char *KindName(cfb::EntryKind kind) {
   switch (kind) {
-    case cfb::EntryKind::Root: return "root";
-    case cfb::EntryKind::Storage: return "storage";
-    case cfb::EntryKind::Stream: return "stream";
+  case cfb::EntryKind::Root:
+    return "root";
+  case cfb::EntryKind::Storage:
+    return "storage";
+  case cfb::EntryKind::Stream:
+    return "stream";
   }
   return "?";
 }
 
-bool IsZero(const cfb::ClassId& id) {
+bool IsZero(const cfb::ClassId &id) {
   for (auto byte : id) {
-    if (byte != 0) return false;
+    if (byte != 0)
+      return false;
   }
   return true;
 }
@@ -41,19 +45,21 @@ std::string Hex32(std::uint32_t value) {
 // Percentage with one decimal, of `part` in `whole`.
 std::string Percent(std::uint64_t part, std::uint64_t whole) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.1f%%", whole ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0.0);
+  std::snprintf(text, sizeof text, "%.1f%%",
+                whole ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0.0);
   return text;
 }
 
 constexpr auto kReplaceInvalidUtf8 = nlohmann::json::error_handler_t::replace;
 
-void PrintText(const cfb::Source& source, std::uint64_t copySize, std::ostream& out) {
-  const cfb::Tree& tree = source.GetTree();
+void PrintText(const cfb::Source &source, std::uint64_t copySize, std::ostream &out) {
+  const cfb::Tree &tree = source.GetTree();
   std::uint64_t fileSize = source.FileSize();
   size_t storages = 0, streams = 0;
   std::uint64_t streamBytes = 0;
-  for (const cfb::Entry& entry : tree.entries) {
-    if (entry.kind == cfb::EntryKind::Storage) ++storages;
+  for (const cfb::Entry &entry : tree.entries) {
+    if (entry.kind == cfb::EntryKind::Storage)
+      ++storages;
     if (entry.kind == cfb::EntryKind::Stream) {
       ++streams;
       streamBytes += entry.size;
@@ -71,15 +77,19 @@ void PrintText(const cfb::Source& source, std::uint64_t copySize, std::ostream& 
     out << "Would save:  nothing (a fresh copy is not smaller)\n";
   }
   out << "Contents:    " << storages << (storages == 1 ? " storage, " : " storages, ") << streams
-      << (streams == 1 ? " stream, " : " streams, ") << FormatBytes(streamBytes) << " stream bytes\n\n";
+      << (streams == 1 ? " stream, " : " streams, ") << FormatBytes(streamBytes)
+      << " stream bytes\n\n";
 
-  out << "KIND     " << "         SIZE  " << "CLASS ID                                "
+  out << "KIND     "
+      << "         SIZE  "
+      << "CLASS ID                                "
       << "STATE     NAME\n";
   // Depth of each entry: parents come before children in pre-order.
   std::vector<size_t> depth(tree.entries.size(), 0);
   for (size_t i = 0; i < tree.entries.size(); ++i) {
-    const cfb::Entry& entry = tree.entries[i];
-    if (entry.parent != cfb::kNoParent && entry.parent < i) depth[i] = depth[entry.parent] + 1;
+    const cfb::Entry &entry = tree.entries[i];
+    if (entry.parent != cfb::kNoParent && entry.parent < i)
+      depth[i] = depth[entry.parent] + 1;
     char line[128];
     std::string size = entry.kind == cfb::EntryKind::Stream ? FormatBytes(entry.size) : "-";
     std::string classId = IsZero(entry.classId) ? "-" : cfb::FormatClassId(entry.classId);
@@ -89,11 +99,11 @@ void PrintText(const cfb::Source& source, std::uint64_t copySize, std::ostream& 
   }
 }
 
-void PrintJson(const cfb::Source& source, std::uint64_t copySize, std::ostream& out) {
-  const cfb::Tree& tree = source.GetTree();
+void PrintJson(const cfb::Source &source, std::uint64_t copySize, std::ostream &out) {
+  const cfb::Tree &tree = source.GetTree();
   nlohmann::json entries = nlohmann::json::array();
   for (size_t i = 0; i < tree.entries.size(); ++i) {
-    const cfb::Entry& entry = tree.entries[i];
+    const cfb::Entry &entry = tree.entries[i];
     entries.push_back({{"path", tree.PathOf(static_cast<std::uint32_t>(i))},
                        {"name", entry.displayName},
                        {"kind", KindName(entry.kind)},
@@ -114,7 +124,7 @@ void PrintJson(const cfb::Source& source, std::uint64_t copySize, std::ostream& 
   out << report.dump(2, ' ', false, kReplaceInvalidUtf8) << '\n';
 }
 
-}  // namespace
+} // namespace
 
 std::string InspectHelpText() {
   return "Usage: velkor-cli inspect [OPTION]... FILE\n"
@@ -134,15 +144,15 @@ std::string InspectHelpText() {
          "Full documentation: man velkor-cli (before installing: man -l docs/velkor-cli.1)\n";
 }
 
-CLI::App* AddInspectCommand(CLI::App& app, InspectOptions& options) {
-  CLI::App* command = app.add_subcommand(
+CLI::App *AddInspectCommand(CLI::App &app, InspectOptions &options) {
+  CLI::App *command = app.add_subcommand(
       "inspect", "Show a compound document's storage tree and what a fresh copy would save");
   command->add_option("FILE", options.file, "The compound document (.doc, .xls, ...)")->required();
   command->add_flag("--json", options.json, "Print one JSON object instead of text");
   return command;
 }
 
-int RunInspect(const InspectOptions& options, std::ostream& out, std::ostream& err) {
+int RunInspect(const InspectOptions &options, std::ostream &out, std::ostream &err) {
   try {
     cfb::Source source = cfb::Source::Open(options.file);
     std::uint64_t copySize = source.PlannedCopySize();
@@ -153,12 +163,12 @@ int RunInspect(const InspectOptions& options, std::ostream& out, std::ostream& e
     }
     source.Release();
     return kExitSuccess;
-  } catch (const std::exception& error) {
+  } catch (const std::exception &error) {
     std::string reason = DescribeError(error);
     err << "velkor-cli: " << EscapeControlBytes(options.file) << ": " << reason << '\n';
     if (options.json) {
       nlohmann::json report = {{"file", options.file}, {"error", reason}};
-      if (auto* format = dynamic_cast<const cfb::FormatError*>(&error)) {
+      if (auto *format = dynamic_cast<const cfb::FormatError *>(&error)) {
         report["reason"] = cfb::ReasonName(format->GetReason());
       }
       out << report.dump(2, ' ', false, kReplaceInvalidUtf8) << '\n';
@@ -167,4 +177,4 @@ int RunInspect(const InspectOptions& options, std::ostream& out, std::ostream& e
   }
 }
 
-}  // namespace velkor::cli
+} // namespace velkor::cli

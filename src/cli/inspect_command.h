@@ -26,10 +26,10 @@ struct InspectOptions {
 std::string InspectHelpText();
 
 /// Adds the `inspect` subcommand to `app`, filling `options` when parsed.
-CLI::App* AddInspectCommand(CLI::App& app, InspectOptions& options);
+CLI::App *AddInspectCommand(CLI::App &app, InspectOptions &options);
 
 /// Runs the command; returns the exit status. Reports go to `out`, errors
 /// to `err` (in JSON mode, errors go to `out` as a JSON object as well).
-int RunInspect(const InspectOptions& options, std::ostream& out, std::ostream& err);
+int RunInspect(const InspectOptions &options, std::ostream &out, std::ostream &err);
 
-}  // namespace velkor::cli
+} // namespace velkor::cli

@@ -7,43 +7,52 @@
 #include "cli/byte_text.h"
 #include "core/version.h"
 
-
 namespace velkor::cli {
 namespace {
 
 using nlohmann::json;
 
-std::string Trimmed(const std::string& text) {
+std::string Trimmed(const std::string &text) {
   const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return std::string();
+  if (first == std::string::npos)
+    return std::string();
   const auto last = text.find_last_not_of(' ');
   return text.substr(first, last - first + 1);
 }
 
-}  // namespace
+} // namespace
 
-const char* OutcomeName(DocumentOutcome outcome) {
+const char *OutcomeName(DocumentOutcome outcome) {
   switch (outcome) {
-    case DocumentOutcome::replaced: return "replaced";
-    case DocumentOutcome::wouldShrink: return "wouldShrink";
-    case DocumentOutcome::notSmaller: return "notSmaller";
-    case DocumentOutcome::passedOver: return "passedOver";
-    case DocumentOutcome::endedRun: return "endedRun";
+  case DocumentOutcome::replaced:
+    return "replaced";
+  case DocumentOutcome::wouldShrink:
+    return "wouldShrink";
+  case DocumentOutcome::notSmaller:
+    return "notSmaller";
+  case DocumentOutcome::passedOver:
+    return "passedOver";
+  case DocumentOutcome::endedRun:
+    return "endedRun";
   }
   return "unknown";
 }
 
-const char* EndingName(RunEnding ending) {
+const char *EndingName(RunEnding ending) {
   switch (ending) {
-    case RunEnding::complete: return "complete";
-    case RunEnding::stopped: return "stopped";
-    case RunEnding::message: return "message";
-    case RunEnding::error: return "error";
+  case RunEnding::complete:
+    return "complete";
+  case RunEnding::stopped:
+    return "stopped";
+  case RunEnding::message:
+    return "message";
+  case RunEnding::error:
+    return "error";
   }
   return "unknown";
 }
 
-json DocumentJson(const DocumentReport& report) {
+json DocumentJson(const DocumentReport &report) {
   json entry = json::object();
   if (IsValidUtf8(report.path)) {
     entry["path"] = report.path;
@@ -58,7 +67,7 @@ json DocumentJson(const DocumentReport& report) {
   return entry;
 }
 
-json CountersJson(const RunStatistics& statistics) {
+json CountersJson(const RunStatistics &statistics) {
   json object = json::object();
   object["totalFiles"] = statistics.totalFiles;
   object["documentFiles"] = statistics.documentFiles;
@@ -70,23 +79,24 @@ json CountersJson(const RunStatistics& statistics) {
   return object;
 }
 
-std::string DumpJson(const json& value) {
+std::string DumpJson(const json &value) {
   // ensure_ascii: the report is plain ASCII whatever the names hold; the
   // replace handler is a second line of defence, as every string put in is
   // already valid UTF-8.
   return value.dump(-1, ' ', true, json::error_handler_t::replace);
 }
 
-JsonReport::JsonReport(std::FILE* out, bool estimate) : out(out), estimate(estimate) {}
+JsonReport::JsonReport(std::FILE *out, bool estimate) : out(out), estimate(estimate) {}
 
 void JsonReport::Begin() {
-  if (begun) return;
+  if (begun)
+    return;
   begun = true;
   std::fprintf(out, "{\"program\":\"velkor-cli\",\"version\":%s,\"mode\":\"%s\",\"documents\":[",
                DumpJson(kVelkorVersion).c_str(), estimate ? "estimate" : "compress");
 }
 
-void JsonReport::AddDocument(const DocumentReport& report) {
+void JsonReport::AddDocument(const DocumentReport &report) {
   Begin();
   std::fprintf(out, "%s\n%s", anyDocument ? "," : "", DumpJson(DocumentJson(report)).c_str());
   anyDocument = true;
@@ -94,11 +104,12 @@ void JsonReport::AddDocument(const DocumentReport& report) {
 
 void JsonReport::AddTemporaryFile(bool removed) {
   ++temporaryFilesFound;
-  if (removed) ++temporaryFilesRemoved;
+  if (removed)
+    ++temporaryFilesRemoved;
 }
 
-void JsonReport::Finish(const RunStatistics& statistics, RunEnding ending,
-                        const std::string& message, int exitStatus) {
+void JsonReport::Finish(const RunStatistics &statistics, RunEnding ending,
+                        const std::string &message, int exitStatus) {
   Begin();
   std::fprintf(out,
                "%s],\"counters\":%s,\"temporaryFiles\":{\"found\":%lld,\"removed\":%lld},"
@@ -109,4 +120,4 @@ void JsonReport::Finish(const RunStatistics& statistics, RunEnding ending,
   std::fflush(out);
 }
 
-}  // namespace velkor::cli
+} // namespace velkor::cli

@@ -26,38 +26,38 @@ namespace velkor::cli {
 
 /// The identifier of an outcome in the report: "replaced", "wouldShrink",
 /// "notSmaller", "passedOver", "endedRun".
-const char* OutcomeName(DocumentOutcome outcome);
+const char *OutcomeName(DocumentOutcome outcome);
 
 /// The identifier of an ending: "complete", "stopped", "message", "error".
-const char* EndingName(RunEnding ending);
+const char *EndingName(RunEnding ending);
 
 /// One document's entry: path (and pathBytes when needed), sizeBefore,
 /// sizeAfter, outcome, reason.
-nlohmann::json DocumentJson(const DocumentReport& report);
+nlohmann::json DocumentJson(const DocumentReport &report);
 
 /// The counters as numbers (the ratio as the window's text, e.g. "77.5%").
-nlohmann::json CountersJson(const RunStatistics& statistics);
+nlohmann::json CountersJson(const RunStatistics &statistics);
 
 /// A JSON value as ASCII text that never throws, whatever bytes it holds.
-std::string DumpJson(const nlohmann::json& value);
+std::string DumpJson(const nlohmann::json &value);
 
 /// Writes the report of one run to a stream, piece by piece.
 class JsonReport {
 public:
-  JsonReport(std::FILE* out, bool estimate);
+  JsonReport(std::FILE *out, bool estimate);
 
   /// Writes one document line (and the report's header before the first).
-  void AddDocument(const DocumentReport& report);
+  void AddDocument(const DocumentReport &report);
   /// Counts one abandoned temporary copy the run removed (or only found).
   void AddTemporaryFile(bool removed);
   /// Writes the counters and the ending and closes the object. Call once.
-  void Finish(const RunStatistics& statistics, RunEnding ending,
-              const std::string& message, int exitStatus);
+  void Finish(const RunStatistics &statistics, RunEnding ending, const std::string &message,
+              int exitStatus);
 
 private:
   void Begin();
 
-  std::FILE* out;
+  std::FILE *out;
   bool estimate;
   bool begun = false;
   bool anyDocument = false;
@@ -65,4 +65,4 @@ private:
   long long temporaryFilesRemoved = 0;
 };
 
-}  // namespace velkor::cli
+} // namespace velkor::cli

@@ -23,32 +23,35 @@ namespace {
 
 /// True when the first argument names one of the file commands; a PATH of
 /// that name is written ./inspect or ./copy.
-bool IsFileCommand(int argc, char** argv) {
+bool IsFileCommand(int argc, char **argv) {
   return argc > 1 && (std::strcmp(argv[1], "inspect") == 0 || std::strcmp(argv[1], "copy") == 0);
 }
 
-int RunFileCommand(int argc, char** argv) {
+int RunFileCommand(int argc, char **argv) {
   using namespace velkor::cli;
 
-  CLI::App app("Velkor makes compound documents (*.doc, *.xls) smaller without changing their content.",
-               "velkor-cli");
+  CLI::App app(
+      "Velkor makes compound documents (*.doc, *.xls) smaller without changing their content.",
+      "velkor-cli");
   // The one version text of every command (run_arguments.h), without the
   // line feed that CLI11 adds itself.
   app.set_version_flag("-V,--version", [] {
     std::string text = VersionText();
-    if (!text.empty() && text.back() == '\n') text.pop_back();
+    if (!text.empty() && text.back() == '\n')
+      text.pop_back();
     return text;
   });
   app.require_subcommand(1, 1);
 
   InspectOptions inspectOptions;
-  CLI::App* inspect = AddInspectCommand(app, inspectOptions);
+  CLI::App *inspect = AddInspectCommand(app, inspectOptions);
   CopyOptions copyOptions;
-  CLI::App* copy = AddCopyCommand(app, copyOptions);
+  CLI::App *copy = AddCopyCommand(app, copyOptions);
   // As in the run, an option without a value refuses one.
-  for (CLI::App* command : {inspect, copy}) {
-    for (CLI::Option* option : command->get_options()) {
-      if (option->get_expected_min() == 0) option->disable_flag_override();
+  for (CLI::App *command : {inspect, copy}) {
+    for (CLI::Option *option : command->get_options()) {
+      if (option->get_expected_min() == 0)
+        option->disable_flag_override();
     }
   }
   // The help and the usage line in the run's GNU layout.
@@ -57,26 +60,29 @@ int RunFileCommand(int argc, char** argv) {
 
   try {
     app.parse(argc, argv);
-  } catch (const CLI::CallForHelp&) {
+  } catch (const CLI::CallForHelp &) {
     std::cout << helpText;
     return kExitSuccess;
-  } catch (const CLI::CallForVersion& version) {
+  } catch (const CLI::CallForVersion &version) {
     return app.exit(version);
-  } catch (const CLI::ParseError& error) {
+  } catch (const CLI::ParseError &error) {
     std::cerr << "velkor-cli: " << argv[1] << ": " << error.what() << '\n'
               << helpText.substr(0, helpText.find('\n') + 1) << "Try 'velkor-cli " << argv[1]
               << " --help' for more information.\n";
     return kExitUsage;
   }
 
-  if (inspect->parsed()) return RunInspect(inspectOptions, std::cout, std::cerr);
-  if (copy->parsed()) return RunCopy(copyOptions, std::cout, std::cerr);
+  if (inspect->parsed())
+    return RunInspect(inspectOptions, std::cout, std::cerr);
+  if (copy->parsed())
+    return RunCopy(copyOptions, std::cout, std::cerr);
   return kExitUsage;
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char** argv) {
-  if (IsFileCommand(argc, argv)) return RunFileCommand(argc, argv);
+int main(int argc, char **argv) {
+  if (IsFileCommand(argc, argv))
+    return RunFileCommand(argc, argv);
   return velkor::cli::RunCommand(argc, argv);
 }

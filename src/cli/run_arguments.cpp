@@ -17,24 +17,22 @@
 #include "core/escape_text.h"
 #include "cli/run_ending.h"
 
-
 namespace velkor::cli {
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: velkor-cli [OPTION]... PATH...\n"
-    "  or:  velkor-cli [OPTION]... --all-drives\n"
-    "  or:  velkor-cli inspect [--json] FILE\n"
-    "  or:  velkor-cli copy [--verify] [-q] [--force] SRC DST\n";
+constexpr const char *kUsage = "Usage: velkor-cli [OPTION]... PATH...\n"
+                               "  or:  velkor-cli [OPTION]... --all-drives\n"
+                               "  or:  velkor-cli inspect [--json] FILE\n"
+                               "  or:  velkor-cli copy [--verify] [-q] [--force] SRC DST\n";
 
-std::string Quoted(const std::string& path) { return "'" + EscapeControlBytes(path) + "'"; }
+std::string Quoted(const std::string &path) { return "'" + EscapeControlBytes(path) + "'"; }
 
-void UsageError(std::FILE* err, const std::string& message) {
+void UsageError(std::FILE *err, const std::string &message) {
   std::fprintf(err, "velkor-cli: %s\n%sTry 'velkor-cli --help' for more information.\n",
                message.c_str(), kUsage);
 }
 
-}  // namespace
+} // namespace
 
 std::string HelpText() {
   return std::string(kUsage) +
@@ -91,12 +89,10 @@ std::string HelpText() {
          "Full documentation: man velkor-cli (before installing: man -l docs/velkor-cli.1)\n";
 }
 
-std::string VersionText() {
-  return std::string("velkor-cli (Velkor) ") + kVelkorVersion + "\n";
-}
+std::string VersionText() { return std::string("velkor-cli (Velkor) ") + kVelkorVersion + "\n"; }
 
-std::optional<RunArguments> ParseRunArguments(int argc, const char* const* argv,
-                                               std::FILE* out, std::FILE* err, int& status) {
+std::optional<RunArguments> ParseRunArguments(int argc, const char *const *argv, std::FILE *out,
+                                              std::FILE *err, int &status) {
   RunArguments request;
   bool help = false;
   bool version = false;
@@ -107,7 +103,8 @@ std::optional<RunArguments> ParseRunArguments(int argc, const char* const* argv,
   // it, so that "--masks=" cannot take the next word as its value.
   for (int i = 1; i < argc; ++i) {
     const std::string word = argv[i];
-    if (word == "--") break;
+    if (word == "--")
+      break;
     if (word == "--masks=" || (word == "--masks" && i + 1 < argc && argv[i + 1][0] == '\0')) {
       UsageError(err, "--masks needs at least one mask");
       status = kExitUsage;
@@ -125,27 +122,28 @@ std::optional<RunArguments> ParseRunArguments(int argc, const char* const* argv,
   }
 
   CLI::App app("", "velkor-cli");
-  app.set_help_flag();  // the help text is our own, in the GNU layout
+  app.set_help_flag(); // the help text is our own, in the GNU layout
   app.allow_windows_style_options(false);
   app.add_flag("-h,--help", help);
   app.add_flag("-V,--version", version);
   app.add_flag("--all-drives", request.allDrives);
   app.add_flag("--estimate", request.estimate);
-  CLI::Option* masks = app.add_option("--masks", request.masks);
-  CLI::Option* allFiles = app.add_flag("--all-files", request.allFiles);
+  CLI::Option *masks = app.add_option("--masks", request.masks);
+  CLI::Option *allFiles = app.add_flag("--all-files", request.allFiles);
   app.add_flag("--no-recursive", noRecursive);
-  CLI::Option* list = app.add_flag("--list", request.list);
-  CLI::Option* json = app.add_flag("--json", request.json);
+  CLI::Option *list = app.add_flag("--list", request.list);
+  CLI::Option *json = app.add_flag("--json", request.json);
   app.add_option("PATH", request.paths);
   masks->excludes(allFiles);
-  for (CLI::Option* option : app.get_options()) {
-    if (option->get_expected_min() == 0) option->disable_flag_override();
+  for (CLI::Option *option : app.get_options()) {
+    if (option->get_expected_min() == 0)
+      option->disable_flag_override();
   }
   list->excludes(json);
 
   try {
     app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
+  } catch (const CLI::ParseError &e) {
     UsageError(err, e.what());
     status = kExitUsage;
     return std::nullopt;
@@ -174,10 +172,10 @@ std::optional<RunArguments> ParseRunArguments(int argc, const char* const* argv,
   return request;
 }
 
-bool ResolvePaths(const std::vector<std::string>& paths, std::vector<PathEntry>& entries,
-                  std::string& error) {
+bool ResolvePaths(const std::vector<std::string> &paths, std::vector<PathEntry> &entries,
+                  std::string &error) {
   entries.clear();
-  for (const std::string& path : paths) {
+  for (const std::string &path : paths) {
     struct stat info {};
     // A link given as PATH is not followed, whether it leads to a file or a
     // folder: the walk follows none either.
@@ -190,7 +188,7 @@ bool ResolvePaths(const std::vector<std::string>& paths, std::vector<PathEntry>&
       return false;
     }
     if (S_ISDIR(info.st_mode)) {
-      DIR* dir = opendir(path.c_str());
+      DIR *dir = opendir(path.c_str());
       if (!dir) {
         error = "cannot read directory " + Quoted(path) + ": " + std::strerror(errno);
         return false;
@@ -217,4 +215,4 @@ bool ResolvePaths(const std::vector<std::string>& paths, std::vector<PathEntry>&
   return true;
 }
 
-}  // namespace velkor::cli
+} // namespace velkor::cli

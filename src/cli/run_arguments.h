@@ -37,18 +37,18 @@ struct PathEntry {
 /// Parses the arguments after the program name. Returns the request, or
 /// nothing with `status` set: 0 after --help or --version (written to out),
 /// 2 after a usage error (message and usage written to err).
-std::optional<RunArguments> ParseRunArguments(int argc, const char* const* argv,
-                                               std::FILE* out, std::FILE* err, int& status);
+std::optional<RunArguments> ParseRunArguments(int argc, const char *const *argv, std::FILE *out,
+                                              std::FILE *err, int &status);
 
 /// Checks every PATH and decides its entry. A path that does not exist,
 /// cannot be read, or is neither a regular file nor a directory gives a
 /// message naming it (false); nothing is changed either way.
-bool ResolvePaths(const std::vector<std::string>& paths, std::vector<PathEntry>& entries,
-                  std::string& error);
+bool ResolvePaths(const std::vector<std::string> &paths, std::vector<PathEntry> &entries,
+                  std::string &error);
 
 /// The --help text.
 std::string HelpText();
 /// The --version text.
 std::string VersionText();
 
-}  // namespace velkor::cli
+} // namespace velkor::cli

@@ -24,18 +24,20 @@ namespace velkor::cli {
 namespace {
 
 /// The stream that shows the live line, when it is a terminal that can.
-std::FILE* LiveTerminal(std::FILE* stream) {
-  const char* term = std::getenv("TERM");
-  if (!isatty(fileno(stream)) || (term && std::strcmp(term, "dumb") == 0)) return nullptr;
+std::FILE *LiveTerminal(std::FILE *stream) {
+  const char *term = std::getenv("TERM");
+  if (!isatty(fileno(stream)) || (term && std::strcmp(term, "dumb") == 0))
+    return nullptr;
   return stream;
 }
 
-}  // namespace
+} // namespace
 
-int RunCommand(int argc, const char* const* argv) {
+int RunCommand(int argc, const char *const *argv) {
   int status = kExitUsage;
   const std::optional<RunArguments> request = ParseRunArguments(argc, argv, stdout, stderr, status);
-  if (!request) return status;
+  if (!request)
+    return status;
 
   std::vector<PathEntry> paths;
   std::string error;
@@ -64,8 +66,8 @@ int RunCommand(int argc, const char* const* argv) {
   options.wildcards = TTString(request->masks.c_str());
 
   BaseEntryList source(view);
-  for (const PathEntry& entry : paths) {
-    source.Add(TTString(entry.path.c_str()), entry.isFile);  // argv holds no NUL byte
+  for (const PathEntry &entry : paths) {
+    source.Add(TTString(entry.path.c_str()), entry.isFile); // argv holds no NUL byte
   }
 
   RunEnding ending = RunEnding::complete;
@@ -77,13 +79,13 @@ int RunCommand(int argc, const char* const* argv) {
     std::optional<StopSignal> interrupts;
     try {
       interrupts.emplace(view);
-    } catch (const std::system_error& e) {
+    } catch (const std::system_error &e) {
       std::fprintf(stderr, "velkor-cli: Ctrl-C cannot stop the run softly: %s\n", e.what());
     }
     try {
       CompactionRun(options, source, view);
       message = view.LastMessage();
-    } catch (const UserAbort& abort) {
+    } catch (const UserAbort &abort) {
       message = view.LastMessage();
       ending = abort.ending;
     } catch (...) {
@@ -107,4 +109,4 @@ int RunCommand(int argc, const char* const* argv) {
   return ExitStatusOf(ending);
 }
 
-}  // namespace velkor::cli
+} // namespace velkor::cli

@@ -14,6 +14,6 @@ namespace velkor::cli {
 /// Runs `velkor-cli [OPTION]... PATH...` (argv[0] is the program name) and
 /// answers the exit status: 0 complete, 1 ended by a message or an error,
 /// 2 bad usage, 130 stopped with Ctrl-C.
-int RunCommand(int argc, const char* const* argv);
+int RunCommand(int argc, const char *const *argv);
 
-}  // namespace velkor::cli
+} // namespace velkor::cli

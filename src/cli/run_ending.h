@@ -13,16 +13,19 @@ namespace velkor::cli {
 /// (Ctrl-C) 130, ended by a message or an error 1.
 inline int ExitStatusOf(RunEnding ending) {
   switch (ending) {
-    case RunEnding::complete: return kExitSuccess;
-    case RunEnding::stopped: return kExitStopped;
-    case RunEnding::message:
-    case RunEnding::error: break;
+  case RunEnding::complete:
+    return kExitSuccess;
+  case RunEnding::stopped:
+    return kExitStopped;
+  case RunEnding::message:
+  case RunEnding::error:
+    break;
   }
   return kExitFailure;
 }
 
 /// The labels of the seven counters, as the progress window shows them.
-inline constexpr std::array<const char*, 7> kCounterLabels = {
+inline constexpr std::array<const char *, 7> kCounterLabels = {
     "Total files:",
     "Document files:",
     "Compressed files:",
@@ -32,4 +35,4 @@ inline constexpr std::array<const char*, 7> kCounterLabels = {
     "Compression ratio:",
 };
 
-}  // namespace velkor::cli
+} // namespace velkor::cli

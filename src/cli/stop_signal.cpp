@@ -28,9 +28,9 @@ sigset_t InterruptSet() {
   return set;
 }
 
-}  // namespace
+} // namespace
 
-StopSignal::StopSignal(TerminalView& view) : view(view) {
+StopSignal::StopSignal(TerminalView &view) : view(view) {
   const sigset_t set = InterruptSet();
   // Blocked before the watcher starts, so that it inherits the mask and no
   // thread but the watcher's signalfd ever takes the signal.
@@ -41,8 +41,10 @@ StopSignal::StopSignal(TerminalView& view) : view(view) {
   wakeFd = eventfd(0, EFD_CLOEXEC);
   if (signalFd < 0 || wakeFd < 0) {
     const int error = errno;
-    if (signalFd >= 0) close(signalFd);
-    if (wakeFd >= 0) close(wakeFd);
+    if (signalFd >= 0)
+      close(signalFd);
+    if (wakeFd >= 0)
+      close(wakeFd);
     pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
     throw std::system_error(error, std::generic_category(), "signalfd");
   }
@@ -70,17 +72,21 @@ void StopSignal::Watch() {
     pollfd fds[2] = {{signalFd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
     const int ready = poll(fds, 2, kTickMilliseconds);
     if (ready < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR)
+        continue;
       return;
     }
     if (ready == 0) {
       view.Tick();
       continue;
     }
-    if (fds[1].revents != 0) return;
-    if (fds[0].revents == 0) continue;
+    if (fds[1].revents != 0)
+      return;
+    if (fds[0].revents == 0)
+      continue;
     signalfd_siginfo info;
-    if (read(signalFd, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) continue;
+    if (read(signalFd, &info, sizeof info) != static_cast<ssize_t>(sizeof info))
+      continue;
     if (++interrupts == 1) {
       view.RequestStop();
     } else if (view.FinishIfIdle()) {
@@ -91,4 +97,4 @@ void StopSignal::Watch() {
   }
 }
 
-}  // namespace velkor::cli
+} // namespace velkor::cli

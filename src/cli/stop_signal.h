@@ -24,22 +24,22 @@ class TerminalView;
 class StopSignal {
 public:
   /// Blocks SIGINT for the calling thread (the run's) and starts watching it.
-  explicit StopSignal(TerminalView& view);
+  explicit StopSignal(TerminalView &view);
   /// Stops watching; a Ctrl-C still pending is dropped and SIGINT is
   /// unblocked again.
   ~StopSignal();
 
-  StopSignal(const StopSignal&) = delete;
-  StopSignal& operator=(const StopSignal&) = delete;
+  StopSignal(const StopSignal &) = delete;
+  StopSignal &operator=(const StopSignal &) = delete;
 
 private:
   void Watch();
 
-  TerminalView& view;
+  TerminalView &view;
   sigset_t previousMask;
   int signalFd = -1;
   int wakeFd = -1;
   std::thread watcher;
 };
 
-}  // namespace velkor::cli
+} // namespace velkor::cli

@@ -20,43 +20,45 @@ namespace {
 
 constexpr int kBarWidth = 10;
 
-std::string Text(const char* text) { return text ? std::string(text) : std::string(); }
+std::string Text(const char *text) { return text ? std::string(text) : std::string(); }
 
-std::string TrimmedSpaces(const std::string& text) {
+std::string TrimmedSpaces(const std::string &text) {
   const auto first = text.find_first_not_of(' ');
   return first == std::string::npos ? std::string() : text.substr(first);
 }
 
 constexpr CounterField kCounterFields[] = {
-    CounterField::totalFiles, CounterField::documentFiles, CounterField::compressedFiles,
-    CounterField::bytesBefore, CounterField::bytesAfter,   CounterField::bytesReduced,
+    CounterField::totalFiles,  CounterField::documentFiles, CounterField::compressedFiles,
+    CounterField::bytesBefore, CounterField::bytesAfter,    CounterField::bytesReduced,
     CounterField::ratio,
 };
 
 /// "path: 400000 -> 310000 bytes, replaced", one line of --list.
-std::string ListLine(const DocumentReport& report) {
+std::string ListLine(const DocumentReport &report) {
   std::string line = EscapeControlBytes(report.path) + ": " + std::to_string(report.sizeBefore);
   switch (report.outcome) {
-    case DocumentOutcome::replaced:
-      return line + " -> " + std::to_string(report.sizeAfter) + " bytes, replaced";
-    case DocumentOutcome::wouldShrink:
-      return line + " -> " + std::to_string(report.sizeAfter) + " bytes, would shrink";
-    case DocumentOutcome::notSmaller:
-      return line + " -> " + std::to_string(report.sizeAfter) + " bytes, not smaller";
-    case DocumentOutcome::endedRun:
-      return line + " bytes, ended the run (" + EscapeControlBytes(report.reason) + ")";
-    case DocumentOutcome::passedOver:
-      break;
+  case DocumentOutcome::replaced:
+    return line + " -> " + std::to_string(report.sizeAfter) + " bytes, replaced";
+  case DocumentOutcome::wouldShrink:
+    return line + " -> " + std::to_string(report.sizeAfter) + " bytes, would shrink";
+  case DocumentOutcome::notSmaller:
+    return line + " -> " + std::to_string(report.sizeAfter) + " bytes, not smaller";
+  case DocumentOutcome::endedRun:
+    return line + " bytes, ended the run (" + EscapeControlBytes(report.reason) + ")";
+  case DocumentOutcome::passedOver:
+    break;
   }
   line += " bytes, passed over";
-  if (!report.reason.empty()) line += " (" + EscapeControlBytes(report.reason) + ")";
+  if (!report.reason.empty())
+    line += " (" + EscapeControlBytes(report.reason) + ")";
   return line;
 }
 
-}  // namespace
+} // namespace
 
-TerminalView::TerminalView(const TerminalSettings& settings) : settings(settings) {
-  if (settings.json) json = std::make_unique<JsonReport>(settings.out, settings.estimate);
+TerminalView::TerminalView(const TerminalSettings &settings) : settings(settings) {
+  if (settings.json)
+    json = std::make_unique<JsonReport>(settings.out, settings.estimate);
 }
 
 TerminalView::~TerminalView() = default;
@@ -74,11 +76,12 @@ void TerminalView::Show() {
   shown = true;
   // The window's caption says what kind of run this is; a terminal keeps it
   // above the live line.
-  if (!settings.json) PrintLine(settings.out, caption);
+  if (!settings.json)
+    PrintLine(settings.out, caption);
   DrawLive(true);
 }
 
-void TerminalView::SetCaption(const char* text) {
+void TerminalView::SetCaption(const char *text) {
   std::lock_guard lock(mutex);
   caption = Text(text);
 }
@@ -106,16 +109,17 @@ void TerminalView::SetFilePosition(int position) {
   filePosition = position;
   // The run moves the bar to its end once the last candidate of an entry is
   // done: from then until the next compaction phase no document is in hand.
-  if (phase == Phase::compacting && position >= fileRange) phase = Phase::idle;
+  if (phase == Phase::compacting && position >= fileRange)
+    phase = Phase::idle;
   DrawLive(false);
 }
 
-void TerminalView::SetDiskText(const char* text) {
+void TerminalView::SetDiskText(const char *text) {
   std::lock_guard lock(mutex);
   diskText = Text(text);
 }
 
-void TerminalView::SetFileText(const char* text) {
+void TerminalView::SetFileText(const char *text) {
   std::lock_guard lock(mutex);
   fileText = Text(text);
   DrawLive(false);
@@ -129,16 +133,19 @@ void TerminalView::SetPhase(RunPhase runPhase) {
     filePosition = 0;
     announceCompaction = true;
   } else {
-    if (phase != Phase::ended) phase = Phase::idle;
+    if (phase != Phase::ended)
+      phase = Phase::idle;
     if (!settings.live && !settings.json) {
-      PrintLine(settings.out, std::string(PhaseText(runPhase)) + " " + EscapeControlBytes(diskText));
+      PrintLine(settings.out,
+                std::string(PhaseText(runPhase)) + " " + EscapeControlBytes(diskText));
     }
   }
   // The compaction phase is drawn once its candidates are counted.
-  if (phase != Phase::compacting) DrawLive(true);
+  if (phase != Phase::compacting)
+    DrawLive(true);
 }
 
-void TerminalView::SetCounters(const RunStatistics& statistics) {
+void TerminalView::SetCounters(const RunStatistics &statistics) {
   std::lock_guard lock(mutex);
   counters = statistics;
   DrawLive(false);
@@ -152,14 +159,14 @@ void TerminalView::PumpMessages() {
   DrawLive(false);
 }
 
-void TerminalView::ShowMessage(const char* text) {
+void TerminalView::ShowMessage(const char *text) {
   std::lock_guard lock(mutex);
   lastMessage = Text(text);
 }
 
 void TerminalView::EnableMainWindow(bool) {}
 
-void TerminalView::DocumentDone(const DocumentReport& report, const RunStatistics& statistics) {
+void TerminalView::DocumentDone(const DocumentReport &report, const RunStatistics &statistics) {
   std::lock_guard lock(mutex);
   counters = statistics;
   if (json) {
@@ -172,7 +179,7 @@ void TerminalView::DocumentDone(const DocumentReport& report, const RunStatistic
   DrawLive(false);
 }
 
-void TerminalView::TemporaryFileSwept(const std::string& path, bool removed) {
+void TerminalView::TemporaryFileSwept(const std::string &path, bool removed) {
   std::lock_guard lock(mutex);
   ++temporaryFilesSwept;
   if (json) {
@@ -185,14 +192,15 @@ void TerminalView::TemporaryFileSwept(const std::string& path, bool removed) {
   DrawLive(false);
 }
 
-void TerminalView::RunEnded(RunEnding, const RunStatistics& statistics) {
+void TerminalView::RunEnded(RunEnding, const RunStatistics &statistics) {
   std::lock_guard lock(mutex);
   counters = statistics;
 }
 
 void TerminalView::Tick() {
   std::lock_guard lock(mutex);
-  if (liveStale) DrawLive(true);
+  if (liveStale)
+    DrawLive(true);
 }
 
 void TerminalView::RequestStop() {
@@ -204,7 +212,8 @@ void TerminalView::RequestStop() {
 bool TerminalView::FinishIfIdle() {
   std::lock_guard lock(mutex);
   stopRequested = true;
-  if (finished) return false;  // the program is about to end by itself
+  if (finished)
+    return false; // the program is about to end by itself
   if (phase == Phase::compacting) {
     DrawLive(true);
     return false;
@@ -213,7 +222,7 @@ bool TerminalView::FinishIfIdle() {
   return true;
 }
 
-void TerminalView::Finish(RunEnding ending, const std::string& message) {
+void TerminalView::Finish(RunEnding ending, const std::string &message) {
   std::lock_guard lock(mutex);
   FinishLocked(ending, message);
 }
@@ -227,23 +236,28 @@ bool TerminalView::OutputFailed() const { return outputFailed.load(); }
 
 int TerminalView::OutputError() const { return outputError.load(); }
 
-void TerminalView::FinishLocked(RunEnding ending, const std::string& message) {
-  if (finished) return;
+void TerminalView::FinishLocked(RunEnding ending, const std::string &message) {
+  if (finished)
+    return;
   finished = true;
   ClearLive();
   const bool failed = ending == RunEnding::message || ending == RunEnding::error;
-  if (failed && !message.empty()) PrintLine(settings.err, "velkor-cli: " + EscapeControlBytes(message));
+  if (failed && !message.empty())
+    PrintLine(settings.err, "velkor-cli: " + EscapeControlBytes(message));
   if (json) {
     json->Finish(counters, ending, message, ExitStatusOf(ending));
     CheckOutput(settings.out);
   } else {
-    if (!failed && !message.empty()) PrintLine(settings.out, EscapeControlBytes(message));
+    if (!failed && !message.empty())
+      PrintLine(settings.out, EscapeControlBytes(message));
     // A run that ended before its window was shown counted nothing.
-    if (shown) PrintCounters();
+    if (shown)
+      PrintCounters();
     if (shown && settings.list && temporaryFilesSwept > 0) {
-      PrintLine(settings.out, std::string(settings.estimate ? "Abandoned temporary files found: "
-                                                            : "Abandoned temporary files removed: ") +
-                                  std::to_string(temporaryFilesSwept));
+      PrintLine(settings.out,
+                std::string(settings.estimate ? "Abandoned temporary files found: "
+                                              : "Abandoned temporary files removed: ") +
+                    std::to_string(temporaryFilesSwept));
     }
   }
   std::fflush(settings.out);
@@ -251,14 +265,15 @@ void TerminalView::FinishLocked(RunEnding ending, const std::string& message) {
   CheckOutput(settings.out);
 }
 
-void TerminalView::PrintLine(std::FILE* stream, const std::string& line) {
-  ClearLive();  // the live line and this line may share one terminal
+void TerminalView::PrintLine(std::FILE *stream, const std::string &line) {
+  ClearLive(); // the live line and this line may share one terminal
   std::fwrite(line.data(), 1, line.size(), stream);
   std::fputc('\n', stream);
   // Flushed line by line: a reader of a pipe (a log, a script waiting for a
   // phase) sees each line when it happens.
   std::fflush(stream);
-  if (stream != settings.err) CheckOutput(stream);
+  if (stream != settings.err)
+    CheckOutput(stream);
 }
 
 void TerminalView::PrintCounters() {
@@ -289,7 +304,8 @@ int TerminalView::LiveColumns() const {
 
 std::string TerminalView::LiveLine(std::size_t columns) const {
   std::string line;
-  if (stopRequested) line += "Stopping... ";
+  if (stopRequested)
+    line += "Stopping... ";
   if (phase == Phase::compacting) {
     // "Compressing 37/120 [######--------------] 30 documents, 12 compressed, 77.5%"
     const long long total = fileRange;
@@ -297,12 +313,14 @@ std::string TerminalView::LiveLine(std::size_t columns) const {
     const long long done =
         std::clamp<long long>(std::max<long long>(filePosition, pumpsInPhase - 1), 0, total);
     const int filled = total > 0 ? static_cast<int>(done * kBarWidth / total) : kBarWidth;
-    line += std::string(PhaseText(RunPhase::compressing)) + " " + std::to_string(inHand) + "/" + std::to_string(total) + " [" +
-            std::string(filled, '#') + std::string(kBarWidth - filled, '-') + "] ";
+    line += std::string(PhaseText(RunPhase::compressing)) + " " + std::to_string(inHand) + "/" +
+            std::to_string(total) + " [" + std::string(filled, '#') +
+            std::string(kBarWidth - filled, '-') + "] ";
   } else {
     // A single-file entry's scan writes no phase of its own; it is a scan all the same.
     line += PhaseText(RunPhase::scanning);
-    if (!diskText.empty()) line += " " + EscapeControlBytes(diskText);
+    if (!diskText.empty())
+      line += " " + EscapeControlBytes(diskText);
     line += ": " + std::to_string(pumpsInPhase) + " found, ";
   }
   line += std::string(FormatCount(counters.documentFiles).CStr()) + " documents, " +
@@ -319,10 +337,11 @@ std::string TerminalView::LiveLine(std::size_t columns) const {
 }
 
 void TerminalView::DrawLive(bool force) {
-  if (!settings.live || !shown || finished || phase == Phase::ended || announceCompaction) return;
+  if (!settings.live || !shown || finished || phase == Phase::ended || announceCompaction)
+    return;
   const auto now = std::chrono::steady_clock::now();
   if (!force && liveOnScreen && now - lastDraw < settings.redrawInterval) {
-    liveStale = true;  // drawn by the next Tick or the next change
+    liveStale = true; // drawn by the next Tick or the next change
     return;
   }
   liveStale = false;
@@ -339,13 +358,14 @@ void TerminalView::DrawLive(bool force) {
 }
 
 void TerminalView::ClearLive() {
-  if (!settings.live || !liveOnScreen) return;
+  if (!settings.live || !liveOnScreen)
+    return;
   std::fputs("\r\x1b[K", settings.live);
   std::fflush(settings.live);
   liveOnScreen = false;
 }
 
-void TerminalView::CheckOutput(std::FILE* stream) {
+void TerminalView::CheckOutput(std::FILE *stream) {
   if (std::ferror(stream) && !outputFailed) {
     // Nobody reads what the run reports any more: end it before the next
     // document rather than work on unseen.
@@ -355,4 +375,4 @@ void TerminalView::CheckOutput(std::FILE* stream) {
   }
 }
 
-}  // namespace velkor::cli
+} // namespace velkor::cli

@@ -30,9 +30,9 @@ namespace velkor::cli {
 
 /// Where and how the view writes.
 struct TerminalSettings {
-  std::FILE* out = stdout;   ///< listing, message, counters, JSON report
-  std::FILE* err = stderr;   ///< messages of a run that failed
-  std::FILE* live = nullptr; ///< the terminal that shows the live line; null for plain lines
+  std::FILE *out = stdout;   ///< listing, message, counters, JSON report
+  std::FILE *err = stderr;   ///< messages of a run that failed
+  std::FILE *live = nullptr; ///< the terminal that shows the live line; null for plain lines
   int columns = 80;          ///< width used when `live` is not a terminal that tells its own
   bool list = false;         ///< one line per document (--list)
   bool json = false;         ///< one JSON report instead of text (--json)
@@ -43,31 +43,31 @@ struct TerminalSettings {
 
 class TerminalView final : public ProgressView {
 public:
-  explicit TerminalView(const TerminalSettings& settings);
+  explicit TerminalView(const TerminalSettings &settings);
   ~TerminalView() override;
 
-  TerminalView(const TerminalView&) = delete;
-  TerminalView& operator=(const TerminalView&) = delete;
+  TerminalView(const TerminalView &) = delete;
+  TerminalView &operator=(const TerminalView &) = delete;
 
   bool Create() override;
   void Destroy() override;
   void Show() override;
-  void SetCaption(const char* text) override;
+  void SetCaption(const char *text) override;
   void SetDiskRange(int count) override;
   void SetDiskPosition(int position) override;
   void SetFileRange(int count) override;
   void SetFilePosition(int position) override;
-  void SetDiskText(const char* text) override;
-  void SetFileText(const char* text) override;
+  void SetDiskText(const char *text) override;
+  void SetFileText(const char *text) override;
   void SetPhase(RunPhase phase) override;
-  void SetCounters(const RunStatistics& statistics) override;
+  void SetCounters(const RunStatistics &statistics) override;
   bool StopRequested() const override;
   void PumpMessages() override;
-  void ShowMessage(const char* text) override;
+  void ShowMessage(const char *text) override;
   void EnableMainWindow(bool enable) override;
-  void DocumentDone(const DocumentReport& report, const RunStatistics& statistics) override;
-  void RunEnded(RunEnding ending, const RunStatistics& statistics) override;
-  void TemporaryFileSwept(const std::string& path, bool removed) override;
+  void DocumentDone(const DocumentReport &report, const RunStatistics &statistics) override;
+  void RunEnded(RunEnding ending, const RunStatistics &statistics) override;
+  void TemporaryFileSwept(const std::string &path, bool removed) override;
 
   /// Draws a change of the live line that was held back to keep redrawing
   /// to a few times a second (a document that opened just after a redraw
@@ -88,7 +88,7 @@ public:
   /// Writes the ending: the message, then the counters (text) or the close
   /// of the JSON report, with the counters the run last told. Only the
   /// first call writes.
-  void Finish(RunEnding ending, const std::string& message);
+  void Finish(RunEnding ending, const std::string &message);
 
   /// The last message the run showed (empty if none).
   std::string LastMessage() const;
@@ -103,19 +103,19 @@ public:
 private:
   /// Where the run is, as far as a stop request is concerned.
   enum class Phase {
-    idle,        ///< not shown yet, or between base entries, or scanning
-    compacting,  ///< from "Compressing" until the entry's last candidate is done
-    ended,       ///< the window is gone
+    idle,       ///< not shown yet, or between base entries, or scanning
+    compacting, ///< from "Compressing" until the entry's last candidate is done
+    ended,      ///< the window is gone
   };
 
-  void FinishLocked(RunEnding ending, const std::string& message);
-  void PrintLine(std::FILE* stream, const std::string& line);
+  void FinishLocked(RunEnding ending, const std::string &message);
+  void PrintLine(std::FILE *stream, const std::string &line);
   void PrintCounters();
   void DrawLive(bool force);
   void ClearLive();
   std::string LiveLine(std::size_t columns) const;
   int LiveColumns() const;
-  void CheckOutput(std::FILE* stream);
+  void CheckOutput(std::FILE *stream);
 
   TerminalSettings settings;
   std::unique_ptr<JsonReport> json;
@@ -128,20 +128,20 @@ private:
   std::string caption;
   std::string diskText;
   std::string fileText;
-  RunStatistics counters;  ///< the run's counters as last told
+  RunStatistics counters; ///< the run's counters as last told
   int fileRange = 0;
   int filePosition = 0;
-  long long pumpsInPhase = 0;  ///< candidates yielded while scanning, or taken up while compacting
+  long long pumpsInPhase = 0; ///< candidates yielded while scanning, or taken up while compacting
   Phase phase = Phase::idle;
   bool shown = false;
   bool announceCompaction = false;
   bool finished = false;
   std::string lastMessage;
-  long long temporaryFilesSwept = 0;  ///< abandoned temporary copies removed (or found)
+  long long temporaryFilesSwept = 0; ///< abandoned temporary copies removed (or found)
 
   bool liveOnScreen = false;
   bool liveStale = false;
   std::chrono::steady_clock::time_point lastDraw;
 };
 
-}  // namespace velkor::cli
+} // namespace velkor::cli

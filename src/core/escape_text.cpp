@@ -4,13 +4,13 @@
 
 namespace {
 
-void AppendHexByte(std::string& out, unsigned char b) {
+void AppendHexByte(std::string &out, unsigned char b) {
   static const char kDigits[] = "0123456789abcdef";
   out += kDigits[b >> 4];
   out += kDigits[b & 0x0F];
 }
 
-}  // namespace
+} // namespace
 
 std::string EscapeControlBytes(std::string_view bytes) {
   std::string out;

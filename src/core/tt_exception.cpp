@@ -54,8 +54,7 @@ char *CopyText(const char *text) {
 
 } // namespace
 
-TTExceptionMessage::TTExceptionMessage(const char *text)
-    : message(CopyText(text)) {}
+TTExceptionMessage::TTExceptionMessage(const char *text) : message(CopyText(text)) {}
 
 TTExceptionMessage::TTExceptionMessage(const TTExceptionMessage &other)
     : TTException(other), message(CopyText(other.message)) {}
@@ -222,8 +221,7 @@ void ThrowFileException(TTFileError code, std::uint32_t systemError) {
 void ThrowIfSystemError(int error) {
   if (error == 0)
     return;
-  throw TTFileException(ErrnoToFileError(error),
-                        static_cast<std::uint32_t>(error));
+  throw TTFileException(ErrnoToFileError(error), static_cast<std::uint32_t>(error));
 }
 
 void ThrowIfSystemErrorWithName(const TTString &fileName, int error) {
@@ -237,15 +235,12 @@ void ThrowIfSystemErrorWithName(const TTString &fileName, int error) {
 // nothing would read as 0 here; it is still reported, as `generic`.
 void ThrowLastError() {
   int error = errno; // read before anything else can change it
-  TTFileError code =
-      error == 0 ? TTFileError::generic : ErrnoToFileError(error);
+  TTFileError code = error == 0 ? TTFileError::generic : ErrnoToFileError(error);
   throw TTFileException(code, static_cast<std::uint32_t>(error));
 }
 
 void ThrowLastErrorWithName(const TTString &fileName) {
   int error = errno;
-  TTFileError code =
-      error == 0 ? TTFileError::generic : ErrnoToFileError(error);
-  throw TTFileWithNameException(fileName, code,
-                                static_cast<std::uint32_t>(error));
+  TTFileError code = error == 0 ? TTFileError::generic : ErrnoToFileError(error);
+  throw TTFileWithNameException(fileName, code, static_cast<std::uint32_t>(error));
 }

@@ -91,8 +91,7 @@ public:
 /// operation was given.
 class TTFileWithNameException : public TTFileException {
 public:
-  TTFileWithNameException(const TTString &fileName, TTFileError code,
-                          std::uint32_t systemError)
+  TTFileWithNameException(const TTString &fileName, TTFileError code, std::uint32_t systemError)
       : TTFileException(code, systemError), fileName(fileName) {}
   TTFileWithNameException(const TTFileWithNameException &) = default;
   TTFileWithNameException &operator=(const TTFileWithNameException &) = default;

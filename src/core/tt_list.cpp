@@ -12,8 +12,7 @@ namespace {
 unsigned char *AllocateSlots(std::int64_t n, std::int32_t elementSize) {
   if (n == 0)
     return nullptr;
-  return static_cast<unsigned char *>(
-      ::operator new(static_cast<std::size_t>(n) * elementSize));
+  return static_cast<unsigned char *>(::operator new(static_cast<std::size_t>(n) * elementSize));
 }
 
 } // namespace
@@ -27,8 +26,7 @@ TTList::TTList(const TTList &other)
     : capacity(0), count(0), items(nullptr), elementSize(other.elementSize) {
   items = AllocateSlots(other.count, elementSize);
   if (other.count > 0)
-    std::memcpy(items, other.items,
-                static_cast<std::size_t>(other.count) * elementSize);
+    std::memcpy(items, other.items, static_cast<std::size_t>(other.count) * elementSize);
   capacity = other.count;
   count = other.count;
 }
@@ -77,8 +75,7 @@ void TTList::DeleteRange(std::int32_t index, std::int32_t n) {
   std::size_t tail = static_cast<std::size_t>(count - index - n) * elementSize;
   if (tail > 0)
     std::memmove(items + static_cast<std::size_t>(index) * elementSize,
-                 items + static_cast<std::size_t>(index + n) * elementSize,
-                 tail);
+                 items + static_cast<std::size_t>(index + n) * elementSize, tail);
   count -= n;
 }
 

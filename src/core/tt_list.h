@@ -41,8 +41,8 @@ public:
   static constexpr std::int32_t kMaxCapacity = 0x20000000;
 
   explicit TTList(std::int32_t elementSize);
-  TTList(const TTList &other);            ///< copies the element bytes
-  TTList(TTList &&other) noexcept;        ///< takes the other's elements
+  TTList(const TTList &other);     ///< copies the element bytes
+  TTList(TTList &&other) noexcept; ///< takes the other's elements
   TTList &operator=(const TTList &) = delete;
   TTList &operator=(TTList &&) = delete;
   virtual ~TTList();
@@ -183,9 +183,7 @@ public:
   T &Back() { return At(count - 1); }
   const T &Back() const { return At(count - 1); }
   /// The element at `index` as a pointer (possibly null).
-  T *Pointer(std::int32_t index) {
-    return static_cast<T *>(TTPointerList::At(index));
-  }
+  T *Pointer(std::int32_t index) { return static_cast<T *>(TTPointerList::At(index)); }
   const T *Pointer(std::int32_t index) const {
     return static_cast<const T *>(TTPointerList::At(index));
   }
@@ -224,9 +222,7 @@ public:
   /// Appends a heap copy of `value`; returns its index.
   std::int32_t AddCopy(const T &value) { return Add(new T(value)); }
   /// Inserts a heap copy of `value` at `index`.
-  void InsertCopy(std::int32_t index, const T &value) {
-    Insert(index, new T(value));
-  }
+  void InsertCopy(std::int32_t index, const T &value) { Insert(index, new T(value)); }
 
   /// Iteration over the objects (no element may be null).
   template <typename Pointer, typename Slot> class Iterator {

@@ -9,9 +9,7 @@
 
 namespace {
 
-[[noreturn]] void ThrowCapacityError() {
-  throw TTExceptionMessage(kStringCapacityError);
-}
+[[noreturn]] void ThrowCapacityError() { throw TTExceptionMessage(kStringCapacityError); }
 
 /// Length of a C text, refused when it could not fit any string.
 std::int32_t CheckedTextLength(const char *text) {
@@ -29,9 +27,7 @@ char FoldLowerAscii(char c) {
 
 } // namespace
 
-TTString::TTString() : buffer(nullptr), length(0), allocated(0) {
-  SetCapacity(kDefaultCapacity);
-}
+TTString::TTString() : buffer(nullptr), length(0), allocated(0) { SetCapacity(kDefaultCapacity); }
 
 TTString::TTString(const char *text) : buffer(nullptr), length(0), allocated(0) {
   std::int32_t n = CheckedTextLength(text);
@@ -42,8 +38,7 @@ TTString::TTString(const char *text) : buffer(nullptr), length(0), allocated(0) 
   buffer[length] = 0;
 }
 
-TTString::TTString(const TTString &other)
-    : TTString(other.buffer, other.length) {}
+TTString::TTString(const TTString &other) : TTString(other.buffer, other.length) {}
 
 TTString::TTString(const char *bytes, std::int32_t count)
     : buffer(nullptr), length(0), allocated(0) {
@@ -194,8 +189,7 @@ std::int32_t TTString::Delete(std::int32_t index, std::int32_t count) {
   if (count > length - index)
     count = length - index;
   if (count > 0) {
-    std::memmove(buffer + index, buffer + index + count,
-                 length - index - count + 1);
+    std::memmove(buffer + index, buffer + index + count, length - index - count + 1);
     length -= count;
   }
   return length;
@@ -242,9 +236,7 @@ void TTString::Trim() {
 std::int32_t TTString::Find(char c, std::int32_t start) const {
   CheckPosition(start);
   const void *hit = std::memchr(buffer + start, c, length - start);
-  return hit == nullptr ? -1
-                        : static_cast<std::int32_t>(
-                              static_cast<const char *>(hit) - buffer);
+  return hit == nullptr ? -1 : static_cast<std::int32_t>(static_cast<const char *>(hit) - buffer);
 }
 
 std::int32_t TTString::FindOneOf(const TTString &set) const {

@@ -135,8 +135,8 @@ inline char FoldUpperAscii(char c) {
 
 /// Constant strings shared by the walk and the mask tree, created on first
 /// use and destroyed at exit.
-const TTString &TTEmptyString();      ///< ""
-const TTString &TTAllEntriesMask();   ///< "*"
-const TTString &TTCurrentDirName();   ///< "."
-const TTString &TTParentDirName();    ///< ".."
-const TTString &TTWildcardChars();    ///< "?*"
+const TTString &TTEmptyString();    ///< ""
+const TTString &TTAllEntriesMask(); ///< "*"
+const TTString &TTCurrentDirName(); ///< "."
+const TTString &TTParentDirName();  ///< ".."
+const TTString &TTWildcardChars();  ///< "?*"

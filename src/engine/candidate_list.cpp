@@ -55,8 +55,8 @@ void TTCandidateList::Add(const TTCandidate &candidate) {
     records.emplace_back(new Record[kRecordsPerBlock]);
   Record &record = records.back()[count % kRecordsPerBlock];
   record.folder = FolderOf(candidate.directory);
-  record.name = Store(std::string_view(candidate.name.CStr(),
-                                       static_cast<std::size_t>(candidate.name.Length())));
+  record.name = Store(
+      std::string_view(candidate.name.CStr(), static_cast<std::size_t>(candidate.name.Length())));
   record.size = candidate.Size();
   record.device = candidate.device;
   record.inode = candidate.inode;

@@ -57,8 +57,8 @@ std::string OwnerFileReason(const TTString &fullName) {
 /// cannot exchange names, the copy is renamed over the document as without
 /// a lease. The holder is disarmed once the names have traded places: from
 /// then on a failure leaves both files, and neither is removed blindly.
-bool ReplaceUnderLease(TTTempFile &temporary, const TTString &tempName,
-                       const TTString &fullName, DocumentLease &lease) {
+bool ReplaceUnderLease(TTTempFile &temporary, const TTString &tempName, const TTString &fullName,
+                       DocumentLease &lease) {
   if (!ExchangeFiles(tempName, fullName)) {
     MoveFileReplacing(tempName, fullName);
     temporary.Release();
@@ -87,9 +87,8 @@ bool ReplaceUnderLease(TTTempFile &temporary, const TTString &tempName,
 /// Tells the view what happened to the candidate, once.
 class Outcome {
 public:
-  Outcome(ProgressView &view, const RunStatistics &statistics,
-          const TTString &basePath, const TTString &fullName,
-          std::uint64_t sizeBefore)
+  Outcome(ProgressView &view, const RunStatistics &statistics, const TTString &basePath,
+          const TTString &fullName, std::uint64_t sizeBefore)
       : view(view), statistics(statistics) {
     report.path = std::string(basePath.CStr()) + StripDot(fullName.CStr());
     report.sizeBefore = sizeBefore;
@@ -98,20 +97,16 @@ public:
   }
 
   /// Passed over for a reason known by its text only.
-  void PassOver(std::string reason) {
-    PassOver(PassOverReason::other, std::move(reason));
-  }
+  void PassOver(std::string reason) { PassOver(PassOverReason::other, std::move(reason)); }
   /// Passed over: why, as data and as the listing's text.
   void PassOver(PassOverReason why, std::string reason, int systemError = 0,
                 std::optional<cfb::Reason> refusal = std::nullopt) {
-    Tell(DocumentOutcome::passedOver, why, std::move(reason), systemError,
-         refusal);
+    Tell(DocumentOutcome::passedOver, why, std::move(reason), systemError, refusal);
   }
   /// An error with this document ends the run.
   void EndRun(PassOverReason why, std::string reason, int systemError = 0,
               std::optional<cfb::Reason> refusal = std::nullopt) {
-    Tell(DocumentOutcome::endedRun, why, std::move(reason), systemError,
-         refusal);
+    Tell(DocumentOutcome::endedRun, why, std::move(reason), systemError, refusal);
   }
   void Done(DocumentOutcome outcome) {
     Tell(outcome, PassOverReason::none, std::string(), 0, std::nullopt);
@@ -121,8 +116,8 @@ public:
   DocumentReport report;
 
 private:
-  void Tell(DocumentOutcome outcome, PassOverReason why, std::string reason,
-            int systemError, std::optional<cfb::Reason> refusal) {
+  void Tell(DocumentOutcome outcome, PassOverReason why, std::string reason, int systemError,
+            std::optional<cfb::Reason> refusal) {
     report.outcome = outcome;
     report.passOver = why;
     report.reason = std::move(reason);
@@ -155,21 +150,17 @@ struct Refusal {
 
 /// Opens the candidate as a compound document with writers shut out, or
 /// says why it cannot be used.
-std::optional<cfb::Source> OpenDocument(const TTString &fullName,
-                                        Refusal &refusal) {
+std::optional<cfb::Source> OpenDocument(const TTString &fullName, Refusal &refusal) {
   try {
     return cfb::Source::Open(fullName.CStr());
   } catch (const cfb::FormatError &e) {
     refusal = {PassOverReason::notCompoundDocument,
-               std::string("not a compound document: ") +
-                   cfb::ReasonText(e.GetReason()),
-               0, e.GetReason()};
+               std::string("not a compound document: ") + cfb::ReasonText(e.GetReason()), 0,
+               e.GetReason()};
   } catch (const cfb::InUseError &) {
-    refusal = {PassOverReason::inUse, "in use by another program", 0,
-               std::nullopt};
+    refusal = {PassOverReason::inUse, "in use by another program", 0, std::nullopt};
   } catch (const cfb::IoError &e) {
-    refusal = {PassOverReason::cannotOpen,
-               SystemReason("cannot be opened", e.GetErrorNumber()),
+    refusal = {PassOverReason::cannotOpen, SystemReason("cannot be opened", e.GetErrorNumber()),
                e.GetErrorNumber(), std::nullopt};
   }
   return std::nullopt;
@@ -190,17 +181,16 @@ int SystemErrorOf(std::exception_ptr error) {
 }
 
 /// Everything after a candidate has been taken up (counted as a total file).
-void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
-                    bool compress, RunStatistics &statistics,
-                    ProgressView &view, Outcome &outcome,
+void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool compress,
+                    RunStatistics &statistics, ProgressView &view, Outcome &outcome,
                     RepeatedDocuments *repeated) {
   // What identifies the document when it is opened, read before and after
   // the open: a file put in its place in between is not the one the lock
   // holds, and is left for the next run.
   DocumentIdentity identity;
   if (int error = ReadDocumentIdentity(fullName.CStr(), identity)) {
-    outcome.PassOver(PassOverReason::cannotExamine,
-                     SystemReason("cannot be examined", error), error);
+    outcome.PassOver(PassOverReason::cannotExamine, SystemReason("cannot be examined", error),
+                     error);
     return;
   }
   // The path is resolved again now, and a folder on it may have been swapped
@@ -213,8 +203,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
        identity.inode != static_cast<ino_t>(candidate.inode)) &&
       !(repeated != nullptr &&
         repeated->IsOurReplacement(static_cast<dev_t>(candidate.device),
-                                   static_cast<ino_t>(candidate.inode),
-                                   identity))) {
+                                   static_cast<ino_t>(candidate.inode), identity))) {
     outcome.PassOver(PassOverReason::notTheScannedFile,
                      "no longer the file that was found by the scan");
     return;
@@ -229,19 +218,18 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   Refusal openRefusal;
   std::optional<cfb::Source> source = OpenDocument(fullName, openRefusal);
   if (!source) {
-    outcome.PassOver(openRefusal.why, openRefusal.text,
-                     openRefusal.systemError, openRefusal.reason);
+    outcome.PassOver(openRefusal.why, openRefusal.text, openRefusal.systemError,
+                     openRefusal.reason);
     return;
   }
   DocumentIdentity opened;
   if (int error = ReadDocumentIdentity(fullName.CStr(), opened)) {
-    outcome.PassOver(PassOverReason::cannotExamine,
-                     SystemReason("cannot be examined", error), error);
+    outcome.PassOver(PassOverReason::cannotExamine, SystemReason("cannot be examined", error),
+                     error);
     return;
   }
   if (!opened.SameFile(identity)) {
-    outcome.PassOver(PassOverReason::changedWhileOpening,
-                     "changed while it was being opened");
+    outcome.PassOver(PassOverReason::changedWhileOpening, "changed while it was being opened");
     return;
   }
   if (identity.links > 1) {
@@ -267,8 +255,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   case DocumentLease::State::held:
     break;
   case DocumentLease::State::openElsewhere:
-    outcome.PassOver(PassOverReason::openInAnotherProgram,
-                     LeaseReason::kOpenInAnotherProgram);
+    outcome.PassOver(PassOverReason::openInAnotherProgram, LeaseReason::kOpenInAnotherProgram);
     return;
   case DocumentLease::State::unavailable:
     if (std::string reason = OwnerFileReason(fullName); !reason.empty()) {
@@ -308,10 +295,11 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   std::optional<cfb::Reason> copyRefusal;
   try {
     // An estimate only measures its copy and removes it: no flush to disk.
-    cfb::Destination destination = cfb::Destination::Create(
-        tempName.CStr(), compress ? cfb::Destination::Durability::flushed
-                                  : cfb::Destination::Durability::measuredOnly,
-        temporary.Descriptor());
+    cfb::Destination destination =
+        cfb::Destination::Create(tempName.CStr(),
+                                 compress ? cfb::Destination::Durability::flushed
+                                          : cfb::Destination::Durability::measuredOnly,
+                                 temporary.Descriptor());
     // After every megabyte: a program that opens the document for writing
     // waits for our lease; stop at once and let it go on.
     destination.SetCheckpoint([&] {
@@ -342,16 +330,14 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
     // The other program goes on now; the copy is removed on the way out.
     lease.Drop();
     RefreshCounters(statistics, view);
-    outcome.PassOver(PassOverReason::openInAnotherProgram,
-                     LeaseReason::kOpenInAnotherProgram);
+    outcome.PassOver(PassOverReason::openInAnotherProgram, LeaseReason::kOpenInAnotherProgram);
     return;
   }
   if (copyFailed) {
     // The message box says only what failed; the report also says where
     // and why, for listings.
     outcome.EndRun(PassOverReason::copyFailed,
-                   std::string(RunMessage::kCreateTmpError) + " (" +
-                       copyError + ")",
+                   std::string(RunMessage::kCreateTmpError) + " (" + copyError + ")",
                    copySystemError, copyRefusal);
     AbortWithMessage(view, RunMessage::kCreateTmpError);
   }
@@ -380,7 +366,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
   outcome.report.sizeAfter = newSize;
   // A program that opened the document while it was copied keeps it, in an
   // estimate as in a compressing run, so that both count alike.
-  std::string openElsewhere = lease.Broken() ? LeaseReason::kOpenInAnotherProgram
+  std::string openElsewhere = lease.Broken()  ? LeaseReason::kOpenInAnotherProgram
                               : lease.Taken() ? std::string()
                                               : OwnerFileReason(fullName);
   if (!openElsewhere.empty()) {
@@ -394,8 +380,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
 
   DocumentOutcome result = DocumentOutcome::notSmaller;
   std::uint64_t measured = 0;
-  if (!compress && repeated != nullptr &&
-      repeated->MeasuredBefore(identity, measured)) {
+  if (!compress && repeated != nullptr && repeated->MeasuredBefore(identity, measured)) {
     // An estimate's second visit of one document counts as a compressing
     // run's would: that opens the smaller copy the first visit put in place
     // and finds nothing more to gain.
@@ -410,12 +395,11 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
         // document, and let the holder remove the copy.
         lease.Drop();
         RefreshCounters(statistics, view);
-        outcome.PassOver(
-            PassOverReason::attributesRefused,
-            std::string("the copy cannot be given the document's "
-                        "owner, permissions or attributes (") +
-                FileErrorText(e.code) + ")",
-            static_cast<int>(e.systemError));
+        outcome.PassOver(PassOverReason::attributesRefused,
+                         std::string("the copy cannot be given the document's "
+                                     "owner, permissions or attributes (") +
+                             FileErrorText(e.code) + ")",
+                         static_cast<int>(e.systemError));
         return;
       }
       DocumentHold hold;
@@ -440,7 +424,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
         if (!ReplaceUnderLease(temporary, tempName, fullName, lease)) {
           RefreshCounters(statistics, view);
           outcome.PassOver(PassOverReason::openInAnotherProgram,
-                     LeaseReason::kOpenInAnotherProgram);
+                           LeaseReason::kOpenInAnotherProgram);
           return;
         }
       } else {
@@ -474,18 +458,15 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName,
 
 } // namespace
 
-void SetLeaseCheckpointHook(
-    std::function<void(const char *path, LeaseCheckpoint where)> hook) {
+void SetLeaseCheckpointHook(std::function<void(const char *path, LeaseCheckpoint where)> hook) {
   checkpointHook = std::move(hook);
 }
 
-void CompactDocument(const TTCandidate &candidate, bool compress,
-                     RunStatistics &statistics, ProgressView &view,
-                     const TTString &basePath, RepeatedDocuments *repeated) {
+void CompactDocument(const TTCandidate &candidate, bool compress, RunStatistics &statistics,
+                     ProgressView &view, const TTString &basePath, RepeatedDocuments *repeated) {
   TTString fullName = candidate.FullName();
   std::uint64_t scanSize =
-      (static_cast<std::uint64_t>(candidate.sizeHigh) << 32) |
-      candidate.sizeLow;
+      (static_cast<std::uint64_t>(candidate.sizeHigh) << 32) | candidate.sizeLow;
   Outcome outcome(view, statistics, basePath, fullName, scanSize);
   if (candidate.sizeHigh != 0) {
     // Not taken up at all: no counter, nothing shown in the window.
@@ -494,8 +475,7 @@ void CompactDocument(const TTCandidate &candidate, bool compress,
   }
   ++statistics.totalFiles;
   try {
-    CompactTakenUp(candidate, fullName, compress, statistics, view, outcome,
-                   repeated);
+    CompactTakenUp(candidate, fullName, compress, statistics, view, outcome, repeated);
   } catch (...) {
     // The error ends the run; a listing still learns what became of the
     // document in hand.

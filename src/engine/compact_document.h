@@ -56,9 +56,8 @@ class TTCandidate;
 /// relative to the current directory. `repeated` (when given) holds the
 /// documents the candidate list reaches more than once, and learns what
 /// became of them.
-void CompactDocument(const TTCandidate &candidate, bool compress,
-                     RunStatistics &statistics, ProgressView &view,
-                     const TTString &basePath,
+void CompactDocument(const TTCandidate &candidate, bool compress, RunStatistics &statistics,
+                     ProgressView &view, const TTString &basePath,
                      RepeatedDocuments *repeated = nullptr);
 
 /// Where a test hook is called: during a copy (after every megabyte and
@@ -69,5 +68,4 @@ enum class LeaseCheckpoint { copying, exchanged };
 /// For tests: `hook` is called with the document's path at each checkpoint,
 /// right before the run looks at its lease (see document_lease.h); an empty
 /// hook removes it.
-void SetLeaseCheckpointHook(
-    std::function<void(const char *path, LeaseCheckpoint where)> hook);
+void SetLeaseCheckpointHook(std::function<void(const char *path, LeaseCheckpoint where)> hook);

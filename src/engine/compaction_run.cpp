@@ -75,8 +75,7 @@ struct EntryPlace {
 
 /// Fills the run's mask set from the options. Wildcards are split at spaces
 /// only; a tab inside them is an ordinary mask byte.
-void FillMaskSet(const RunOptions &options, TTMaskSet &masks,
-                 ProgressView &view) {
+void FillMaskSet(const RunOptions &options, TTMaskSet &masks, ProgressView &view) {
   if (options.allFiles) {
     masks.Add(TTAllEntriesMask(), true, options.recursive);
     return;
@@ -104,18 +103,16 @@ void FillMaskSet(const RunOptions &options, TTMaskSet &masks,
 bool CurrentDirectoryIsMountRoot() {
   struct stat here, parent;
   std::uint64_t hereMount = 0, parentMount = 0;
-  if (stat(".", &here) != 0 || stat("..", &parent) != 0 ||
-      !MountKeyOf(".", hereMount) || !MountKeyOf("..", parentMount))
+  if (stat(".", &here) != 0 || stat("..", &parent) != 0 || !MountKeyOf(".", hereMount) ||
+      !MountKeyOf("..", parentMount))
     return false;
-  return hereMount != parentMount ||
-         (here.st_dev == parent.st_dev && here.st_ino == parent.st_ino);
+  return hereMount != parentMount || (here.st_dev == parent.st_dev && here.st_ino == parent.st_ino);
 }
 
 /// Collects the candidates of one walk into `candidates`, pumping messages
 /// and checking the stop flag after each. `showNames` sets fileText to the
 /// 1st, 101st, 201st ... candidate.
-void Scan(TTMaskWalker &walker, TTCandidateList &candidates,
-          bool showNames, ProgressView &view) {
+void Scan(TTMaskWalker &walker, TTCandidateList &candidates, bool showNames, ProgressView &view) {
   int countdown = 0;
   TTCandidate candidate;
   while (walker.Next(candidate)) {
@@ -140,29 +137,26 @@ using SweptFolders = std::set<std::pair<std::uint64_t, std::uint64_t>>;
 /// Sweeps the folder of `candidate` once per run: a compressing run removes
 /// the abandoned temporary copies there, an estimate only finds them.
 void SweepFolderOnce(const TTCandidate &candidate, const RunOptions &options,
-                     const timespec &runStart, const TTString &reportBase,
-                     SweptFolders &swept, ProgressView &view) {
+                     const timespec &runStart, const TTString &reportBase, SweptFolders &swept,
+                     ProgressView &view) {
   struct stat folder;
   const TTString &directory = candidate.directory;
   if (stat(directory.IsEmpty() ? "." : directory.CStr(), &folder) != 0 ||
       !swept.emplace(folder.st_dev, folder.st_ino).second)
     return;
-  SweepAbandonedTempFiles(
-      directory, kTempFilePrefix, runStart, options.compress,
-      [&](const TTString &name, bool removed) {
-        std::string path = name.CStr();
-        while (path.rfind("./", 0) == 0)
-          path.erase(0, 2);
-        view.TemporaryFileSwept(reportBase.CStr() + path, removed);
-      });
+  SweepAbandonedTempFiles(directory, kTempFilePrefix, runStart, options.compress,
+                          [&](const TTString &name, bool removed) {
+                            std::string path = name.CStr();
+                            while (path.rfind("./", 0) == 0)
+                              path.erase(0, 2);
+                            view.TemporaryFileSwept(reportBase.CStr() + path, removed);
+                          });
 }
 
 /// One base entry: its scan, then its compaction phase.
-void ProcessEntry(const BaseEntry &entry, int index,
-                  const RunOptions &options, const TTMaskSet &masks,
-                  RunStatistics &statistics, ProgressView &view,
-                  EntryPlace &place, const timespec &runStart,
-                  SweptFolders &swept) {
+void ProcessEntry(const BaseEntry &entry, int index, const RunOptions &options,
+                  const TTMaskSet &masks, RunStatistics &statistics, ProgressView &view,
+                  EntryPlace &place, const timespec &runStart, SweptFolders &swept) {
   TTCandidateList candidates;
   // Held open, not by its path: a current directory deleted before or during
   // the run neither stops a run over absolute paths nor keeps it from
@@ -178,8 +172,8 @@ void ProcessEntry(const BaseEntry &entry, int index,
     SplitPath(entry.path, directory, name);
     place.directory = directory.CStr();
     if (!directory.IsEmpty() && !SetCurrentDir(directory)) {
-      TTString text = TTString(RunMessage::kCannotSetPrefix) + directory +
-                      RunMessage::kCannotSetSuffix;
+      TTString text =
+          TTString(RunMessage::kCannotSetPrefix) + directory + RunMessage::kCannotSetSuffix;
       AbortWithMessage(view, text.CStr());
     }
     reportBase = directory;
@@ -199,16 +193,15 @@ void ProcessEntry(const BaseEntry &entry, int index,
     view.SetPhase(RunPhase::scanning);
     place.directory = entry.path.CStr();
     if (!entry.path.IsEmpty() && !SetCurrentDir(entry.path)) {
-      TTString text = TTString(RunMessage::kCannotSetPrefix) + entry.path +
-                      RunMessage::kCannotSetSuffix;
+      TTString text =
+          TTString(RunMessage::kCannotSetPrefix) + entry.path + RunMessage::kCannotSetSuffix;
       AbortWithMessage(view, text.CStr());
     }
     reportBase = entry.path;
     TTMaskWalker walker(masks);
     // A drive's walk stays on its own file system: the other drives are
     // base entries of their own, and kernel file systems are no drives.
-    walker.SetStayOnFileSystem(options.allDrives ||
-                               CurrentDirectoryIsMountRoot());
+    walker.SetStayOnFileSystem(options.allDrives || CurrentDirectoryIsMountRoot());
     Scan(walker, candidates, true, view);
   }
 
@@ -226,8 +219,7 @@ void ProcessEntry(const BaseEntry &entry, int index,
     std::sort(keys.begin(), keys.end());
     for (std::size_t k = 1; k < keys.size(); ++k) {
       if (keys[k] == keys[k - 1])
-        repeated.Expect(static_cast<dev_t>(keys[k].first),
-                        static_cast<ino_t>(keys[k].second));
+        repeated.Expect(static_cast<dev_t>(keys[k].first), static_cast<ino_t>(keys[k].second));
     }
   }
 
@@ -249,8 +241,7 @@ void ProcessEntry(const BaseEntry &entry, int index,
     candidates.Get(j, candidate);
     SweepFolderOnce(candidate, options, runStart, reportBase, swept, view);
     place.document = candidate.FullName().CStr();
-    CompactDocument(candidate, options.compress, statistics, view,
-                    reportBase, &repeated);
+    CompactDocument(candidate, options.compress, statistics, view, reportBase, &repeated);
     place.document.clear();
   }
   view.SetFilePosition(candidates.Count());
@@ -272,8 +263,7 @@ void BaseEntryList::SelectedBaseEntries(TTObjectList<BaseEntry> &entries) {
     entries.AddCopy(chosen.At(i));
 }
 
-void DriveBaseEntries(const TTMountTable &drives,
-                      TTObjectList<BaseEntry> &entries) {
+void DriveBaseEntries(const TTMountTable &drives, TTObjectList<BaseEntry> &entries) {
   const TTStringList &roots = drives.Roots();
   for (std::int32_t i = 0; i < roots.Count(); ++i) {
     if (!IsProcessedDriveType(drives.DriveType(roots.At(i))))
@@ -308,8 +298,8 @@ namespace {
 
 /// The run from its options to "Process is complete"; `statistics` are the
 /// run's counters, zeroed once its window is shown.
-void RunJob(const RunOptions &options, BaseEntrySource &source,
-            ProgressView &view, RunStatistics &statistics) {
+void RunJob(const RunOptions &options, BaseEntrySource &source, ProgressView &view,
+            RunStatistics &statistics) {
   // Preparing: nothing outside the run changes until the progress view
   // exists. The masks are checked before the base entries.
   TTMaskSet masks;
@@ -331,8 +321,7 @@ void RunJob(const RunOptions &options, BaseEntrySource &source,
   RunWindow window(view);
   window.Create();
   window.DisableMainWindow();
-  view.SetCaption(compress ? RunCaption::kCompressing
-                           : RunCaption::kEstimating);
+  view.SetCaption(compress ? RunCaption::kCompressing : RunCaption::kEstimating);
   statistics.Zero();
   view.SetDiskRange(entries.Count());
   view.Show();
@@ -344,8 +333,7 @@ void RunJob(const RunOptions &options, BaseEntrySource &source,
   for (std::int32_t i = 0; i < entries.Count(); ++i) {
     EntryPlace place;
     try {
-      ProcessEntry(entries.At(i), i, options, masks, statistics, view, place,
-                   runStart, swept);
+      ProcessEntry(entries.At(i), i, options, masks, statistics, view, place, runStart, swept);
     } catch (const UserAbort &) {
       throw;
     } catch (...) {
@@ -364,8 +352,7 @@ void RunJob(const RunOptions &options, BaseEntrySource &source,
 
 } // namespace
 
-void CompactionRun(const RunOptions &options, BaseEntrySource &source,
-                   ProgressView &view) {
+void CompactionRun(const RunOptions &options, BaseEntrySource &source, ProgressView &view) {
   // However the run ends, the view learns how, with the real counters, once
   // the run's own clean-up is done.
   RunStatistics statistics;

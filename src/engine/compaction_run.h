@@ -35,10 +35,10 @@ class ProgressView;
 
 /// The main window's options, read once when Start is pressed.
 struct RunOptions {
-  bool allFiles = true;   ///< "All files": the single mask "*"
-  bool recursive = true;  ///< "Recursively": masks reach into subdirectories
-  bool allDrives = true;  ///< "Process all non-removable drives"
-  bool compress = true;   ///< estimate mode unchecked
+  bool allFiles = true;  ///< "All files": the single mask "*"
+  bool recursive = true; ///< "Recursively": masks reach into subdirectories
+  bool allDrives = true; ///< "Process all non-removable drives"
+  bool compress = true;  ///< estimate mode unchecked
   /// The wildcards text, space-separated masks; read only when allFiles is
   /// false.
   TTString wildcards = "*.doc *.xls";
@@ -79,8 +79,7 @@ private:
 };
 
 /// The whole run; see the file comment for its endings.
-void CompactionRun(const RunOptions &options, BaseEntrySource &source,
-                   ProgressView &view);
+void CompactionRun(const RunOptions &options, BaseEntrySource &source, ProgressView &view);
 
 /// Lets the user's waiting events run: painting, and the progress window's
 /// Stop. Called once for every candidate the scan yields and once before
@@ -92,8 +91,7 @@ class TTMountTable;
 /// Appends the roots of the drives an all-drives run processes, in the drive
 /// list's order, as directory base entries; a drive whose files another
 /// processed drive's walk reaches is left out.
-void DriveBaseEntries(const TTMountTable &drives,
-                      TTObjectList<BaseEntry> &entries);
+void DriveBaseEntries(const TTMountTable &drives, TTObjectList<BaseEntry> &entries);
 
 /// Whether a drive of this type (DRIVE_* of the drive list) is a base entry
 /// of an all-drives run: fixed, remote and RAM disks are; unknown, missing,

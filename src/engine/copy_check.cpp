@@ -22,8 +22,7 @@ std::string CheckCopy(const cfb::Source &document, const std::string &copyPath) 
     } catch (const cfb::FormatError &e) {
       return differs + "it does not open as a compound file (" + e.what() + ")";
     }
-    if (std::optional<cfb::Difference> difference =
-            cfb::CompareTrees(document, *copy))
+    if (std::optional<cfb::Difference> difference = cfb::CompareTrees(document, *copy))
       return differs + difference->path + ": " + difference->detail;
     return {};
   } catch (const cfb::Error &e) {

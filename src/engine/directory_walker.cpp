@@ -5,7 +5,6 @@
 #include "core/tt_string.h"
 #include "fs/path_names.h"
 
-
 namespace {
 
 /// Entries the walk never yields nor enters: symbolic links, and pipes,

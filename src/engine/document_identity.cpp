@@ -31,9 +31,8 @@ void FromStat(const struct stat &status, DocumentIdentity &identity) {
 bool DocumentIdentity::IsRegularFile() const { return type == S_IFREG; }
 
 bool DocumentIdentity::SameFile(const DocumentIdentity &other) const {
-  return device == other.device && inode == other.inode &&
-         size == other.size && SameTime(modified, other.modified) &&
-         SameTime(changed, other.changed);
+  return device == other.device && inode == other.inode && size == other.size &&
+         SameTime(modified, other.modified) && SameTime(changed, other.changed);
 }
 
 void RepeatedDocuments::Expect(dev_t device, ino_t inode) {
@@ -49,14 +48,13 @@ bool RepeatedDocuments::IsExpected(dev_t device, ino_t inode) const {
   return false;
 }
 
-void RepeatedDocuments::Replaced(dev_t device, ino_t inode,
-                                 const DocumentIdentity &now) {
+void RepeatedDocuments::Replaced(dev_t device, ino_t inode, const DocumentIdentity &now) {
   if (IsExpected(device, inode))
     visits.push_back(Visit{device, inode, now, now.size, true});
 }
 
-bool RepeatedDocuments::IsOurReplacement(
-    dev_t device, ino_t inode, const DocumentIdentity &current) const {
+bool RepeatedDocuments::IsOurReplacement(dev_t device, ino_t inode,
+                                         const DocumentIdentity &current) const {
   for (const Visit &visit : visits) {
     if (visit.replaced && visit.device == device && visit.inode == inode &&
         visit.file.SameFile(current))
@@ -65,11 +63,9 @@ bool RepeatedDocuments::IsOurReplacement(
   return false;
 }
 
-void RepeatedDocuments::Measured(const DocumentIdentity &document,
-                                 std::uint64_t copySize) {
+void RepeatedDocuments::Measured(const DocumentIdentity &document, std::uint64_t copySize) {
   if (IsExpected(document.device, document.inode))
-    visits.push_back(
-        Visit{document.device, document.inode, document, copySize, false});
+    visits.push_back(Visit{document.device, document.inode, document, copySize, false});
 }
 
 bool RepeatedDocuments::MeasuredBefore(const DocumentIdentity &document,
@@ -96,19 +92,16 @@ DocumentHold::~DocumentHold() {
     close(descriptor); // closing drops both locks
 }
 
-std::string DocumentHold::Acquire(const char *path,
-                                  const DocumentIdentity &expected) {
+std::string DocumentHold::Acquire(const char *path, const DocumentIdentity &expected) {
   if (descriptor >= 0) {
     close(descriptor);
     descriptor = -1;
   }
   // O_NONBLOCK keeps a FIFO put in the document's place from blocking us;
   // the identity check below refuses anything but the copied file.
-  descriptor = open(path, O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK |
-                              O_CLOEXEC);
+  descriptor = open(path, O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (descriptor < 0)
-    return std::string("can no longer be opened (") + std::strerror(errno) +
-           ")";
+    return std::string("can no longer be opened (") + std::strerror(errno) + ")";
   struct flock lock = {};
   lock.l_type = F_RDLCK;
   lock.l_whence = SEEK_SET;

@@ -83,8 +83,7 @@ std::string OfficeOwnerFileOf(const std::string &path) {
   const std::size_t slash = path.rfind('/');
   const std::string directory =
       slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  const std::string name =
-      slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   if (name.empty())
     return std::string();
 
@@ -96,9 +95,7 @@ std::string OfficeOwnerFileOf(const std::string &path) {
   // first, of one with 8 or more the first two.
   const std::size_t dot = name.rfind('.');
   const std::string_view stem =
-      std::string_view(name).substr(0, dot == std::string::npos || dot == 0
-                                           ? name.size()
-                                           : dot);
+      std::string_view(name).substr(0, dot == std::string::npos || dot == 0 ? name.size() : dot);
   const std::size_t characters = CharacterCount(stem);
   if (characters >= 7) {
     const std::size_t dropped = CharacterBytes(name, characters == 7 ? 1 : 2);

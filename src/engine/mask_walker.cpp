@@ -100,7 +100,8 @@ bool TTMaskWalker::PopNode() {
   if (childIndexStack.IsEmpty()) {
     return false;
   }
-  childIndex = static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(childIndexStack.Back())) + 1;
+  childIndex =
+      static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(childIndexStack.Back())) + 1;
   childIndexStack.DeleteLast();
   nodePath.DeleteLast();
   node = node->Parent();

@@ -38,36 +38,36 @@ enum class RunEnding {
 
 /// What happened to one candidate that the compaction phase took up.
 enum class DocumentOutcome {
-  replaced,     ///< compressing run: the smaller copy took the document's place
-  wouldShrink,  ///< estimate run: the copy was smaller, the document is unchanged
-  notSmaller,   ///< the copy was not smaller; the document is unchanged
-  passedOver,   ///< not a usable compound document, in use, or not safe to replace
-  endedRun,     ///< an error with this document ended the run; it is unchanged
+  replaced,    ///< compressing run: the smaller copy took the document's place
+  wouldShrink, ///< estimate run: the copy was smaller, the document is unchanged
+  notSmaller,  ///< the copy was not smaller; the document is unchanged
+  passedOver,  ///< not a usable compound document, in use, or not safe to replace
+  endedRun,    ///< an error with this document ended the run; it is unchanged
 };
 
 /// Why a candidate was passed over, or what ended the run with it in hand.
 /// To add a reason, add one line here; a reason that has no value of its
 /// own is `other`, and its text in DocumentReport::reason says it all.
 enum class PassOverReason {
-  none,                ///< not passed over
-  other,               ///< known by its text only
-  tooLarge,            ///< 4 GiB or larger: never taken up
-  cannotExamine,       ///< its status cannot be read (systemError)
-  notTheScannedFile,   ///< the path no longer leads to the file the scan found
-  directory,           ///< a directory that the masks selected
-  notRegularFile,      ///< a device, FIFO, socket or link
-  notCompoundDocument, ///< the compound-file library refused it (refusal)
-  inUse,               ///< another program holds a write lock on it
-  cannotOpen,          ///< it cannot be opened (systemError)
-  changedWhileOpening, ///< it changed between its examination and its opening
-  hardLinks,           ///< more than one name: replacing one would split them
-  attributesRefused,   ///< the copy cannot be given its owner, permissions or
-                       ///< attributes (systemError when known)
-  copyFailed,          ///< "Create tmp document error": the copy could not be
-                       ///< written (refusal or systemError)
-  copyNotCreated,      ///< no copy can be created in its folder (systemError)
-  runError,            ///< another error of the file system ended the run
-                       ///< (systemError when known)
+  none,                 ///< not passed over
+  other,                ///< known by its text only
+  tooLarge,             ///< 4 GiB or larger: never taken up
+  cannotExamine,        ///< its status cannot be read (systemError)
+  notTheScannedFile,    ///< the path no longer leads to the file the scan found
+  directory,            ///< a directory that the masks selected
+  notRegularFile,       ///< a device, FIFO, socket or link
+  notCompoundDocument,  ///< the compound-file library refused it (refusal)
+  inUse,                ///< another program holds a write lock on it
+  cannotOpen,           ///< it cannot be opened (systemError)
+  changedWhileOpening,  ///< it changed between its examination and its opening
+  hardLinks,            ///< more than one name: replacing one would split them
+  attributesRefused,    ///< the copy cannot be given its owner, permissions or
+                        ///< attributes (systemError when known)
+  copyFailed,           ///< "Create tmp document error": the copy could not be
+                        ///< written (refusal or systemError)
+  copyNotCreated,       ///< no copy can be created in its folder (systemError)
+  runError,             ///< another error of the file system ended the run
+                        ///< (systemError when known)
   openInAnotherProgram, ///< another program has it open for writing (its
                         ///< lease was refused or broke)
   openInOfficeProgram,  ///< an office program's owner file lies beside it
@@ -77,9 +77,9 @@ enum class PassOverReason {
 /// One notification per candidate, for listings and reports (velkor-cli
 /// --list and --json). Not part of what the progress window shows.
 struct DocumentReport {
-  std::string path;          ///< the path the run used: base entry + relative name
-  std::uint64_t sizeBefore;  ///< the size the scan saw
-  std::uint64_t sizeAfter;   ///< the fresh copy's size; 0 when none was made
+  std::string path;         ///< the path the run used: base entry + relative name
+  std::uint64_t sizeBefore; ///< the size the scan saw
+  std::uint64_t sizeAfter;  ///< the fresh copy's size; 0 when none was made
   DocumentOutcome outcome;
   /// Why it was passed over or ended the run, as listings show it; empty
   /// otherwise. Built from the fields below where they apply.
@@ -105,25 +105,25 @@ public:
   virtual void Destroy() = 0;
   virtual void Show() = 0;
 
-  virtual void SetCaption(const char* text) = 0;
+  virtual void SetCaption(const char *text) = 0;
   /// Bars: the range is 0 .. count; a position outside it shows as the nearest end.
   virtual void SetDiskRange(int count) = 0;
   virtual void SetDiskPosition(int position) = 0;
   virtual void SetFileRange(int count) = 0;
   virtual void SetFilePosition(int position) = 0;
-  virtual void SetDiskText(const char* text) = 0;
-  virtual void SetFileText(const char* text) = 0;
+  virtual void SetDiskText(const char *text) = 0;
+  virtual void SetFileText(const char *text) = 0;
   /// The phase of the entry in hand; the window shows PhaseText(phase).
   virtual void SetPhase(RunPhase phase) = 0;
   /// The run's counters; the window shows FormatCounter of each field.
-  virtual void SetCounters(const RunStatistics& statistics) = 0;
+  virtual void SetCounters(const RunStatistics &statistics) = 0;
 
   /// True once the user asked the run to stop (Stop, Escape, close, Ctrl-C).
   virtual bool StopRequested() const = 0;
   /// Lets waiting user events run (painting, Stop); never starts a new run.
   virtual void PumpMessages() = 0;
   /// A modal message with the program's caption and an OK button.
-  virtual void ShowMessage(const char* text) = 0;
+  virtual void ShowMessage(const char *text) = 0;
   /// The main window is disabled for the length of a run.
   virtual void EnableMainWindow(bool enable) = 0;
 
@@ -131,8 +131,7 @@ public:
   /// that is not taken up (4 GiB or larger) and for the document in hand
   /// when an error ends the run (endedRun, with the error as reason).
   /// `statistics` are the run's counters once the candidate is counted.
-  virtual void DocumentDone(const DocumentReport& report,
-                            const RunStatistics& statistics) {
+  virtual void DocumentDone(const DocumentReport &report, const RunStatistics &statistics) {
     (void)report;
     (void)statistics;
   }
@@ -141,7 +140,7 @@ public:
   /// (if any) was shown and its window destroyed: how it ended and the run's
   /// real counters at that moment (all zero when it ended before counting).
   /// The progress window is gone by then; velkor-cli prints them.
-  virtual void RunEnded(RunEnding ending, const RunStatistics& statistics) {
+  virtual void RunEnded(RunEnding ending, const RunStatistics &statistics) {
     (void)ending;
     (void)statistics;
   }
@@ -150,7 +149,7 @@ public:
   /// run left) met in a folder the compaction phase works in: `path` as
   /// DocumentDone gives paths, `removed` true when a compressing run removed
   /// it, false when an estimate only found it.
-  virtual void TemporaryFileSwept(const std::string& path, bool removed) {
+  virtual void TemporaryFileSwept(const std::string &path, bool removed) {
     (void)path;
     (void)removed;
   }

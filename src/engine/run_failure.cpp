@@ -10,9 +10,7 @@
 #include <cstring>
 #include <new>
 
-const char *RunFailure::what() const noexcept {
-  return "the run ended on an error";
-}
+const char *RunFailure::what() const noexcept { return "the run ended on an error"; }
 
 namespace {
 
@@ -89,21 +87,16 @@ std::string DescribeException(std::exception_ptr error) {
   try {
     std::rethrow_exception(error);
   } catch (const RunFailure &failure) {
-    std::string where = failure.document.empty()
-                            ? failure.directory
-                            : Absolute(failure.document, failure.directory);
-    if (const auto *nested =
-            dynamic_cast<const std::nested_exception *>(&failure)) {
+    std::string where = failure.document.empty() ? failure.directory
+                                                 : Absolute(failure.document, failure.directory);
+    if (const auto *nested = dynamic_cast<const std::nested_exception *>(&failure)) {
       if (nested->nested_ptr())
         return DescribeOne(nested->nested_ptr(), where, failure.directory);
     }
     return std::string("unknown error: ") + where;
   } catch (...) {
-    return DescribeOne(std::current_exception(), std::string(),
-                       std::string());
+    return DescribeOne(std::current_exception(), std::string(), std::string());
   }
 }
 
-std::string DescribeCurrentException() {
-  return DescribeException(std::current_exception());
-}
+std::string DescribeCurrentException() { return DescribeException(std::current_exception()); }

@@ -50,13 +50,11 @@ TTString FormatByteCount(std::uint64_t value) {
   return TTString(text);
 }
 
-std::uint64_t ScaledRatio(std::uint64_t a, std::uint64_t b,
-                          std::uint64_t scale) {
+std::uint64_t ScaledRatio(std::uint64_t a, std::uint64_t b, std::uint64_t scale) {
   if (b == 0)
     return scale;
   // 128 bits hold any product of two 64-bit values.
-  unsigned __int128 quotient =
-      static_cast<unsigned __int128>(a) * scale / b;
+  unsigned __int128 quotient = static_cast<unsigned __int128>(a) * scale / b;
   if (quotient > std::numeric_limits<std::uint64_t>::max())
     return std::numeric_limits<std::uint64_t>::max();
   return static_cast<std::uint64_t>(quotient);
@@ -65,7 +63,6 @@ std::uint64_t ScaledRatio(std::uint64_t a, std::uint64_t b,
 TTString FormatRatio(std::uint64_t after, std::uint64_t before) {
   std::uint64_t tenths = ScaledRatio(after, before, 1000);
   char text[32];
-  std::snprintf(text, sizeof text, "%3" PRIu64 ".%1" PRIu64 "%%", tenths / 10,
-                tenths % 10);
+  std::snprintf(text, sizeof text, "%3" PRIu64 ".%1" PRIu64 "%%", tenths / 10, tenths % 10);
   return TTString(text);
 }

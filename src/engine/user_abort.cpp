@@ -4,8 +4,7 @@
 
 #include "engine/progress_view.h"
 
-void AbortWithMessage(ProgressView &view, const char *text,
-                      RunEnding ending) {
+void AbortWithMessage(ProgressView &view, const char *text, RunEnding ending) {
   view.ShowMessage(text);
   throw UserAbort{ending};
 }

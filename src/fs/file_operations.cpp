@@ -258,9 +258,7 @@ bool ExchangeFiles(const TTString &source, const TTString &target) {
   return true;
 }
 
-void FlushDirectoryOf(const TTString &path) {
-  FlushByName(ContainingDirectory(path), O_DIRECTORY);
-}
+void FlushDirectoryOf(const TTString &path) { FlushByName(ContainingDirectory(path), O_DIRECTORY); }
 
 int OpenComponentwise(int directory, const char *path, int flags) {
   flags |= O_CLOEXEC | O_NOFOLLOW;
@@ -288,9 +286,8 @@ int OpenComponentwise(int directory, const char *path, int flags) {
   int result = -1;
   for (std::size_t i = 0; i < components.size(); ++i) {
     const bool last = i + 1 == components.size();
-    const int next =
-        ::openat(current, components[i].c_str(),
-                 last ? flags : (O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const int next = ::openat(current, components[i].c_str(),
+                              last ? flags : (O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     const int error = errno;
     if (owned)
       ::close(current);
@@ -320,8 +317,7 @@ int OpenWithoutLinks(int directory, const char *path, int flags) {
   return OpenComponentwise(directory, path, flags);
 }
 
-TTSavedDirectory::TTSavedDirectory()
-    : descriptor(::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+TTSavedDirectory::TTSavedDirectory() : descriptor(::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
 
 TTSavedDirectory::~TTSavedDirectory() {
   Restore();
@@ -329,13 +325,9 @@ TTSavedDirectory::~TTSavedDirectory() {
     ::close(descriptor);
 }
 
-bool TTSavedDirectory::Restore() const {
-  return descriptor >= 0 && fchdir(descriptor) == 0;
-}
+bool TTSavedDirectory::Restore() const { return descriptor >= 0 && fchdir(descriptor) == 0; }
 
-bool SetCurrentDir(const TTString &path) {
-  return !path.IsEmpty() && chdir(path.CStr()) == 0;
-}
+bool SetCurrentDir(const TTString &path) { return !path.IsEmpty() && chdir(path.CStr()) == 0; }
 
 TTString GetCurrentDir() {
   char buffer[PATH_MAX + 1];
@@ -345,8 +337,7 @@ TTString GetCurrentDir() {
   return TTString(buffer);
 }
 
-TTString MakeTempFileName(const TTString &directory, const TTString &prefix,
-                          int *descriptor) {
+TTString MakeTempFileName(const TTString &directory, const TTString &prefix, int *descriptor) {
   TTString base = directory;
   if (!base.IsEmpty() && base.At(base.Length() - 1) != '/') {
     base += '/';
@@ -364,8 +355,7 @@ TTString MakeTempFileName(const TTString &directory, const TTString &prefix,
     std::snprintf(digits, sizeof digits, "%X.tmp", number);
     TTString candidate = base;
     candidate += digits;
-    const int fd = ::open(candidate.CStr(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
-                          0600);
+    const int fd = ::open(candidate.CStr(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
     if (fd >= 0) {
       if (descriptor != nullptr) {
         *descriptor = fd;

@@ -15,8 +15,8 @@ timespec FileTimeToTimespec(const TTFileTime &fileTime) {
   timespec result{};
   // The largest file time is about 58,000 years after 1601, well inside a
   // 64-bit time_t.
-  result.tv_sec = static_cast<time_t>(
-      static_cast<std::int64_t>(value / kFileTimeTicksPerSecond) - kEpochSeconds);
+  result.tv_sec = static_cast<time_t>(static_cast<std::int64_t>(value / kFileTimeTicksPerSecond) -
+                                      kEpochSeconds);
   result.tv_nsec = static_cast<long>((value % kFileTimeTicksPerSecond) * 100);
   return result;
 }
@@ -27,8 +27,8 @@ TTFileTime TimespecToFileTime(const timespec &time) {
   constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
   std::int64_t seconds = 0;
   std::int64_t nanoseconds = time.tv_nsec;
-  if (__builtin_add_overflow(static_cast<std::int64_t>(time.tv_sec),
-                             nanoseconds / 1000000000, &seconds)) {
+  if (__builtin_add_overflow(static_cast<std::int64_t>(time.tv_sec), nanoseconds / 1000000000,
+                             &seconds)) {
     return time.tv_sec < 0 ? TTFileTime{} : TTFileTime::FromValue(kMax);
   }
   nanoseconds %= 1000000000;

@@ -22,13 +22,10 @@ struct TTFileTime {
   std::uint32_t highPart = 0;
 
   /// The 64-bit count of 100-nanosecond intervals since 1601.
-  std::uint64_t Value() const {
-    return (static_cast<std::uint64_t>(highPart) << 32) | lowPart;
-  }
+  std::uint64_t Value() const { return (static_cast<std::uint64_t>(highPart) << 32) | lowPart; }
   /// The file time for a 64-bit count.
   static TTFileTime FromValue(std::uint64_t value) {
-    return TTFileTime{static_cast<std::uint32_t>(value),
-                      static_cast<std::uint32_t>(value >> 32)};
+    return TTFileTime{static_cast<std::uint32_t>(value), static_cast<std::uint32_t>(value >> 32)};
   }
   bool operator==(const TTFileTime &other) const {
     return lowPart == other.lowPart && highPart == other.highPart;

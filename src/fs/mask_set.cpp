@@ -9,8 +9,7 @@ TTMaskKind MaskKindOf(bool include, bool recursive) {
   return static_cast<TTMaskKind>((recursive ? 2 : 0) + (include ? 0 : 1));
 }
 
-TTMaskNode::TTMaskNode(const TTString &name, TTMaskNode *parent)
-    : name(name), parent(parent) {}
+TTMaskNode::TTMaskNode(const TTString &name, TTMaskNode *parent) : name(name), parent(parent) {}
 
 TTMaskNode::~TTMaskNode() = default;
 
@@ -60,8 +59,7 @@ bool MaskSelects(const TTMaskNode &node, bool atNode, const TTString &name) {
       return false;
     selected = AnyMaskMatches(node.Masks(TTMaskKind::IncludeLocal), name);
   }
-  for (const TTMaskNode *level = &node; level != nullptr;
-       level = level->Parent()) {
+  for (const TTMaskNode *level = &node; level != nullptr; level = level->Parent()) {
     if (AnyMaskMatches(level->Masks(TTMaskKind::ExcludeRecursive), name))
       return false;
     if (!selected)

@@ -57,9 +57,7 @@ public:
   TTMaskNode &FindOrAddChild(const TTString &childName);
 
   /// The mask list of one kind, in the order of addition.
-  TTStringList &Masks(TTMaskKind kind) {
-    return masks[static_cast<std::int32_t>(kind)];
-  }
+  TTStringList &Masks(TTMaskKind kind) { return masks[static_cast<std::int32_t>(kind)]; }
   const TTStringList &Masks(TTMaskKind kind) const {
     return masks[static_cast<std::int32_t>(kind)];
   }

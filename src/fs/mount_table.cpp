@@ -46,18 +46,15 @@ struct LibMount {
     if (library == nullptr) {
       return;
     }
-    loaded = Find(library, "mnt_new_table", newTable) &&
-             Find(library, "mnt_unref_table", unrefTable) &&
-             Find(library, "mnt_new_iter", newIter) && Find(library, "mnt_free_iter", freeIter) &&
-             Find(library, "mnt_table_parse_file", parseFile) &&
-             Find(library, "mnt_table_next_fs", nextFs) &&
-             Find(library, "mnt_fs_get_target", target) &&
-             Find(library, "mnt_fs_get_fstype", fstype) &&
-             Find(library, "mnt_fs_get_source", source) &&
-             Find(library, "mnt_fs_get_root", root) && Find(library, "mnt_fs_get_id", id) &&
-             Find(library, "mnt_fs_get_parent_id", parentId) &&
-             Find(library, "mnt_fs_get_devno", devno) &&
-             Find(library, "mnt_fs_is_netfs", isNetfs);
+    loaded =
+        Find(library, "mnt_new_table", newTable) && Find(library, "mnt_unref_table", unrefTable) &&
+        Find(library, "mnt_new_iter", newIter) && Find(library, "mnt_free_iter", freeIter) &&
+        Find(library, "mnt_table_parse_file", parseFile) &&
+        Find(library, "mnt_table_next_fs", nextFs) && Find(library, "mnt_fs_get_target", target) &&
+        Find(library, "mnt_fs_get_fstype", fstype) && Find(library, "mnt_fs_get_source", source) &&
+        Find(library, "mnt_fs_get_root", root) && Find(library, "mnt_fs_get_id", id) &&
+        Find(library, "mnt_fs_get_parent_id", parentId) &&
+        Find(library, "mnt_fs_get_devno", devno) && Find(library, "mnt_fs_is_netfs", isNetfs);
   }
 
   template <typename Function>
@@ -79,27 +76,26 @@ const LibMount &Mnt() {
 
 /// Kernel and desktop file systems that hold no user files of their own.
 constexpr const char *kPseudoTypes[] = {
-    "proc",      "sysfs",      "cgroup",       "cgroup2",    "devpts",      "devtmpfs",
-    "mqueue",    "debugfs",    "tracefs",      "securityfs", "pstore",      "bpf",
-    "configfs",  "fusectl",    "hugetlbfs",    "autofs",     "binfmt_misc", "efivarfs",
-    "selinuxfs", "nsfs",       "rpc_pipefs",   "nfsd",       "sockfs",      "pipefs",
-    "anon_inodefs", "rootfs",  "binder",       "devfs",      "usbfs",       "fuse.gvfsd-fuse",
-    "fuse.portal", "fuse.lxcfs", "fuse.doc",   "none",
+    "proc",         "sysfs",      "cgroup",     "cgroup2",    "devpts",      "devtmpfs",
+    "mqueue",       "debugfs",    "tracefs",    "securityfs", "pstore",      "bpf",
+    "configfs",     "fusectl",    "hugetlbfs",  "autofs",     "binfmt_misc", "efivarfs",
+    "selinuxfs",    "nsfs",       "rpc_pipefs", "nfsd",       "sockfs",      "pipefs",
+    "anon_inodefs", "rootfs",     "binder",     "devfs",      "usbfs",       "fuse.gvfsd-fuse",
+    "fuse.portal",  "fuse.lxcfs", "fuse.doc",   "none",
 };
 
 /// Network file systems libmount may not name as such.
 constexpr const char *kRemoteTypes[] = {
-    "nfs",  "nfs4",  "cifs",  "smb3",      "smbfs",  "ncpfs",     "afs",  "9p",
-    "ceph", "lustre", "davfs", "glusterfs", "gfs2",  "ocfs2",     "orangefs",
+    "nfs",  "nfs4",   "cifs",  "smb3",      "smbfs", "ncpfs", "afs",      "9p",
+    "ceph", "lustre", "davfs", "glusterfs", "gfs2",  "ocfs2", "orangefs",
 };
 
 bool IsOneOf(const char *type, const char *const *list, std::size_t count) {
-  return std::any_of(list, list + count, [&](const char *item) { return std::strcmp(type, item) == 0; });
+  return std::any_of(list, list + count,
+                     [&](const char *item) { return std::strcmp(type, item) == 0; });
 }
 
-bool IsPseudoType(const char *type) {
-  return IsOneOf(type, kPseudoTypes, std::size(kPseudoTypes));
-}
+bool IsPseudoType(const char *type) { return IsOneOf(type, kPseudoTypes, std::size(kPseudoTypes)); }
 
 bool IsRemote(libmnt_fs *fs, const char *type) {
   if (Mnt().isNetfs(fs) == 1 || IsOneOf(type, kRemoteTypes, std::size(kRemoteTypes))) {
@@ -113,9 +109,7 @@ bool IsRemote(libmnt_fs *fs, const char *type) {
           std::strstr(type, "gluster") != nullptr || std::strstr(type, "ceph") != nullptr);
 }
 
-bool StartsWith(const std::string &text, const char *prefix) {
-  return text.rfind(prefix, 0) == 0;
-}
+bool StartsWith(const std::string &text, const char *prefix) { return text.rfind(prefix, 0) == 0; }
 
 /// The kernel's own folders: whatever is mounted there (a container's tmpfs
 /// on /dev, the tmpfs of /sys/fs/cgroup) is plumbing, not storage.
@@ -249,7 +243,8 @@ TTMountTable::TTMountTable(const TTDriveProbe &probe) {
   std::vector<bool> overmounted(mounts.size(), false);
   for (const Mount &mount : mounts) {
     const auto parent = byId.find(mount.parentId);
-    if (parent != byId.end() && parent->second != static_cast<std::size_t>(&mount - mounts.data()) &&
+    if (parent != byId.end() &&
+        parent->second != static_cast<std::size_t>(&mount - mounts.data()) &&
         mounts[parent->second].target == mount.target) {
       overmounted[parent->second] = true;
     }
@@ -337,8 +332,8 @@ TTMountTable::TTMountTable(const TTDriveProbe &probe) {
     for (std::size_t b = 0; b < a; ++b) {
       const std::size_t outer = order[b];
       const Mount &covering = mounts[drives[outer]];
-      if (coveredBy[outer] >= 0 || covering.device != covered.device ||
-          covering.root.empty() || !IsAtOrBelow(covered.root, covering.root)) {
+      if (coveredBy[outer] >= 0 || covering.device != covered.device || covering.root.empty() ||
+          !IsAtOrBelow(covered.root, covering.root)) {
         continue;
       }
       // Where the covered drive's folder lies in the covering drive's tree.

@@ -116,8 +116,7 @@ void TTFile::Open(const TTString &fileName, std::uint32_t desiredAccess,
   }
   if (error != 0) {
     ::close(fd);
-    throw TTFileWithNameException(name, ErrnoToFileError(error),
-                                  static_cast<std::uint32_t>(error));
+    throw TTFileWithNameException(name, ErrnoToFileError(error), static_cast<std::uint32_t>(error));
   }
   handle = fd;
   open = true;

@@ -57,8 +57,7 @@ public:
   /// file (a directory, a pipe, a device) is refused as access denied, and
   /// nothing is truncated before the lock is held. Throws
   /// TTFileWithNameException on failure; the file then stays closed.
-  void Open(const TTString &name, std::uint32_t desiredAccess,
-            std::uint32_t creationDisposition);
+  void Open(const TTString &name, std::uint32_t desiredAccess, std::uint32_t creationDisposition);
 
   /// Closes the descriptor if one is held. On Linux the descriptor is gone
   /// even when close(2) reports an error, so the file is marked closed before

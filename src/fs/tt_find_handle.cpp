@@ -152,7 +152,7 @@ bool TTFindHandle::Start(const TTString &pattern, TTFindRecord &record, bool com
     }
     const TTString directory = pattern.Left(end);
     const int fd = OpenWithoutLinks(AT_FDCWD, directory.IsEmpty() ? "." : directory.CStr(),
-                                     O_RDONLY | O_DIRECTORY | O_NONBLOCK);
+                                    O_RDONLY | O_DIRECTORY | O_NONBLOCK);
     if (fd < 0) {
       return false;
     }
@@ -175,8 +175,8 @@ bool TTFindHandle::Start(const TTString &pattern, TTFindRecord &record, bool com
   // The folders on the way are opened without following a link in any of
   // them, and the entry is looked at from there.
   const std::string folder(path, static_cast<std::size_t>(name - path));
-  const int fd = OpenWithoutLinks(AT_FDCWD, folder.empty() ? "." : folder.c_str(),
-                                  O_PATH | O_DIRECTORY);
+  const int fd =
+      OpenWithoutLinks(AT_FDCWD, folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY);
   if (fd < 0) {
     return false;
   }
@@ -227,9 +227,9 @@ bool TTFindHandle::CompleteRecord(TTFindRecord &record) {
     return false;
   }
   struct statx info;
-  const int result = single ? statx(lookupFolder, singleName.CStr(), kStatxFlags, kStatxMask, &info)
-                            : statx(dirfd(handle), record.name.CStr(), kStatxFlags, kStatxMask,
-                                    &info);
+  const int result = single
+                         ? statx(lookupFolder, singleName.CStr(), kStatxFlags, kStatxMask, &info)
+                         : statx(dirfd(handle), record.name.CStr(), kStatxFlags, kStatxMask, &info);
   if (result != 0) {
     return false;
   }

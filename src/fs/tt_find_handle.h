@@ -13,8 +13,8 @@
 /// plain path
 /// without wildcards, which looks up that one entry (a trailing slash finds
 /// nothing). No symbolic link is followed in any folder on a listing's or a
-/// lookup's path: such a path finds nothing. The walk matches names against masks itself, so no wildcard
-/// rules live here.
+/// lookup's path: such a path finds nothing. The walk matches names against masks itself, so no
+/// wildcard rules live here.
 ///
 /// The walk looks at most entries only to find out whether they are wanted.
 /// For that it uses FindFirstEntry/FindNextEntry, which fill only the name
@@ -37,7 +37,7 @@ struct TTFindRecord {
   /// pipe, socket or device, 0x01 no write permission for anyone, 0x02 a
   /// name that starts with a dot, 0x80 a plain file with none of these.
   std::uint32_t attributes = 0;
-  TTFileTime creationTime;   ///< birth time where the file system keeps one
+  TTFileTime creationTime; ///< birth time where the file system keeps one
   TTFileTime lastAccessTime;
   TTFileTime lastWriteTime;
   std::uint32_t sizeHigh = 0;
@@ -66,9 +66,7 @@ struct TTFindRecord {
 inline bool IsDirectory(const TTFindRecord &record) { return (record.attributes & 0x10u) != 0; }
 
 /// True when the record is a symbolic link (attribute bit 0x400).
-inline bool IsSymbolicLink(const TTFindRecord &record) {
-  return (record.attributes & 0x400u) != 0;
-}
+inline bool IsSymbolicLink(const TTFindRecord &record) { return (record.attributes & 0x400u) != 0; }
 
 /// True when the record is a pipe, socket or device (attribute bit 0x40).
 inline bool IsSpecialFile(const TTFindRecord &record) { return (record.attributes & 0x40u) != 0; }

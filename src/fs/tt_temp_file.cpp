@@ -15,8 +15,7 @@
 namespace {
 
 /// The first bytes of every compound file.
-constexpr unsigned char kCompoundSignature[8] = {0xD0, 0xCF, 0x11, 0xE0,
-                                                 0xA1, 0xB1, 0x1A, 0xE1};
+constexpr unsigned char kCompoundSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 
 /// Takes an open-file-description write lock on the whole file without
 /// waiting: true when it is ours now.
@@ -27,9 +26,7 @@ bool LockForWriting(int descriptor) {
   return fcntl(descriptor, F_OFD_SETLK, &lock) == 0;
 }
 
-bool IsUpperHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
-}
+bool IsUpperHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
 /// Exactly a name MakeTempFileName gives for `prefix`.
 bool IsTempFileName(const char *name, const TTString &prefix) {
@@ -41,8 +38,7 @@ bool IsTempFileName(const char *name, const TTString &prefix) {
   std::size_t count = 0;
   while (count < 5 && IsUpperHexDigit(digits[count]))
     ++count;
-  return count >= 1 && count <= 4 && digits[0] != '0' &&
-         std::strcmp(digits + count, ".tmp") == 0;
+  return count >= 1 && count <= 4 && digits[0] != '0' && std::strcmp(digits + count, ".tmp") == 0;
 }
 
 bool Before(const timespec &a, const timespec &b) {
@@ -52,9 +48,8 @@ bool Before(const timespec &a, const timespec &b) {
 /// Whether the open file `descriptor` is an abandoned copy of ours.
 bool IsAbandonedCopy(int descriptor, const timespec &olderThan) {
   struct stat status;
-  if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) ||
-      status.st_uid != geteuid() || status.st_nlink != 1 ||
-      !Before(status.st_ctim, olderThan))
+  if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != geteuid() ||
+      status.st_nlink != 1 || !Before(status.st_ctim, olderThan))
     return false;
   if (status.st_size == 0)
     return true;
@@ -130,8 +125,8 @@ void SweepAbandonedTempFiles(const TTString &directory, const TTString &prefix,
     if (!IsTempFileName(entry->d_name, prefix)) {
       continue;
     }
-    const int file = openat(folder, entry->d_name,
-                            O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int file =
+        openat(folder, entry->d_name, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (file < 0) {
       continue; // a link, gone, or not ours to write
     }

@@ -38,10 +38,8 @@ bool EndsWithSlash(const TTString &path) {
 
 } // namespace
 
-BaseDirectoryBrowser::BaseDirectoryBrowser(QListWidget *list, QLabel *pathLabel,
-                                           QWidget *owner)
-    : list(list), pathLabel(pathLabel), owner(owner),
-      icons{DriveIcon(), FolderIcon(), PageIcon()} {
+BaseDirectoryBrowser::BaseDirectoryBrowser(QListWidget *list, QLabel *pathLabel, QWidget *owner)
+    : list(list), pathLabel(pathLabel), owner(owner), icons{DriveIcon(), FolderIcon(), PageIcon()} {
   collator.setCaseSensitivity(Qt::CaseInsensitive);
 }
 
@@ -120,8 +118,8 @@ int BaseDirectoryBrowser::CompareItems(std::int32_t first, std::int32_t second) 
                  DisplayName(Bytes(BrowserItems.At(second).name)));
 }
 
-int BaseDirectoryBrowser::Compare(std::int32_t first, std::int32_t second,
-                                  const QString &firstName, const QString &secondName) const {
+int BaseDirectoryBrowser::Compare(std::int32_t first, std::int32_t second, const QString &firstName,
+                                  const QString &secondName) const {
   const BrowserItem &a = BrowserItems.At(first);
   const BrowserItem &b = BrowserItems.At(second);
   if (a.kind != b.kind)
@@ -188,7 +186,7 @@ void BaseDirectoryBrowser::Refresh() {
       newCurrent = row;
   }
   if (keep.empty())
-    return;  // ShowDirectory has selected the first item
+    return; // ShowDirectory has selected the first item
   list->clearSelection();
   if (newCurrent >= 0)
     list->setCurrentRow(newCurrent, QItemSelectionModel::NoUpdate);

@@ -36,9 +36,9 @@ class QWidget;
 
 /// An item's kind, which is also the index of its icon.
 enum class BrowserItemKind : std::int32_t {
-  Drive = 0,      ///< a drive root, such as "/" or "/home/"
-  Directory = 1,  ///< a subdirectory, and the ".." entry
-  File = 2,       ///< a file of any kind
+  Drive = 0,     ///< a drive root, such as "/" or "/home/"
+  Directory = 1, ///< a subdirectory, and the ".." entry
+  File = 2,      ///< a file of any kind
 };
 
 /// One item of the list: the name exactly as the directory search or the

@@ -17,7 +17,7 @@ QString DisplayName(std::string_view name) {
   const std::string_view bytes = escaped;
   QString text;
   text.reserve(static_cast<qsizetype>(bytes.size()));
-  size_t runStart = 0;  // start of the valid UTF-8 run not yet decoded
+  size_t runStart = 0; // start of the valid UTF-8 run not yet decoded
   size_t at = 0;
   const auto flushRun = [&] {
     text += QString::fromUtf8(bytes.data() + runStart, static_cast<qsizetype>(at - runStart));

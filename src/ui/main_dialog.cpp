@@ -76,8 +76,7 @@ MainDialog::MainDialog(QWidget *parent)
   ui.estimateModeBox->setChecked(false);
 
   // The browser starts in the drive list, with an empty path label.
-  browser = std::make_unique<BaseDirectoryBrowser>(ui.browserList, ui.currentDirectoryLabel,
-                                                   this);
+  browser = std::make_unique<BaseDirectoryBrowser>(ui.browserList, ui.currentDirectoryLabel, this);
   connect(ui.browserList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *item) {
     const int row = ui.browserList->row(item);
     RunCommand(this, [this, row] { browser->EnterItem(row); });
@@ -193,8 +192,7 @@ void MainDialog::OnConfirm() {
 }
 
 bool MainDialog::eventFilter(QObject *watched, QEvent *event) {
-  if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit &&
-      runInProgress) {
+  if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit && runInProgress) {
     quitPending = true;
     return true;
   }

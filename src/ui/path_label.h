@@ -35,6 +35,6 @@ private:
   void Elide();
   void ElideAgain();
 
-  QString path;   ///< as given, before any cut
-  QString shown;  ///< what SetPath last put on the line
+  QString path;  ///< as given, before any cut
+  QString shown; ///< what SetPath last put on the line
 };

@@ -21,7 +21,7 @@ ProgressDialog::ProgressDialog(QWidget *mainWindow)
   ui.setupUi(this);
   layout()->setSizeConstraint(QLayout::SetFixedSize);
   ApplyFontMetrics();
-  layout()->activate();  // the path lines know their width before the first show
+  layout()->activate(); // the path lines know their width before the first show
   connect(ui.stopButton, &QPushButton::clicked, this, &ProgressDialog::reject);
   ResetToTemplate();
 }
@@ -34,8 +34,7 @@ void ProgressDialog::ApplyFontMetrics() {
   ui.fileBar->setMinimumWidth(units.X(315));
   for (QLabel *value : {ui.totalFilesText, ui.documentFilesText, ui.compressedFilesText})
     value->setMinimumWidth(units.X(66));
-  for (QLabel *value :
-       {ui.bytesBeforeText, ui.bytesAfterText, ui.bytesReducedText, ui.ratioText})
+  for (QLabel *value : {ui.bytesBeforeText, ui.bytesAfterText, ui.bytesReducedText, ui.ratioText})
     value->setMinimumWidth(units.X(55));
   ui.stopButton->setMinimumWidth(units.X(50));
 }
@@ -46,8 +45,7 @@ void ProgressDialog::ResetToTemplate() {
   ui.fileText->setText(QStringLiteral("File"));
   ui.statusText->setText(QStringLiteral("Status"));
   for (QLabel *value : {ui.totalFilesText, ui.documentFilesText, ui.compressedFilesText,
-                        ui.bytesBeforeText, ui.bytesAfterText, ui.bytesReducedText,
-                        ui.ratioText})
+                        ui.bytesBeforeText, ui.bytesAfterText, ui.bytesReducedText, ui.ratioText})
     value->setText(QStringLiteral("0"));
   SetBarRange(ui.diskBar, diskRange, 100);
   SetBarRange(ui.fileBar, fileRange, 100);
@@ -82,7 +80,7 @@ void ProgressDialog::Show() {
 
 void ProgressDialog::reject() {
   stopRequested = true;
-  QDialog::reject();  // hides the window; a modeless dialog is not destroyed
+  QDialog::reject(); // hides the window; a modeless dialog is not destroyed
 }
 
 void ProgressDialog::SetCaption(const char *text) { setWindowTitle(DisplayName(text)); }

@@ -24,25 +24,25 @@ namespace {
 CfbBuilder Document(int version = 3) { return SampleDocument(version); }
 
 class ReaderTest : public TempDirTest {
- protected:
-  std::string Save(const BuiltFile& file, const std::string& name = "doc.doc") {
+protected:
+  std::string Save(const BuiltFile &file, const std::string &name = "doc.doc") {
     std::string path = Path(name);
     file.Save(path);
     return path;
   }
   // Expects Open to refuse the file with this reason.
-  void ExpectRefused(const BuiltFile& file, cfb::Reason reason) {
+  void ExpectRefused(const BuiltFile &file, cfb::Reason reason) {
     std::string path = Save(file, "bad.doc");
     try {
       cfb::Source::Open(path);
       ADD_FAILURE() << "opened, expected " << cfb::ReasonName(reason);
-    } catch (const cfb::FormatError& error) {
+    } catch (const cfb::FormatError &error) {
       EXPECT_EQ(error.GetReason(), reason)
           << "got " << cfb::ReasonName(error.GetReason()) << ": " << error.what();
     }
   }
   // Opens, copies, and checks the copy holds the same tree and re-opens.
-  void ExpectAcceptedAndCopied(const BuiltFile& file) {
+  void ExpectAcceptedAndCopied(const BuiltFile &file) {
     std::string path = Save(file, "quirky.doc");
     cfb::Source source = cfb::Source::Open(path);
     cfb::Destination copy = cfb::Destination::Create(Path("copy.doc"));
@@ -51,16 +51,17 @@ class ReaderTest : public TempDirTest {
     auto difference = cfb::CompareTrees(source, cfb::Source::Open(Path("copy.doc")));
     EXPECT_FALSE(difference) << difference->path << ": " << difference->detail;
   }
-  std::uint32_t IdOf(const BuiltFile& file, int item) { return file.directoryId[item]; }
+  std::uint32_t IdOf(const BuiltFile &file, int item) { return file.directoryId[item]; }
 };
 
-const cfb::Entry* Find(const cfb::Tree& tree, const std::string& path) {
+const cfb::Entry *Find(const cfb::Tree &tree, const std::string &path) {
   for (std::uint32_t i = 0; i < tree.entries.size(); ++i)
-    if (tree.PathOf(i) == path) return &tree.entries[i];
+    if (tree.PathOf(i) == path)
+      return &tree.entries[i];
   return nullptr;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(ReaderTest, ReadsVersion3And4Trees) {
   for (int version : {3, 4}) {
@@ -68,19 +69,20 @@ TEST_F(ReaderTest, ReadsVersion3And4Trees) {
     BuiltFile file = Document(version).Gaps(2, 3).Build();
     cfb::Source source = cfb::Source::Open(Save(file));
     EXPECT_EQ(source.MajorVersion(), static_cast<unsigned>(version));
-    const cfb::Tree& tree = source.GetTree();
+    const cfb::Tree &tree = source.GetTree();
     ASSERT_EQ(tree.entries.size(), 10u);
     EXPECT_EQ(tree.entries[0].kind, cfb::EntryKind::Root);
     EXPECT_EQ(tree.entries[0].stateBits, 3u);
     // Children come in the format's order: shorter names first.
     std::vector<std::string> rootChildren;
-    for (auto child : tree.entries[0].children) rootChildren.push_back(tree.entries[child].displayName);
+    for (auto child : tree.entries[0].children)
+      rootChildren.push_back(tree.entries[child].displayName);
     EXPECT_EQ(rootChildren, (std::vector<std::string>{"1Table", "ObjectPool", "WordDocument",
                                                       "\x05SummaryInformation"}));
-    const cfb::Entry* contents = Find(tree, "/ObjectPool/_1234/Contents");
+    const cfb::Entry *contents = Find(tree, "/ObjectPool/_1234/Contents");
     ASSERT_NE(contents, nullptr);
     EXPECT_EQ(contents->size, 5000u);
-    const cfb::Entry* pool = Find(tree, "/ObjectPool");
+    const cfb::Entry *pool = Find(tree, "/ObjectPool");
     ASSERT_NE(pool, nullptr);
     EXPECT_EQ(pool->kind, cfb::EntryKind::Storage);
     EXPECT_EQ(pool->creationTime, 0x01D0000000000003ull);
@@ -93,7 +95,8 @@ TEST_F(ReaderTest, ReadsVersion3And4Trees) {
     std::vector<std::byte> piece(333);
     for (std::uint64_t offset = 0;;) {
       std::size_t got = source.ReadStream(index, offset, piece);
-      if (got == 0) break;
+      if (got == 0)
+        break;
       all.insert(all.end(), piece.begin(), piece.begin() + got);
       offset += got;
     }
@@ -109,84 +112,115 @@ TEST_F(ReaderTest, CorruptionsAreRefusedWithTheirReason) {
   const int wordDocument = 0, table = 1, summary = 2, pool = 3, inner = 4, ole = 5, contents = 6;
   (void)inner;
   struct Case {
-    const char* name;
+    const char *name;
     cfb::Reason reason;
-    std::function<void(BuiltFile&)> change;
+    std::function<void(BuiltFile &)> change;
   };
   std::vector<Case> cases = {
-      {"signature", cfb::Reason::BadSignature, [](BuiltFile& f) { f.bytes[0] ^= 1; }},
-      {"byte order", cfb::Reason::BadByteOrder, [](BuiltFile& f) { f.Set16(0x1C, 0xFEFF); }},
-      {"major version 5", cfb::Reason::UnsupportedVersion, [](BuiltFile& f) { f.Set16(0x1A, 5); }},
-      {"v3 with sector shift 12", cfb::Reason::BadSectorShift, [](BuiltFile& f) { f.bytes[30] = 12; }},
-      {"mini sector shift 7", cfb::Reason::BadMiniSectorShift, [](BuiltFile& f) { f.Set16(0x20, 7); }},
-      {"mini cutoff 2048", cfb::Reason::BadMiniStreamCutoff, [](BuiltFile& f) { f.Set32(0x38, 2048); }},
-      {"file shorter than a header", cfb::Reason::FileTooSmall, [](BuiltFile& f) { f.bytes.resize(300); }},
-      {"FAT count of millions", cfb::Reason::CountOutOfRange, [](BuiltFile& f) { f.Set32(0x2C, 50000000); }},
-      {"DIFAT count of millions", cfb::Reason::CountOutOfRange, [](BuiltFile& f) { f.Set32(0x48, 50000000); }},
+      {"signature", cfb::Reason::BadSignature, [](BuiltFile &f) { f.bytes[0] ^= 1; }},
+      {"byte order", cfb::Reason::BadByteOrder, [](BuiltFile &f) { f.Set16(0x1C, 0xFEFF); }},
+      {"major version 5", cfb::Reason::UnsupportedVersion, [](BuiltFile &f) { f.Set16(0x1A, 5); }},
+      {"v3 with sector shift 12", cfb::Reason::BadSectorShift,
+       [](BuiltFile &f) { f.bytes[30] = 12; }},
+      {"mini sector shift 7", cfb::Reason::BadMiniSectorShift,
+       [](BuiltFile &f) { f.Set16(0x20, 7); }},
+      {"mini cutoff 2048", cfb::Reason::BadMiniStreamCutoff,
+       [](BuiltFile &f) { f.Set32(0x38, 2048); }},
+      {"file shorter than a header", cfb::Reason::FileTooSmall,
+       [](BuiltFile &f) { f.bytes.resize(300); }},
+      {"FAT count of millions", cfb::Reason::CountOutOfRange,
+       [](BuiltFile &f) { f.Set32(0x2C, 50000000); }},
+      {"DIFAT count of millions", cfb::Reason::CountOutOfRange,
+       [](BuiltFile &f) { f.Set32(0x48, 50000000); }},
       {"first directory sector beyond the file", cfb::Reason::SectorOutOfRange,
-       [](BuiltFile& f) { f.Set32(0x30, 100000); }},
+       [](BuiltFile &f) { f.Set32(0x30, 100000); }},
       {"header DIFAT entry beyond the file", cfb::Reason::SectorOutOfRange,
-       [](BuiltFile& f) { f.Set32(0x4C, 100000); }},
+       [](BuiltFile &f) { f.Set32(0x4C, 100000); }},
       {"stream chain link to FREESECT", cfb::Reason::SectorOutOfRange,
-       [&](BuiltFile& f) { f.Set32(f.FatEntryOffset(f.chain[wordDocument][5]), 0xFFFFFFFF); }},
+       [&](BuiltFile &f) { f.Set32(f.FatEntryOffset(f.chain[wordDocument][5]), 0xFFFFFFFF); }},
       {"stream chain loops", cfb::Reason::ChainLoop,
-       [&](BuiltFile& f) { f.Set32(f.FatEntryOffset(f.chain[wordDocument][3]), f.chain[wordDocument][1]); }},
+       [&](BuiltFile &f) {
+         f.Set32(f.FatEntryOffset(f.chain[wordDocument][3]), f.chain[wordDocument][1]);
+       }},
       {"directory chain loops", cfb::Reason::ChainLoop,
-       [&](BuiltFile& f) { f.Set32(f.FatEntryOffset(f.dirSectors.back()), f.dirSectors[0]); }},
+       [&](BuiltFile &f) { f.Set32(f.FatEntryOffset(f.dirSectors.back()), f.dirSectors[0]); }},
       {"mini FAT chain loops", cfb::Reason::ChainLoop,
-       [&](BuiltFile& f) { f.Set32(f.MiniFatEntryOffset(f.chain[table][2]), f.chain[table][0]); }},
+       [&](BuiltFile &f) { f.Set32(f.MiniFatEntryOffset(f.chain[table][2]), f.chain[table][0]); }},
       {"two streams share sectors", cfb::Reason::CrossLinkedChain,
-       [&](BuiltFile& f) { f.Set32(f.DirEntryOffset(f.directoryId[contents]) + 0x74, f.chain[wordDocument][0]); }},
+       [&](BuiltFile &f) {
+         f.Set32(f.DirEntryOffset(f.directoryId[contents]) + 0x74, f.chain[wordDocument][0]);
+       }},
       {"two small streams share mini sectors", cfb::Reason::CrossLinkedChain,
-       [&](BuiltFile& f) { f.Set32(f.DirEntryOffset(f.directoryId[summary]) + 0x74, f.chain[table][0]); }},
+       [&](BuiltFile &f) {
+         f.Set32(f.DirEntryOffset(f.directoryId[summary]) + 0x74, f.chain[table][0]);
+       }},
       {"stream runs into the FAT", cfb::Reason::CrossLinkedChain,
-       [&](BuiltFile& f) { f.Set32(f.FatEntryOffset(f.chain[wordDocument].end()[-2]), f.fatSectors[0]); }},
+       [&](BuiltFile &f) {
+         f.Set32(f.FatEntryOffset(f.chain[wordDocument].end()[-2]), f.fatSectors[0]);
+       }},
       {"stream chain points outside the file before its end", cfb::Reason::SectorOutOfRange,
-       [&](BuiltFile& f) { f.Set32(f.FatEntryOffset(f.chain[wordDocument].end()[-2]), 0x00FFFFFF); }},
+       [&](BuiltFile &f) {
+         f.Set32(f.FatEntryOffset(f.chain[wordDocument].end()[-2]), 0x00FFFFFF);
+       }},
       {"small stream runs into the next one's sectors", cfb::Reason::CrossLinkedChain,
-       [&](BuiltFile& f) { f.Set32(f.MiniFatEntryOffset(f.chain[table].end()[-2]), f.chain[summary][0]); }},
+       [&](BuiltFile &f) {
+         f.Set32(f.MiniFatEntryOffset(f.chain[table].end()[-2]), f.chain[summary][0]);
+       }},
       {"mini stream chain loops before its end", cfb::Reason::ChainLoop,
-       [&](BuiltFile& f) { f.Set32(f.FatEntryOffset(f.miniStreamSectors.end()[-2]), f.miniStreamSectors[0]); }},
+       [&](BuiltFile &f) {
+         f.Set32(f.FatEntryOffset(f.miniStreamSectors.end()[-2]), f.miniStreamSectors[0]);
+       }},
       {"FAT sector listed twice", cfb::Reason::CrossLinkedChain,
-       [&](BuiltFile& f) { f.Set32(0x2C, 2); f.Set32(0x50, f.fatSectors[0]); }},
+       [&](BuiltFile &f) {
+         f.Set32(0x2C, 2);
+         f.Set32(0x50, f.fatSectors[0]);
+       }},
       {"stream longer than its chain", cfb::Reason::ShortChain,
-       [&](BuiltFile& f) { f.Set32(f.DirEntryOffset(f.directoryId[wordDocument]) + 0x78, 9000 + 2 * 512); }},
+       [&](BuiltFile &f) {
+         f.Set32(f.DirEntryOffset(f.directoryId[wordDocument]) + 0x78, 9000 + 2 * 512);
+       }},
       {"small stream longer than its chain", cfb::Reason::ShortChain,
-       [&](BuiltFile& f) { f.Set32(f.DirEntryOffset(f.directoryId[ole]) + 0x78, 200); }},
+       [&](BuiltFile &f) { f.Set32(f.DirEntryOffset(f.directoryId[ole]) + 0x78, 200); }},
       {"mini stream longer than the root's chain", cfb::Reason::ShortChain,
-       [&](BuiltFile& f) { f.Set32(f.DirEntryOffset(0) + 0x78, 64 * 1000); }},
-      {"no directory", cfb::Reason::ShortChain, [](BuiltFile& f) { f.Set32(0x30, 0xFFFFFFFE); }},
-      {"root entry of type storage", cfb::Reason::BadRootEntry, [](BuiltFile& f) { f.bytes[f.DirEntryOffset(0) + 0x42] = 1; }},
+       [&](BuiltFile &f) { f.Set32(f.DirEntryOffset(0) + 0x78, 64 * 1000); }},
+      {"no directory", cfb::Reason::ShortChain, [](BuiltFile &f) { f.Set32(0x30, 0xFFFFFFFE); }},
+      {"root entry of type storage", cfb::Reason::BadRootEntry,
+       [](BuiltFile &f) { f.bytes[f.DirEntryOffset(0) + 0x42] = 1; }},
       {"child id beyond the directory", cfb::Reason::EntryOutOfRange,
-       [](BuiltFile& f) { f.Set32(f.DirEntryOffset(0) + 0x4C, 5000); }},
+       [](BuiltFile &f) { f.Set32(f.DirEntryOffset(0) + 0x4C, 5000); }},
       {"entry of type 3", cfb::Reason::UnknownEntryType,
-       [&](BuiltFile& f) { f.bytes[f.DirEntryOffset(f.directoryId[summary]) + 0x42] = 3; }},
+       [&](BuiltFile &f) { f.bytes[f.DirEntryOffset(f.directoryId[summary]) + 0x42] = 3; }},
       {"unused entry reachable", cfb::Reason::UnknownEntryType,
-       [&](BuiltFile& f) { f.Set32(f.DirEntryOffset(f.directoryId[ole]) + 0x44, 11); }},
+       [&](BuiltFile &f) { f.Set32(f.DirEntryOffset(f.directoryId[ole]) + 0x44, 11); }},
       {"second root entry", cfb::Reason::UnknownEntryType,
-       [&](BuiltFile& f) { f.bytes[f.DirEntryOffset(f.directoryId[table]) + 0x42] = 5; }},
+       [&](BuiltFile &f) { f.bytes[f.DirEntryOffset(f.directoryId[table]) + 0x42] = 5; }},
       {"name length 66", cfb::Reason::BadNameLength,
-       [&](BuiltFile& f) { f.Set16(f.DirEntryOffset(f.directoryId[table]) + 0x40, 66); }},
+       [&](BuiltFile &f) { f.Set16(f.DirEntryOffset(f.directoryId[table]) + 0x40, 66); }},
       {"odd name length", cfb::Reason::BadNameLength,
-       [&](BuiltFile& f) { f.Set16(f.DirEntryOffset(f.directoryId[table]) + 0x40, 7); }},
+       [&](BuiltFile &f) { f.Set16(f.DirEntryOffset(f.directoryId[table]) + 0x40, 7); }},
       {"name length 0", cfb::Reason::BadNameLength,
-       [&](BuiltFile& f) { f.Set16(f.DirEntryOffset(f.directoryId[table]) + 0x40, 0); }},
+       [&](BuiltFile &f) { f.Set16(f.DirEntryOffset(f.directoryId[table]) + 0x40, 0); }},
       {"storage child points back to the root's children", cfb::Reason::DirectoryLoop,
-       [&](BuiltFile& f) { f.Set32(f.DirEntryOffset(f.directoryId[pool] ) + 0x4C, f.Get32(f.DirEntryOffset(0) + 0x4C)); }},
+       [&](BuiltFile &f) {
+         f.Set32(f.DirEntryOffset(f.directoryId[pool]) + 0x4C, f.Get32(f.DirEntryOffset(0) + 0x4C));
+       }},
       {"entry is its own sibling", cfb::Reason::DirectoryLoop,
-       [&](BuiltFile& f) { f.Set32(f.DirEntryOffset(f.directoryId[ole]) + 0x48, f.directoryId[ole]); }},
+       [&](BuiltFile &f) {
+         f.Set32(f.DirEntryOffset(f.directoryId[ole]) + 0x48, f.directoryId[ole]);
+       }},
       {"root entry reached again", cfb::Reason::DirectoryLoop,
-       [&](BuiltFile& f) { f.Set32(f.DirEntryOffset(f.directoryId[ole]) + 0x48, 0); }},
+       [&](BuiltFile &f) { f.Set32(f.DirEntryOffset(f.directoryId[ole]) + 0x48, 0); }},
       {"siblings equal without case", cfb::Reason::DuplicateName,
-       [&](BuiltFile& f) {
+       [&](BuiltFile &f) {
          std::uint64_t at = f.DirEntryOffset(f.directoryId[pool]);
          f.Set16(at + 0x40, 14);
-         for (int k = 0; k < 6; ++k) f.Set16(at + 2 * k, u"1TABLE"[k]);
+         for (int k = 0; k < 6; ++k)
+           f.Set16(at + 2 * k, u"1TABLE"[k]);
        }},
       {"small stream beyond the mini stream", cfb::Reason::MiniStreamOutsideRoot,
-       [&](BuiltFile& f) { f.Set32(f.DirEntryOffset(0) + 0x78, 64); }},
+       [&](BuiltFile &f) { f.Set32(f.DirEntryOffset(0) + 0x78, 64); }},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     BuiltFile file = base;
     c.change(file);
@@ -221,7 +255,7 @@ TEST_F(ReaderTest, ATruncatedStreamIsRefused) {
   b.AddPatternStream(-1, u"Big", 10000, 7);
   BuiltFile file = b.Build();
   BuiltFile cut = file;
-  cut.bytes.resize(cut.bytes.size() - 300);  // the last sector needs 272 of its bytes
+  cut.bytes.resize(cut.bytes.size() - 300); // the last sector needs 272 of its bytes
   ExpectRefused(cut, cfb::Reason::TruncatedFile);
   // With whole sectors gone, the chain points outside the file.
   cut.bytes.resize(file.bytes.size() - 1024);
@@ -235,27 +269,28 @@ TEST_F(ReaderTest, ATruncatedStreamIsRefused) {
 TEST_F(ReaderTest, RealWorldQuirksAreAccepted) {
   const int wordDocument = 0, summary = 2, pool = 3, empty = 7;
   struct Case {
-    const char* name;
-    std::function<void(BuiltFile&)> change;
+    const char *name;
+    std::function<void(BuiltFile &)> change;
   };
   std::vector<Case> cases = {
       {"v3 size with 0xFFFFFFFF in the high half",
-       [&](BuiltFile& f) { f.Set32(f.DirEntryOffset(f.directoryId[wordDocument]) + 0x7C, 0xFFFFFFFF); }},
+       [&](BuiltFile &f) {
+         f.Set32(f.DirEntryOffset(f.directoryId[wordDocument]) + 0x7C, 0xFFFFFFFF);
+       }},
       {"v3 size with 1 in the high half",
-       [&](BuiltFile& f) { f.Set32(f.DirEntryOffset(f.directoryId[summary]) + 0x7C, 1); }},
+       [&](BuiltFile &f) { f.Set32(f.DirEntryOffset(f.directoryId[summary]) + 0x7C, 1); }},
       {"empty stream starting at sector 0",
-       [&](BuiltFile& f) { f.Set32(f.DirEntryOffset(f.directoryId[empty]) + 0x74, 0); }},
+       [&](BuiltFile &f) { f.Set32(f.DirEntryOffset(f.directoryId[empty]) + 0x74, 0); }},
       {"storage with stray start and size",
-       [&](BuiltFile& f) {
+       [&](BuiltFile &f) {
          f.Set32(f.DirEntryOffset(f.directoryId[pool]) + 0x74, f.chain[wordDocument][0]);
          f.Set64(f.DirEntryOffset(f.directoryId[pool]) + 0x78, 123456);
        }},
-      {"root not named Root Entry",
-       [](BuiltFile& f) { f.Set16(f.DirEntryOffset(0) + 0, 'X'); }},
+      {"root not named Root Entry", [](BuiltFile &f) { f.Set16(f.DirEntryOffset(0) + 0, 'X'); }},
       {"stream with a stray child link",
-       [&](BuiltFile& f) { f.Set32(f.DirEntryOffset(f.directoryId[summary]) + 0x4C, 30); }},
+       [&](BuiltFile &f) { f.Set32(f.DirEntryOffset(f.directoryId[summary]) + 0x4C, 30); }},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     BuiltFile file = Document().Gaps(1, 2).Build();
     c.change(file);
@@ -279,7 +314,7 @@ TEST_F(ReaderTest, RealWorldQuirksAreAccepted) {
   BuiltFile clean = Document().Gaps(1, 2).Build();
   ExpectAcceptedAndCopied(clean);
   const std::vector<std::uint8_t> cleanCopy = ReadFileBytes(Path("copy.doc"));
-  for (const QuirkyFile& quirky : ChainTailQuirks()) {
+  for (const QuirkyFile &quirky : ChainTailQuirks()) {
     SCOPED_TRACE(quirky.name);
     ExpectAcceptedAndCopied(quirky.file);
     EXPECT_TRUE(ReadFileBytes(Path("copy.doc")) == cleanCopy);
@@ -300,7 +335,7 @@ TEST_F(ReaderTest, StraySizeBitsAreIgnoredOnlyInVersion3) {
 TEST_F(ReaderTest, FinalSectorCutShortIsAcceptedWhenNotNeeded) {
   CfbBuilder b;
   b.Layout(Order::DataLast);
-  b.AddPatternStream(-1, u"Tail", 4100, 9);  // 4 bytes into its last sector
+  b.AddPatternStream(-1, u"Tail", 4100, 9); // 4 bytes into its last sector
   BuiltFile file = b.Build();
   file.bytes.resize(file.bytes.size() - 508);
   ExpectAcceptedAndCopied(file);
@@ -323,14 +358,14 @@ TEST_F(ReaderTest, FatSectorCountsAroundTheDifatBoundaries) {
 }
 
 TEST_F(ReaderTest, NonRegularFilesAreNotDocuments) {
-  for (const std::string& path : {dir, Path("fifo.doc")}) {
+  for (const std::string &path : {dir, Path("fifo.doc")}) {
     if (path != dir) {
       ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
     }
     try {
       cfb::Source::Open(path);
       ADD_FAILURE() << path << " opened";
-    } catch (const cfb::FormatError& error) {
+    } catch (const cfb::FormatError &error) {
       EXPECT_EQ(error.GetReason(), cfb::Reason::NotRegularFile);
     }
   }
@@ -340,13 +375,13 @@ TEST_F(ReaderTest, SystemErrorsAreIoErrors) {
   try {
     cfb::Source::Open(Path("missing.doc"));
     ADD_FAILURE() << "opened a missing file";
-  } catch (const cfb::IoError& error) {
+  } catch (const cfb::IoError &error) {
     EXPECT_EQ(error.GetErrorNumber(), ENOENT);
   }
   try {
     cfb::Destination::Create(Path("no/such/dir/x.tmp"));
     ADD_FAILURE() << "created in a missing directory";
-  } catch (const cfb::IoError& error) {
+  } catch (const cfb::IoError &error) {
     EXPECT_EQ(error.GetErrorNumber(), ENOENT);
   }
   // Plain text is a format error, not an I/O error.
@@ -358,7 +393,7 @@ namespace {
 
 // Runs `body` in a child process that holds a lock until told to finish;
 // `check` runs in the parent meanwhile.
-void WithLockInChild(const std::function<void()>& takeLock, const std::function<void()>& check) {
+void WithLockInChild(const std::function<void()> &takeLock, const std::function<void()> &check) {
   int ready[2], done[2];
   ASSERT_EQ(::pipe(ready), 0);
   ASSERT_EQ(::pipe(done), 0);
@@ -377,10 +412,11 @@ void WithLockInChild(const std::function<void()>& takeLock, const std::function<
   (void)!::write(done[1], &c, 1);
   int status = 0;
   ::waitpid(child, &status, 0);
-  for (int fd : {ready[0], ready[1], done[0], done[1]}) ::close(fd);
+  for (int fd : {ready[0], ready[1], done[0], done[1]})
+    ::close(fd);
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(ReaderTest, DocumentsLockedForWritingAreInUse) {
   std::string path = Save(Document().Build());
@@ -393,7 +429,8 @@ TEST_F(ReaderTest, DocumentsLockedForWritingAreInUse) {
         struct flock lock {};
         lock.l_type = F_WRLCK;
         lock.l_whence = SEEK_SET;
-        if (::fcntl(fd, F_SETLK, &lock) != 0) ::_exit(1);
+        if (::fcntl(fd, F_SETLK, &lock) != 0)
+          ::_exit(1);
       },
       expectInUse);
   // An open-file-description write lock.
@@ -425,7 +462,7 @@ TEST_F(ReaderTest, DocumentsLockedForWritingAreInUse) {
 TEST_F(ReaderTest, AnOpenDocumentShutsWritersOut) {
   std::string path = Save(Document().Build());
   cfb::Source source = cfb::Source::Open(path);
-  auto tryLocks = [&](int& fcntlResult, int& flockResult) {
+  auto tryLocks = [&](int &fcntlResult, int &flockResult) {
     int fd = ::open(path.c_str(), O_RDWR);
     struct flock lock {};
     lock.l_type = F_WRLCK;

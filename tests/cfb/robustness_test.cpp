@@ -27,13 +27,13 @@ CfbBuilder Small(int version) {
   return b;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(RobustnessTest, DamagedFilesAreRefusedOrCopiedFaithfully) {
   // Version 3 with free space, version 4, a DIFAT chain, unsorted siblings.
-  std::vector<BuiltFile> bases = {Small(3).Gaps(1, 1).Build(), Small(4).Build(),
-                                  Small(3).MinFatSectors(112).Build(),
-                                  Small(3).Shape(SiblingShape::Unsorted).Layout(Order::DataLast).Build()};
+  std::vector<BuiltFile> bases = {
+      Small(3).Gaps(1, 1).Build(), Small(4).Build(), Small(3).MinFatSectors(112).Build(),
+      Small(3).Shape(SiblingShape::Unsorted).Layout(Order::DataLast).Build()};
   std::mt19937 random(20261208);
   int refused = 0, copied = 0;
   for (int round = 0; round < 400; ++round) {
@@ -43,12 +43,15 @@ TEST_F(RobustnessTest, DamagedFilesAreRefusedOrCopiedFaithfully) {
       std::size_t at = random() % file.bytes.size();
       // Aim half of the changes at the header and the directory and FAT,
       // where they matter most.
-      if (random() % 2) at = random() % 512;
+      if (random() % 2)
+        at = random() % 512;
       // ... or at the directory.
-      else if (random() % 2) at = file.DirEntryOffset(0) + random() % (5 * 128);
+      else if (random() % 2)
+        at = file.DirEntryOffset(0) + random() % (5 * 128);
       file.bytes[at] = static_cast<std::uint8_t>(random());
     }
-    if (random() % 10 == 0) file.bytes.resize(random() % file.bytes.size());
+    if (random() % 10 == 0)
+      file.bytes.resize(random() % file.bytes.size());
     file.Save(Path("damaged.doc"));
     try {
       cfb::Source source = cfb::Source::Open(Path("damaged.doc"));
@@ -60,7 +63,7 @@ TEST_F(RobustnessTest, DamagedFilesAreRefusedOrCopiedFaithfully) {
       auto difference = cfb::CompareTrees(source, copy);
       ASSERT_FALSE(difference) << round << ": " << difference->path << ": " << difference->detail;
       ++copied;
-    } catch (const cfb::FormatError&) {
+    } catch (const cfb::FormatError &) {
       ++refused;
     }
   }

@@ -33,24 +33,29 @@ std::uint64_t CeilDiv(std::uint64_t a, std::uint64_t b) { return (a + b - 1) / b
 
 // The least v3 file size for a tree, found by trying FAT sizes upwards:
 // written apart from the library's planner.
-std::uint64_t LeastV3Size(const cfb::Tree& tree) {
+std::uint64_t LeastV3Size(const cfb::Tree &tree) {
   std::uint64_t mini = 0, data = 0;
-  for (const cfb::Entry& e : tree.entries) {
-    if (e.kind != cfb::EntryKind::Stream || e.size == 0) continue;
-    if (e.size < 4096) mini += CeilDiv(e.size, 64);
-    else data += CeilDiv(e.size, 512);
+  for (const cfb::Entry &e : tree.entries) {
+    if (e.kind != cfb::EntryKind::Stream || e.size == 0)
+      continue;
+    if (e.size < 4096)
+      mini += CeilDiv(e.size, 64);
+    else
+      data += CeilDiv(e.size, 512);
   }
-  std::uint64_t base = CeilDiv(tree.entries.size(), 4) + CeilDiv(mini, 128) + CeilDiv(mini, 8) + data;
+  std::uint64_t base =
+      CeilDiv(tree.entries.size(), 4) + CeilDiv(mini, 128) + CeilDiv(mini, 8) + data;
   for (std::uint64_t fat = 1;; ++fat) {
     std::uint64_t difat = fat > 109 ? CeilDiv(fat - 109, 127) : 0;
-    if (fat * 128 >= base + fat + difat) return 512 * (1 + base + fat + difat);
+    if (fat * 128 >= base + fat + difat)
+      return 512 * (1 + base + fat + difat);
   }
 }
 
 class WriterTest : public TempDirTest {
- protected:
+protected:
   // Copies `source` to `name`; returns the copy's path.
-  std::string Copy(const std::string& source, const std::string& name) {
+  std::string Copy(const std::string &source, const std::string &name) {
     cfb::Source in = cfb::Source::Open(source);
     cfb::Destination out = cfb::Destination::Create(Path(name));
     in.CopyTo(out);
@@ -58,11 +63,11 @@ class WriterTest : public TempDirTest {
     EXPECT_EQ(std::filesystem::file_size(Path(name)), in.PlannedCopySize());
     return Path(name);
   }
-  std::string Save(const BuiltFile& file, const std::string& name) {
+  std::string Save(const BuiltFile &file, const std::string &name) {
     file.Save(Path(name));
     return Path(name);
   }
-  void ExpectSameTree(const std::string& a, const std::string& b) {
+  void ExpectSameTree(const std::string &a, const std::string &b) {
     auto difference = cfb::CompareFiles(a, b);
     EXPECT_FALSE(difference) << difference->path << ": " << difference->detail;
   }
@@ -71,7 +76,8 @@ class WriterTest : public TempDirTest {
 // Checks one storage's sibling tree in a written directory: a binary search
 // tree in the format's order holding exactly `expected`, a valid red-black
 // tree, and every name found by a search from the top.
-void CheckSiblingTree(const RawView& view, std::uint32_t top, std::vector<std::u16string> expected) {
+void CheckSiblingTree(const RawView &view, std::uint32_t top,
+                      std::vector<std::u16string> expected) {
   std::vector<std::u16string> inOrder;
   int blackHeight = -1;
   // Iterative in-order walk, tracking the black count on each path.
@@ -85,12 +91,14 @@ void CheckSiblingTree(const RawView& view, std::uint32_t top, std::vector<std::u
     ASSERT_EQ(view.entries.at(top).color, 1) << "root of a sibling tree is red";
   }
   std::vector<Frame> stack;
-  if (top != kNone) stack.push_back({top, 0, false, false});
-  else blackHeight = 0;
+  if (top != kNone)
+    stack.push_back({top, 0, false, false});
+  else
+    blackHeight = 0;
   while (!stack.empty()) {
     Frame frame = stack.back();
     stack.pop_back();
-    const RawEntry& e = view.entries.at(frame.id);
+    const RawEntry &e = view.entries.at(frame.id);
     bool red = e.color == 0;
     if (frame.expanded) {
       inOrder.push_back(e.name);
@@ -100,16 +108,19 @@ void CheckSiblingTree(const RawView& view, std::uint32_t top, std::vector<std::u
     int blacks = frame.blacks + (red ? 0 : 1);
     for (std::uint32_t link : {e.left, e.right})
       if (link == kNone) {
-        if (blackHeight < 0) blackHeight = blacks;
+        if (blackHeight < 0)
+          blackHeight = blacks;
         ASSERT_EQ(blackHeight, blacks) << "unequal black heights";
       }
-    if (e.right != kNone) stack.push_back({e.right, blacks, red, false});
+    if (e.right != kNone)
+      stack.push_back({e.right, blacks, red, false});
     stack.push_back({frame.id, blacks, red, true});
-    if (e.left != kNone) stack.push_back({e.left, blacks, red, false});
+    if (e.left != kNone)
+      stack.push_back({e.left, blacks, red, false});
   }
   std::sort(expected.begin(), expected.end(), NameLess);
   ASSERT_EQ(inOrder, expected) << "not in the format's order";
-  for (const std::u16string& name : expected) {
+  for (const std::u16string &name : expected) {
     std::uint32_t at = top;
     while (at != kNone && view.entries[at].name != name)
       at = NameLess(name, view.entries[at].name) ? view.entries[at].left : view.entries[at].right;
@@ -118,11 +129,14 @@ void CheckSiblingTree(const RawView& view, std::uint32_t top, std::vector<std::u
 }
 
 std::u16string SiblingName(std::uint32_t i) {
-  std::string ascii = (i % 3 == 0 ? "Item" : i % 3 == 1 ? "s" : "Longer_name_") + std::to_string(i * 7919 % 100003);
+  std::string ascii = (i % 3 == 0   ? "Item"
+                       : i % 3 == 1 ? "s"
+                                    : "Longer_name_") +
+                      std::to_string(i * 7919 % 100003);
   return std::u16string(ascii.begin(), ascii.end());
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(WriterTest, CopyKeepsTheTreeAndDropsFreeSpace) {
   for (int version : {3, 4}) {
@@ -140,8 +154,10 @@ TEST_F(WriterTest, CopyKeepsTheTreeAndDropsFreeSpace) {
     EXPECT_EQ(view.U32(0x28), 0u) << "v3 directory sector count";
     // No free sector inside: every sector the file holds is in use.
     std::uint64_t sectors = view.bytes.size() / 512 - 1;
-    for (std::uint64_t s = 0; s < sectors; ++s) ASSERT_NE(view.fat.at(s), kFree) << "free sector " << s;
-    for (std::uint64_t s = sectors; s < view.fat.size(); ++s) ASSERT_EQ(view.fat[s], kFree);
+    for (std::uint64_t s = 0; s < sectors; ++s)
+      ASSERT_NE(view.fat.at(s), kFree) << "free sector " << s;
+    for (std::uint64_t s = sectors; s < view.fat.size(); ++s)
+      ASSERT_EQ(view.fat[s], kFree);
     cfb::Source opened = cfb::Source::Open(copy);
     EXPECT_EQ(view.bytes.size(), LeastV3Size(opened.GetTree()));
   }
@@ -153,7 +169,7 @@ TEST_F(WriterTest, EntriesAreWrittenByTheFormatsRules) {
   ASSERT_GE(view.entries.size(), 10u);
   EXPECT_EQ(view.entries[0].name, u"Root Entry");
   EXPECT_EQ(view.entries[0].type, 5);
-  for (const RawEntry& e : view.entries) {
+  for (const RawEntry &e : view.entries) {
     if (e.type == 1) {
       EXPECT_EQ(e.start, 0u);
       EXPECT_EQ(e.size, 0u);
@@ -178,8 +194,8 @@ TEST_F(WriterTest, MiniStreamCutoffBoundaries) {
     b.AddPatternStream(-1, u"S", size, size);
     std::string copy = Copy(Save(b.Build(), "s.doc"), "copy.doc");
     RawView view(ReadFileBytes(copy));
-    const RawEntry& root = view.entries[0];
-    const RawEntry& stream = view.entries[1];
+    const RawEntry &root = view.entries[0];
+    const RawEntry &stream = view.entries[1];
     EXPECT_EQ(stream.size, size);
     if (size < 4096) {
       EXPECT_EQ(root.size, 4096u) << "the mini stream holds the stream";
@@ -202,7 +218,8 @@ namespace {
 std::string SiblingTreeFault(std::uint32_t count) {
   std::int32_t root = -1;
   std::vector<cfb::SiblingNode> nodes = cfb::BuildSiblingTree(count, root);
-  if (root < 0 || nodes[root].red) return "no black root";
+  if (root < 0 || nodes[root].red)
+    return "no black root";
   std::vector<int> blacksAt(count, 0);
   blacksAt[root] = 1;
   std::vector<std::int32_t> stack;
@@ -211,13 +228,16 @@ std::string SiblingTreeFault(std::uint32_t count) {
   int blackHeight = -1;
   while (at >= 0 || !stack.empty()) {
     while (at >= 0) {
-      const cfb::SiblingNode& n = nodes[at];
+      const cfb::SiblingNode &n = nodes[at];
       for (std::int32_t link : {n.left, n.right}) {
         if (link < 0) {
-          if (blackHeight < 0) blackHeight = blacksAt[at];
-          if (blackHeight != blacksAt[at]) return "unequal black heights";
+          if (blackHeight < 0)
+            blackHeight = blacksAt[at];
+          if (blackHeight != blacksAt[at])
+            return "unequal black heights";
         } else {
-          if (n.red && nodes[link].red) return "red node with a red child";
+          if (n.red && nodes[link].red)
+            return "red node with a red child";
           blacksAt[link] = blacksAt[at] + (nodes[link].red ? 0 : 1);
         }
       }
@@ -226,13 +246,14 @@ std::string SiblingTreeFault(std::uint32_t count) {
     }
     at = stack.back();
     stack.pop_back();
-    if (static_cast<std::uint32_t>(at) != expectedNext++) return "not in order";
+    if (static_cast<std::uint32_t>(at) != expectedNext++)
+      return "not in order";
     at = nodes[at].right;
   }
   return expectedNext == count ? "" : "nodes missing";
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(WriterTest, RedBlackSiblingTreesFrom1To5000) {
   for (std::uint32_t count = 1; count <= 5000; ++count) {
@@ -264,7 +285,8 @@ TEST_F(WriterTest, ALargeMiniStreamIsCopiedStreamByStream) {
   // More than 16 MiB of small streams: too much to read into memory at once.
   CfbBuilder b;
   b.Shape(SiblingShape::Unsorted);
-  for (std::uint32_t i = 0; i < 4200; ++i) b.AddPatternStream(-1, SiblingName(i), 4000 + i % 95, i);
+  for (std::uint32_t i = 0; i < 4200; ++i)
+    b.AddPatternStream(-1, SiblingName(i), 4000 + i % 95, i);
   std::string copy = Copy(Save(b.Gaps(0, 1).Build(), "many.doc"), "copy.doc");
   ExpectSameTree(Path("many.doc"), copy);
 }
@@ -291,7 +313,8 @@ TEST_F(WriterTest, ReadsGatheredAcrossNeighbouringStreamsKeepEveryByte) {
     int reversed = b.AddStorage(-1, u"Reversed");
     for (std::uint32_t i = 0; i < 100; ++i) {
       std::string name = "R" + std::to_string(1999 - i);
-      b.AddPatternStream(reversed, std::u16string(name.begin(), name.end()), 100 + (i * 331) % 5000, 500 + i);
+      b.AddPatternStream(reversed, std::u16string(name.begin(), name.end()), 100 + (i * 331) % 5000,
+                         500 + i);
     }
     // Inserted last, so it lies last in the file; 5000 bytes leave 392 in its last sector.
     int last = b.AddPatternStream(-1, u"Zlast", 5000, 999);
@@ -312,8 +335,9 @@ TEST_F(WriterTest, CopiesAreDeterministic) {
   EXPECT_EQ(ReadFileBytes(first), ReadFileBytes(second));
   EXPECT_EQ(ReadFileBytes(first), ReadFileBytes(ofCopy)) << "a copy of a copy differs";
   // The same tree laid out differently copies to the same bytes.
-  std::string other = Copy(Save(Document().Shape(SiblingShape::Unsorted).Layout(Order::DataLast).Build(), "b.doc"),
-                           "copy4.doc");
+  std::string other =
+      Copy(Save(Document().Shape(SiblingShape::Unsorted).Layout(Order::DataLast).Build(), "b.doc"),
+           "copy4.doc");
   EXPECT_EQ(ReadFileBytes(first), ReadFileBytes(other));
 }
 
@@ -324,7 +348,8 @@ TEST_F(WriterTest, FatAndDifatSizesAtTheirBoundaries) {
     std::uint64_t sectors;
     std::uint32_t fat, difat;
   };
-  for (Case c : {Case{13843, 109, 0}, Case{13844, 110, 1}, Case{29971, 236, 1}, Case{29972, 237, 2}}) {
+  for (Case c :
+       {Case{13843, 109, 0}, Case{13844, 110, 1}, Case{29971, 236, 1}, Case{29972, 237, 2}}) {
     SCOPED_TRACE(c.sectors);
     CfbBuilder b;
     b.AddPatternStream(-1, u"Big", (c.sectors - 1) * 512, 3);
@@ -360,7 +385,7 @@ TEST_F(WriterTest, Version4IsChosenOnlyForLargeFiles) {
   ASSERT_GE(fat * 1024, data + 1 + 1 + fat + difat);
   ASSERT_LT((fat - 1) * 1024, data + 1 + 1 + fat - 1 + difat);
   EXPECT_EQ(big.FileSize(), 4096 * (1 + data + 1 + 1 + fat + difat));
-  tree.entries[1].size = 0x7E000000ull;  // with its FAT still below 2 GiB
+  tree.entries[1].size = 0x7E000000ull; // with its FAT still below 2 GiB
   EXPECT_EQ(cfb::PlanLayout(tree).majorVersion, 3);
 }
 
@@ -395,7 +420,8 @@ TEST_F(WriterTest, TheRangeLockSectorIsSkipped) {
   EXPECT_EQ(view.bytes.size(), 11u * 4096);
   EXPECT_EQ(view.fat.at(5), kEnd);
   EXPECT_EQ(view.fat.at(4), 6u) << "the chain jumps over the range lock sector";
-  for (std::uint32_t s = 0; s < 10; ++s) EXPECT_NE(view.fat[s], 5u);
+  for (std::uint32_t s = 0; s < 10; ++s)
+    EXPECT_NE(view.fat[s], 5u);
   ExpectSameTree(source, Path("v4.doc"));
 }
 
@@ -414,17 +440,18 @@ TEST_F(WriterTest, LongStreamsCopyAlikeWithinAndAcrossFileSystems) {
   b.AddPatternStream(-1, u"Longer", 1300 * 1024 + 3, 8);
   std::string source = Save(b.Gaps(3, 1).Build(), "long.doc");
   auto reader = cfb::Reader::Open(source);
-  const cfb::Tree& tree = reader->GetTree();
+  const cfb::Tree &tree = reader->GetTree();
   std::uint32_t longIndex = 0;
-  while (tree.entries.at(longIndex).name != u"Long") ++longIndex;
+  while (tree.entries.at(longIndex).name != u"Long")
+    ++longIndex;
   std::uint32_t longStart = cfb::PlanLayout(tree, 4).startSector[longIndex];
-  std::vector<cfb::Layout> layouts{cfb::PlanLayout(tree),
-                                   cfb::PlanLayout(tree, 4, (longStart + 40 + 1) * 4096ull + 0xF00)};
+  std::vector<cfb::Layout> layouts{
+      cfb::PlanLayout(tree), cfb::PlanLayout(tree, 4, (longStart + 40 + 1) * 4096ull + 0xF00)};
   ASSERT_EQ(layouts[1].rangeLockSector, longStart + 40);
-  for (const cfb::Layout& layout : layouts) {
+  for (const cfb::Layout &layout : layouts) {
     SCOPED_TRACE("version " + std::to_string(layout.majorVersion));
     std::vector<std::vector<std::uint8_t>> copies;
-    for (const std::string& target : {Path("same.doc"), other + "/other.doc"}) {
+    for (const std::string &target : {Path("same.doc"), other + "/other.doc"}) {
       auto writer = cfb::Writer::Create(target);
       cfb::WriteCompoundFile(tree, layout, reader.get(), *writer);
       writer->Close();
@@ -475,7 +502,7 @@ TEST_F(WriterTest, AFullDiskIsAnIoErrorWithItsErrno) {
       bigSource.CopyTo(out);
       out.Release();
       ADD_FAILURE() << "a copy larger than the disk succeeded";
-    } catch (const cfb::IoError& error) {
+    } catch (const cfb::IoError &error) {
       EXPECT_EQ(error.GetErrorNumber(), ENOSPC) << error.what();
       EXPECT_THROW(out.Release(), std::logic_error) << "an incomplete copy released as complete";
     }
@@ -489,14 +516,16 @@ TEST_F(WriterTest, AFileSizeLimitIsAnIoError) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit {4096, 4096};
+    struct rlimit limit {
+      4096, 4096
+    };
     ::setrlimit(RLIMIT_FSIZE, &limit);
     try {
       cfb::Source in = cfb::Source::Open(source);
       cfb::Destination out = cfb::Destination::Create(Path("limited.tmp"));
       in.CopyTo(out);
       ::_exit(1);
-    } catch (const cfb::IoError& error) {
+    } catch (const cfb::IoError &error) {
       ::_exit(error.GetErrorNumber() == EFBIG ? 0 : 2);
     } catch (...) {
       ::_exit(3);

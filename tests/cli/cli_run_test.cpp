@@ -24,9 +24,10 @@ using nlohmann::json;
 using velkor::test::NameFromReport;
 
 /// The value printed beside a counter's label, or "" when it is missing.
-std::string Counter(const std::string& out, const std::string& label) {
+std::string Counter(const std::string &out, const std::string &label) {
   std::smatch match;
-  if (!std::regex_search(out, match, std::regex("\n" + label + " +([^\n]*)\n"))) return "";
+  if (!std::regex_search(out, match, std::regex("\n" + label + " +([^\n]*)\n")))
+    return "";
   return match[1];
 }
 
@@ -39,7 +40,7 @@ TEST(CliRun, HelpVersionAndUsageErrors) {
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out.rfind("velkor-cli (Velkor) ", 0), 0u);
 
-  for (const auto& args : std::vector<std::vector<std::string>>{
+  for (const auto &args : std::vector<std::vector<std::string>>{
            {}, {"--bogus", "/tmp"}, {"--list", "--json", "/tmp"}, {"--all-drives", "/tmp"}}) {
     const ProcessResult bad = RunCli(args);
     EXPECT_EQ(bad.exitCode, 2);
@@ -55,16 +56,21 @@ TEST(CliRun, OptionsWithoutValuesAndEmptyMasksAreBadUsage) {
   tree.WriteDocument("docs/a.doc", 1);
   const std::string before = tree.Read("docs/a.doc");
   const std::string docs = tree.Path("docs");
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {"--estimate=false", docs}, {"--estimate=0", docs}, {"--all-files=no", docs},
-           {"--list=yes", docs}, {"--masks=", docs}, {"--masks", "", docs}}) {
+  for (const auto &args : std::vector<std::vector<std::string>>{{"--estimate=false", docs},
+                                                                {"--estimate=0", docs},
+                                                                {"--all-files=no", docs},
+                                                                {"--list=yes", docs},
+                                                                {"--masks=", docs},
+                                                                {"--masks", "", docs}}) {
     const ProcessResult bad = RunCli(args);
     EXPECT_EQ(bad.exitCode, 2) << args[0] << bad.out << bad.err;
     EXPECT_EQ(bad.out, "") << args[0];
     EXPECT_NE(bad.err.find("Usage: velkor-cli"), std::string::npos) << bad.err;
   }
-  EXPECT_NE(RunCli({"--masks=", docs}).err.find("--masks needs at least one mask"), std::string::npos);
-  EXPECT_EQ(RunCli({"--estimate=false", docs}).err.rfind("velkor-cli: option '--estimate' doesn't allow an argument\n", 0),
+  EXPECT_NE(RunCli({"--masks=", docs}).err.find("--masks needs at least one mask"),
+            std::string::npos);
+  EXPECT_EQ(RunCli({"--estimate=false", docs})
+                .err.rfind("velkor-cli: option '--estimate' doesn't allow an argument\n", 0),
             0u);
   EXPECT_EQ(tree.Read("docs/a.doc"), before) << "nothing was done";
 }
@@ -76,12 +82,12 @@ TEST(CliRun, SymbolicLinkPathsAreRefusedByName) {
   const std::string before = tree.Read("docs/a.doc");
   ASSERT_EQ(symlink(tree.Path("docs/a.doc").c_str(), tree.Path("file-link.doc").c_str()), 0);
   ASSERT_EQ(symlink(tree.Path("docs").c_str(), tree.Path("folder-link").c_str()), 0);
-  for (const char* link : {"file-link.doc", "folder-link"}) {
+  for (const char *link : {"file-link.doc", "folder-link"}) {
     const ProcessResult result = RunCli({tree.Path(link)});
     EXPECT_EQ(result.exitCode, 2) << result.out;
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "velkor-cli: '" + tree.Path(link) +
-                              "' is a symbolic link, which is not followed\n");
+    EXPECT_EQ(result.err,
+              "velkor-cli: '" + tree.Path(link) + "' is a symbolic link, which is not followed\n");
   }
   EXPECT_EQ(tree.Read("docs/a.doc"), before);
 }
@@ -125,7 +131,8 @@ TEST(CliRun, CompressingRunPipedPrintsPlainLinesAndKeepsContent) {
   EXPECT_NE(result.out.find(tree.Path("docs/a.doc") + ": " + std::to_string(sizeA) + " -> "),
             std::string::npos);
   EXPECT_NE(result.out.find(tree.Path("docs/notes.doc") + ": 36 bytes, passed over"),
-            std::string::npos) << result.out;
+            std::string::npos)
+      << result.out;
   EXPECT_EQ(result.out.find("readme.txt"), std::string::npos);
   EXPECT_NE(result.out.find("\nProcess is complete\n"), std::string::npos);
   EXPECT_EQ(Counter(result.out, "Total files:"), "3");
@@ -152,28 +159,33 @@ TEST(CliRun, OnATerminalTheLiveLineIsRedrawnInPlace) {
   tree.WriteDocument("docs/b.doc", 2);
   const ProcessResult live = RunCliOnTerminal({"--estimate", tree.Path("docs")}, 120, "xterm");
   EXPECT_EQ(live.exitCode, 0) << live.out;
-  EXPECT_NE(live.out.find("\rScanning " + tree.Path("docs/") + ": "), std::string::npos) << live.out;
+  EXPECT_NE(live.out.find("\rScanning " + tree.Path("docs/") + ": "), std::string::npos)
+      << live.out;
   EXPECT_NE(live.out.find("\x1b[K"), std::string::npos);
   // The live line is cleared before the ending, which reads as on a pipe.
   EXPECT_NE(live.out.find("\r\x1b[KProcess is complete\r\nTotal files:                   2\r\n"),
-            std::string::npos) << live.out;
+            std::string::npos)
+      << live.out;
   EXPECT_EQ(live.out.rfind("Estimating compression ratio\r\n", 0), 0u) << "the caption stays above";
 
   // A terminal that cannot redraw gets the plain lines.
   const ProcessResult dumb = RunCliOnTerminal({"--estimate", tree.Path("docs")}, 120, "dumb");
   EXPECT_EQ(dumb.exitCode, 0);
   EXPECT_EQ(dumb.out.find('\x1b'), std::string::npos) << dumb.out;
-  EXPECT_NE(dumb.out.find("Estimating compression ratio\r\nScanning "), std::string::npos) << dumb.out;
+  EXPECT_NE(dumb.out.find("Estimating compression ratio\r\nScanning "), std::string::npos)
+      << dumb.out;
 }
 
 TEST(CliRun, SecondCtrlCEndsALongScanAtOnce) {
   TempDir tree;
-  for (int i = 0; i < 1000; ++i) tree.MakeDir("scan/d" + std::to_string(i));
+  for (int i = 0; i < 1000; ++i)
+    tree.MakeDir("scan/d" + std::to_string(i));
   // The same folder four hundred times over: a scan that finds no candidate and
   // cannot end before the second Ctrl-C even on a loaded machine, so
   // nothing pumps the run's events and a first Ctrl-C waits for its end.
   std::vector<std::string> command = {CliProgram(), "--estimate"};
-  for (int i = 0; i < 400; ++i) command.push_back(tree.Path("scan"));
+  for (int i = 0; i < 400; ++i)
+    command.push_back(tree.Path("scan"));
   CliProcess run(command, CliProcess::OnTerminal{});
   ASSERT_TRUE(run.WaitForOutput("Scanning " + tree.Path("scan/")));
   run.Signal(SIGINT);
@@ -187,7 +199,7 @@ TEST(CliRun, SecondCtrlCEndsALongScanAtOnce) {
 
 TEST(CliRun, EstimateJsonParsesBackWithEveryNameAndChangesNothing) {
   TempDir tree;
-  const std::string oddName = "caf\xE9 \x1b[1m\nline.doc";  // Latin-1, an escape, a newline
+  const std::string oddName = "caf\xE9 \x1b[1m\nline.doc"; // Latin-1, an escape, a newline
   tree.WriteDocument("a.doc", 3);
   tree.WriteDocument(oddName, 4);
   tree.Write("notes.doc", "plain text\n");
@@ -209,7 +221,8 @@ TEST(CliRun, EstimateJsonParsesBackWithEveryNameAndChangesNothing) {
   EXPECT_EQ(report["counters"]["documentFiles"], 2);
   EXPECT_EQ(report["counters"]["compressedFiles"], 2);
   std::map<std::string, json> byName;
-  for (const json& document : report["documents"]) byName[NameFromReport(document)] = document;
+  for (const json &document : report["documents"])
+    byName[NameFromReport(document)] = document;
   ASSERT_EQ(byName.size(), 3u) << result.out;
   ASSERT_TRUE(byName.count(tree.Path(oddName))) << result.out;
   EXPECT_EQ(byName[tree.Path(oddName)]["outcome"], "wouldShrink");
@@ -219,7 +232,8 @@ TEST(CliRun, EstimateJsonParsesBackWithEveryNameAndChangesNothing) {
   EXPECT_FALSE(byName[tree.Path("notes.doc")]["reason"].get<std::string>().empty());
   const auto counters = report["counters"];
   EXPECT_EQ(counters["bytesReduced"].get<std::uint64_t>(),
-            counters["bytesBefore"].get<std::uint64_t>() - counters["bytesAfter"].get<std::uint64_t>());
+            counters["bytesBefore"].get<std::uint64_t>() -
+                counters["bytesAfter"].get<std::uint64_t>());
 
   EXPECT_EQ(tree.Read("a.doc"), a);
   EXPECT_EQ(tree.Read(oddName), odd);
@@ -234,11 +248,12 @@ TEST(CliRun, AbandonedTemporaryCopiesAreSweptAndCounted) {
   tree.WriteDocument("docs/a.doc", 5);
   tree.WriteDocument("docs/sub/b.doc", 6);
   tree.Write("docs/vkr1F.tmp", "");
-  tree.Write("docs/sub/vkrA2B.tmp", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + "half a copy");
+  tree.Write("docs/sub/vkrA2B.tmp",
+             std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + "half a copy");
   tree.Write("docs/vkr1f.tmp", "");
   tree.Write("docs/vkr3.tmp", "someone's notes");
   tree.Write("docs/other/vkr4.tmp", "");
-  const char* kept[] = {"docs/vkr1f.tmp", "docs/vkr3.tmp", "docs/other/vkr4.tmp"};
+  const char *kept[] = {"docs/vkr1f.tmp", "docs/vkr3.tmp", "docs/other/vkr4.tmp"};
 
   const ProcessResult estimate = RunCli({"--estimate", "--json", tree.Path("docs")});
   ASSERT_EQ(estimate.exitCode, 0) << estimate.err;
@@ -249,23 +264,29 @@ TEST(CliRun, AbandonedTemporaryCopiesAreSweptAndCounted) {
 
   const ProcessResult compress = RunCli({"--list", tree.Path("docs")});
   ASSERT_EQ(compress.exitCode, 0) << compress.err;
-  EXPECT_NE(compress.out.find(tree.Path("docs/vkr1F.tmp") + ": abandoned temporary file, removed\n"),
-            std::string::npos) << compress.out;
-  EXPECT_NE(compress.out.find(tree.Path("docs/sub/vkrA2B.tmp") + ": abandoned temporary file, removed\n"),
-            std::string::npos) << compress.out;
+  EXPECT_NE(
+      compress.out.find(tree.Path("docs/vkr1F.tmp") + ": abandoned temporary file, removed\n"),
+      std::string::npos)
+      << compress.out;
+  EXPECT_NE(
+      compress.out.find(tree.Path("docs/sub/vkrA2B.tmp") + ": abandoned temporary file, removed\n"),
+      std::string::npos)
+      << compress.out;
   EXPECT_NE(compress.out.find("\nAbandoned temporary files removed: 2\n"), std::string::npos)
       << compress.out;
   EXPECT_FALSE(fs::exists(tree.Path("docs/vkr1F.tmp")));
   EXPECT_FALSE(fs::exists(tree.Path("docs/sub/vkrA2B.tmp")));
-  for (const char* file : kept) EXPECT_TRUE(fs::exists(tree.Path(file))) << file;
+  for (const char *file : kept)
+    EXPECT_TRUE(fs::exists(tree.Path(file))) << file;
 
   const ProcessResult again = RunCli({"--json", tree.Path("docs")});
   EXPECT_EQ(json::parse(again.out)["temporaryFiles"]["found"], 0) << again.out;
 }
 
-std::set<std::string> DocumentsIn(const json& report) {
+std::set<std::string> DocumentsIn(const json &report) {
   std::set<std::string> names;
-  for (const json& document : report["documents"]) names.insert(NameFromReport(document));
+  for (const json &document : report["documents"])
+    names.insert(NameFromReport(document));
   return names;
 }
 
@@ -291,7 +312,8 @@ TEST(CliRun, FilesRecursionAndMasksChooseTheCandidates) {
             (Names{tree.Path("a.doc"), tree.Path("sub"), tree.Path("sub/a.doc"),
                    tree.Path("sub/c.doc"), tree.Path("x.bin")}));
   // A relative PATH is taken from the working directory.
-  const ProcessResult relative = CliProcess({CliProgram(), "--estimate", "--json", "sub"}, tree.Root()).Finish();
+  const ProcessResult relative =
+      CliProcess({CliProgram(), "--estimate", "--json", "sub"}, tree.Root()).Finish();
   EXPECT_EQ(relative.exitCode, 0);
   EXPECT_EQ(DocumentsIn(json::parse(relative.out)), (Names{"sub/a.doc", "sub/c.doc"}));
 }
@@ -306,8 +328,8 @@ TEST(CliRun, UnreadablePathsAreReportedNotFatal) {
   ASSERT_EQ(chmod(tree.Path("open/a.doc").c_str(), 0644), 0);
   ASSERT_EQ(chmod(tree.Path("open/secret.doc").c_str(), 0600), 0);
   ASSERT_EQ(chmod(tree.Path("closed").c_str(), 0700), 0);
-  const std::vector<std::string> asNobody = {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",
-                                             "--clear-groups", CliProgram()};
+  const std::vector<std::string> asNobody = {"/usr/bin/setpriv", "--reuid=nobody",
+                                             "--regid=nogroup", "--clear-groups", CliProgram()};
   if (access("/usr/bin/setpriv", X_OK) != 0) {
     GTEST_SKIP() << "setpriv is needed to run as an unprivileged user";
   }
@@ -316,8 +338,8 @@ TEST(CliRun, UnreadablePathsAreReportedNotFatal) {
   command.push_back(tree.Path("closed"));
   const ProcessResult closed = CliProcess(command).Finish();
   EXPECT_EQ(closed.exitCode, 2);
-  EXPECT_EQ(closed.err, "velkor-cli: cannot read directory '" + tree.Path("closed") +
-                            "': Permission denied\n");
+  EXPECT_EQ(closed.err,
+            "velkor-cli: cannot read directory '" + tree.Path("closed") + "': Permission denied\n");
 
   command = asNobody;
   command.insert(command.end(), {"--estimate", "--json", tree.Path("open")});
@@ -325,7 +347,7 @@ TEST(CliRun, UnreadablePathsAreReportedNotFatal) {
   ASSERT_EQ(open.exitCode, 0) << open.err;
   const json report = json::parse(open.out);
   ASSERT_EQ(report["documents"].size(), 2u);
-  for (const json& document : report["documents"]) {
+  for (const json &document : report["documents"]) {
     const bool secret = NameFromReport(document) == tree.Path("open/secret.doc");
     EXPECT_EQ(document["outcome"], secret ? "passedOver" : "wouldShrink") << document.dump();
   }
@@ -335,14 +357,15 @@ TEST(CliRun, FileSystemErrorEndsTheRunWithStatusOneAndNamesTheFile) {
   TempDir tree;
   tree.WriteDocument("shelf/a.doc", 1);
   ASSERT_EQ(chmod(tree.Root().c_str(), 0755), 0);
-  ASSERT_EQ(chmod(tree.Path("shelf").c_str(), 0755), 0);  // readable, not writable for others
+  ASSERT_EQ(chmod(tree.Path("shelf").c_str(), 0755), 0); // readable, not writable for others
   ASSERT_EQ(chmod(tree.Path("shelf/a.doc").c_str(), 0644), 0);
-  if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is needed to run as an unprivileged user";
+  if (access("/usr/bin/setpriv", X_OK) != 0)
+    GTEST_SKIP() << "setpriv is needed to run as an unprivileged user";
   const std::string before = tree.Read("shelf/a.doc");
   // The copy cannot be made beside the document: the run ends with the error.
   const ProcessResult result = CliProcess({"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",
-                                       "--clear-groups", CliProgram(), tree.Path("shelf")})
-                               .Finish();
+                                           "--clear-groups", CliProgram(), tree.Path("shelf")})
+                                   .Finish();
   EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
   EXPECT_EQ(result.err.rfind("velkor-cli: ", 0), 0u) << result.err;
   EXPECT_NE(result.err.find(tree.Path("shelf/")), std::string::npos) << result.err;
@@ -359,17 +382,19 @@ TEST(CliRun, ARunThatEndsOnAnErrorTellsOneStory) {
   TempDir tree;
   tree.WriteDocument("tree/open/a.doc", 1);
   tree.WriteDocument("tree/shelf/b.doc", 2);
-  for (const char* folder : {"", "tree", "tree/shelf"})
+  for (const char *folder : {"", "tree", "tree/shelf"})
     ASSERT_EQ(chmod(tree.Path(folder).c_str(), 0755), 0);
   ASSERT_EQ(chmod(tree.Path("tree/open").c_str(), 0777), 0);
-  for (const char* document : {"tree/open/a.doc", "tree/shelf/b.doc"})
+  for (const char *document : {"tree/open/a.doc", "tree/shelf/b.doc"})
     ASSERT_EQ(chmod(tree.Path(document).c_str(), 0666), 0);
-  if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is needed to run as an unprivileged user";
+  if (access("/usr/bin/setpriv", X_OK) != 0)
+    GTEST_SKIP() << "setpriv is needed to run as an unprivileged user";
   const auto sizeB = fs::file_size(tree.Path("tree/shelf/b.doc"));
-  const ProcessResult result = CliProcess({"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",
-                                       "--clear-groups", CliProgram(), "--estimate", "--list", "tree"},
-                                      tree.Root())
-                               .Finish();
+  const ProcessResult result =
+      CliProcess({"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                  CliProgram(), "--estimate", "--list", "tree"},
+                 tree.Root())
+          .Finish();
   EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
   EXPECT_NE(result.out.find("tree/shelf/b.doc: " + std::to_string(sizeB) +
                             " bytes, ended the run (the copy cannot be created in this folder: "
@@ -394,7 +419,8 @@ struct StopFixture {
   explicit StopFixture(int documents) : count(documents) {
     tree.WriteDocument("reference/r.doc", 500);
     original = tree.Read("reference/r.doc");
-    for (int i = 0; i < count; ++i) tree.Write("docs/d" + std::to_string(1000 + i) + ".doc", original);
+    for (int i = 0; i < count; ++i)
+      tree.Write("docs/d" + std::to_string(1000 + i) + ".doc", original);
     const ProcessResult reference = RunCli({tree.Path("reference")});
     EXPECT_EQ(reference.exitCode, 0);
     compacted = tree.Read("reference/r.doc");
@@ -421,10 +447,12 @@ TEST(CliRun, CtrlCWhileCompactingStopsBeforeTheNextDocument) {
     StopFixture fixture(300);
     CliProcess run({CliProgram(), "--list", fixture.tree.Path("docs")});
     ASSERT_TRUE(run.WaitForOutput("replaced\n"));
-    for (int i = 0; i < interrupts; ++i) run.Signal(SIGINT);
+    for (int i = 0; i < interrupts; ++i)
+      run.Signal(SIGINT);
     const ProcessResult result = run.Finish();
     EXPECT_EQ(result.exitCode, 130) << result.out << result.err;
-    EXPECT_NE(result.out.find("\nProcess was stopped\nTotal files:"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("\nProcess was stopped\nTotal files:"), std::string::npos)
+        << result.out;
     const int replaced = fixture.CheckDocuments();
     EXPECT_GE(replaced, 1);
     EXPECT_LT(replaced, fixture.count) << "the run went on to its end";
@@ -463,4 +491,4 @@ TEST(CliRun, CtrlCWithJsonStillWritesTheWholeReport) {
   EXPECT_EQ(report["documents"].size(), static_cast<std::size_t>(fixture.CheckDocuments()));
 }
 
-}  // namespace
+} // namespace

@@ -29,27 +29,27 @@ ProcessResult Cli(std::vector<std::string> args) {
   return RunProcess(args);
 }
 
-fs::path Fixture(const std::string& relative) { return fs::path(FixturesDir()) / relative; }
+fs::path Fixture(const std::string &relative) { return fs::path(FixturesDir()) / relative; }
 
 // Copies a fixture into `dir` so that tests may change or lock it.
-fs::path Stage(const TempDir& dir, const std::string& relative) {
+fs::path Stage(const TempDir &dir, const std::string &relative) {
   fs::path target = dir / fs::path(relative).filename().string();
   fs::copy_file(Fixture(relative), target, fs::copy_options::overwrite_existing);
   return target;
 }
 
-struct timespec ModificationTime(const fs::path& path) {
+struct timespec ModificationTime(const fs::path &path) {
   struct stat info {};
   ::stat(path.c_str(), &info);
   return info.st_mtim;
 }
 
-bool SameTime(const struct timespec& a, const struct timespec& b) {
+bool SameTime(const struct timespec &a, const struct timespec &b) {
   return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
 TEST(Usage, BadCommandLinesExitWithTwoAndTheUsage) {
-  for (const auto& args : std::vector<std::vector<std::string>>{
+  for (const auto &args : std::vector<std::vector<std::string>>{
            {}, {"--frobnicate"}, {"copy", "only-one"}, {"inspect"}, {"inspect", "--bogus", "x"}}) {
     ProcessResult result = Cli(args);
     EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(args);
@@ -66,13 +66,15 @@ TEST(Usage, HelpAndVersionSucceed) {
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out, std::string("velkor-cli (Velkor) ") + kVelkorVersion + "\n");
   // The commands' help has the run's layout.
-  for (const char* command : {"copy", "inspect"}) {
+  for (const char *command : {"copy", "inspect"}) {
     ProcessResult sub = Cli({command, "--help"});
     EXPECT_EQ(sub.exitCode, 0);
-    EXPECT_EQ(sub.out.rfind(std::string("Usage: velkor-cli ") + command + " [OPTION]... ", 0), 0u) << sub.out;
+    EXPECT_EQ(sub.out.rfind(std::string("Usage: velkor-cli ") + command + " [OPTION]... ", 0), 0u)
+        << sub.out;
     EXPECT_NE(sub.out.find("\nOptions:\n"), std::string::npos) << sub.out;
     EXPECT_NE(sub.out.find("\nExit status:\n"), std::string::npos) << sub.out;
-    EXPECT_NE(sub.out.find("  -h, --help            display this help and exit\n"), std::string::npos);
+    EXPECT_NE(sub.out.find("  -h, --help            display this help and exit\n"),
+              std::string::npos);
   }
   EXPECT_EQ(Cli({"copy", "--verify=no", "a", "b"}).exitCode, 2);
 }
@@ -80,10 +82,10 @@ TEST(Usage, HelpAndVersionSucceed) {
 TEST(Inspect, ShowsTreeSizesClassIdsAndTheSaving) {
   ProcessResult result = Cli({"inspect", Fixture("synth/nested_slack.cfb").string()});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  for (const char* expected :
+  for (const char *expected :
        {"Level3", "Deep", "EmptyStorage", "Boundary4097", "4,097", "\\x05SummaryLike",
-        "{00000000-0000-0000-0000-000000001001}", "deadbeef", "Ünïcödé 名前", "storage",
-        "stream", "root", "Would save:", "Fresh copy:", "version 3, 512-byte sectors"}) {
+        "{00000000-0000-0000-0000-000000001001}", "deadbeef", "Ünïcödé 名前", "storage", "stream",
+        "root", "Would save:", "Fresh copy:", "version 3, 512-byte sectors"}) {
     EXPECT_NE(result.out.find(expected), std::string::npos) << expected << "\n" << result.out;
   }
   EXPECT_EQ(result.out.find('\x05'), std::string::npos) << "control characters are escaped";
@@ -108,24 +110,26 @@ TEST(Inspect, JsonReportMatchesTheCopyThatIsMade) {
 
   // A file already compact saves nothing.
   ProcessResult again = Cli({"inspect", dir / "copy.doc"});
-  EXPECT_NE(again.out.find("nothing (a fresh copy is not smaller)"), std::string::npos) << again.out;
+  EXPECT_NE(again.out.find("nothing (a fresh copy is not smaller)"), std::string::npos)
+      << again.out;
 }
 
 TEST(Inspect, RefusedFilesExitNonZeroWithTheReason) {
   TempDir dir;
   std::string letter;
-  while (letter.size() < 2000) letter += "Dear reader, this is plain text with a .doc name.\n";
+  while (letter.size() < 2000)
+    letter += "Dear reader, this is plain text with a .doc name.\n";
   WriteFile(dir / "letter.doc", letter);
   WriteFile(dir / "empty.doc", "");
   fs::create_directory(dir / "folder.doc");
   struct Case {
     fs::path path;
-    const char* reason;
+    const char *reason;
   };
-  for (const Case& c : {Case{dir / "letter.doc", "bad signature"},
-                        Case{dir / "empty.doc", "too small"},
-                        Case{dir / "folder.doc", "not a regular file"},
-                        Case{dir / "missing.doc", "No such file or directory"}}) {
+  for (const Case &c :
+       {Case{dir / "letter.doc", "bad signature"}, Case{dir / "empty.doc", "too small"},
+        Case{dir / "folder.doc", "not a regular file"},
+        Case{dir / "missing.doc", "No such file or directory"}}) {
     ProcessResult result = Cli({"inspect", c.path.string()});
     EXPECT_EQ(result.exitCode, 1) << c.path;
     EXPECT_NE(result.err.find(c.reason), std::string::npos) << result.err;
@@ -196,7 +200,7 @@ TEST(Usage, EveryCommandEscapesAHostileNameAlike) {
   ProcessResult copy = Cli({"copy", path, dir / "plain.doc"});
   ASSERT_EQ(copy.exitCode, 0) << copy.err;
   EXPECT_EQ(copy.out.rfind(shown + " -> ", 0), 0u) << copy.out;
-  for (const ProcessResult* result : {&run, &inspect, &copy})
+  for (const ProcessResult *result : {&run, &inspect, &copy})
     EXPECT_EQ(result->out.find('\x1b'), std::string::npos) << result->out;
 }
 
@@ -236,22 +240,27 @@ TEST(Copy, IntoAFolderKeepsTheName_AndReplacesAnExistingFileOnlyWithForce) {
 
   // A DST may be someone's document: refused, and kept, without --force.
   WriteFile(dir / "existing.xls", "old content");
-  for (const std::string& target : {dir / "existing.xls", dir / "out"}) {
+  for (const std::string &target : {dir / "existing.xls", dir / "out"}) {
     const ProcessResult refused = Cli({"copy", Fixture("office/numbers.xls").string(), target});
     EXPECT_EQ(refused.exitCode, 1) << target;
-    EXPECT_NE(refused.err.find("exists; give --force to replace it"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("exists; give --force to replace it"), std::string::npos)
+        << refused.err;
   }
   EXPECT_EQ(ReadFile(dir / "existing.xls"), "old content");
   EXPECT_TRUE(TemporaryLeftovers(dir.Path()).empty());
-  ASSERT_EQ(Cli({"copy", "-q", "--force", Fixture("office/numbers.xls").string(), dir / "existing.xls"}).exitCode, 0);
+  ASSERT_EQ(
+      Cli({"copy", "-q", "--force", Fixture("office/numbers.xls").string(), dir / "existing.xls"})
+          .exitCode,
+      0);
   EXPECT_EQ(ReadFile(dir / "existing.xls"), ReadFile(dir / "out/numbers.xls"));
 }
 
 TEST(Copy, RefusedSourceLeavesTheDestinationAlone) {
   TempDir dir;
-  WriteFile(dir / "plain.doc", "not a compound file at all, just text long enough to pass 512 bytes?");
+  WriteFile(dir / "plain.doc",
+            "not a compound file at all, just text long enough to pass 512 bytes?");
   WriteFile(dir / "dest.doc", "precious");
-  for (const fs::path& source : {fs::path(dir / "plain.doc"), fs::path(dir / "missing.doc")}) {
+  for (const fs::path &source : {fs::path(dir / "plain.doc"), fs::path(dir / "missing.doc")}) {
     ProcessResult result = Cli({"copy", source.string(), dir / "dest.doc"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_FALSE(result.err.empty());
@@ -265,7 +274,7 @@ TEST(Copy, OntoItselfIsRefusedAndTheSourceKept) {
   fs::path source = Stage(dir, "slack/text.doc");
   fs::create_hard_link(source, dir / "link.doc");
   std::string before = ReadFile(source);
-  for (const fs::path& target : {source, fs::path(dir / "link.doc"), fs::path(dir.Path())}) {
+  for (const fs::path &target : {source, fs::path(dir / "link.doc"), fs::path(dir.Path())}) {
     ProcessResult result = Cli({"copy", source.string(), target.string()});
     EXPECT_EQ(result.exitCode, 1) << target;
     EXPECT_NE(result.err.find("same file"), std::string::npos) << result.err;
@@ -280,7 +289,7 @@ TEST(Copy, FullDiskFailsCleanly) {
   if (!MountTmpfs(dir / "small", 128)) {
     GTEST_SKIP() << "cannot mount a small tmpfs here (needs root): " << std::strerror(errno);
   }
-  fs::path source = Fixture("synth/nested.cfb");  // about 290 KB of content
+  fs::path source = Fixture("synth/nested.cfb"); // about 290 KB of content
   ProcessResult result = Cli({"copy", source.string(), dir / "small/copy.cfb"});
   std::vector<std::string> leftovers = TemporaryLeftovers(dir / "small");
   bool copyExists = fs::exists(dir / "small/copy.cfb");
@@ -316,5 +325,5 @@ TEST(Copy, FolderWithoutWritePermissionFailsCleanly) {
   EXPECT_TRUE(TemporaryLeftovers(dir.Path()).empty());
 }
 
-}  // namespace
-}  // namespace velkor::test
+} // namespace
+} // namespace velkor::test

@@ -16,31 +16,35 @@ using nlohmann::json;
 
 using velkor::test::NameFromReport;
 
-std::string ReadAll(std::FILE* file) {
+std::string ReadAll(std::FILE *file) {
   std::rewind(file);
   std::string text;
   char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+    text.append(buffer, n);
   return text;
 }
 
 TEST(JsonReport, EveryNameSurvivesTheRoundTrip) {
   std::mt19937 random(7);
-  std::vector<std::string> names = {"plain.doc", "caf\xC3\xA9.doc", "caf\xE9.doc",
-                                    "quote\"back\\slash\nline.xls", "\xED\xA0\x80.doc",
-                                    std::string("nul\0inside", 10)};
+  std::vector<std::string> names = {"plain.doc",        "caf\xC3\xA9.doc",
+                                    "caf\xE9.doc",      "quote\"back\\slash\nline.xls",
+                                    "\xED\xA0\x80.doc", std::string("nul\0inside", 10)};
   std::string allBytes;
-  for (int b = 1; b < 256; ++b) allBytes += static_cast<char>(b);
+  for (int b = 1; b < 256; ++b)
+    allBytes += static_cast<char>(b);
   names.push_back(allBytes);
   for (int n = 0; n < 500; ++n) {
     std::string name(1 + random() % 40, '\0');
-    for (char& c : name) c = static_cast<char>(random() % 256);
+    for (char &c : name)
+      c = static_cast<char>(random() % 256);
     names.push_back(name);
   }
-  for (const std::string& name : names) {
+  for (const std::string &name : names) {
     const DocumentReport report{"/srv/" + name, 1000, 600, DocumentOutcome::wouldShrink, ""};
     const std::string text = DumpJson(DocumentJson(report));
-    for (unsigned char c : text) ASSERT_TRUE(c >= 0x20 && c < 0x7F) << "not plain ASCII";
+    for (unsigned char c : text)
+      ASSERT_TRUE(c >= 0x20 && c < 0x7F) << "not plain ASCII";
     const json parsed = json::parse(text);
     EXPECT_EQ(NameFromReport(parsed), report.path);
     // Only names that need it carry the bytes; the path stays readable.
@@ -50,12 +54,13 @@ TEST(JsonReport, EveryNameSurvivesTheRoundTrip) {
 }
 
 TEST(JsonReport, StreamedReportIsOneDocumentWithCountersAndEnding) {
-  std::FILE* out = std::tmpfile();
+  std::FILE *out = std::tmpfile();
   ASSERT_NE(out, nullptr);
   {
     JsonReport report(out, false);
     report.AddDocument({"a/q1.doc", 400000, 310000, DocumentOutcome::replaced, ""});
-    report.AddDocument({"a/notes.doc", 812, 0, DocumentOutcome::passedOver, "not a compound document"});
+    report.AddDocument(
+        {"a/notes.doc", 812, 0, DocumentOutcome::passedOver, "not a compound document"});
     RunStatistics statistics;
     statistics.totalFiles = 2;
     statistics.documentFiles = statistics.compressedFiles = 1;
@@ -81,7 +86,7 @@ TEST(JsonReport, StreamedReportIsOneDocumentWithCountersAndEnding) {
 }
 
 TEST(JsonReport, EmptyRunAndLargeCountersStayExact) {
-  std::FILE* out = std::tmpfile();
+  std::FILE *out = std::tmpfile();
   ASSERT_NE(out, nullptr);
   RunStatistics statistics;
   statistics.bytesBefore = 8589934592ull;
@@ -98,4 +103,4 @@ TEST(JsonReport, EmptyRunAndLargeCountersStayExact) {
   EXPECT_EQ(parsed["exitStatus"], 130);
 }
 
-}  // namespace
+} // namespace

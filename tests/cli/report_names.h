@@ -14,7 +14,7 @@
 
 namespace velkor::test {
 
-inline std::string Unhex(const std::string& hex) {
+inline std::string Unhex(const std::string &hex) {
   std::string bytes;
   for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
     bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
@@ -22,9 +22,10 @@ inline std::string Unhex(const std::string& hex) {
 }
 
 /// The exact name bytes a reader of the report gets back.
-inline std::string NameFromReport(const nlohmann::json& entry) {
-  if (entry.contains("pathBytes")) return Unhex(entry["pathBytes"].get<std::string>());
+inline std::string NameFromReport(const nlohmann::json &entry) {
+  if (entry.contains("pathBytes"))
+    return Unhex(entry["pathBytes"].get<std::string>());
   return entry["path"].get<std::string>();
 }
 
-}  // namespace velkor::test
+} // namespace velkor::test

@@ -25,21 +25,23 @@ struct Parsed {
   std::string err;
 };
 
-std::string ReadAll(std::FILE* file) {
+std::string ReadAll(std::FILE *file) {
   std::rewind(file);
   std::string text;
   char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+    text.append(buffer, n);
   std::fclose(file);
   return text;
 }
 
-Parsed Parse(std::vector<const char*> args) {
+Parsed Parse(std::vector<const char *> args) {
   args.insert(args.begin(), "velkor-cli");
   Parsed parsed;
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
-  parsed.request = ParseRunArguments(static_cast<int>(args.size()), args.data(), out, err, parsed.status);
+  std::FILE *out = std::tmpfile();
+  std::FILE *err = std::tmpfile();
+  parsed.request =
+      ParseRunArguments(static_cast<int>(args.size()), args.data(), out, err, parsed.status);
   parsed.out = ReadAll(out);
   parsed.err = ReadAll(err);
   return parsed;
@@ -57,8 +59,8 @@ TEST(RunArguments, DefaultsMirrorTheMainWindow) {
 }
 
 TEST(RunArguments, OptionsAndPathsInAnyOrder) {
-  const Parsed parsed = Parse({"a", "--estimate", "--masks", " *.DOC  x/*.xls ", "--no-recursive",
-                               "--list", "--", "-b"});
+  const Parsed parsed = Parse(
+      {"a", "--estimate", "--masks", " *.DOC  x/*.xls ", "--no-recursive", "--list", "--", "-b"});
   ASSERT_TRUE(parsed.request);
   EXPECT_EQ(parsed.request->paths, (std::vector<std::string>{"a", "-b"}));
   EXPECT_EQ(parsed.request->masks, " *.DOC  x/*.xls ") << "the engine splits the masks";
@@ -69,7 +71,7 @@ TEST(RunArguments, OptionsAndPathsInAnyOrder) {
 }
 
 TEST(RunArguments, UsageErrorsGiveStatusTwoMessageAndUsage) {
-  const std::vector<std::vector<const char*>> bad = {
+  const std::vector<std::vector<const char *>> bad = {
       {},                                   // no PATH
       {"--bogus", "a"},                     // unknown option
       {"--all-drives", "a"},                // drives and a PATH
@@ -77,7 +79,7 @@ TEST(RunArguments, UsageErrorsGiveStatusTwoMessageAndUsage) {
       {"--list", "--json", "a"},            // two outputs
       {"--masks"},                          // an option without its value
   };
-  for (const auto& args : bad) {
+  for (const auto &args : bad) {
     const Parsed parsed = Parse(args);
     EXPECT_FALSE(parsed.request);
     EXPECT_EQ(parsed.status, 2);
@@ -108,9 +110,9 @@ TEST(RunArguments, PathsBecomeBaseEntriesOrAClearError) {
 
   std::vector<PathEntry> entries;
   std::string error;
-  ASSERT_TRUE(ResolvePaths({(root / "dir").string(), (root / "dir/").string(),
-                            (root / "a.doc").string()},
-                           entries, error));
+  ASSERT_TRUE(
+      ResolvePaths({(root / "dir").string(), (root / "dir/").string(), (root / "a.doc").string()},
+                   entries, error));
   ASSERT_EQ(entries.size(), 3u);
   EXPECT_EQ(entries[0].path, (root / "dir/").string());
   EXPECT_FALSE(entries[0].isFile);
@@ -118,15 +120,17 @@ TEST(RunArguments, PathsBecomeBaseEntriesOrAClearError) {
   EXPECT_EQ(entries[2].path, (root / "a.doc").string());
   EXPECT_TRUE(entries[2].isFile);
 
-  EXPECT_FALSE(ResolvePaths({(root / "dir").string(), (root / "missing").string()}, entries, error));
-  EXPECT_EQ(error, "cannot access '" + (root / "missing").string() + "': No such file or directory");
+  EXPECT_FALSE(
+      ResolvePaths({(root / "dir").string(), (root / "missing").string()}, entries, error));
+  EXPECT_EQ(error,
+            "cannot access '" + (root / "missing").string() + "': No such file or directory");
   EXPECT_FALSE(ResolvePaths({(root / "pipe.doc").string()}, entries, error));
   EXPECT_NE(error.find("neither a regular file nor a directory"), std::string::npos);
   EXPECT_FALSE(ResolvePaths({""}, entries, error));
   fs::remove_all(root);
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -135,7 +139,8 @@ TEST(RunArguments, ManualPageDescribesEveryOptionOfTheHelp) {
   ASSERT_TRUE(page) << "docs/velkor-cli.1";
   std::string manual((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
   // groff writes a dash as "\-".
-  for (std::size_t at; (at = manual.find("\\-")) != std::string::npos;) manual.replace(at, 2, "-");
+  for (std::size_t at; (at = manual.find("\\-")) != std::string::npos;)
+    manual.replace(at, 2, "-");
   const std::string help = velkor::cli::HelpText();
   for (std::size_t at = 0; (at = help.find("--", at)) != std::string::npos;) {
     const std::size_t end = help.find_first_not_of("-abcdefghijklmnopqrstuvwxyz", at);
@@ -143,32 +148,39 @@ TEST(RunArguments, ManualPageDescribesEveryOptionOfTheHelp) {
     at = end;
     EXPECT_NE(manual.find(option), std::string::npos) << option << " is missing from the manual";
   }
-  for (const char* command : {"inspect", "copy"}) EXPECT_NE(manual.find(command), std::string::npos);
+  for (const char *command : {"inspect", "copy"})
+    EXPECT_NE(manual.find(command), std::string::npos);
   // Every option of every command's --help.
-  for (const char* command : {"inspect", "copy"}) {
+  for (const char *command : {"inspect", "copy"}) {
     const velkor::test::ProcessResult sub = velkor::test::RunCli({command, "--help"});
     ASSERT_EQ(sub.exitCode, 0) << command;
     for (std::size_t at = 0; (at = sub.out.find("--", at)) != std::string::npos;) {
       const std::size_t end = sub.out.find_first_not_of("-abcdefghijklmnopqrstuvwxyz", at);
       const std::string option = sub.out.substr(at, end - at);
       at = end;
-      if (option == "--help") continue;
+      if (option == "--help")
+        continue;
       EXPECT_NE(manual.find(option), std::string::npos)
           << command << " " << option << " is missing from the manual";
     }
   }
   // The wildcards are told the same way in --help, the manual and the help page.
   std::ifstream htm(std::string(VELKOR_SOURCE_DIR) + "/resources/Velkor.htm");
-  const std::string helpPage((std::istreambuf_iterator<char>(htm)), std::istreambuf_iterator<char>());
-  for (const std::string* text : std::initializer_list<const std::string*>{&help, &manual, &helpPage}) {
+  const std::string helpPage((std::istreambuf_iterator<char>(htm)),
+                             std::istreambuf_iterator<char>());
+  for (const std::string *text :
+       std::initializer_list<const std::string *>{&help, &manual, &helpPage}) {
     std::string flat = *text;
-    for (const char* markup : {"\\fB", "\\fR", "<code>", "</code>", "'", "\n", "  "}) {
+    for (const char *markup : {"\\fB", "\\fR", "<code>", "</code>", "'", "\n", "  "}) {
       for (std::size_t at; (at = flat.find(markup)) != std::string::npos;)
-        flat.replace(at, std::strlen(markup), std::strcmp(markup, "\n") == 0 || std::strcmp(markup, "  ") == 0 ? " " : "");
+        flat.replace(at, std::strlen(markup),
+                     std::strcmp(markup, "\n") == 0 || std::strcmp(markup, "  ") == 0 ? " " : "");
     }
-    EXPECT_NE(flat.find("? matches one character or none, * any number of characters; a mask matches names in every subfolder too"),
-              std::string::npos) << flat;
+    EXPECT_NE(flat.find("? matches one character or none, * any number of characters; a mask "
+                        "matches names in every subfolder too"),
+              std::string::npos)
+        << flat;
   }
 }
 
-}  // namespace
+} // namespace

@@ -10,18 +10,20 @@ namespace {
 
 using namespace velkor::cli;
 
-std::string ReadAll(std::FILE* file) {
+std::string ReadAll(std::FILE *file) {
   std::fflush(file);
   std::rewind(file);
   std::string text;
   char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+    text.append(buffer, n);
   return text;
 }
 
-bool HasControlCharacters(const std::string& text) {
+bool HasControlCharacters(const std::string &text) {
   for (unsigned char c : text) {
-    if ((c < 0x20 && c != '\n') || c == 0x7F) return true;
+    if ((c < 0x20 && c != '\n') || c == 0x7F)
+      return true;
   }
   return false;
 }
@@ -39,7 +41,7 @@ RunStatistics Counted(int total, int documents, int compressed, std::uint64_t be
 
 /// The writes a run makes for one directory entry with two candidates, the
 /// first a document that shrank, the second a plain-text file.
-void BeginRun(ProgressView& view) {
+void BeginRun(ProgressView &view) {
   ASSERT_TRUE(view.Create());
   view.EnableMainWindow(false);
   view.SetCaption("Compressing files");
@@ -58,7 +60,7 @@ void BeginRun(ProgressView& view) {
   view.SetFileRange(2);
 }
 
-void CompactBoth(ProgressView& view) {
+void CompactBoth(ProgressView &view) {
   view.SetFileText("");
   view.SetFilePosition(0);
   view.PumpMessages();
@@ -72,7 +74,7 @@ void CompactBoth(ProgressView& view) {
                     Counted(2, 1, 1, 400000, 310000));
 }
 
-void EndRun(ProgressView& view, const char* message) {
+void EndRun(ProgressView &view, const char *message) {
   view.SetFilePosition(2);
   view.SetDiskPosition(1);
   view.SetDiskText("");
@@ -84,8 +86,8 @@ void EndRun(ProgressView& view, const char* message) {
 }
 
 struct Files {
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
+  std::FILE *out = std::tmpfile();
+  std::FILE *err = std::tmpfile();
   ~Files() {
     std::fclose(out);
     std::fclose(err);
@@ -120,15 +122,21 @@ TEST(TerminalView, PlainOutputHasPhaseLinesListAndLabelledCounters) {
 
 TEST(TerminalView, LiveLineIsRedrawnInPlaceAndClearedBeforeTheEnd) {
   Files files;
-  std::FILE* live = std::tmpfile();
-  TerminalView view({files.out, files.err, live, 90, false, false, false, std::chrono::milliseconds(0)});
+  std::FILE *live = std::tmpfile();
+  TerminalView view(
+      {files.out, files.err, live, 90, false, false, false, std::chrono::milliseconds(0)});
   BeginRun(view);
   CompactBoth(view);
   const std::string drawn = ReadAll(live);
-  EXPECT_NE(drawn.find("\rCompressing 2/2 [#####-----] 1 documents, 1 compressed, 77.5%  Reports/q1.doc"), std::string::npos) << drawn;
-  EXPECT_NE(drawn.find("\rScanning /srv/docs/: 2 found, 0 documents, 0 compressed  Reports/q1.doc\x1b[K"),
-            std::string::npos);
-  EXPECT_EQ(drawn.find("Compressing 0/1"), std::string::npos) << "drawn once the candidates are counted";
+  EXPECT_NE(
+      drawn.find("\rCompressing 2/2 [#####-----] 1 documents, 1 compressed, 77.5%  Reports/q1.doc"),
+      std::string::npos)
+      << drawn;
+  EXPECT_NE(
+      drawn.find("\rScanning /srv/docs/: 2 found, 0 documents, 0 compressed  Reports/q1.doc\x1b[K"),
+      std::string::npos);
+  EXPECT_EQ(drawn.find("Compressing 0/1"), std::string::npos)
+      << "drawn once the candidates are counted";
   EXPECT_EQ(drawn.find('\n'), std::string::npos) << "the live line never scrolls";
   // Each drawing fits the width given, one column short so the cursor never wraps.
   std::size_t start = 0;
@@ -157,11 +165,11 @@ TEST(TerminalView, FailedRunWritesItsMessageToStandardError) {
 TEST(TerminalView, SecondStopEndsAtOnceOnlyWhenNoDocumentIsInHand) {
   Files files;
   TerminalView view({files.out, files.err, nullptr, 80, false, false, false});
-  BeginRun(view);  // now compacting
+  BeginRun(view); // now compacting
   view.RequestStop();
   EXPECT_TRUE(view.StopRequested());
   EXPECT_FALSE(view.FinishIfIdle()) << "a document may be in hand";
-  view.SetFilePosition(2);  // the entry's last candidate is done
+  view.SetFilePosition(2); // the entry's last candidate is done
   EXPECT_TRUE(view.FinishIfIdle());
   EXPECT_FALSE(view.FinishIfIdle()) << "the ending is written once";
   view.Finish(RunEnding::complete, "Process is complete");
@@ -197,7 +205,7 @@ TEST(TerminalView, JsonModeWritesOnlyTheReport) {
 
 TEST(TerminalView, ClosedOutputAsksTheRunToStop) {
   Files files;
-  std::FILE* closed = std::fopen("/dev/full", "w");
+  std::FILE *closed = std::fopen("/dev/full", "w");
   ASSERT_NE(closed, nullptr);
   TerminalView view({closed, files.err, nullptr, 80, true, false, false});
   BeginRun(view);
@@ -207,4 +215,4 @@ TEST(TerminalView, ClosedOutputAsksTheRunToStop) {
   std::fclose(closed);
 }
 
-}  // namespace
+} // namespace

@@ -11,13 +11,26 @@
 #include <vector>
 
 TEST(FileErrorTest, Texts) {
-  const char *expected[] = {
-      "none", "call not implemented", "generic", "file not found", "bad path",
-      "too many open files", "access denied", "invalid file",
-      "remove current dir", "directory full", "bad seek", "hard IO",
-      "sharing violation", "lock violation", "disk full", "end of file",
-      "write fault", "read fault", "file exists",
-      "Cannot create a file when that file already exists"};
+  const char *expected[] = {"none",
+                            "call not implemented",
+                            "generic",
+                            "file not found",
+                            "bad path",
+                            "too many open files",
+                            "access denied",
+                            "invalid file",
+                            "remove current dir",
+                            "directory full",
+                            "bad seek",
+                            "hard IO",
+                            "sharing violation",
+                            "lock violation",
+                            "disk full",
+                            "end of file",
+                            "write fault",
+                            "read fault",
+                            "file exists",
+                            "Cannot create a file when that file already exists"};
   for (int code = 0; code < kFileErrorCount; ++code)
     EXPECT_STREQ(FileErrorText(static_cast<TTFileError>(code)), expected[code]);
   EXPECT_STREQ(FileErrorText(static_cast<TTFileError>(20)), "generic");
@@ -30,8 +43,8 @@ TEST(FileErrorTest, WindowsNumbers) {
       {0, {0}},
       {1, {120}},
       {3, {2, 6, 18, 107}},
-      {4, {3, 15, 17, 34, 52, 53, 55, 67, 70, 85, 111, 123, 124, 125, 144, 154,
-           161, 206, 208, 267}},
+      {4,
+       {3, 15, 17, 34, 52, 53, 55, 67, 70, 85, 111, 123, 124, 125, 144, 154, 161, 206, 208, 267}},
       {5, {4, 36, 68, 113}},
       {6, {5, 12, 19, 54, 58, 64, 65, 71, 82, 86, 170, 999}},
       {7, {11, 26, 60, 66, 114, 182, 191, 193}},
@@ -55,8 +68,7 @@ TEST(FileErrorTest, WindowsNumbers) {
   for (std::uint32_t number = 0; number <= 1100; ++number) {
     auto it = expected.find(number);
     int code = it == expected.end() ? 2 : it->second;
-    EXPECT_EQ(static_cast<int>(SystemErrorToFileError(number)), code)
-        << "Windows error " << number;
+    EXPECT_EQ(static_cast<int>(SystemErrorToFileError(number)), code) << "Windows error " << number;
   }
   EXPECT_EQ(SystemErrorToFileError(0xffffffffu), TTFileError::generic);
   EXPECT_EQ(SystemErrorToFileError(1), TTFileError::generic);

@@ -18,8 +18,7 @@ template <typename F> std::string ListErrorOf(F operation) {
   try {
     operation();
   } catch (const char *text) {
-    if (text != kListIndexError && text != kListCountError &&
-        text != kListCapacityError)
+    if (text != kListIndexError && text != kListCountError && text != kListCapacityError)
       return "(another pointer)";
     return text;
   }
@@ -187,8 +186,7 @@ TEST(ListTest, ThrownTextIsAConstantPointer) {
 TEST(ListTest, SetCapacityLimits) {
   TTPointerList list = ListOf(5);
   EXPECT_EQ(ListErrorOf([&] { list.SetCapacity(4); }), kListCapacityError);
-  EXPECT_EQ(ListErrorOf([&] { list.SetCapacity(TTList::kMaxCapacity + 1LL); }),
-            kListCapacityError);
+  EXPECT_EQ(ListErrorOf([&] { list.SetCapacity(TTList::kMaxCapacity + 1LL); }), kListCapacityError);
   EXPECT_EQ(list.Capacity(), 8);
   EXPECT_EQ(Numbers(list), (std::vector<std::intptr_t>{0, 1, 2, 3, 4}));
   list.SetCapacity(5);

@@ -111,8 +111,7 @@ TEST(StringTest, SingleByteAppendsFollowThePolicy) {
 TEST(StringTest, SetCapacityLimits) {
   TTString s("hello");
   EXPECT_EQ(MessageOf([&] { s.SetCapacity(4); }), kStringCapacityError);
-  EXPECT_EQ(MessageOf([&] { s.SetCapacity(TTString::kMaxCapacity + 1LL); }),
-            kStringCapacityError);
+  EXPECT_EQ(MessageOf([&] { s.SetCapacity(TTString::kMaxCapacity + 1LL); }), kStringCapacityError);
   EXPECT_EQ(MessageOf([&] { s.SetCapacity(-1); }), kStringCapacityError);
   EXPECT_STREQ(s.CStr(), "hello");
   EXPECT_EQ(s.Capacity(), 5);

@@ -107,14 +107,11 @@ std::vector<std::string> CounterLines(const RunStatistics &s) {
   std::vector<std::string> lines;
   lines.push_back("counter totalFiles " + std::to_string(s.totalFiles));
   lines.push_back("counter documentFiles " + std::to_string(s.documentFiles));
-  lines.push_back("counter compressedFiles " +
-                  std::to_string(s.compressedFiles));
+  lines.push_back("counter compressedFiles " + std::to_string(s.compressedFiles));
   lines.push_back("counter bytesBefore " + std::to_string(s.bytesBefore));
   lines.push_back("counter bytesAfter " + std::to_string(s.bytesAfter));
-  lines.push_back("counter bytesReduced " +
-                  std::to_string(s.bytesBefore - s.bytesAfter));
-  lines.push_back(std::string("counter ratio ") +
-                  FormatRatio(s.bytesAfter, s.bytesBefore).CStr());
+  lines.push_back("counter bytesReduced " + std::to_string(s.bytesBefore - s.bytesAfter));
+  lines.push_back(std::string("counter ratio ") + FormatRatio(s.bytesAfter, s.bytesBefore).CStr());
   return lines;
 }
 
@@ -139,15 +136,14 @@ TEST_F(CompactionRunTest, RoadOfOneFile) {
   s.totalFiles = s.documentFiles = s.compressedFiles = 1;
   s.bytesBefore = static_cast<std::uint64_t>(before.size);
   s.bytesAfter = static_cast<std::uint64_t>(after.size);
-  std::vector<std::string> expected = {
-      "create", "enableMain 0", "caption Compressing files", "diskRange 1",
-      "show",
-      // scan
-      "diskPos 0", "diskText " + base, "fileRange 1", "filePos 0",
-      "status Scanning", "pump", "fileText Reports/q1.doc",
-      // compaction
-      "status Compressing", "fileText ", "fileRange 1", "fileText ",
-      "filePos 0", "pump", "fileText Reports/q1.doc"};
+  std::vector<std::string> expected = {"create", "enableMain 0", "caption Compressing files",
+                                       "diskRange 1", "show",
+                                       // scan
+                                       "diskPos 0", "diskText " + base, "fileRange 1", "filePos 0",
+                                       "status Scanning", "pump", "fileText Reports/q1.doc",
+                                       // compaction
+                                       "status Compressing", "fileText ", "fileRange 1",
+                                       "fileText ", "filePos 0", "pump", "fileText Reports/q1.doc"};
   for (const std::string &line : CounterLines(s))
     expected.push_back(line);
   expected.push_back("done replaced " + base + "Reports/q1.doc");
@@ -155,8 +151,7 @@ TEST_F(CompactionRunTest, RoadOfOneFile) {
     expected.push_back(line);
   for (const std::string &line : CounterLines(s))
     expected.push_back(line);
-  for (const char *line :
-       {"message Process is complete", "enableMain 1", "destroy"})
+  for (const char *line : {"message Process is complete", "enableMain 1", "destroy"})
     expected.push_back(line);
   EXPECT_EQ(expected, view.log);
 
@@ -175,8 +170,8 @@ TEST_F(CompactionRunTest, EstimateAndCompressCountAlike) {
   tree.MakeDir("t/old.doc"); // a directory the masks select
   ASSERT_EQ(0, symlink("a.doc", tree.Path("t/link.doc").c_str()));
 
-  const char *files[] = {"t/a.doc", "t/sub/B.XLS", "t/sub/deep/c.doc",
-                         "t/plain.doc", "t/notes.txt"};
+  const char *files[] = {"t/a.doc", "t/sub/B.XLS", "t/sub/deep/c.doc", "t/plain.doc",
+                         "t/notes.txt"};
   std::map<std::string, FileState> before;
   std::map<std::string, std::string> listings;
   for (const char *file : files)
@@ -257,8 +252,7 @@ TEST_F(CompactionRunTest, DocumentChangedBetweenTwoVisitsIsPassedOver) {
   options.wildcards = "a.doc a.doc";
   struct TouchAfterReplacement : RecordingView {
     std::string path;
-    void DocumentDone(const DocumentReport &report,
-                      const RunStatistics &statistics) override {
+    void DocumentDone(const DocumentReport &report, const RunStatistics &statistics) override {
       RecordingView::DocumentDone(report, statistics);
       if (report.outcome == DocumentOutcome::replaced)
         utimensat(AT_FDCWD, path.c_str(), nullptr, 0);
@@ -321,8 +315,7 @@ TEST_F(CompactionRunTest, PlainTextDocCountsAsTotalFileOnly) {
   EXPECT_EQ(1u, view.Lines("fileText x.doc").size()) << "shown by the scan only";
   const DocumentReport &report = view.ReportFor("x.doc");
   EXPECT_EQ(DocumentOutcome::passedOver, report.outcome);
-  EXPECT_NE(std::string::npos, report.reason.find("not a compound document"))
-      << report.reason;
+  EXPECT_NE(std::string::npos, report.reason.find("not a compound document")) << report.reason;
   // The same as data, for front ends that must not read the text.
   EXPECT_EQ(PassOverReason::notCompoundDocument, report.passOver);
   EXPECT_EQ(cfb::Reason::FileTooSmall, report.refusal);
@@ -355,8 +348,7 @@ TEST_F(CompactionRunTest, WriteLockedDocumentIsPassedOver) {
     EXPECT_EQ(PassOverReason::inUse, report.passOver) << name;
   }
   EXPECT_EQ(held.contentHash, StateOf(tree.Path("w/held.doc")).contentHash);
-  EXPECT_EQ(flocked.contentHash,
-            StateOf(tree.Path("w/flocked.xls")).contentHash);
+  EXPECT_EQ(flocked.contentHash, StateOf(tree.Path("w/flocked.xls")).contentHash);
   EXPECT_EQ(DocumentOutcome::replaced, view.ReportFor("free.doc").outcome);
 }
 
@@ -374,8 +366,7 @@ TEST_F(CompactionRunTest, StopDuringScanTouchesNoDocument) {
   EXPECT_TRUE(view.reports.empty());
   EXPECT_EQ(0, view.counterRefreshes);
   for (int i = 0; i < 3; ++i)
-    EXPECT_EQ(before[i].inode,
-              StateOf(tree.Path("s/d" + std::to_string(i) + ".doc")).inode);
+    EXPECT_EQ(before[i].inode, StateOf(tree.Path("s/d" + std::to_string(i) + ".doc")).inode);
   // The clean-up: the main window first, then the progress window.
   ASSERT_GE(view.log.size(), 3u);
   EXPECT_EQ("message Process was stopped", view.log[view.log.size() - 3]);
@@ -410,8 +401,8 @@ TEST_F(CompactionRunTest, DisplayIsThrottledToEveryHundredthItem) {
   RunEnd end = RunOn("many/");
   ASSERT_TRUE(end.complete) << end.error;
   EXPECT_EQ(500, view.pumps);
-  EXPECT_EQ((std::vector<std::string>{"filePos 0", "filePos 0", "filePos 100",
-                                      "filePos 200", "filePos 250"}),
+  EXPECT_EQ((std::vector<std::string>{"filePos 0", "filePos 0", "filePos 100", "filePos 200",
+                                      "filePos 250"}),
             view.Lines("filePos"));
   std::vector<std::string> fileTexts = view.Lines("fileText");
   ASSERT_EQ(3u + 4u + 1u, fileTexts.size());
@@ -435,8 +426,7 @@ TEST_F(CompactionRunTest, MasksAreCheckedBeforeBaseEntries) {
   options.wildcards = "  *.doc   *.xls ";
   end = Run({});
   EXPECT_TRUE(end.aborted);
-  EXPECT_EQ(std::vector<std::string>{RunMessage::kNoItemsSelected},
-            view.messages);
+  EXPECT_EQ(std::vector<std::string>{RunMessage::kNoItemsSelected}, view.messages);
   EXPECT_TRUE(view.Lines("create").empty());
 
   // With "All files" the wildcards are not read at all.
@@ -444,8 +434,7 @@ TEST_F(CompactionRunTest, MasksAreCheckedBeforeBaseEntries) {
   options.allFiles = true;
   options.wildcards = "";
   end = Run({});
-  EXPECT_EQ(std::vector<std::string>{RunMessage::kNoItemsSelected},
-            view.messages);
+  EXPECT_EQ(std::vector<std::string>{RunMessage::kNoItemsSelected}, view.messages);
 }
 
 TEST_F(CompactionRunTest, WildcardsSplitAtSpacesOnly) {
@@ -463,8 +452,7 @@ TEST_F(CompactionRunTest, ProgressWindowThatCannotOpenChangesNothing) {
   view.failCreate = true;
   RunEnd end = RunOn("f/");
   EXPECT_TRUE(end.aborted);
-  EXPECT_EQ(std::vector<std::string>{RunMessage::kCannotOpenProgress},
-            view.messages);
+  EXPECT_EQ(std::vector<std::string>{RunMessage::kCannotOpenProgress}, view.messages);
   EXPECT_TRUE(view.Lines("enableMain").empty());
   EXPECT_TRUE(view.Lines("destroy").empty());
 }
@@ -532,8 +520,7 @@ TEST_F(CompactionRunTest, DirectoryThatCannotBeEnteredEndsTheRun) {
   const std::string missing = tree.Path("missing/");
   RunEnd end = Run({{tree.Path("ok/"), false}, {missing, false}});
   EXPECT_TRUE(end.aborted);
-  EXPECT_EQ(std::vector<std::string>{"can not set " + missing + " directory"},
-            view.messages);
+  EXPECT_EQ(std::vector<std::string>{"can not set " + missing + " directory"}, view.messages);
   // The first entry is fully done.
   EXPECT_EQ(DocumentOutcome::replaced, view.ReportFor("ok/a.doc").outcome);
 }
@@ -595,10 +582,8 @@ TEST_F(CompactionRunTest, CopyThatReadsBackDifferentlyLeavesTheDocument) {
   ASSERT_TRUE(end.complete) << end.error;
   const DocumentReport &report = view.ReportFor("a.doc");
   EXPECT_EQ(DocumentOutcome::passedOver, report.outcome);
-  EXPECT_EQ(0u, report.reason.find("the copy differs from the document: /"))
-      << report.reason;
-  EXPECT_NE(std::string::npos, report.reason.find("stream bytes differ"))
-      << report.reason;
+  EXPECT_EQ(0u, report.reason.find("the copy differs from the document: /")) << report.reason;
+  EXPECT_NE(std::string::npos, report.reason.find("stream bytes differ")) << report.reason;
   EXPECT_EQ("1", view.counters["documentFiles"]);
   EXPECT_EQ("0", view.counters["compressedFiles"]);
   EXPECT_EQ(before.inode, StateOf(path).inode);
@@ -618,14 +603,12 @@ TEST_F(CompactionRunTest, FullDiskGivesCreateTmpDocumentErrorAndNoCopyLeft) {
   const FileState before = StateOf(tree.Path("full/big.doc"));
   RunEnd end = RunOn("full/");
   EXPECT_TRUE(end.aborted) << end.error;
-  EXPECT_EQ(std::vector<std::string>{RunMessage::kCreateTmpError},
-            view.messages);
+  EXPECT_EQ(std::vector<std::string>{RunMessage::kCreateTmpError}, view.messages);
   EXPECT_TRUE(tree.TempFiles().empty());
   // The document in hand is reported with the cause.
   const DocumentReport &report = view.ReportFor("big.doc");
   EXPECT_EQ(DocumentOutcome::endedRun, report.outcome);
-  EXPECT_NE(std::string::npos, report.reason.find("No space left on device"))
-      << report.reason;
+  EXPECT_NE(std::string::npos, report.reason.find("No space left on device")) << report.reason;
   EXPECT_EQ(PassOverReason::copyFailed, report.passOver);
   EXPECT_EQ(ENOSPC, report.systemError);
   EXPECT_EQ(std::vector<RunEnding>{RunEnding::message}, view.endings);
@@ -652,8 +635,7 @@ TEST_F(CompactionRunTest, ReadOnlyDirectoryEndsTheRunWithTheFileNamed) {
   EXPECT_TRUE(view.messages.empty()) << "no message of the run's own";
   const DocumentReport &report = view.ReportFor("a.doc");
   EXPECT_EQ(DocumentOutcome::endedRun, report.outcome);
-  EXPECT_EQ("the copy cannot be created in this folder: access denied",
-            report.reason);
+  EXPECT_EQ("the copy cannot be created in this folder: access denied", report.reason);
   EXPECT_EQ(PassOverReason::copyNotCreated, report.passOver);
   EXPECT_NE(0, report.systemError);
   EXPECT_TRUE(tree.TempFiles().empty());
@@ -682,8 +664,7 @@ TEST_F(CompactionRunTest, DriveRootWalkStaysOnItsFileSystem) {
   for (const DocumentReport &report : view.reports)
     paths.push_back(report.path);
   std::sort(paths.begin(), paths.end());
-  EXPECT_EQ((std::vector<std::string>{tree.Path("drive/top.doc"),
-                                      tree.Path("plain/a.doc"),
+  EXPECT_EQ((std::vector<std::string>{tree.Path("drive/top.doc"), tree.Path("plain/a.doc"),
                                       tree.Path("plain/mounted/m.doc")}),
             paths);
 }
@@ -695,8 +676,8 @@ TEST_F(CompactionRunTest, DriveWalkTakesItsSubvolumesAndMaskFoldersCrossMounts) 
   const std::string reason = tree.MountBtrfs("bt");
   if (!reason.empty())
     GTEST_SKIP() << reason;
-  ASSERT_EQ(0, std::system(("btrfs -q subvolume create '" + tree.Path("bt/vol") +
-                            "' >/dev/null").c_str()));
+  ASSERT_EQ(0, std::system(
+                   ("btrfs -q subvolume create '" + tree.Path("bt/vol") + "' >/dev/null").c_str()));
   tree.WriteDocument("bt/top.doc", 54);
   tree.WriteDocument("bt/vol/in.doc", 55);
   struct stat top, vol;
@@ -712,8 +693,7 @@ TEST_F(CompactionRunTest, DriveWalkTakesItsSubvolumesAndMaskFoldersCrossMounts) 
   for (const DocumentReport &report : view.reports)
     paths.push_back(report.path);
   std::sort(paths.begin(), paths.end());
-  EXPECT_EQ((std::vector<std::string>{tree.Path("bt/top.doc"), tree.Path("bt/vol/in.doc")}),
-            paths);
+  EXPECT_EQ((std::vector<std::string>{tree.Path("bt/top.doc"), tree.Path("bt/vol/in.doc")}), paths);
 
   view = RecordingView();
   options.wildcards = "other/*.doc vol/*.doc";
@@ -740,8 +720,9 @@ TEST(DriveTypes, EachMountedTreeIsOneBaseEntry) {
   const std::string reason = tree.MountBtrfs("pool");
   if (!reason.empty())
     GTEST_SKIP() << reason;
-  ASSERT_EQ(0, std::system(("btrfs -q subvolume create '" + tree.Path("pool/vol") +
-                            "' >/dev/null").c_str()));
+  ASSERT_EQ(0,
+            std::system(
+                ("btrfs -q subvolume create '" + tree.Path("pool/vol") + "' >/dev/null").c_str()));
   ASSERT_EQ("", tree.MountBtrfs("again"));
   ASSERT_EQ("", tree.MountBtrfs("vol", "subvol=vol"));
 
@@ -781,11 +762,10 @@ TEST(DriveTypes, FixedRemoteAndRamDisksAreProcessed) {
 TEST(DriveTypes, AllDrivesRunTakesTheQualifyingRootsInTableOrder) {
   TempDir machine;
   for (const char *folder :
-       {"root/", "root/proc", "root/sys", "root/dev/pts", "root/run/user/1000/gvfs",
-        "root/dev/shm", "root/sys/fs/cgroup", "root/sys/fs/pstore",
-        "root/boot/efi", "root/home", "root/media/anna/STICK",
-        "root/media/anna/HOLIDAY 2019", "root/mnt/backup", "root/snap/core/100",
-        "root/proc/sys/fs/binfmt_misc", "sys/dev/block"})
+       {"root/", "root/proc", "root/sys", "root/dev/pts", "root/run/user/1000/gvfs", "root/dev/shm",
+        "root/sys/fs/cgroup", "root/sys/fs/pstore", "root/boot/efi", "root/home",
+        "root/media/anna/STICK", "root/media/anna/HOLIDAY 2019", "root/mnt/backup",
+        "root/snap/core/100", "root/proc/sys/fs/binfmt_misc", "sys/dev/block"})
     machine.MakeDir(folder);
   // The USB disk mounted on /mnt/backup says it is removable.
   machine.Write("sys/devices/sdc/removable", "1\n");
@@ -793,8 +773,7 @@ TEST(DriveTypes, AllDrivesRunTakesTheQualifyingRootsInTableOrder) {
   ASSERT_EQ(0, symlink(machine.Path("sys/devices/sdc/sdc1").c_str(),
                        machine.Path("sys/dev/block/8:33").c_str()));
   TTDriveProbe probe;
-  probe.mountInfo =
-      std::string(VELKOR_SOURCE_DIR) + "/tests/fs/data/mountinfo/laptop.txt";
+  probe.mountInfo = std::string(VELKOR_SOURCE_DIR) + "/tests/fs/data/mountinfo/laptop.txt";
   probe.rootPrefix = machine.Path("root");
   probe.sysfs = machine.Path("sys");
   TTObjectList<BaseEntry> entries;
@@ -804,8 +783,7 @@ TEST(DriveTypes, AllDrivesRunTakesTheQualifyingRootsInTableOrder) {
     EXPECT_FALSE(entries.At(i).isFile);
     roots.push_back(entries.At(i).path.CStr());
   }
-  EXPECT_EQ((std::vector<std::string>{"/", "/run/", "/boot/efi/", "/home/",
-                                      "/run/user/1000/"}),
+  EXPECT_EQ((std::vector<std::string>{"/", "/run/", "/boot/efi/", "/home/", "/run/user/1000/"}),
             roots);
 }
 
@@ -864,10 +842,9 @@ TEST_F(CompactionRunTest, CopyThatCannotTakeTheOwnerLeavesTheDocument) {
       try {
         CompactionRun(options, list, childView);
         answer = childView.reports.size() == 1
-                     ? std::string(OutcomeName(childView.reports[0].outcome)) +
-                           "|" + childView.reports[0].reason + "|" +
-                           childView.counters["documentFiles"] + "|" +
-                           childView.counters["compressedFiles"]
+                     ? std::string(OutcomeName(childView.reports[0].outcome)) + "|" +
+                           childView.reports[0].reason + "|" + childView.counters["documentFiles"] +
+                           "|" + childView.counters["compressedFiles"]
                      : "reports: " + std::to_string(childView.reports.size());
       } catch (...) {
         answer = "error: " + DescribeCurrentException();

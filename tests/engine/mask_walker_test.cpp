@@ -99,11 +99,10 @@ TEST(TTMaskWalker, AllFilesRecursivelyInPreOrder) {
   TempDir dir;
   BuildTree(dir);
   const std::vector<std::string> names = Walk(dir.Path(), {{"*", true, true}});
-  EXPECT_EQ(Sorted(names),
-            (std::vector<std::string>{"a.doc", "b.xls", "c.txt", "old.doc/", "old.doc/in.doc",
-                                      "other/", "other/o.doc", "other/o.xls", "sub/",
-                                      "sub/deep/", "sub/deep/d.doc", "sub/deep/d.xls",
-                                      "sub/s.doc", "sub/s.xls"}));
+  EXPECT_EQ(Sorted(names), (std::vector<std::string>{
+                               "a.doc", "b.xls", "c.txt", "old.doc/", "old.doc/in.doc", "other/",
+                               "other/o.doc", "other/o.xls", "sub/", "sub/deep/", "sub/deep/d.doc",
+                               "sub/deep/d.xls", "sub/s.doc", "sub/s.xls"}));
   // Each directory comes before its content, and its content follows it
   // without anything from elsewhere in between.
   for (std::size_t i = 0; i < names.size(); ++i) {
@@ -174,9 +173,8 @@ TEST(TTMaskWalker, MasksOfASubdirectoryApplyThereOnly) {
   BuildTree(dir);
   const std::vector<std::string> names =
       Walk(dir.Path(), {{"*.xls", true, true}, {"sub/*.doc", true, true}});
-  EXPECT_EQ(Sorted(names),
-            (std::vector<std::string>{"b.xls", "other/o.xls", "sub/deep/d.doc", "sub/deep/d.xls",
-                                      "sub/s.doc", "sub/s.xls"}));
+  EXPECT_EQ(Sorted(names), (std::vector<std::string>{"b.xls", "other/o.xls", "sub/deep/d.doc",
+                                                     "sub/deep/d.xls", "sub/s.doc", "sub/s.xls"}));
 }
 
 TEST(TTMaskWalker, ChildNodesAreVisitedAfterTheNodesOwnEntries) {
@@ -358,8 +356,7 @@ TEST(TTMaskWalker, StaysOnTheStartFileSystemWhenToldTo) {
   WriteFile(dir / "mnt/inside.doc");
   EXPECT_EQ(Sorted(Walk(dir.Path(), {{"*.doc", true, true}}, false)),
             (std::vector<std::string>{"mnt/inside.doc", "top.doc"}));
-  EXPECT_EQ(Walk(dir.Path(), {{"*.doc", true, true}}, true),
-            (std::vector<std::string>{"top.doc"}));
+  EXPECT_EQ(Walk(dir.Path(), {{"*.doc", true, true}}, true), (std::vector<std::string>{"top.doc"}));
 }
 
 } // namespace

@@ -28,9 +28,9 @@ class CapturedMachine {
 public:
   /// `folders` are made as directories, `files` as files; `disks` gives
   /// each disk's name, its removable flag and its partitions' major:minor.
-  CapturedMachine(const std::vector<std::string> &folders, const std::vector<std::string> &files,
-                  const std::vector<std::pair<std::string, std::pair<char, std::vector<std::string>>>>
-                      &disks) {
+  CapturedMachine(
+      const std::vector<std::string> &folders, const std::vector<std::string> &files,
+      const std::vector<std::pair<std::string, std::pair<char, std::vector<std::string>>>> &disks) {
     for (const std::string &folder : folders) {
       std::system(("mkdir -p '" + root_.Path() + folder + "'").c_str());
     }
@@ -47,8 +47,7 @@ public:
       for (const std::string &partition : detail.second) {
         const std::string partDir = diskDir + "/" + disk + std::to_string(n++);
         MakeDir(partDir);
-        EXPECT_EQ(symlink(partDir.c_str(), (sysfs_.Path() + "/dev/block/" + partition).c_str()),
-                  0);
+        EXPECT_EQ(symlink(partDir.c_str(), (sysfs_.Path() + "/dev/block/" + partition).c_str()), 0);
       }
     }
   }
@@ -77,23 +76,20 @@ std::vector<std::string> Drives(const TTMountTable &table) {
 }
 
 TEST(DriveList, LaptopWithAUsbStickADvdAndAUsbDisk) {
-  CapturedMachine machine(
-      {"/", "/proc", "/sys", "/dev", "/dev/pts", "/run", "/dev/shm", "/sys/fs/cgroup",
-       "/sys/fs/pstore", "/boot/efi", "/home", "/run/user/1000", "/run/user/1000/gvfs",
-       "/media/anna/STICK", "/media/anna/HOLIDAY 2019", "/mnt/backup", "/snap/core/100",
-       "/proc/sys/fs/binfmt_misc"},
-      {}, {{"nvme0n1", {'0', {"259:1", "259:2", "259:3"}}}, {"sdb", {'1', {"8:17"}}},
-           {"sdc", {'1', {"8:33"}}}});
+  CapturedMachine machine({"/", "/proc", "/sys", "/dev", "/dev/pts", "/run", "/dev/shm",
+                           "/sys/fs/cgroup", "/sys/fs/pstore", "/boot/efi", "/home",
+                           "/run/user/1000", "/run/user/1000/gvfs", "/media/anna/STICK",
+                           "/media/anna/HOLIDAY 2019", "/mnt/backup", "/snap/core/100",
+                           "/proc/sys/fs/binfmt_misc"},
+                          {},
+                          {{"nvme0n1", {'0', {"259:1", "259:2", "259:3"}}},
+                           {"sdb", {'1', {"8:17"}}},
+                           {"sdc", {'1', {"8:33"}}}});
   const TTMountTable table(machine.Probe("laptop.txt"));
   EXPECT_EQ(Drives(table), (std::vector<std::string>{
-                               "/ 3",
-                               "/run/ 6",
-                               "/boot/efi/ 3",
-                               "/home/ 3",
-                               "/run/user/1000/ 6",
-                               "/media/anna/STICK/ 2",
-                               "/media/anna/HOLIDAY 2019/ 5",
-                               "/mnt/backup/ 2", // a USB disk: its removable flag
+                               "/ 3", "/run/ 6", "/boot/efi/ 3", "/home/ 3", "/run/user/1000/ 6",
+                               "/media/anna/STICK/ 2", "/media/anna/HOLIDAY 2019/ 5",
+                               "/mnt/backup/ 2",    // a USB disk: its removable flag
                                "/snap/core/100/ 5", // a squashfs image: read-only media
                            }));
   EXPECT_EQ(table.DriveType(TTString("/home")), DRIVE_FIXED);
@@ -119,8 +115,8 @@ TEST(DriveList, ServerWithNfsCifsAndSshfsMounts) {
 }
 
 TEST(DriveList, ContainerWithOverlayTmpfsAndBindMountedFiles) {
-  CapturedMachine machine({"/", "/proc", "/dev", "/dev/pts", "/sys", "/sys/fs/cgroup", "/dev/mqueue",
-                           "/dev/shm", "/data", "/tmp"},
+  CapturedMachine machine({"/", "/proc", "/dev", "/dev/pts", "/sys", "/sys/fs/cgroup",
+                           "/dev/mqueue", "/dev/shm", "/data", "/tmp"},
                           {"/etc/resolv.conf", "/etc/hostname", "/etc/hosts", "/proc/kcore"}, {});
   const TTMountTable table(machine.Probe("container.txt"));
   EXPECT_EQ(Drives(table), (std::vector<std::string>{"/ 3", "/data/ 3", "/tmp/ 6"}));

@@ -71,9 +71,8 @@ TEST(RemoveFileIfExists, AFileInAProtectedFolderStaysAndTheFailureIsRaised) {
   VELKOR_REQUIRE_ROOT();
   TempDir dir;
   WriteFile(dir / "keep.doc");
-  const std::string result = RunAsNobody([&](std::string &out) {
-    out = Failure([&] { RemoveFileIfExists(T(dir / "keep.doc")); });
-  });
+  const std::string result = RunAsNobody(
+      [&](std::string &out) { out = Failure([&] { RemoveFileIfExists(T(dir / "keep.doc")); }); });
   EXPECT_EQ(result, Code(TTFileError::accessDenied, true));
   EXPECT_TRUE(Exists(dir / "keep.doc"));
 }
@@ -119,8 +118,10 @@ TEST(MoveFileReplacing, AFailedRenameLeavesTheTargetAndTheCopy) {
   WriteFile(dir / "ro/doc.doc", "document");
   MakeDir(dir / "view");
   // A read-only bind mount of the same folder: the rename is refused there.
-  if (std::system(("mount --bind '" + (dir / "ro") + "' '" + (dir / "view") + "' && mount -o "
-                   "remount,bind,ro '" + (dir / "view") + "'")
+  if (std::system(("mount --bind '" + (dir / "ro") + "' '" + (dir / "view") +
+                   "' && mount -o "
+                   "remount,bind,ro '" +
+                   (dir / "view") + "'")
                       .c_str()) != 0) {
     GTEST_SKIP() << "cannot make a read-only bind mount here";
   }
@@ -166,9 +167,8 @@ TEST(MakeTempFileName, MissingAndProtectedFolders) {
   TempDir dir;
   EXPECT_EQ(Failure([&] { MakeTempFileName(T(dir / "nofolder"), T("vkr")); }),
             Code(TTFileError::badPath, false));
-  const std::string result = RunAsNobody([&](std::string &out) {
-    out = Failure([&] { MakeTempFileName(T(dir.Path()), T("vkr")); });
-  });
+  const std::string result = RunAsNobody(
+      [&](std::string &out) { out = Failure([&] { MakeTempFileName(T(dir.Path()), T("vkr")); }); });
   EXPECT_EQ(result, Code(TTFileError::accessDenied, false));
 }
 
@@ -221,9 +221,8 @@ TEST(CurrentDir, SetAndGet) {
   EXPECT_FALSE(SetCurrentDir(T("")));
   EXPECT_STREQ(GetCurrentDir().CStr(), dir.Path().c_str());
   MakeDir(dir / "closed", 0700);
-  const std::string result = RunAsNobody([&](std::string &out) {
-    out = SetCurrentDir(T(dir / "closed")) ? "entered" : "refused";
-  });
+  const std::string result = RunAsNobody(
+      [&](std::string &out) { out = SetCurrentDir(T(dir / "closed")) ? "entered" : "refused"; });
   EXPECT_EQ(result, "refused");
   ASSERT_TRUE(SetCurrentDir(saved));
 }
@@ -261,7 +260,7 @@ TEST(TTTempFile, SweepTakesOnlyAbandonedCopies) {
     MakeDir(dir / "vkr7.tmp");
     timespec start{}; // everything above is older than this run
     clock_gettime(CLOCK_REALTIME, &start);
-    usleep(50000); // past the coarse clock that stamps change times
+    usleep(50000);               // past the coarse clock that stamps change times
     WriteFile(dir / "vkr8.tmp"); // ... but this one is the run's own,
     const timespec ancient[2] = {{1000, 0}, {1000, 0}};
     utimensat(AT_FDCWD, (dir / "vkr8.tmp").c_str(), ancient, 0); // however old it looks
@@ -309,15 +308,20 @@ TEST(OpenWithoutLinks, NoComponentIsFollowedThroughALink) {
       std::string path;
       bool opens;
     } cases[] = {
-        {AT_FDCWD, dir / "a/b/f.doc", true}, {folder, "a/b/f.doc", true},
-        {folder, "a//b/./f.doc", true},      {folder, ".", true},
-        {AT_FDCWD, "/", true},               {AT_FDCWD, dir / "la/b/f.doc", false},
-        {folder, "a/lb/f.doc", false},       {folder, "a/b/lf.doc", false},
+        {AT_FDCWD, dir / "a/b/f.doc", true},
+        {folder, "a/b/f.doc", true},
+        {folder, "a//b/./f.doc", true},
+        {folder, ".", true},
+        {AT_FDCWD, "/", true},
+        {AT_FDCWD, dir / "la/b/f.doc", false},
+        {folder, "a/lb/f.doc", false},
+        {folder, "a/b/lf.doc", false},
         {folder, "a/missing/f.doc", false},
     };
     for (const Case &c : cases) {
       const int fd = way(c.at, c.path.c_str(), O_RDONLY);
-      EXPECT_EQ(fd >= 0, c.opens) << c.path << (way == &OpenComponentwise ? " (by components)" : "");
+      EXPECT_EQ(fd >= 0, c.opens) << c.path
+                                  << (way == &OpenComponentwise ? " (by components)" : "");
       if (fd >= 0)
         close(fd);
     }

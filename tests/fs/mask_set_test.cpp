@@ -66,7 +66,9 @@ TEST(MaskSetTest, NodeNamesIgnoreAsciiCase) {
   EXPECT_STREQ(docs->Name().CStr(), "docs"); // spelled as first added
   EXPECT_EQ(MasksOf(*docs, TTMaskKind::IncludeLocal), "*.doc *.xls");
   EXPECT_EQ(set.Root().FindChild("doc"), nullptr);
-  EXPECT_EQ(set.Root().FindChild("\xc3\x89" "docs"), nullptr);
+  EXPECT_EQ(set.Root().FindChild("\xc3\x89"
+                                 "docs"),
+            nullptr);
 }
 
 TEST(MaskSetTest, DirectoryComponentsAreNamesNotPatterns) {

@@ -68,14 +68,10 @@ TEST(PathNamesTest, SplitPath) {
   struct Case {
     const char *path, *directory, *name;
   } cases[] = {
-      {"/a/b.doc", "/a/", "b.doc"},
-      {"b.doc", "", "b.doc"},
-      {"/a/", "/a/", ""},
-      {"a/b.doc", "a/", "b.doc"},
-      {"/", "/", ""},
-      {"", "", ""},
-      {"D:b.doc", "", "D:b.doc"},      // the colon is a name byte
-      {"a\\b.doc", "", "a\\b.doc"},    // so is the backslash
+      {"/a/b.doc", "/a/", "b.doc"}, {"b.doc", "", "b.doc"}, {"/a/", "/a/", ""},
+      {"a/b.doc", "a/", "b.doc"},   {"/", "/", ""},         {"", "", ""},
+      {"D:b.doc", "", "D:b.doc"},   // the colon is a name byte
+      {"a\\b.doc", "", "a\\b.doc"}, // so is the backslash
   };
   for (const Case &c : cases) {
     TTString directory("old"), name("old");
@@ -95,8 +91,7 @@ TEST(PathNamesTest, MakeDirectoryPath) {
   struct Case {
     const char *before, *after;
   } cases[] = {
-      {"a/b", "a/b/"}, {"a/b/", "a/b/"}, {"/", "/"},
-      {"", ""},        {"D:", "D:/"},    {"a\\", "a\\/"},
+      {"a/b", "a/b/"}, {"a/b/", "a/b/"}, {"/", "/"}, {"", ""}, {"D:", "D:/"}, {"a\\", "a\\/"},
   };
   for (const Case &c : cases) {
     TTString path(c.before);

@@ -121,8 +121,7 @@ TEST(TTFile, ASecondOpenerMeetsASharingViolation) {
   // A truncating open that is refused must not have cut the file short.
   TTOutputFile truncating;
   truncating.SetCreationDisposition(CREATE_ALWAYS);
-  EXPECT_EQ(ExpectNamedFailure([&] { truncating.Open(name); }).code,
-            TTFileError::sharingViolation);
+  EXPECT_EQ(ExpectNamedFailure([&] { truncating.Open(name); }).code, TTFileError::sharingViolation);
   EXPECT_EQ(ReadFile(name.CStr()), "content");
 
   // Another process is refused the same way.

@@ -15,8 +15,8 @@ char Upper(char c) { return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c; }
 /// The straightforward backtracking matcher: "?" tries zero then one byte,
 /// "*" tries zero bytes then one more. `budget` counts the steps; the match
 /// gives up (returns -1) when it runs out.
-int ReferenceMatch(const std::string &mask, std::size_t i,
-                   const std::string &name, std::size_t j, long &budget) {
+int ReferenceMatch(const std::string &mask, std::size_t i, const std::string &name, std::size_t j,
+                   long &budget) {
   for (;;) {
     if (--budget < 0)
       return -1;

@@ -52,9 +52,10 @@ namespace fsys = std::filesystem;
 /// Every regular file below a folder, by path relative to it, with its state.
 using Snapshot = std::map<std::string, FileState>;
 
-Snapshot Take(const std::string& root) {
+Snapshot Take(const std::string &root) {
   Snapshot snapshot;
-  for (const auto& item : fsys::recursive_directory_iterator(root, fsys::directory_options::skip_permission_denied))
+  for (const auto &item :
+       fsys::recursive_directory_iterator(root, fsys::directory_options::skip_permission_denied))
     if (item.is_regular_file() && !item.is_symlink())
       snapshot[fsys::relative(item.path(), root).string()] = StateOf(item.path().string());
   return snapshot;
@@ -64,14 +65,15 @@ Snapshot Take(const std::string& root) {
 /// document listed in `mayShrink`) a smaller copy with the same tree and the
 /// same mode, owner and times. Files in `gone` may be missing. Returns how
 /// many documents were compacted.
-int ExpectNothingLost(const std::string& root, const Snapshot& before, const Snapshot& listings,
-                      const std::vector<std::string>& gone = {}) {
+int ExpectNothingLost(const std::string &root, const Snapshot &before, const Snapshot &listings,
+                      const std::vector<std::string> &gone = {}) {
   // The originals are kept beside the folder: "t/" has them in "t.orig/".
   const std::string origRoot = root.substr(0, root.size() - 1) + ".orig/";
   int compacted = 0;
-  for (const auto& [relative, was] : before) {
+  for (const auto &[relative, was] : before) {
     const std::string path = root + relative;
-    if (std::find(gone.begin(), gone.end(), relative) != gone.end()) continue;
+    if (std::find(gone.begin(), gone.end(), relative) != gone.end())
+      continue;
     if (!fsys::exists(fsys::symlink_status(path))) {
       ADD_FAILURE() << relative << ": missing";
       continue;
@@ -102,22 +104,24 @@ bool WaitForLeaseBreak() {
     std::ifstream locks("/proc/locks");
     std::string line;
     while (std::getline(locks, line))
-      if (line.find("LEASE") != std::string::npos && line.find("BREAKING") != std::string::npos) return true;
+      if (line.find("LEASE") != std::string::npos && line.find("BREAKING") != std::string::npos)
+        return true;
     usleep(1000);
   }
   return false;
 }
 
 /// The line of a --list output that names `name`, or "".
-std::string LineOf(const std::string& out, const std::string& name) {
+std::string LineOf(const std::string &out, const std::string &name) {
   std::size_t at = out.find("/" + name + ":");
-  if (at == std::string::npos) return std::string();
+  if (at == std::string::npos)
+    return std::string();
   std::size_t end = out.find('\n', at);
   return out.substr(at, end == std::string::npos ? std::string::npos : end - at);
 }
 
 /// The counters at the end of a run's text output.
-std::string CountersOf(const std::string& out) {
+std::string CountersOf(const std::string &out) {
   std::size_t at = out.find("Total files:");
   return at == std::string::npos ? std::string() : out.substr(at);
 }
@@ -130,14 +134,14 @@ std::string WithLateWrite(std::string bytes) {
 }
 
 class FaultsTest : public ::testing::Test {
- protected:
+protected:
   /// Takes the state of every file below `folder` ("t/") and keeps a copy of
   /// each beside it ("t.orig/"), outside the runs, for the olefile
   /// comparison. The documents among them become `originals`.
-  Snapshot Remember(const std::string& folder) {
+  Snapshot Remember(const std::string &folder) {
     Snapshot snapshot = Take(tree.Path(folder));
     Snapshot documents;
-    for (const auto& [relative, state] : snapshot) {
+    for (const auto &[relative, state] : snapshot) {
       const std::string from = tree.Path(folder) + relative;
       const std::string to = tree.Path(folder.substr(0, folder.size() - 1) + ".orig/") + relative;
       fsys::create_directories(fsys::path(to).parent_path());
@@ -145,14 +149,15 @@ class FaultsTest : public ::testing::Test {
       std::ifstream in(from, std::ios::binary);
       char magic[8] = {};
       in.read(magic, 8);
-      if (std::memcmp(magic, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) == 0) documents[relative] = state;
+      if (std::memcmp(magic, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) == 0)
+        documents[relative] = state;
     }
     originals = documents;
     return snapshot;
   }
 
   /// Runs the engine in-process over one folder; says how it ended.
-  std::string RunEngine(const std::string& folder) {
+  std::string RunEngine(const std::string &folder) {
     RunOptions options;
     options.allFiles = false;
     options.allDrives = false;
@@ -162,27 +167,30 @@ class FaultsTest : public ::testing::Test {
     try {
       CompactionRun(options, entries, view);
       return "complete";
-    } catch (const UserAbort&) {
+    } catch (const UserAbort &) {
       return "aborted";
     } catch (...) {
       return DescribeCurrentException();
     }
   }
 
-  std::vector<std::string> TempsIn(const std::string& folder) {
+  std::vector<std::string> TempsIn(const std::string &folder) {
     std::vector<std::string> temps;
-    for (const std::string& t : tree.TempFiles())
-      if (t.rfind(folder, 0) == 0) temps.push_back(t);
+    for (const std::string &t : tree.TempFiles())
+      if (t.rfind(folder, 0) == 0)
+        temps.push_back(t);
     return temps;
   }
 
   /// `own` ("o/") on the tree's own file system, then the same name's
   /// folders on a tmpfs and on btrfs on a loop device, where these can be
   /// mounted here: where leases and the exchange of names are tried.
-  std::vector<std::string> LeaseFolders(const std::string& own) {
+  std::vector<std::string> LeaseFolders(const std::string &own) {
     std::vector<std::string> folders = {own};
-    if (tree.MountTmpfs("tmpfs", 16384)) folders.push_back("tmpfs/" + own);
-    if (tree.MountImage("btrfs", "btrfs", 256)) folders.push_back("btrfs/" + own);
+    if (tree.MountTmpfs("tmpfs", 16384))
+      folders.push_back("tmpfs/" + own);
+    if (tree.MountImage("btrfs", "btrfs", 256))
+      folders.push_back("btrfs/" + own);
     return folders;
   }
 
@@ -211,17 +219,17 @@ TEST_F(FaultsTest, DiskFillingUpMidRunEndsWithCreateTmpDocumentErrorAndLosesNoth
   }
   tree.Write("src/notes.txt", "other file\n");
   std::uintmax_t total = 0;
-  for (const char* name : {"a.doc", "b.xls", "large.doc", "notes.txt"})
+  for (const char *name : {"a.doc", "b.xls", "large.doc", "notes.txt"})
     total += (fsys::file_size(tree.Path(std::string("src/") + name)) + 4095) / 4096 * 4;
   // Room for the files and 64 KiB more: enough for a small copy, not for
   // the large one.
   if (!tree.MountTmpfs("full", static_cast<int>(total) + 64))
     GTEST_SKIP() << "cannot mount a tmpfs here (needs CAP_SYS_ADMIN)";
-  for (const char* name : {"a.doc", "b.xls", "large.doc", "notes.txt"})
+  for (const char *name : {"a.doc", "b.xls", "large.doc", "notes.txt"})
     fsys::copy_file(tree.Path(std::string("src/") + name), tree.Path(std::string("full/") + name));
   // The originals for olefile live outside the small file system.
   const Snapshot before = Take(tree.Path("full"));
-  for (const auto& [relative, state] : before) {
+  for (const auto &[relative, state] : before) {
     fsys::create_directories(tree.Path("full.orig"));
     fsys::copy_file(tree.Path("full/") + relative, tree.Path("full.orig/") + relative);
   }
@@ -233,7 +241,8 @@ TEST_F(FaultsTest, DiskFillingUpMidRunEndsWithCreateTmpDocumentErrorAndLosesNoth
   EXPECT_NE(std::string::npos, (result.out + result.err).find(RunMessage::kCreateTmpError))
       << result.out << result.err;
   // The document in hand is named with the cause.
-  EXPECT_NE(std::string::npos, (result.out + result.err).find("No space left on device")) << result.out;
+  EXPECT_NE(std::string::npos, (result.out + result.err).find("No space left on device"))
+      << result.out;
   EXPECT_EQ(before.at("large.doc").contentHash, StateOf(tree.Path("full/large.doc")).contentHash);
   EXPECT_TRUE(TempsIn("full/").empty());
   ExpectNothingLost(tree.Path("full/"), before, documents);
@@ -244,7 +253,8 @@ TEST_F(FaultsTest, DiskFillingUpMidRunEndsWithCreateTmpDocumentErrorAndLosesNoth
 TEST_F(FaultsTest, NoInodeLeftForTheTemporaryFileEndsTheRunClearly) {
   tree.WriteDocument("src/a.doc", 64, 30);
   // Three inodes: the root folder and the two files.
-  if (!tree.MountTmpfs("noinode", 1024, 3)) GTEST_SKIP() << "cannot mount a tmpfs here (needs CAP_SYS_ADMIN)";
+  if (!tree.MountTmpfs("noinode", 1024, 3))
+    GTEST_SKIP() << "cannot mount a tmpfs here (needs CAP_SYS_ADMIN)";
   fsys::copy_file(tree.Path("src/a.doc"), tree.Path("noinode/a.doc"));
   tree.Write("noinode/b.txt", "x");
   const Snapshot before = Take(tree.Path("noinode"));
@@ -283,8 +293,10 @@ TEST_F(FaultsTest, ReadOnlyFolderIsReportedAndLeftUntouched) {
 // An unprivileged user's run: a document that user may not read is passed
 // over with the reason; a folder that user may not write ends the run.
 TEST_F(FaultsTest, UnprivilegedRunPassesOverUnreadableDocumentsAndStopsAtUnwritableFolders) {
-  if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is not installed";
-  if (geteuid() != 0) GTEST_SKIP() << "needs root to prepare files owned by another user";
+  if (access("/usr/bin/setpriv", X_OK) != 0)
+    GTEST_SKIP() << "setpriv is not installed";
+  if (geteuid() != 0)
+    GTEST_SKIP() << "needs root to prepare files owned by another user";
   tree.WriteDocument("u/mine.doc", 68);
   tree.WriteDocument("u/secret.doc", 69);
   tree.WriteDocument("v/theirs.doc", 70);
@@ -299,8 +311,8 @@ TEST_F(FaultsTest, UnprivilegedRunPassesOverUnreadableDocumentsAndStopsAtUnwrita
   ASSERT_EQ(0, chmod(tree.Path("u/secret.doc").c_str(), 0600));
   chmod(tree.Path("v").c_str(), 0755);
   const Snapshot owned = Take(tree.Path("u"));
-  const std::vector<std::string> asNobody = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
-                                             "--clear-groups", "--", CliProgram()};
+  const std::vector<std::string> asNobody = {
+      "/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--", CliProgram()};
 
   std::vector<std::string> command = asNobody;
   command.insert(command.end(), {"--list", tree.Path("u")});
@@ -315,7 +327,8 @@ TEST_F(FaultsTest, UnprivilegedRunPassesOverUnreadableDocumentsAndStopsAtUnwrita
   command.insert(command.end(), {tree.Path("v")});
   result = CliProcess(command).Finish();
   EXPECT_EQ(1, result.exitCode) << result.out << result.err;
-  EXPECT_NE(std::string::npos, (result.out + result.err).find("access denied: ")) << result.out << result.err;
+  EXPECT_NE(std::string::npos, (result.out + result.err).find("access denied: "))
+      << result.out << result.err;
   EXPECT_EQ(0, ExpectNothingLost(tree.Path("v/"), beforeV, {}));
   EXPECT_TRUE(tree.TempFiles().empty());
 }
@@ -332,11 +345,12 @@ TEST_F(FaultsTest, DocumentsLockedByAnotherProcessArePassedOver) {
   ASSERT_TRUE(recordLock.Holding() && wholeLock.Holding());
   ProcessResult result = RunCli({"--list", tree.Path("l")});
   EXPECT_EQ(0, result.exitCode) << result.out << result.err;
-  for (const char* name : {"fcntl.doc", "flock.doc"}) {
+  for (const char *name : {"fcntl.doc", "flock.doc"}) {
     std::size_t line = result.out.find(name);
     ASSERT_NE(std::string::npos, line) << result.out;
     EXPECT_NE(std::string::npos, result.out.find("in use by another program", line)) << result.out;
-    EXPECT_EQ(before.at(name).contentHash, StateOf(tree.Path(std::string("l/") + name)).contentHash);
+    EXPECT_EQ(before.at(name).contentHash,
+              StateOf(tree.Path(std::string("l/") + name)).contentHash);
   }
   EXPECT_EQ(1, ExpectNothingLost(tree.Path("l/"), before, originals));
   EXPECT_TRUE(tree.TempFiles().empty());
@@ -352,7 +366,7 @@ TEST_F(FaultsTest, DocumentsLockedByAnotherProcessArePassedOver) {
 // reads a document does not keep it from being compacted, and goes on
 // reading the old bytes whole.
 TEST_F(FaultsTest, DocumentOpenWithoutALockIsNeverReplacedAndItsWriteIsKept) {
-  for (const std::string& folder : LeaseFolders("o/")) {
+  for (const std::string &folder : LeaseFolders("o/")) {
     SCOPED_TRACE(folder);
     tree.WriteDocument(folder + "held.doc", 87);
     tree.WriteDocument(folder + "read.doc", 88);
@@ -368,18 +382,23 @@ TEST_F(FaultsTest, DocumentOpenWithoutALockIsNeverReplacedAndItsWriteIsKept) {
     ProcessResult result = RunCli({"--list", tree.Path(folder)});
     EXPECT_EQ(0, estimate.exitCode) << estimate.out << estimate.err;
     EXPECT_EQ(0, result.exitCode) << result.out << result.err;
-    for (const std::string& out : {estimate.out, result.out})
-      EXPECT_NE(std::string::npos, LineOf(out, "held.doc").find(LeaseReason::kOpenInAnotherProgram)) << out;
+    for (const std::string &out : {estimate.out, result.out})
+      EXPECT_NE(std::string::npos, LineOf(out, "held.doc").find(LeaseReason::kOpenInAnotherProgram))
+          << out;
     EXPECT_NE(std::string::npos, LineOf(result.out, "read.doc").find("replaced")) << result.out;
     EXPECT_EQ(CountersOf(estimate.out), CountersOf(result.out));
-    EXPECT_TRUE(std::regex_search(CountersOf(result.out), std::regex("Compressed files: +2\n"))) << result.out;
+    EXPECT_TRUE(std::regex_search(CountersOf(result.out), std::regex("Compressed files: +2\n")))
+        << result.out;
     const std::string json = RunCli({"--estimate", "--json", tree.Path(folder)}).out;
-    EXPECT_NE(std::string::npos, json.find(std::string("\"reason\":\"") + LeaseReason::kOpenInAnotherProgram)) << json;
+    EXPECT_NE(std::string::npos,
+              json.find(std::string("\"reason\":\"") + LeaseReason::kOpenInAnotherProgram))
+        << json;
     EXPECT_EQ(2, ExpectNothingLost(tree.Path(folder), before, originals));
 
     EXPECT_EQ(read, reader.Release()) << "the reader did not read the old bytes whole";
     writer.Release();
-    EXPECT_EQ(WithLateWrite(held), tree.Read(folder + "held.doc")) << "the other program's write was lost";
+    EXPECT_EQ(WithLateWrite(held), tree.Read(folder + "held.doc"))
+        << "the other program's write was lost";
     EXPECT_TRUE(tree.TempFiles().empty());
   }
 }
@@ -388,15 +407,17 @@ TEST_F(FaultsTest, DocumentOpenWithoutALockIsNeverReplacedAndItsWriteIsKept) {
 // waits for the run's lease; the run stops the copy, removes it and lets the
 // program go on at once, and the program's write is in the document.
 TEST_F(FaultsTest, DocumentOpenedForWritingDuringTheCopyIsPassedOverAndKeepsTheWrite) {
-  for (const std::string& folder : LeaseFolders("w/")) {
+  for (const std::string &folder : LeaseFolders("w/")) {
     SCOPED_TRACE(folder);
     tree.WriteDocument(folder + "opened.doc", 90);
     tree.WriteDocument(folder + "other.doc", 91);
     const std::string opened = tree.Read(folder + "opened.doc");
     std::unique_ptr<LockHolder> opener;
-    SetLeaseCheckpointHook([&](const char* path, LeaseCheckpoint where) {
-      if (opener || where != LeaseCheckpoint::copying || !std::strstr(path, "opened.doc")) return;
-      opener = std::make_unique<LockHolder>(tree.Path(folder + "opened.doc"), LockHolder::Hold::openForWriting);
+    SetLeaseCheckpointHook([&](const char *path, LeaseCheckpoint where) {
+      if (opener || where != LeaseCheckpoint::copying || !std::strstr(path, "opened.doc"))
+        return;
+      opener = std::make_unique<LockHolder>(tree.Path(folder + "opened.doc"),
+                                            LockHolder::Hold::openForWriting);
       EXPECT_TRUE(WaitForLeaseBreak()) << "the program's open did not wait for the lease";
     });
     EXPECT_EQ("complete", RunEngine(folder));
@@ -404,11 +425,12 @@ TEST_F(FaultsTest, DocumentOpenedForWritingDuringTheCopyIsPassedOverAndKeepsTheW
     ASSERT_TRUE(opener);
     EXPECT_TRUE(opener->WaitForWrite(10000)) << "the other program was kept waiting";
     opener->Release();
-    const DocumentReport& report = view.ReportFor(folder + "opened.doc");
+    const DocumentReport &report = view.ReportFor(folder + "opened.doc");
     EXPECT_EQ(DocumentOutcome::passedOver, report.outcome);
     EXPECT_EQ(LeaseReason::kOpenInAnotherProgram, report.reason);
     EXPECT_EQ(DocumentOutcome::replaced, view.ReportFor(folder + "other.doc").outcome);
-    EXPECT_EQ(WithLateWrite(opened), tree.Read(folder + "opened.doc")) << "the other program's write was lost";
+    EXPECT_EQ(WithLateWrite(opened), tree.Read(folder + "opened.doc"))
+        << "the other program's write was lost";
     EXPECT_TRUE(tree.TempFiles().empty());
   }
 }
@@ -418,13 +440,14 @@ TEST_F(FaultsTest, DocumentOpenedForWritingDuringTheCopyIsPassedOverAndKeepsTheW
 // lease break, swaps the names back, and the program's write lands in the
 // document, under its name.
 TEST_F(FaultsTest, DocumentOpenedAtTheExchangeIsSwappedBack) {
-  for (const std::string& folder : LeaseFolders("x/")) {
+  for (const std::string &folder : LeaseFolders("x/")) {
     SCOPED_TRACE(folder);
     tree.WriteDocument(folder + "swapped.doc", 92);
     const std::string original = tree.Read(folder + "swapped.doc");
     std::unique_ptr<LockHolder> opener;
-    SetLeaseCheckpointHook([&](const char*, LeaseCheckpoint where) {
-      if (opener || where != LeaseCheckpoint::exchanged) return;
+    SetLeaseCheckpointHook([&](const char *, LeaseCheckpoint where) {
+      if (opener || where != LeaseCheckpoint::exchanged)
+        return;
       // The old file now has the copy's temporary name; open it there, as a
       // program that looked the document up a moment earlier does.
       const std::vector<std::string> temps = tree.TempFiles();
@@ -438,7 +461,8 @@ TEST_F(FaultsTest, DocumentOpenedAtTheExchangeIsSwappedBack) {
     EXPECT_TRUE(opener->WaitForWrite(10000)) << "the other program was kept waiting";
     opener->Release();
     EXPECT_EQ(LeaseReason::kOpenInAnotherProgram, view.ReportFor(folder + "swapped.doc").reason);
-    EXPECT_EQ(WithLateWrite(original), tree.Read(folder + "swapped.doc")) << "the other program's write was lost";
+    EXPECT_EQ(WithLateWrite(original), tree.Read(folder + "swapped.doc"))
+        << "the other program's write was lost";
     EXPECT_TRUE(tree.TempFiles().empty());
   }
 }
@@ -449,18 +473,22 @@ TEST_F(FaultsTest, DocumentOpenedAtTheExchangeIsSwappedBack) {
 // the first characters of a long name, Excel's and LibreOffice's. A stale
 // owner file of another name changes nothing. Estimate and compress alike.
 TEST_F(FaultsTest, WithoutLeasesLocksAndOfficeOwnerFilesStillKeepDocumentsOut) {
-  if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is not installed";
-  if (geteuid() != 0) GTEST_SKIP() << "needs root to prepare files owned by another user";
+  if (access("/usr/bin/setpriv", X_OK) != 0)
+    GTEST_SKIP() << "setpriv is not installed";
+  if (geteuid() != 0)
+    GTEST_SKIP() << "needs root to prepare files owned by another user";
   const std::vector<std::pair<std::string, std::string>> owned = {
-      {"Document1.doc", "~$cument1.doc"},        // Word: 8 or more characters lose two
-      {"Reports.doc", "~$eports.doc"},           // Word: 7 characters lose one
-      {"\xC3\x9C" "berblick.doc", "~$erblick.doc"},    // characters, not bytes
-      {"memo.doc", "~$memo.doc"},                // Word: short names stay whole
+      {"Document1.doc", "~$cument1.doc"}, // Word: 8 or more characters lose two
+      {"Reports.doc", "~$eports.doc"},    // Word: 7 characters lose one
+      {"\xC3\x9C"
+       "berblick.doc",
+       "~$erblick.doc"},                          // characters, not bytes
+      {"memo.doc", "~$memo.doc"},                 // Word: short names stay whole
       {"LongWorkbook.xls", "~$LongWorkbook.xls"}, // Excel: always whole
-      {"calc.xls", ".~lock.calc.xls#"},          // LibreOffice
+      {"calc.xls", ".~lock.calc.xls#"},           // LibreOffice
   };
   unsigned seed = 93;
-  for (const auto& [name, ownerFile] : owned) {
+  for (const auto &[name, ownerFile] : owned) {
     tree.WriteDocument("n/" + name, seed++);
     tree.Write("n/" + ownerFile, "owner\n");
   }
@@ -474,25 +502,31 @@ TEST_F(FaultsTest, WithoutLeasesLocksAndOfficeOwnerFilesStillKeepDocumentsOut) {
   LockHolder lock(tree.Path("n/locked.doc"), false);
   ASSERT_TRUE(lock.Holding());
   for (bool estimate : {true, false}) {
-    std::vector<std::string> command = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--",
-                                        CliProgram(), "--list", tree.Path("n")};
-    if (estimate) command.push_back("--estimate");
+    std::vector<std::string> command = {
+        "/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--",
+        CliProgram(),       "--list",        tree.Path("n")};
+    if (estimate)
+      command.push_back("--estimate");
     ProcessResult result = CliProcess(command).Finish();
     EXPECT_EQ(0, result.exitCode) << result.out << result.err;
-    for (const auto& [name, ownerFile] : owned)
+    for (const auto &[name, ownerFile] : owned)
       EXPECT_NE(std::string::npos, LineOf(result.out, name).find(LeaseReason::kOpenInOfficeProgram))
-          << name << " beside " << ownerFile << ":\n" << result.out;
-    EXPECT_NE(std::string::npos, LineOf(result.out, "locked.doc").find("in use by another program")) << result.out;
+          << name << " beside " << ownerFile << ":\n"
+          << result.out;
+    EXPECT_NE(std::string::npos, LineOf(result.out, "locked.doc").find("in use by another program"))
+        << result.out;
     const std::string plain = LineOf(result.out, "plain.doc");
     EXPECT_EQ(std::string::npos, plain.find(LeaseReason::kOpenInOfficeProgram)) << plain;
     if (estimate) {
       EXPECT_NE(std::string::npos, plain.find("would shrink")) << plain;
     }
   }
-  ProcessResult json = CliProcess({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--",
-                               CliProgram(), "--json", "--estimate", tree.Path("n")})
-                       .Finish();
-  EXPECT_NE(std::string::npos, json.out.find(std::string("\"reason\":\"") + LeaseReason::kOpenInOfficeProgram))
+  ProcessResult json =
+      CliProcess({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--",
+                  CliProgram(), "--json", "--estimate", tree.Path("n")})
+          .Finish();
+  EXPECT_NE(std::string::npos,
+            json.out.find(std::string("\"reason\":\"") + LeaseReason::kOpenInOfficeProgram))
       << json.out;
   // Nobody may give a copy the owner root: nothing is replaced.
   EXPECT_EQ(0, ExpectNothingLost(tree.Path("n/"), before, {}));
@@ -507,12 +541,13 @@ TEST_F(FaultsTest, WithoutLeasesLocksAndOfficeOwnerFilesStillKeepDocumentsOut) {
 // a link to a document outside the tree in the place of a fourth. Each is
 // passed over; the outside document is not touched; the rest compact.
 TEST_F(FaultsTest, DocumentsChangedBetweenScanAndCompactionArePassedOver) {
-  for (const char* name : {"a.doc", "text.doc", "gone.doc", "dir.doc", "link.doc", "z.doc"})
+  for (const char *name : {"a.doc", "text.doc", "gone.doc", "dir.doc", "link.doc", "z.doc"})
     tree.WriteDocument(std::string("r/") + name, static_cast<unsigned>(name[0]));
   tree.WriteDocument("outside/target.doc", 74);
   const FileState target = StateOf(tree.Path("outside/target.doc"));
   view.onPhase = [&](RunPhase phase) {
-    if (phase != RunPhase::compressing) return;
+    if (phase != RunPhase::compressing)
+      return;
     tree.Write("r/text.doc", "now a letter in plain text\n");
     unlink(tree.Path("r/gone.doc").c_str());
     unlink(tree.Path("r/dir.doc").c_str());
@@ -523,8 +558,9 @@ TEST_F(FaultsTest, DocumentsChangedBetweenScanAndCompactionArePassedOver) {
   EXPECT_EQ("complete", RunEngine("r/"));
   EXPECT_EQ(DocumentOutcome::replaced, view.ReportFor("r/a.doc").outcome);
   EXPECT_EQ(DocumentOutcome::replaced, view.ReportFor("r/z.doc").outcome);
-  for (const char* name : {"text.doc", "gone.doc", "dir.doc", "link.doc"})
-    EXPECT_EQ(DocumentOutcome::passedOver, view.ReportFor(std::string("r/") + name).outcome) << name;
+  for (const char *name : {"text.doc", "gone.doc", "dir.doc", "link.doc"})
+    EXPECT_EQ(DocumentOutcome::passedOver, view.ReportFor(std::string("r/") + name).outcome)
+        << name;
   EXPECT_EQ("now a letter in plain text\n", tree.Read("r/text.doc"));
   const FileState after = StateOf(tree.Path("outside/target.doc"));
   EXPECT_EQ(target.inode, after.inode);
@@ -545,10 +581,11 @@ TEST_F(FaultsTest, SaveByAnotherProgramDuringTheCopyIsNeverLost) {
   rewritten[rewritten.size() / 2] ^= 0x5A;
   bool compacting = false;
   view.onPhase = [&](RunPhase phase) { compacting = phase == RunPhase::compressing; };
-  view.onFileText = [&](const std::string& text) {
+  view.onFileText = [&](const std::string &text) {
     // In the compaction phase the file text changes right after the
     // document was opened; its copy comes next.
-    if (!compacting) return;
+    if (!compacting)
+      return;
     if (text.find("renamed.doc") != std::string::npos) {
       tree.Write("s/~save.tmp", saved);
       ASSERT_EQ(0, rename(tree.Path("s/~save.tmp").c_str(), tree.Path("s/renamed.doc").c_str()));
@@ -556,15 +593,16 @@ TEST_F(FaultsTest, SaveByAnotherProgramDuringTheCopyIsNeverLost) {
     if (text.find("rewritten.doc") != std::string::npos) {
       int fd = open(tree.Path("s/rewritten.doc").c_str(), O_WRONLY);
       ASSERT_GE(fd, 0);
-      ASSERT_EQ(static_cast<ssize_t>(rewritten.size()), write(fd, rewritten.data(), rewritten.size()));
+      ASSERT_EQ(static_cast<ssize_t>(rewritten.size()),
+                write(fd, rewritten.data(), rewritten.size()));
       close(fd);
     }
   };
   EXPECT_EQ("complete", RunEngine("s/"));
   EXPECT_EQ(saved, tree.Read("s/renamed.doc")) << "the other program's save was lost";
   EXPECT_EQ(rewritten, tree.Read("s/rewritten.doc")) << "the other program's save was lost";
-  for (const char* name : {"renamed.doc", "rewritten.doc"}) {
-    const DocumentReport& report = view.ReportFor(std::string("s/") + name);
+  for (const char *name : {"renamed.doc", "rewritten.doc"}) {
+    const DocumentReport &report = view.ReportFor(std::string("s/") + name);
     EXPECT_EQ(DocumentOutcome::passedOver, report.outcome) << name;
     EXPECT_NE(std::string::npos, report.reason.find("changed")) << report.reason;
   }
@@ -580,8 +618,9 @@ TEST_F(FaultsTest, DocumentShrinkingDuringTheCopyEndsTheRunAndKeepsTheSave) {
   const std::string saved = tree.Read("spare/new.doc");
   bool compacting = false;
   view.onPhase = [&](RunPhase phase) { compacting = phase == RunPhase::compressing; };
-  view.onFileText = [&](const std::string& text) {
-    if (!compacting || text.find("shrinks.doc") == std::string::npos) return;
+  view.onFileText = [&](const std::string &text) {
+    if (!compacting || text.find("shrinks.doc") == std::string::npos)
+      return;
     int fd = open(tree.Path("t/shrinks.doc").c_str(), O_WRONLY | O_TRUNC);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(static_cast<ssize_t>(saved.size()), write(fd, saved.data(), saved.size()));
@@ -601,12 +640,13 @@ TEST_F(FaultsTest, FoldersRemovedDuringTheRunArePassedOver) {
   tree.WriteDocument("f/removed/deeper/c.doc", 82);
   tree.WriteDocument("f/z/d.doc", 83);
   view.onPhase = [&](RunPhase phase) {
-    if (phase == RunPhase::compressing) fsys::remove_all(tree.Path("f/removed"));
+    if (phase == RunPhase::compressing)
+      fsys::remove_all(tree.Path("f/removed"));
   };
   EXPECT_EQ("complete", RunEngine("f/"));
   EXPECT_EQ(DocumentOutcome::replaced, view.ReportFor("keep/a.doc").outcome);
   EXPECT_EQ(DocumentOutcome::replaced, view.ReportFor("z/d.doc").outcome);
-  for (const char* name : {"removed/b.doc", "removed/deeper/c.doc"})
+  for (const char *name : {"removed/b.doc", "removed/deeper/c.doc"})
     EXPECT_EQ(DocumentOutcome::passedOver, view.ReportFor(name).outcome) << name;
   EXPECT_TRUE(tree.TempFiles().empty());
 }
@@ -620,7 +660,8 @@ TEST_F(FaultsTest, FolderSwappedForALinkIsNotFollowed) {
   tree.WriteDocument("elsewhere/d.doc", 86);
   const FileState outside = StateOf(tree.Path("elsewhere/d.doc"));
   view.onPhase = [&](RunPhase phase) {
-    if (phase != RunPhase::compressing) return;
+    if (phase != RunPhase::compressing)
+      return;
     fsys::remove_all(tree.Path("g/swapped"));
     ASSERT_EQ(0, symlink(tree.Path("elsewhere").c_str(), tree.Path("g/swapped").c_str()));
   };
@@ -628,9 +669,10 @@ TEST_F(FaultsTest, FolderSwappedForALinkIsNotFollowed) {
   EXPECT_EQ(DocumentOutcome::replaced, view.ReportFor("keep/a.doc").outcome);
   EXPECT_EQ(DocumentOutcome::passedOver, view.ReportFor("swapped/d.doc").outcome);
   const FileState after = StateOf(tree.Path("elsewhere/d.doc"));
-  EXPECT_EQ(outside.inode, after.inode) << "a document outside the tree was replaced through a link";
+  EXPECT_EQ(outside.inode, after.inode)
+      << "a document outside the tree was replaced through a link";
   EXPECT_EQ(outside.contentHash, after.contentHash);
   EXPECT_TRUE(tree.TempFiles().empty());
 }
 
-}  // namespace
+} // namespace

@@ -50,15 +50,22 @@ using velkor::test::HostileCase;
 
 enum class Kind : int { Refused, Accepted, BadCopy, OtherError, OutOfMemory, Crash, Timeout };
 
-const char* KindName(Kind kind) {
+const char *KindName(Kind kind) {
   switch (kind) {
-    case Kind::Refused: return "refused";
-    case Kind::Accepted: return "accepted";
-    case Kind::BadCopy: return "accepted but copied wrongly";
-    case Kind::OtherError: return "failed with an error other than FormatError";
-    case Kind::OutOfMemory: return "ran out of memory";
-    case Kind::Crash: return "crashed";
-    case Kind::Timeout: return "did not finish in time";
+  case Kind::Refused:
+    return "refused";
+  case Kind::Accepted:
+    return "accepted";
+  case Kind::BadCopy:
+    return "accepted but copied wrongly";
+  case Kind::OtherError:
+    return "failed with an error other than FormatError";
+  case Kind::OutOfMemory:
+    return "ran out of memory";
+  case Kind::Crash:
+    return "crashed";
+  case Kind::Timeout:
+    return "did not finish in time";
   }
   return "?";
 }
@@ -67,7 +74,7 @@ const char* KindName(Kind kind) {
 struct Report {
   Kind kind = Kind::Crash;
   int reason = -1;
-  long peakKb = 0;  // growth of the resident set while opening and copying
+  long peakKb = 0; // growth of the resident set while opening and copying
   double seconds = 0;
   char detail[300] = {};
 };
@@ -78,21 +85,22 @@ struct Outcome {
   int signal = 0;
 };
 
-long StatusKb(const char* field) {
+long StatusKb(const char *field) {
   std::ifstream status("/proc/self/status");
   std::string line;
   const std::size_t length = std::strlen(field);
   while (std::getline(status, line))
-    if (line.compare(0, length, field) == 0) return std::atol(line.c_str() + length + 1);
+    if (line.compare(0, length, field) == 0)
+      return std::atol(line.c_str() + length + 1);
   return 0;
 }
 
-void SetDetail(Report& report, const std::string& text) {
+void SetDetail(Report &report, const std::string &text) {
   std::snprintf(report.detail, sizeof report.detail, "%s", text.c_str());
 }
 
 // Runs in the child: open, copy, re-open, compare.
-Report Exercise(const std::string& path, const std::string& copyPath) {
+Report Exercise(const std::string &path, const std::string &copyPath) {
   Report report;
   try {
     cfb::Source source = cfb::Source::Open(path);
@@ -112,13 +120,13 @@ Report Exercise(const std::string& path, const std::string& copyPath) {
     } else {
       report.kind = Kind::Accepted;
     }
-  } catch (const cfb::FormatError& error) {
+  } catch (const cfb::FormatError &error) {
     report.kind = Kind::Refused;
     report.reason = static_cast<int>(error.GetReason());
     SetDetail(report, error.what());
-  } catch (const std::bad_alloc&) {
+  } catch (const std::bad_alloc &) {
     report.kind = Kind::OutOfMemory;
-  } catch (const std::exception& error) {
+  } catch (const std::exception &error) {
     report.kind = Kind::OtherError;
     SetDetail(report, std::string(typeid(error).name()) + ": " + error.what());
   }
@@ -130,16 +138,18 @@ Report Exercise(const std::string& path, const std::string& copyPath) {
 // hangs loses only the file in hand: the next child starts after it.
 // Children handle many files each because starting a process under ASan
 // costs far more than reading a small file.
-std::vector<Outcome> RunInChildren(const std::vector<std::string>& paths, const std::string& copyPath,
-                                   unsigned timeoutSeconds) {
+std::vector<Outcome> RunInChildren(const std::vector<std::string> &paths,
+                                   const std::string &copyPath, unsigned timeoutSeconds) {
   std::vector<Outcome> outcomes;
   const long vmKb = StatusKb("VmSize:");
   while (outcomes.size() < paths.size()) {
     const std::size_t first = outcomes.size();
     int fds[2];
-    if (::pipe(fds) != 0) throw std::runtime_error("pipe failed");
+    if (::pipe(fds) != 0)
+      throw std::runtime_error("pipe failed");
     const pid_t pid = ::fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid < 0)
+      throw std::runtime_error("fork failed");
     if (pid == 0) {
       ::close(fds[0]);
       if (!kUnderAsan) {
@@ -153,16 +163,18 @@ std::vector<Outcome> RunInChildren(const std::vector<std::string>& paths, const 
       for (std::size_t i = first; i < paths.size(); ++i) {
         ::alarm(timeoutSeconds);
         // Writing 5 to clear_refs resets VmHWM to the current resident set.
-        if (FILE* refs = std::fopen("/proc/self/clear_refs", "w")) {
+        if (FILE *refs = std::fopen("/proc/self/clear_refs", "w")) {
           std::fputs("5", refs);
           std::fclose(refs);
         }
         const long before = StatusKb("VmRSS:");
         const auto start = std::chrono::steady_clock::now();
         Report report = Exercise(paths[i], copyPath);
-        report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        report.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         report.peakKb = std::max(0L, StatusKb("VmHWM:") - before);
-        if (::write(fds[1], &report, sizeof report) != static_cast<ssize_t>(sizeof report)) ::_exit(3);
+        if (::write(fds[1], &report, sizeof report) != static_cast<ssize_t>(sizeof report))
+          ::_exit(3);
       }
       ::_exit(0);
     }
@@ -171,12 +183,15 @@ std::vector<Outcome> RunInChildren(const std::vector<std::string>& paths, const 
       Report report;
       std::size_t got = 0;
       while (got < sizeof report) {
-        ssize_t n = ::read(fds[0], reinterpret_cast<char*>(&report) + got, sizeof report - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        ssize_t n = ::read(fds[0], reinterpret_cast<char *>(&report) + got, sizeof report - got);
+        if (n < 0 && errno == EINTR)
+          continue;
+        if (n <= 0)
+          break;
         got += static_cast<std::size_t>(n);
       }
-      if (got != sizeof report) break;
+      if (got != sizeof report)
+        break;
       Outcome outcome;
       outcome.report = report;
       outcome.seconds = report.seconds;
@@ -194,7 +209,8 @@ std::vector<Outcome> RunInChildren(const std::vector<std::string>& paths, const 
         outcome.report.kind = outcome.signal == SIGALRM ? Kind::Timeout : Kind::Crash;
       } else {
         outcome.report.kind = Kind::Crash;
-        SetDetail(outcome.report, "child exited with status " + std::to_string(WEXITSTATUS(status)));
+        SetDetail(outcome.report,
+                  "child exited with status " + std::to_string(WEXITSTATUS(status)));
       }
       outcomes.push_back(outcome);
     }
@@ -203,12 +219,13 @@ std::vector<Outcome> RunInChildren(const std::vector<std::string>& paths, const 
 }
 
 class HostileFilesTest : public velkor::test::TempDirTest {
- protected:
+protected:
   // Writes the case (sparse when asked) and returns its path.
-  std::string Save(const HostileCase& c, std::size_t slot = 0) {
+  std::string Save(const HostileCase &c, std::size_t slot = 0) {
     std::string path = dir + "/case" + std::to_string(slot) + ".doc";
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) throw std::runtime_error("cannot create " + path);
+    if (fd < 0)
+      throw std::runtime_error("cannot create " + path);
     if (!c.bytes.empty() &&
         ::write(fd, c.bytes.data(), c.bytes.size()) != static_cast<ssize_t>(c.bytes.size()))
       throw std::runtime_error("cannot write " + path);
@@ -225,11 +242,11 @@ class HostileFilesTest : public velkor::test::TempDirTest {
     double slowest = 0;
     long largest = 0;
     std::string slowestName, largestName;
-    const char* exportDir = std::getenv("VELKOR_HOSTILE_CORPUS_DIR");
+    const char *exportDir = std::getenv("VELKOR_HOSTILE_CORPUS_DIR");
     std::size_t count = 0;
     std::vector<HostileCase> batch;
-    auto evaluate = [&](const HostileCase& c, const Outcome& outcome) {
-      const Report& r = outcome.report;
+    auto evaluate = [&](const HostileCase &c, const Outcome &outcome) {
+      const Report &r = outcome.report;
       ++tally[KindName(r.kind)];
       if (outcome.seconds > slowest) {
         slowest = outcome.seconds;
@@ -243,48 +260,56 @@ class HostileFilesTest : public velkor::test::TempDirTest {
       // Under ASan every allocation carries red zones and freed memory waits
       // in a quarantine of up to 256 MiB, so the bound is looser there.
       long budgetKb = 64 * 1024 + static_cast<long>(c.bytes.size() / 64);
-      if (kUnderAsan) budgetKb = 3 * budgetKb + 256 * 1024;
+      if (kUnderAsan)
+        budgetKb = 3 * budgetKb + 256 * 1024;
       EXPECT_LE(r.peakKb, budgetKb) << c.name << ": resident set grew by " << r.peakKb << " KiB";
       switch (r.kind) {
-        case Kind::Refused: {
-          const auto reason = static_cast<cfb::Reason>(r.reason);
-          EXPECT_FALSE(c.mustAccept) << c.name << ": a valid file was refused: " << r.detail;
-          EXPECT_TRUE(c.reasons.empty() || c.reasons.count(reason) != 0)
-              << c.name << ": refused for an unexpected reason: " << cfb::ReasonName(reason) << " ("
-              << r.detail << ")";
-          EXPECT_GT(std::strlen(r.detail), 0u) << c.name << ": a refusal without a text";
-          break;
-        }
-        case Kind::Accepted:
-          EXPECT_TRUE(c.mayAccept) << c.name << ": accepted, expected a refusal";
-          break;
-        default:
-          ADD_FAILURE() << c.name << ": " << KindName(r.kind)
-                        << (outcome.signal ? " (signal " + std::to_string(outcome.signal) + ")" : "")
-                        << " " << r.detail;
+      case Kind::Refused: {
+        const auto reason = static_cast<cfb::Reason>(r.reason);
+        EXPECT_FALSE(c.mustAccept) << c.name << ": a valid file was refused: " << r.detail;
+        EXPECT_TRUE(c.reasons.empty() || c.reasons.count(reason) != 0)
+            << c.name << ": refused for an unexpected reason: " << cfb::ReasonName(reason) << " ("
+            << r.detail << ")";
+        EXPECT_GT(std::strlen(r.detail), 0u) << c.name << ": a refusal without a text";
+        break;
+      }
+      case Kind::Accepted:
+        EXPECT_TRUE(c.mayAccept) << c.name << ": accepted, expected a refusal";
+        break;
+      default:
+        ADD_FAILURE() << c.name << ": " << KindName(r.kind)
+                      << (outcome.signal ? " (signal " + std::to_string(outcome.signal) + ")" : "")
+                      << " " << r.detail;
       }
     };
     auto flush = [&] {
       std::vector<std::string> paths;
-      for (std::size_t i = 0; i < batch.size(); ++i) paths.push_back(Save(batch[i], i));
+      for (std::size_t i = 0; i < batch.size(); ++i)
+        paths.push_back(Save(batch[i], i));
       const std::vector<Outcome> outcomes = RunInChildren(paths, dir + "/copy.doc", timeoutSeconds);
-      for (std::size_t i = 0; i < batch.size(); ++i) evaluate(batch[i], outcomes[i]);
+      for (std::size_t i = 0; i < batch.size(); ++i)
+        evaluate(batch[i], outcomes[i]);
       batch.clear();
     };
-    velkor::test::MakeHostileCorpus([&](HostileCase&& c) {
-      ++count;
-      if (exportDir != nullptr && c.sparseSize == 0) {
-        std::ofstream out(std::string(exportDir) + "/hostile-" + std::to_string(count) + ".cfb",
-                          std::ios::binary);
-        out.write(reinterpret_cast<const char*>(c.bytes.data()), static_cast<std::streamsize>(c.bytes.size()));
-      }
-      batch.push_back(std::move(c));
-      if (batch.size() == 200) flush();
-    }, size);
+    velkor::test::MakeHostileCorpus(
+        [&](HostileCase &&c) {
+          ++count;
+          if (exportDir != nullptr && c.sparseSize == 0) {
+            std::ofstream out(std::string(exportDir) + "/hostile-" + std::to_string(count) + ".cfb",
+                              std::ios::binary);
+            out.write(reinterpret_cast<const char *>(c.bytes.data()),
+                      static_cast<std::streamsize>(c.bytes.size()));
+          }
+          batch.push_back(std::move(c));
+          if (batch.size() == 200)
+            flush();
+        },
+        size);
     flush();
     std::ostringstream summary;
     summary << count << " files:";
-    for (const auto& [kind, n] : tally) summary << " " << kind << " " << n << ";";
+    for (const auto &[kind, n] : tally)
+      summary << " " << kind << " " << n << ";";
     summary << " slowest " << slowest << " s (" << slowestName << "); largest growth " << largest
             << " KiB (" << largestName << ")";
     std::printf("%s\n", summary.str().c_str());
@@ -293,7 +318,7 @@ class HostileFilesTest : public velkor::test::TempDirTest {
   }
 };
 
-}  // namespace
+} // namespace
 
 // Several thousand small hostile files: header fields, FAT, mini FAT, DIFAT
 // and directory links, sizes, truncations, hand-made faults, random words.
@@ -312,11 +337,13 @@ TEST_F(HostileFilesTest, HugeDirectoriesAndSparseFilesStayBounded) {
 // memory should follow what the file's structures use, not its length.
 TEST_F(HostileFilesTest, SparseFileOfSixtyFourGigabytesStaysSmall) {
   std::vector<HostileCase> cases;
-  velkor::test::MakeHostileCorpus([&](HostileCase&& c) { cases.push_back(std::move(c)); }, velkor::test::Size::Large);
+  velkor::test::MakeHostileCorpus([&](HostileCase &&c) { cases.push_back(std::move(c)); },
+                                  velkor::test::Size::Large);
   HostileCase sparse = cases.back();
   ASSERT_NE(0u, sparse.sparseSize);
   sparse.sparseSize = std::uint64_t{64} << 30;
   const Outcome outcome = RunInChildren({Save(sparse)}, dir + "/copy.doc", 60).front();
   EXPECT_EQ(Kind::Accepted, outcome.report.kind) << KindName(outcome.report.kind);
-  EXPECT_LE(outcome.report.peakKb, 64 * 1024) << "resident set grew by " << outcome.report.peakKb << " KiB";
+  EXPECT_LE(outcome.report.peakKb, 64 * 1024)
+      << "resident set grew by " << outcome.report.peakKb << " KiB";
 }

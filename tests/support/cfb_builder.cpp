@@ -19,25 +19,29 @@ constexpr std::uint32_t kFree = 0xFFFFFFFF, kEnd = 0xFFFFFFFE, kFatMark = 0xFFFF
 
 std::uint64_t Ceil(std::uint64_t a, std::uint64_t b) { return (a + b - 1) / b; }
 
-void Put16(std::vector<std::uint8_t>& b, std::uint64_t at, std::uint16_t v) {
+void Put16(std::vector<std::uint8_t> &b, std::uint64_t at, std::uint16_t v) {
   b[at] = v & 0xFF;
   b[at + 1] = v >> 8;
 }
-void Put32(std::vector<std::uint8_t>& b, std::uint64_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = (v >> (8 * i)) & 0xFF;
+void Put32(std::vector<std::uint8_t> &b, std::uint64_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    b[at + i] = (v >> (8 * i)) & 0xFF;
 }
-void Put64(std::vector<std::uint8_t>& b, std::uint64_t at, std::uint64_t v) {
-  for (int i = 0; i < 8; ++i) b[at + i] = (v >> (8 * i)) & 0xFF;
+void Put64(std::vector<std::uint8_t> &b, std::uint64_t at, std::uint64_t v) {
+  for (int i = 0; i < 8; ++i)
+    b[at + i] = (v >> (8 * i)) & 0xFF;
 }
 
 char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? c - 32 : c; }
 
-}  // namespace
+} // namespace
 
-bool NameLess(const std::u16string& a, const std::u16string& b) {
-  if (a.size() != b.size()) return a.size() < b.size();
+bool NameLess(const std::u16string &a, const std::u16string &b) {
+  if (a.size() != b.size())
+    return a.size() < b.size();
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (Upper(a[i]) != Upper(b[i])) return Upper(a[i]) < Upper(b[i]);
+    if (Upper(a[i]) != Upper(b[i]))
+      return Upper(a[i]) < Upper(b[i]);
   return false;
 }
 
@@ -60,25 +64,29 @@ std::uint32_t BuiltFile::Get32(std::uint64_t offset) const {
   return bytes[offset] | (bytes[offset + 1] << 8) | (bytes[offset + 2] << 16) |
          (std::uint32_t{bytes[offset + 3]} << 24);
 }
-void BuiltFile::Save(const std::string& path) const {
+void BuiltFile::Save(const std::string &path) const {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
+  out.write(reinterpret_cast<const char *>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  if (!out)
+    throw std::runtime_error("cannot write " + path);
 }
-void BuiltFile::WriteTo(const std::string& path) const {
+void BuiltFile::WriteTo(const std::string &path) const {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   ASSERT_TRUE(out) << "cannot write " << path;
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char *>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   ASSERT_TRUE(out.good());
 }
 
-std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
+std::vector<std::uint8_t> ReadFileBytes(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
+  if (!in)
+    throw std::runtime_error("cannot read " + path);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-int CfbBuilder::AddStorage(int parent, const std::u16string& name) {
+int CfbBuilder::AddStorage(int parent, const std::u16string &name) {
   Item item;
   item.name = name;
   item.storage = true;
@@ -87,7 +95,7 @@ int CfbBuilder::AddStorage(int parent, const std::u16string& name) {
   return static_cast<int>(items.size()) - 1;
 }
 
-int CfbBuilder::AddStream(int parent, const std::u16string& name, std::vector<std::uint8_t> data) {
+int CfbBuilder::AddStream(int parent, const std::u16string &name, std::vector<std::uint8_t> data) {
   Item item;
   item.name = name;
   item.parent = parent;
@@ -99,7 +107,7 @@ int CfbBuilder::AddStream(int parent, const std::u16string& name, std::vector<st
 std::vector<std::uint8_t> Pattern(std::size_t size, unsigned seed) {
   std::vector<std::uint8_t> data(size);
   std::uint32_t x = seed * 2654435761u + 12345;
-  for (auto& byte : data) {
+  for (auto &byte : data) {
     x = x * 1103515245u + 12345;
     byte = static_cast<std::uint8_t>(x >> 16);
   }
@@ -111,10 +119,11 @@ std::string PatternBytes(std::size_t size, unsigned seed) {
   return std::string(data.begin(), data.end());
 }
 
-int CfbBuilder::AddPath(const std::string& path, bool storage, const std::string& data) {
-  auto wide = [](const std::string& name) {
+int CfbBuilder::AddPath(const std::string &path, bool storage, const std::string &data) {
+  auto wide = [](const std::string &name) {
     std::u16string text;
-    for (unsigned char c : name) text.push_back(c);
+    for (unsigned char c : name)
+      text.push_back(c);
     return text;
   };
   int parent = -1;
@@ -123,33 +132,36 @@ int CfbBuilder::AddPath(const std::string& path, bool storage, const std::string
     const std::u16string part = wide(path.substr(start, slash - start));
     int found = -1;
     for (std::size_t i = 0; i < items.size() && found < 0; ++i)
-      if (items[i].storage && items[i].parent == parent && items[i].name == part) found = static_cast<int>(i);
+      if (items[i].storage && items[i].parent == parent && items[i].name == part)
+        found = static_cast<int>(i);
     EXPECT_GE(found, 0) << "missing storage " << path.substr(0, slash) << " in " << path;
     parent = found;
   }
   const std::u16string name = wide(path.substr(start));
-  return storage ? AddStorage(parent, name) : AddStream(parent, name, std::vector<std::uint8_t>(data.begin(), data.end()));
+  return storage ? AddStorage(parent, name)
+                 : AddStream(parent, name, std::vector<std::uint8_t>(data.begin(), data.end()));
 }
 
-CfbBuilder& CfbBuilder::AddStorage(const std::string& path) {
+CfbBuilder &CfbBuilder::AddStorage(const std::string &path) {
   AddPath(path, true, {});
   return *this;
 }
 
-CfbBuilder& CfbBuilder::AddStream(const std::string& path, const std::string& data) {
+CfbBuilder &CfbBuilder::AddStream(const std::string &path, const std::string &data) {
   AddPath(path, false, data);
   return *this;
 }
 
-int CfbBuilder::AddPatternStream(int parent, const std::u16string& name, std::size_t size,
+int CfbBuilder::AddPatternStream(int parent, const std::u16string &name, std::size_t size,
                                  unsigned seed) {
   return AddStream(parent, name, Pattern(size, seed));
 }
 
 void CfbBuilder::SetMeta(int index, std::uint8_t classIdSeed, std::uint32_t stateBits,
                          std::uint64_t creation, std::uint64_t modified) {
-  Item& item = index < 0 ? root : items.at(index);
-  for (int i = 0; i < 16; ++i) item.classId[i] = static_cast<std::uint8_t>(classIdSeed + i * 7);
+  Item &item = index < 0 ? root : items.at(index);
+  for (int i = 0; i < 16; ++i)
+    item.classId[i] = static_cast<std::uint8_t>(classIdSeed + i * 7);
   item.stateBits = stateBits;
   item.creation = creation;
   item.modified = modified;
@@ -163,15 +175,18 @@ BuiltFile CfbBuilder::Build() const {
   const std::size_t n = items.size();
   out.directoryId.resize(n);
   out.chain.resize(n);
-  for (std::size_t i = 0; i < n; ++i) out.directoryId[i] = static_cast<std::uint32_t>(i + 1);
+  for (std::size_t i = 0; i < n; ++i)
+    out.directoryId[i] = static_cast<std::uint32_t>(i + 1);
 
-  auto isSmall = [&](const Item& it) { return !it.storage && !it.data.empty() && it.data.size() < 4096; };
-  auto isBig = [&](const Item& it) { return !it.storage && it.data.size() >= 4096; };
+  auto isSmall = [&](const Item &it) {
+    return !it.storage && !it.data.empty() && it.data.size() < 4096;
+  };
+  auto isBig = [&](const Item &it) { return !it.storage && it.data.size() >= 4096; };
 
   // Counts first, so that the FAT's size is known before anything is placed.
   std::uint64_t miniTotal = 0, bigSectors = 0, chains = 0, bigChains = 0;
   std::size_t smallCount = 0;
-  for (const Item& it : items) {
+  for (const Item &it : items) {
     if (isSmall(it)) {
       miniTotal += Ceil(it.data.size(), 64) + miniGap;
       ++smallCount;
@@ -191,7 +206,8 @@ BuiltFile CfbBuilder::Build() const {
   std::uint64_t F = std::max<std::uint64_t>(minFatSectors, 1), X = 0;
   for (;; ++F) {
     X = F > 109 ? Ceil(F - 109, E - 1) : 0;
-    if (F * E >= nonFat + F + X) break;
+    if (F * E >= nonFat + F + X)
+      break;
   }
   const std::uint64_t total = nonFat + F + X;
   out.bytes.assign(S + total * S, 0);
@@ -200,7 +216,8 @@ BuiltFile CfbBuilder::Build() const {
   std::uint32_t next = 0;
   auto alloc = [&](std::uint64_t count, bool withGap) {
     std::vector<std::uint32_t> sectors;
-    for (std::uint64_t k = 0; k < count; ++k) sectors.push_back(next++);
+    for (std::uint64_t k = 0; k < count; ++k)
+      sectors.push_back(next++);
     for (std::size_t k = 0; k < sectors.size(); ++k)
       fat[sectors[k]] = k + 1 < sectors.size() ? sectors[k + 1] : kEnd;
     if (withGap)
@@ -222,19 +239,24 @@ BuiltFile CfbBuilder::Build() const {
   };
   auto allocBig = [&] {
     for (std::size_t i = 0; i < n; ++i) {
-      if (!isBig(items[i])) continue;
+      if (!isBig(items[i]))
+        continue;
       out.chain[i] = alloc(Ceil(items[i].data.size(), S), true);
-      if (streamGap == 0) continue;
+      if (streamGap == 0)
+        continue;
       // Stale bytes in the free sectors, as deleted content leaves them.
-      const std::vector<std::uint8_t> stale = Pattern(std::size_t{streamGap} * S, static_cast<unsigned>(i + 78));
+      const std::vector<std::uint8_t> stale =
+          Pattern(std::size_t{streamGap} * S, static_cast<unsigned>(i + 78));
       std::memcpy(out.bytes.data() + out.SectorOffset(next), stale.data(), stale.size());
       next += streamGap;
     }
   };
   auto allocStructures = [&] {
     out.dirSectors = alloc(dirSecs, true);
-    if (miniFatSecs > 0) out.miniFatSectors = alloc(miniFatSecs, true);
-    if (miniStreamSecs > 0) out.miniStreamSectors = alloc(miniStreamSecs, true);
+    if (miniFatSecs > 0)
+      out.miniFatSectors = alloc(miniFatSecs, true);
+    if (miniStreamSecs > 0)
+      out.miniStreamSectors = alloc(miniStreamSecs, true);
   };
   if (order == Order::DataFirst) {
     allocBig();
@@ -247,14 +269,16 @@ BuiltFile CfbBuilder::Build() const {
   }
   next += endGap;
 
-  if (next != total) throw std::logic_error("builder: sectors allocated differ from sectors counted");
+  if (next != total)
+    throw std::logic_error("builder: sectors allocated differ from sectors counted");
 
   // Stream data.
   for (std::size_t i = 0; i < n; ++i)
     if (isBig(items[i]))
       for (std::size_t k = 0; k < out.chain[i].size(); ++k) {
         std::size_t from = k * S, len = std::min<std::size_t>(S, items[i].data.size() - from);
-        std::memcpy(out.bytes.data() + out.SectorOffset(out.chain[i][k]), items[i].data.data() + from, len);
+        std::memcpy(out.bytes.data() + out.SectorOffset(out.chain[i][k]),
+                    items[i].data.data() + from, len);
       }
 
   // Mini stream and mini FAT.
@@ -262,7 +286,8 @@ BuiltFile CfbBuilder::Build() const {
   std::vector<std::uint32_t> miniFat(miniFatSecs * E, kFree);
   std::uint32_t miniNext = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    if (!isSmall(items[i])) continue;
+    if (!isSmall(items[i]))
+      continue;
     std::uint32_t count = static_cast<std::uint32_t>(Ceil(items[i].data.size(), 64));
     std::fill(mini.begin() + miniNext * 64, mini.begin() + (miniNext + count) * 64, 0);
     std::memcpy(mini.data() + miniNext * 64, items[i].data.data(), items[i].data.size());
@@ -274,7 +299,8 @@ BuiltFile CfbBuilder::Build() const {
   }
   for (std::size_t k = 0; k < out.miniStreamSectors.size(); ++k) {
     std::size_t from = k * S, len = std::min<std::size_t>(S, mini.size() - from);
-    std::memcpy(out.bytes.data() + out.SectorOffset(out.miniStreamSectors[k]), mini.data() + from, len);
+    std::memcpy(out.bytes.data() + out.SectorOffset(out.miniStreamSectors[k]), mini.data() + from,
+                len);
   }
   for (std::size_t k = 0; k < miniFat.size(); ++k)
     Put32(out.bytes, out.SectorOffset(out.miniFatSectors[k / E]) + (k % E) * 4, miniFat[k]);
@@ -285,16 +311,21 @@ BuiltFile CfbBuilder::Build() const {
   for (int parent = -1; parent < static_cast<int>(n); ++parent) {
     std::vector<std::uint32_t> kids;
     for (std::size_t i = 0; i < n; ++i)
-      if (items[i].parent == parent) kids.push_back(static_cast<std::uint32_t>(i + 1));
-    if (kids.empty()) continue;
-    auto nameOf = [&](std::uint32_t id) -> const std::u16string& { return items[id - 1].name; };
+      if (items[i].parent == parent)
+        kids.push_back(static_cast<std::uint32_t>(i + 1));
+    if (kids.empty())
+      continue;
+    auto nameOf = [&](std::uint32_t id) -> const std::u16string & { return items[id - 1].name; };
     if (siblingShape != SiblingShape::Unsorted)
-      std::stable_sort(kids.begin(), kids.end(),
-                       [&](std::uint32_t a, std::uint32_t b) { return NameLess(nameOf(a), nameOf(b)); });
+      std::stable_sort(kids.begin(), kids.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return NameLess(nameOf(a), nameOf(b));
+      });
     std::uint32_t top;
     if (siblingShape == SiblingShape::Balanced) {
-      std::function<std::uint32_t(std::size_t, std::size_t)> build = [&](std::size_t lo, std::size_t hi) {
-        if (lo >= hi) return kNone;
+      std::function<std::uint32_t(std::size_t, std::size_t)> build = [&](std::size_t lo,
+                                                                         std::size_t hi) {
+        if (lo >= hi)
+          return kNone;
         std::size_t mid = (lo + hi) / 2;
         left[kids[mid]] = build(lo, mid);
         right[kids[mid]] = build(mid + 1, hi);
@@ -305,11 +336,13 @@ BuiltFile CfbBuilder::Build() const {
       // The upper middle at the top; when the bottom level is not full its
       // nodes are red, so every path holds as many black nodes.
       std::size_t height = 0;
-      while ((std::size_t{1} << height) - 1 < kids.size()) ++height;
+      while ((std::size_t{1} << height) - 1 < kids.size())
+        ++height;
       const bool perfect = (std::size_t{1} << height) - 1 == kids.size();
       std::function<std::uint32_t(std::size_t, std::size_t, std::size_t)> build =
           [&](std::size_t lo, std::size_t hi, std::size_t depth) {
-            if (lo >= hi) return kNone;
+            if (lo >= hi)
+              return kNone;
             std::size_t mid = (lo + hi) / 2;
             left[kids[mid]] = build(lo, mid, depth + 1);
             right[kids[mid]] = build(mid + 1, hi, depth + 1);
@@ -318,15 +351,17 @@ BuiltFile CfbBuilder::Build() const {
           };
       top = build(0, kids.size(), 0);
     } else {
-      for (std::size_t k = 0; k + 1 < kids.size(); ++k) right[kids[k]] = kids[k + 1];
+      for (std::size_t k = 0; k + 1 < kids.size(); ++k)
+        right[kids[k]] = kids[k + 1];
       top = kids[0];
     }
     child[parent + 1] = top;
   }
-  auto writeEntry = [&](std::uint32_t id, const Item& it, std::uint8_t type, std::uint32_t start,
+  auto writeEntry = [&](std::uint32_t id, const Item &it, std::uint8_t type, std::uint32_t start,
                         std::uint64_t size) {
     std::uint64_t at = out.DirEntryOffset(id);
-    for (std::size_t k = 0; k < it.name.size(); ++k) Put16(out.bytes, at + 2 * k, it.name[k]);
+    for (std::size_t k = 0; k < it.name.size(); ++k)
+      Put16(out.bytes, at + 2 * k, it.name[k]);
     Put16(out.bytes, at + 0x40, static_cast<std::uint16_t>((it.name.size() + 1) * 2));
     out.bytes[at + 0x42] = type;
     out.bytes[at + 0x43] = color[id];
@@ -344,7 +379,7 @@ BuiltFile CfbBuilder::Build() const {
   rootItem.name = rootName;
   writeEntry(0, rootItem, 5, miniStreamSecs > 0 ? out.miniStreamSectors[0] : kEnd, miniTotal * 64);
   for (std::size_t i = 0; i < n; ++i) {
-    const Item& it = items[i];
+    const Item &it = items[i];
     if (it.storage)
       writeEntry(i + 1, it, 1, 0, 0);
     else
@@ -394,7 +429,8 @@ CfbBuilder SampleDocument(int version, bool streamMetadata) {
   CfbBuilder b(version);
   b.SetMeta(-1, 0x10, 0x3, 0x01D0000000000001ull, 0x01D0000000000002ull);
   int word = b.AddPatternStream(-1, u"WordDocument", 9000, 1);
-  if (streamMetadata) b.SetMeta(word, 0x20, 7, 11, 12);
+  if (streamMetadata)
+    b.SetMeta(word, 0x20, 7, 11, 12);
   b.AddPatternStream(-1, u"1Table", 1500, 2);
   b.AddPatternStream(-1, u"\x05SummaryInformation", 400, 3);
   int objects = b.AddStorage(-1, u"ObjectPool");
@@ -408,32 +444,35 @@ CfbBuilder SampleDocument(int version, bool streamMetadata) {
 }
 
 std::vector<QuirkyFile> ChainTailQuirks() {
-  const int word = 0;  // builder items of SampleDocument
+  const int word = 0; // builder items of SampleDocument
   const BuiltFile base = SampleDocument().Gaps(1, 2).Build();
-  const std::uint32_t outside = 0x00FFFFFF;  // far past the end of the file
+  const std::uint32_t outside = 0x00FFFFFF; // far past the end of the file
   std::vector<QuirkyFile> files;
-  auto add = [&](const char* name, const std::function<void(BuiltFile&)>& change) {
+  auto add = [&](const char *name, const std::function<void(BuiltFile &)> &change) {
     files.push_back({name, base});
     change(files.back().file);
   };
   // Tolerated: the loop lies past what the size needs, so no byte of the stream depends on it.
-  add("stream chain goes on past its size and loops back", [&](BuiltFile& f) {
-    const std::uint32_t last = f.chain[word].back(), spare = last + 1;  // the free sector after it
+  add("stream chain goes on past its size and loops back", [&](BuiltFile &f) {
+    const std::uint32_t last = f.chain[word].back(), spare = last + 1; // the free sector after it
     f.Set32(f.FatEntryOffset(last), spare);
     f.Set32(f.FatEntryOffset(spare), f.chain[word][0]);
   });
-  // Tolerated: each stream's size ends its chain before the next stream's sectors, so none are shared.
-  add("small streams' chains never terminated", [&](BuiltFile& f) {
-    const std::uint32_t miniSectors = static_cast<std::uint32_t>(f.Get32(f.DirEntryOffset(0) + 0x78) / 64);
-    for (std::uint32_t m = 0; m + 1 < miniSectors; ++m) f.Set32(f.MiniFatEntryOffset(m), m + 1);
+  // Tolerated: each stream's size ends its chain before the next stream's sectors, so none are
+  // shared.
+  add("small streams' chains never terminated", [&](BuiltFile &f) {
+    const std::uint32_t miniSectors =
+        static_cast<std::uint32_t>(f.Get32(f.DirEntryOffset(0) + 0x78) / 64);
+    for (std::uint32_t m = 0; m + 1 < miniSectors; ++m)
+      f.Set32(f.MiniFatEntryOffset(m), m + 1);
   });
   // Tolerated: the pointer lies past what the size needs, so it is never followed.
   add("stream chain's tail points outside the file",
-      [&](BuiltFile& f) { f.Set32(f.FatEntryOffset(f.chain[word].back()), outside); });
+      [&](BuiltFile &f) { f.Set32(f.FatEntryOffset(f.chain[word].back()), outside); });
   // Tolerated: the same for the mini stream's own chain, sized by the root's size.
   add("mini stream chain's tail points outside the file",
-      [&](BuiltFile& f) { f.Set32(f.FatEntryOffset(f.miniStreamSectors.back()), outside); });
+      [&](BuiltFile &f) { f.Set32(f.FatEntryOffset(f.miniStreamSectors.back()), outside); });
   return files;
 }
 
-}  // namespace velkor::test
+} // namespace velkor::test

@@ -22,17 +22,17 @@ namespace velkor::test {
 
 /// How siblings are linked in the builder's directory.
 enum class SiblingShape {
-  Balanced,    ///< sorted, middle element at the top, every node black
-  RightChain,  ///< sorted, each sibling the right child of the one before
-  Unsorted,    ///< insertion order as a right chain (not a search tree)
-  RedBlack,    ///< sorted, balanced, the nodes of an incomplete bottom level
-               ///< red: a valid red-black tree, as office writers make them
+  Balanced,   ///< sorted, middle element at the top, every node black
+  RightChain, ///< sorted, each sibling the right child of the one before
+  Unsorted,   ///< insertion order as a right chain (not a search tree)
+  RedBlack,   ///< sorted, balanced, the nodes of an incomplete bottom level
+              ///< red: a valid red-black tree, as office writers make them
 };
 
 /// Where the structures go in the file.
 enum class Order {
-  DataFirst,  ///< streams, mini stream, directory, mini FAT, then FAT and DIFAT
-  DataLast,   ///< FAT, DIFAT, directory, mini FAT, mini stream, then streams
+  DataFirst, ///< streams, mini stream, directory, mini FAT, then FAT and DIFAT
+  DataLast,  ///< FAT, DIFAT, directory, mini FAT, mini stream, then streams
 };
 
 struct BuiltFile {
@@ -63,77 +63,77 @@ struct BuiltFile {
   std::uint32_t Get32(std::uint64_t offset) const;
 
   /// Writes the bytes to `path`.
-  void Save(const std::string& path) const;
+  void Save(const std::string &path) const;
   /// Writes the bytes to `path`; fails the calling test on error.
-  void WriteTo(const std::string& path) const;
+  void WriteTo(const std::string &path) const;
 };
 
 class CfbBuilder {
- public:
+public:
   explicit CfbBuilder(int majorVersion = 3) : version(majorVersion) {}
 
   /// Adds a storage or stream under `parent` (-1: the root); returns its index.
-  int AddStorage(int parent, const std::u16string& name);
-  int AddStream(int parent, const std::u16string& name, std::vector<std::uint8_t> data);
+  int AddStorage(int parent, const std::u16string &name);
+  int AddStream(int parent, const std::u16string &name, std::vector<std::uint8_t> data);
   /// Fills a stream of `size` bytes with a pattern that depends on `seed`.
-  int AddPatternStream(int parent, const std::u16string& name, std::size_t size, unsigned seed);
+  int AddPatternStream(int parent, const std::u16string &name, std::size_t size, unsigned seed);
 
   /// A storage at a slash-separated path ("ObjectPool/_1234"); its parents
   /// must have been added before it. The names are bytes, taken as Latin-1.
-  CfbBuilder& AddStorage(const std::string& path);
+  CfbBuilder &AddStorage(const std::string &path);
   /// A stream at a slash-separated path with its bytes.
-  CfbBuilder& AddStream(const std::string& path, const std::string& data);
+  CfbBuilder &AddStream(const std::string &path, const std::string &data);
 
   /// Sets class id, state bits and times of an entry (-1: the root).
-  void SetMeta(int index, std::uint8_t classIdSeed, std::uint32_t stateBits,
-               std::uint64_t creation, std::uint64_t modified);
+  void SetMeta(int index, std::uint8_t classIdSeed, std::uint32_t stateBits, std::uint64_t creation,
+               std::uint64_t modified);
 
   /// Free sectors (filled with 0xEE) after each chain, and free mini sectors
   /// between small streams: the "freed space" a compaction drops.
-  CfbBuilder& Gaps(std::uint32_t sectors, std::uint32_t miniSectors = 0) {
+  CfbBuilder &Gaps(std::uint32_t sectors, std::uint32_t miniSectors = 0) {
     gap = sectors;
     miniGap = miniSectors;
     return *this;
   }
-  CfbBuilder& Shape(SiblingShape shape) {
+  CfbBuilder &Shape(SiblingShape shape) {
     siblingShape = shape;
     return *this;
   }
-  CfbBuilder& Layout(Order order) {
+  CfbBuilder &Layout(Order order) {
     this->order = order;
     return *this;
   }
   /// Free sectors filled with stale bytes after each stream in regular
   /// sectors, and free sectors at the end of the file.
-  CfbBuilder& SetFreeSectorsAfterStreams(int count) {
+  CfbBuilder &SetFreeSectorsAfterStreams(int count) {
     streamGap = static_cast<std::uint32_t>(count);
     return *this;
   }
-  CfbBuilder& SetFreeSectorsAtEnd(int count) {
+  CfbBuilder &SetFreeSectorsAtEnd(int count) {
     endGap = static_cast<std::uint32_t>(count);
     return *this;
   }
   /// At least this many FAT sectors (the extra ones all FREESECT).
-  CfbBuilder& MinFatSectors(std::uint32_t count) {
+  CfbBuilder &MinFatSectors(std::uint32_t count) {
     minFatSectors = count;
     return *this;
   }
   /// Extra mini FAT sectors full of FREESECT beyond what the mini stream needs.
-  CfbBuilder& ExtraMiniFatSectors(std::uint32_t count) {
+  CfbBuilder &ExtraMiniFatSectors(std::uint32_t count) {
     extraMiniFat = count;
     return *this;
   }
   /// A root name other than "Root Entry".
-  CfbBuilder& RootName(const std::u16string& name) {
+  CfbBuilder &RootName(const std::u16string &name) {
     rootName = name;
     return *this;
   }
 
   BuiltFile Build() const;
   /// Builds the file and writes it; fails the calling test on error.
-  void WriteTo(const std::string& path) const { Build().WriteTo(path); }
+  void WriteTo(const std::string &path) const { Build().WriteTo(path); }
 
- private:
+private:
   struct Item {
     std::u16string name;
     bool storage = false;
@@ -147,7 +147,7 @@ class CfbBuilder {
   int version;
   std::vector<Item> items;
   Item root;
-  int AddPath(const std::string& path, bool storage, const std::string& data);
+  int AddPath(const std::string &path, bool storage, const std::string &data);
 
   std::uint32_t gap = 0, miniGap = 0, minFatSectors = 0, extraMiniFat = 0;
   std::uint32_t streamGap = 0, endGap = 0;
@@ -165,7 +165,7 @@ CfbBuilder SampleDocument(int version = 3, bool streamMetadata = false);
 
 /// A sample document changed as files written by real programs are, named.
 struct QuirkyFile {
-  const char* name;
+  const char *name;
   BuiltFile file;
 };
 
@@ -176,7 +176,7 @@ std::vector<QuirkyFile> ChainTailQuirks();
 
 /// The format's sibling order for ASCII names (length first, then ASCII
 /// uppercase), written here independently of the library.
-bool NameLess(const std::u16string& a, const std::u16string& b);
+bool NameLess(const std::u16string &a, const std::u16string &b);
 
 /// The bytes `AddPatternStream` uses for a size and seed: recognisable and
 /// not trivially repeating.
@@ -185,6 +185,6 @@ std::vector<std::uint8_t> Pattern(std::size_t size, unsigned seed);
 std::string PatternBytes(std::size_t size, unsigned seed);
 
 /// Reads a whole file.
-std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
+std::vector<std::uint8_t> ReadFileBytes(const std::string &path);
 
-}  // namespace velkor::test
+} // namespace velkor::test

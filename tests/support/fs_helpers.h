@@ -30,11 +30,11 @@
 /// Skips the current test unless it runs as root: the permission cases drop
 /// to the user nobody in a child process, or hand files to nobody, and both
 /// need root to start from.
-#define VELKOR_REQUIRE_ROOT()                                                  \
-  do {                                                                         \
-    if (geteuid() != 0) {                                                      \
-      GTEST_SKIP() << "needs root to act as the unprivileged user nobody";     \
-    }                                                                          \
+#define VELKOR_REQUIRE_ROOT()                                                                      \
+  do {                                                                                             \
+    if (geteuid() != 0) {                                                                          \
+      GTEST_SKIP() << "needs root to act as the unprivileged user nobody";                         \
+    }                                                                                              \
   } while (false)
 
 namespace velkor::test {

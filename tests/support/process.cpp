@@ -15,27 +15,29 @@ namespace velkor::test {
 
 namespace {
 
-[[noreturn]] void Exec(const std::vector<std::string>& command) {
-  std::vector<char*> argv;
-  for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
+[[noreturn]] void Exec(const std::vector<std::string> &command) {
+  std::vector<char *> argv;
+  for (const std::string &arg : command)
+    argv.push_back(const_cast<char *>(arg.c_str()));
   argv.push_back(nullptr);
   execvp(argv[0], argv.data());
   _exit(127);
 }
 
-std::vector<std::string> CliCommand(const std::vector<std::string>& args) {
+std::vector<std::string> CliCommand(const std::vector<std::string> &args) {
   std::vector<std::string> command = {CliProgram()};
   command.insert(command.end(), args.begin(), args.end());
   return command;
 }
 
-}  // namespace
+} // namespace
 
 std::string CliProgram() { return std::string(VELKOR_BINARY_DIR) + "/bin/velkor-cli"; }
 
 std::string FixturesDir() { return std::string(VELKOR_BINARY_DIR) + "/fixtures"; }
 
-CliProcess::CliProcess(const std::vector<std::string>& command, const std::string& workingDirectory) {
+CliProcess::CliProcess(const std::vector<std::string> &command,
+                       const std::string &workingDirectory) {
   int out[2];
   int err[2];
   if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
@@ -48,17 +50,19 @@ CliProcess::CliProcess(const std::vector<std::string>& command, const std::strin
     dup2(err[1], STDERR_FILENO);
     const int null = open("/dev/null", O_RDONLY);
     dup2(null, STDIN_FILENO);
-    if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) _exit(126);
+    if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0)
+      _exit(126);
     Exec(command);
   }
   close(out[1]);
   close(err[1]);
   outFd = out[0];
   errFd = err[0];
-  if (pid < 0) ADD_FAILURE() << "fork";
+  if (pid < 0)
+    ADD_FAILURE() << "fork";
 }
 
-CliProcess::CliProcess(const std::vector<std::string>& command, OnTerminal terminal) {
+CliProcess::CliProcess(const std::vector<std::string> &command, OnTerminal terminal) {
   winsize size{};
   size.ws_row = 24;
   size.ws_col = static_cast<unsigned short>(terminal.columns);
@@ -67,7 +71,8 @@ CliProcess::CliProcess(const std::vector<std::string>& command, OnTerminal termi
     setenv("TERM", terminal.term, 1);
     Exec(command);
   }
-  if (pid < 0) ADD_FAILURE() << "forkpty";
+  if (pid < 0)
+    ADD_FAILURE() << "forkpty";
 }
 
 CliProcess::~CliProcess() {
@@ -75,22 +80,28 @@ CliProcess::~CliProcess() {
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
   }
-  if (outFd >= 0) close(outFd);
-  if (errFd >= 0) close(errFd);
+  if (outFd >= 0)
+    close(outFd);
+  if (errFd >= 0)
+    close(errFd);
 }
 
 bool CliProcess::ReadSome(int timeoutMs) {
   pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
   const int nfds = (outFd >= 0) + (errFd >= 0);
-  if (nfds == 0) return false;
-  if (outFd < 0) fds[0] = fds[1];
-  if (poll(fds, nfds, timeoutMs) <= 0) return false;
+  if (nfds == 0)
+    return false;
+  if (outFd < 0)
+    fds[0] = fds[1];
+  if (poll(fds, nfds, timeoutMs) <= 0)
+    return false;
   bool any = false;
   for (int i = 0; i < nfds; ++i) {
-    if (fds[i].revents == 0) continue;
+    if (fds[i].revents == 0)
+      continue;
     char buffer[65536];
     const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-    std::string& sink = fds[i].fd == outFd ? result.out : result.err;
+    std::string &sink = fds[i].fd == outFd ? result.out : result.err;
     if (n > 0) {
       sink.append(buffer, n);
       any = true;
@@ -104,9 +115,10 @@ bool CliProcess::ReadSome(int timeoutMs) {
   return any;
 }
 
-bool CliProcess::WaitForOutput(const std::string& text) {
+bool CliProcess::WaitForOutput(const std::string &text) {
   while (result.out.find(text) == std::string::npos) {
-    if (outFd < 0 || !ReadSome(60000)) return false;
+    if (outFd < 0 || !ReadSome(60000))
+      return false;
   }
   return true;
 }
@@ -117,7 +129,8 @@ ProcessResult CliProcess::Finish() {
   int status = -1;
   bool ended = false;
   while ((outFd >= 0 || errFd >= 0) && pid > 0) {
-    if (ReadSome(100)) continue;
+    if (ReadSome(100))
+      continue;
     // Silent for a moment: done once the program has ended, even when a
     // program it started still holds the pipes open.
     if (waitpid(pid, &status, WNOHANG) == pid) {
@@ -127,29 +140,33 @@ ProcessResult CliProcess::Finish() {
       break;
     }
   }
-  if (!ended && pid > 0) waitpid(pid, &status, 0);
+  if (!ended && pid > 0)
+    waitpid(pid, &status, 0);
   pid = -1;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
 }
 
-ProcessResult RunProcess(const std::vector<std::string>& args, const std::string& workingDirectory) {
+ProcessResult RunProcess(const std::vector<std::string> &args,
+                         const std::string &workingDirectory) {
   return CliProcess(args, workingDirectory).Finish();
 }
 
-ProcessResult RunCli(const std::vector<std::string>& args, const std::string& workingDirectory) {
+ProcessResult RunCli(const std::vector<std::string> &args, const std::string &workingDirectory) {
   return RunProcess(CliCommand(args), workingDirectory);
 }
 
-ProcessResult RunCliOnTerminal(const std::vector<std::string>& args, int columns, const char* term) {
+ProcessResult RunCliOnTerminal(const std::vector<std::string> &args, int columns,
+                               const char *term) {
   return CliProcess(CliCommand(args), CliProcess::OnTerminal{columns, term}).Finish();
 }
 
-bool HasControlCharacters(const std::string& text) {
+bool HasControlCharacters(const std::string &text) {
   for (unsigned char c : text) {
-    if ((c < 0x20 && c != '\n') || c == 0x7F) return true;
+    if ((c < 0x20 && c != '\n') || c == 0x7F)
+      return true;
   }
   return false;
 }
 
-}  // namespace velkor::test
+} // namespace velkor::test

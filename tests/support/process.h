@@ -36,22 +36,22 @@ public:
   /// Starts `command` (the first element is the program, searched in PATH)
   /// with standard input from /dev/null and its standard output and error
   /// on pipes; `workingDirectory` empty keeps the test's.
-  explicit CliProcess(const std::vector<std::string>& command,
-                      const std::string& workingDirectory = "");
+  explicit CliProcess(const std::vector<std::string> &command,
+                      const std::string &workingDirectory = "");
   /// Starts `command` on a pseudo-terminal of `columns` columns with `term`
   /// as TERM: both outputs arrive as `out`.
   struct OnTerminal {
     int columns = 120;
-    const char* term = "xterm";
+    const char *term = "xterm";
   };
-  CliProcess(const std::vector<std::string>& command, OnTerminal terminal);
+  CliProcess(const std::vector<std::string> &command, OnTerminal terminal);
   ~CliProcess();
-  CliProcess(const CliProcess&) = delete;
-  CliProcess& operator=(const CliProcess&) = delete;
+  CliProcess(const CliProcess &) = delete;
+  CliProcess &operator=(const CliProcess &) = delete;
 
   /// Reads standard output until it holds `text` (true) or ends or stays
   /// silent for a minute (false).
-  bool WaitForOutput(const std::string& text);
+  bool WaitForOutput(const std::string &text);
   void Signal(int signal) const;
   /// Reads everything that is left and waits for the end.
   ProcessResult Finish();
@@ -65,17 +65,18 @@ private:
 };
 
 /// Runs `args[0]` (searched in PATH) with `args` to its end.
-ProcessResult RunProcess(const std::vector<std::string>& args,
-                         const std::string& workingDirectory = "");
+ProcessResult RunProcess(const std::vector<std::string> &args,
+                         const std::string &workingDirectory = "");
 
 /// Runs velkor-cli with `args` to its end.
-ProcessResult RunCli(const std::vector<std::string>& args, const std::string& workingDirectory = "");
+ProcessResult RunCli(const std::vector<std::string> &args,
+                     const std::string &workingDirectory = "");
 
 /// Runs velkor-cli with `args` on a pseudo-terminal of `columns` columns, with
 /// `term` as TERM, and answers what the terminal received.
-ProcessResult RunCliOnTerminal(const std::vector<std::string>& args, int columns, const char* term);
+ProcessResult RunCliOnTerminal(const std::vector<std::string> &args, int columns, const char *term);
 
 /// True when the text holds a byte below 0x20 other than a line feed, or DEL.
-bool HasControlCharacters(const std::string& text);
+bool HasControlCharacters(const std::string &text);
 
-}  // namespace velkor::test
+} // namespace velkor::test

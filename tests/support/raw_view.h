@@ -23,7 +23,7 @@ struct RawEntry {
 };
 
 class RawView {
- public:
+public:
   explicit RawView(std::vector<std::uint8_t> bytes);
 
   std::uint16_t U16(std::uint64_t at) const;
@@ -31,19 +31,21 @@ class RawView {
   std::uint64_t U64(std::uint64_t at) const;
 
   std::uint32_t sectorSize = 512;
-  std::uint32_t sectorCount = 0;           ///< sectors after the header
-  std::vector<std::uint32_t> fatSectors;   ///< from the header and the DIFAT chain
+  std::uint32_t sectorCount = 0;         ///< sectors after the header
+  std::vector<std::uint32_t> fatSectors; ///< from the header and the DIFAT chain
   std::vector<std::uint32_t> difatSectors;
-  std::vector<std::uint32_t> fat;          ///< all FAT entries
+  std::vector<std::uint32_t> fat; ///< all FAT entries
   std::vector<std::uint32_t> dirSectors;
   std::vector<std::uint32_t> miniFatSectors;
   std::vector<std::uint32_t> miniFat;
-  std::uint32_t entryCount = 0;            ///< directory slots
-  std::vector<RawEntry> entries;           ///< the directory, every slot
+  std::uint32_t entryCount = 0;  ///< directory slots
+  std::vector<RawEntry> entries; ///< the directory, every slot
   std::vector<std::uint8_t> bytes;
 
   std::vector<std::uint32_t> Chain(std::uint32_t start) const;
-  std::uint64_t Offset(std::uint32_t sector) const { return (std::uint64_t{sector} + 1) * sectorSize; }
+  std::uint64_t Offset(std::uint32_t sector) const {
+    return (std::uint64_t{sector} + 1) * sectorSize;
+  }
   /// File offset of the FAT entry of a sector / the mini FAT entry of a mini
   /// sector / the 128-byte directory entry with this id.
   std::uint64_t FatEntryOffset(std::uint32_t sector) const;
@@ -51,4 +53,4 @@ class RawView {
   std::uint64_t DirEntryOffset(std::uint32_t id) const;
 };
 
-}  // namespace velkor::test
+} // namespace velkor::test

@@ -10,24 +10,36 @@ namespace velkor::test {
 
 const char *CounterName(CounterField field) {
   switch (field) {
-  case CounterField::totalFiles: return "totalFiles";
-  case CounterField::documentFiles: return "documentFiles";
-  case CounterField::compressedFiles: return "compressedFiles";
-  case CounterField::bytesBefore: return "bytesBefore";
-  case CounterField::bytesAfter: return "bytesAfter";
-  case CounterField::bytesReduced: return "bytesReduced";
-  case CounterField::ratio: return "ratio";
+  case CounterField::totalFiles:
+    return "totalFiles";
+  case CounterField::documentFiles:
+    return "documentFiles";
+  case CounterField::compressedFiles:
+    return "compressedFiles";
+  case CounterField::bytesBefore:
+    return "bytesBefore";
+  case CounterField::bytesAfter:
+    return "bytesAfter";
+  case CounterField::bytesReduced:
+    return "bytesReduced";
+  case CounterField::ratio:
+    return "ratio";
   }
   return "?";
 }
 
 const char *OutcomeName(DocumentOutcome outcome) {
   switch (outcome) {
-  case DocumentOutcome::replaced: return "replaced";
-  case DocumentOutcome::wouldShrink: return "wouldShrink";
-  case DocumentOutcome::notSmaller: return "notSmaller";
-  case DocumentOutcome::passedOver: return "passedOver";
-  case DocumentOutcome::endedRun: return "endedRun";
+  case DocumentOutcome::replaced:
+    return "replaced";
+  case DocumentOutcome::wouldShrink:
+    return "wouldShrink";
+  case DocumentOutcome::notSmaller:
+    return "notSmaller";
+  case DocumentOutcome::passedOver:
+    return "passedOver";
+  case DocumentOutcome::endedRun:
+    return "endedRun";
   }
   return "?";
 }
@@ -51,21 +63,15 @@ void RecordingView::Show() {
   shown = true;
 }
 
-void RecordingView::SetCaption(const char *text) {
-  log.push_back(std::string("caption ") + text);
-}
+void RecordingView::SetCaption(const char *text) { log.push_back(std::string("caption ") + text); }
 
-void RecordingView::SetDiskRange(int count) {
-  log.push_back("diskRange " + std::to_string(count));
-}
+void RecordingView::SetDiskRange(int count) { log.push_back("diskRange " + std::to_string(count)); }
 
 void RecordingView::SetDiskPosition(int position) {
   log.push_back("diskPos " + std::to_string(position));
 }
 
-void RecordingView::SetFileRange(int count) {
-  log.push_back("fileRange " + std::to_string(count));
-}
+void RecordingView::SetFileRange(int count) { log.push_back("fileRange " + std::to_string(count)); }
 
 void RecordingView::SetFilePosition(int position) {
   log.push_back("filePos " + std::to_string(position));
@@ -91,9 +97,8 @@ void RecordingView::SetPhase(RunPhase phase) {
 void RecordingView::SetCounters(const RunStatistics &statistics) {
   ++counterRefreshes;
   for (CounterField field :
-       {CounterField::totalFiles, CounterField::documentFiles,
-        CounterField::compressedFiles, CounterField::bytesBefore,
-        CounterField::bytesAfter, CounterField::bytesReduced,
+       {CounterField::totalFiles, CounterField::documentFiles, CounterField::compressedFiles,
+        CounterField::bytesBefore, CounterField::bytesAfter, CounterField::bytesReduced,
         CounterField::ratio}) {
     const std::string text = FormatCounter(field, statistics).CStr();
     counters[CounterName(field)] = text;
@@ -119,21 +124,17 @@ void RecordingView::EnableMainWindow(bool enable) {
   log.push_back(std::string("enableMain ") + (enable ? "1" : "0"));
 }
 
-void RecordingView::RunEnded(RunEnding ending,
-                             const RunStatistics &statistics) {
+void RecordingView::RunEnded(RunEnding ending, const RunStatistics &statistics) {
   endings.push_back(ending);
   endStatistics = statistics;
 }
 
-void RecordingView::DocumentDone(const DocumentReport &report,
-                                 const RunStatistics &) {
+void RecordingView::DocumentDone(const DocumentReport &report, const RunStatistics &) {
   reports.push_back(report);
-  log.push_back(std::string("done ") + OutcomeName(report.outcome) + " " +
-                report.path);
+  log.push_back(std::string("done ") + OutcomeName(report.outcome) + " " + report.path);
 }
 
-std::vector<std::string>
-RecordingView::Lines(const std::string &prefix) const {
+std::vector<std::string> RecordingView::Lines(const std::string &prefix) const {
   std::vector<std::string> lines;
   for (const std::string &line : log)
     if (line.compare(0, prefix.size(), prefix) == 0)
@@ -144,8 +145,7 @@ RecordingView::Lines(const std::string &prefix) const {
 const DocumentReport &RecordingView::ReportFor(const std::string &suffix) const {
   for (const DocumentReport &report : reports)
     if (report.path.size() >= suffix.size() &&
-        report.path.compare(report.path.size() - suffix.size(), suffix.size(),
-                            suffix) == 0)
+        report.path.compare(report.path.size() - suffix.size(), suffix.size(), suffix) == 0)
       return report;
   ADD_FAILURE() << "no report for " << suffix;
   static DocumentReport none{};

@@ -39,8 +39,7 @@ public:
   void PumpMessages() override;
   void ShowMessage(const char *text) override;
   void EnableMainWindow(bool enable) override;
-  void DocumentDone(const DocumentReport &report,
-                    const RunStatistics &statistics) override;
+  void DocumentDone(const DocumentReport &report, const RunStatistics &statistics) override;
   void RunEnded(RunEnding ending, const RunStatistics &statistics) override;
 
   /// The lines recorded so far.

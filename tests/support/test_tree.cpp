@@ -66,8 +66,7 @@ std::vector<std::string> MountsBelow(const std::string &root) {
 void OpenUp(const fsys::path &folder) {
   ::chmod(folder.c_str(), 0700);
   std::error_code error;
-  for (fsys::directory_iterator it(folder, error), end; !error && it != end;
-       it.increment(error))
+  for (fsys::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
     if (it->is_directory(error) && !it->is_symlink(error))
       OpenUp(it->path());
 }
@@ -98,8 +97,7 @@ void TempDir::MakeDir(const std::string &relative) const {
   fsys::create_directories(Path(relative));
 }
 
-void TempDir::Write(const std::string &relative,
-                    const std::string &bytes) const {
+void TempDir::Write(const std::string &relative, const std::string &bytes) const {
   fsys::path path = Path(relative);
   fsys::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -114,8 +112,7 @@ std::string TempDir::Read(const std::string &relative) const {
   return bytes.str();
 }
 
-void TempDir::WriteDocument(const std::string &relative, unsigned seed,
-                            int freeSectors) const {
+void TempDir::WriteDocument(const std::string &relative, unsigned seed, int freeSectors) const {
   CfbBuilder builder;
   builder.Layout(Order::DataLast)
       .Shape(SiblingShape::RedBlack)
@@ -151,15 +148,14 @@ bool TempDir::MountImage(const std::string &relative, const std::string &type,
   if (error)
     return false;
   const std::string make = mkfs + " -q '" + image + "' >/dev/null 2>&1";
-  const std::string mountIt = "/bin/mount -o loop -t " + type + " '" + image +
-                              "' '" + Path(relative) + "' >/dev/null 2>&1";
+  const std::string mountIt =
+      "/bin/mount -o loop -t " + type + " '" + image + "' '" + Path(relative) + "' >/dev/null 2>&1";
   if (std::system(make.c_str()) != 0 || std::system(mountIt.c_str()) != 0)
     return false;
   return true;
 }
 
-bool TempDir::MountTmpfs(const std::string &relative, int kilobytes,
-                         int inodes) const {
+bool TempDir::MountTmpfs(const std::string &relative, int kilobytes, int inodes) const {
   MakeDir(relative);
   return test::MountTmpfs(Path(relative), kilobytes, inodes);
 }
@@ -212,8 +208,8 @@ std::string TempDir::MountBtrfs(const std::string &relative, const std::string &
 }
 
 bool TempDir::RemountReadOnly(const std::string &relative) const {
-  return ::mount(nullptr, Path(relative).c_str(), nullptr,
-                 MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+  return ::mount(nullptr, Path(relative).c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY,
+                 nullptr) == 0;
 }
 
 std::vector<std::string> TempDir::TempFiles() const {
@@ -307,8 +303,7 @@ std::string OleListing(const std::string &path) {
       "    else:\n"
       "        lines.append('storage %r %s' % (name, ole.getclsid(entry)))\n"
       "print('\\n'.join(sorted(lines)))\n";
-  std::string command = VELKOR_PYTHON " -c \"$VELKOR_OLE_SCRIPT\" '" + path +
-                        "' 2>&1";
+  std::string command = VELKOR_PYTHON " -c \"$VELKOR_OLE_SCRIPT\" '" + path + "' 2>&1";
   setenv("VELKOR_OLE_SCRIPT", script, 1);
   int status = 0;
   std::string output = Capture(command, status);
@@ -378,8 +373,7 @@ LockHolder::LockHolder(const std::string &path, Hold hold) {
 bool LockHolder::WaitForWrite(int milliseconds) {
   pollfd wait = {answers, POLLIN, 0};
   char answer = 'n';
-  return poll(&wait, 1, milliseconds) == 1 && read(answers, &answer, 1) == 1 &&
-         answer == 'w';
+  return poll(&wait, 1, milliseconds) == 1 && read(answers, &answer, 1) == 1 && answer == 'w';
 }
 
 std::string LockHolder::Release() {

@@ -46,8 +46,7 @@ public:
   /// A compound document of a few storages and streams with free space
   /// inside (`freeSectors` after each large stream and at the end), so
   /// that a fresh copy is smaller. `seed` varies the contents.
-  void WriteDocument(const std::string &relative, unsigned seed,
-                     int freeSectors = 8) const;
+  void WriteDocument(const std::string &relative, unsigned seed, int freeSectors = 8) const;
 
   /// Mounts a tmpfs of `kilobytes` (and at most `inodes` inodes when not 0)
   /// on the folder `relative` (made if missing). False when mounting is not
@@ -58,8 +57,7 @@ public:
   /// Makes a file system of `type` ("btrfs", "ext4") in a sparse image of
   /// `megabytes` beside the folder and mounts it there through a loop
   /// device. False when the tool or the mount is not to be had here.
-  bool MountImage(const std::string &relative, const std::string &type,
-                  int megabytes) const;
+  bool MountImage(const std::string &relative, const std::string &type, int megabytes) const;
   /// Bind-mounts the folder `from` on the folder `to` (made if missing).
   bool BindMount(const std::string &from, const std::string &to) const;
   /// Mounts a btrfs on the folder `relative` (made if missing), with the

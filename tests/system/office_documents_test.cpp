@@ -28,8 +28,8 @@ namespace {
 
 /// Converts `files` (paths in `tree`) with LibreOffice into `outDir`; gives
 /// whether soffice succeeded.
-bool Convert(const TempDir &tree, const std::string &filter,
-             const std::string &outDir, const std::string &files) {
+bool Convert(const TempDir &tree, const std::string &filter, const std::string &outDir,
+             const std::string &files) {
   std::string command = "cd '" + tree.Root() + "' && soffice -env:UserInstallation=file://" +
                         tree.Path("profile") + " --headless --convert-to " + filter +
                         " --outdir '" + outDir + "' " + files + " >/dev/null 2>&1";
@@ -42,8 +42,8 @@ TEST(OfficeDocuments, ReplacedDocumentsReadTheSameInLibreOffice) {
   TempDir tree;
   std::string text = "Quarterly report\n";
   for (int i = 0; i < 60; ++i)
-    text += "Paragraph " + std::to_string(i) +
-            ": the ledger lists storages, streams and sectors.\n";
+    text +=
+        "Paragraph " + std::to_string(i) + ": the ledger lists storages, streams and sectors.\n";
   tree.Write("src/letter.txt", text);
   std::string csv;
   for (int row = 0; row < 80; ++row)
@@ -77,14 +77,12 @@ TEST(OfficeDocuments, ReplacedDocumentsReadTheSameInLibreOffice) {
   EXPECT_EQ(startDirectory, CurrentDirectory());
   EXPECT_EQ("2", view.counters["documentFiles"]);
   for (const DocumentReport &report : view.reports)
-    EXPECT_NE(DocumentOutcome::passedOver, report.outcome)
-        << report.path << ": " << report.reason;
+    EXPECT_NE(DocumentOutcome::passedOver, report.outcome) << report.path << ": " << report.reason;
   // LibreOffice pads its Word files; the fresh copy leaves the padding out.
   EXPECT_EQ(DocumentOutcome::replaced, view.ReportFor("letter.doc").outcome);
   EXPECT_LT(StateOf(tree.Path("docs/letter.doc")).size, docSize);
   for (const DocumentReport &report : view.reports)
-    std::printf("%s: %s, %llu -> %llu bytes\n", report.path.c_str(),
-                OutcomeName(report.outcome),
+    std::printf("%s: %s, %llu -> %llu bytes\n", report.path.c_str(), OutcomeName(report.outcome),
                 static_cast<unsigned long long>(report.sizeBefore),
                 static_cast<unsigned long long>(report.sizeAfter));
   EXPECT_TRUE(tree.TempFiles().empty());

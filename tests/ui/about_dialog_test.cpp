@@ -49,11 +49,10 @@ TEST(AboutDialog, LinksWithNothingToOpenThemAreNamedInAMessage) {
   ModalAnswerer answerer;
   QTest::mouseClick(about.Form().webPageButton, Qt::LeftButton);
   QTest::mouseClick(about.Form().mailButton, Qt::LeftButton);
-  EXPECT_EQ(answerer.messages,
-            QStringList({"No program on this desktop opens this link:\n" +
-                             about.Form().webPageButton->text(),
-                         "No program on this desktop opens this link:\n" +
-                             about.Form().mailButton->text()}));
+  EXPECT_EQ(answerer.messages, QStringList({"No program on this desktop opens this link:\n" +
+                                                about.Form().webPageButton->text(),
+                                            "No program on this desktop opens this link:\n" +
+                                                about.Form().mailButton->text()}));
   EXPECT_TRUE(about.isVisible());
 }
 
@@ -63,9 +62,15 @@ TEST(AboutDialog, OkEnterAndEscapeCloseIt) {
     about.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
     switch (way) {
-    case 0: QTest::mouseClick(about.Form().okButton, Qt::LeftButton); break;
-    case 1: QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); break;
-    case 2: QTest::keyClick(&about, Qt::Key_Escape); break;
+    case 0:
+      QTest::mouseClick(about.Form().okButton, Qt::LeftButton);
+      break;
+    case 1:
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+      break;
+    case 2:
+      QTest::keyClick(&about, Qt::Key_Escape);
+      break;
     }
     EXPECT_FALSE(about.isVisible()) << "way " << way;
   }

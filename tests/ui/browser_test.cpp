@@ -65,7 +65,7 @@ protected:
     const int row = Row(text);
     ASSERT_GE(row, 0);
     QListWidgetItem *item = form.browserList->item(row);
-    form.browserList->doItemsLayout();  // the view lays its items out lazily
+    form.browserList->doItemsLayout(); // the view lays its items out lazily
     form.browserList->scrollToItem(item);
     const QRect rect = form.browserList->visualItemRect(item);
     ASSERT_TRUE(form.browserList->viewport()->rect().contains(rect.center()));
@@ -280,7 +280,8 @@ TEST_F(BrowserTest, DrivesAsBaseEntriesAreTheirRoots) {
 
 TEST_F(BrowserTest, NamesThatAreNotUtf8AreShownReadablyAndKeptAsBytes) {
   MakeFile("caf\xE9.doc");
-  MakeDir("d\xFC" "r");
+  MakeDir("d\xFC"
+          "r");
   // Control characters show as the terminal shows them, on one line.
   MakeFile("two\nlines\x1b[2J.doc");
   ShowRoot();
@@ -293,7 +294,8 @@ TEST_F(BrowserTest, NamesThatAreNotUtf8AreShownReadablyAndKeptAsBytes) {
   EXPECT_EQ(std::string(entries.At(1).path.CStr()), root + "two\nlines\x1b[2J.doc");
   // Entering a folder of such a name reaches it by its bytes.
   DoubleClick("d\\xFCr");
-  EXPECT_EQ(Path(), root + "d\xFC" "r/");
+  EXPECT_EQ(Path(), root + "d\xFC"
+                           "r/");
   EXPECT_EQ(form.currentDirectoryLabel->text(), QString::fromStdString(root) + "d\\xFCr/");
 }
 

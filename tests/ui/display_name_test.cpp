@@ -11,7 +11,9 @@ using namespace std::string_view_literals;
 
 TEST(DisplayName, ValidUtf8IsDecoded) {
   EXPECT_EQ(DisplayName("report.doc"), QStringLiteral("report.doc"));
-  EXPECT_EQ(DisplayName("Gr\xC3\xBC\xC3\x9F" "e.xls"), QString::fromUtf8("Grüße.xls"));
+  EXPECT_EQ(DisplayName("Gr\xC3\xBC\xC3\x9F"
+                        "e.xls"),
+            QString::fromUtf8("Grüße.xls"));
   EXPECT_EQ(DisplayName("\xF0\x9F\x93\x84"), QString::fromUtf8("📄"));
   EXPECT_EQ(DisplayName(""), QString());
 }
@@ -40,7 +42,9 @@ TEST(DisplayName, ControlCharactersAreEscapedAsInTheTerminal) {
   for (std::string_view name :
        {"two\nlines.doc"sv, "tab\there.xls"sv, "cr\r.doc"sv, "\x1b[31mred.doc"sv, "del\x7f.doc"sv,
         "nul\0byte"sv, "c1 \xC2\x85 \xC2\x9B.doc"sv, "back\\slash\\x41.doc"sv,
-        "Gr\xC3\xBC\xC3\x9F" "e\n.xls"sv, "\xF0\x9F\x93\x84\t"sv})
+        "Gr\xC3\xBC\xC3\x9F"
+        "e\n.xls"sv,
+        "\xF0\x9F\x93\x84\t"sv})
     EXPECT_EQ(DisplayName(name), QString::fromStdString(EscapeControlBytes(name)))
         << EscapeControlBytes(name);
   EXPECT_EQ(DisplayName("two\nlines.doc"), QStringLiteral("two\\nlines.doc"));

@@ -37,8 +37,8 @@ public:
 private:
   bool PressHelp(QWidget *modal) {
     auto *window = qobject_cast<QDialog *>(modal);
-    auto *help = window ? window->findChild<QAbstractButton *>(QStringLiteral("helpButton"))
-                        : nullptr;
+    auto *help =
+        window ? window->findChild<QAbstractButton *>(QStringLiteral("helpButton")) : nullptr;
     if (!help)
       return false;
     if (pressed)

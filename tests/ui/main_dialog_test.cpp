@@ -52,8 +52,8 @@ TEST_F(MainDialogTest, AFreshStartShowsTheDefaults) {
   EXPECT_EQ(form.helpButton->text(), "Help");
   EXPECT_EQ(form.aboutButton->text(), "About...");
   EXPECT_EQ(form.closeButton->text(), "Close");
-  for (QPushButton *button : {form.startButton, form.helpButton, form.aboutButton,
-                              form.closeButton})
+  for (QPushButton *button :
+       {form.startButton, form.helpButton, form.aboutButton, form.closeButton})
     EXPECT_FALSE(button->isDefault() || button->autoDefault())
         << button->objectName().toStdString();
   EXPECT_EQ(QFileInfo(dialog.ProgramDirectory()).canonicalFilePath(),
@@ -67,9 +67,9 @@ TEST_F(MainDialogTest, FocusStartsOnEstimateModeAndTabFollowsTheReadingOrder) {
   // With every control enabled, Tab visits them in this order.
   form.allDrivesBox->click();
   form.allFilesBox->click();
-  const QList<QWidget *> order = {form.estimateModeBox, form.recursiveBox, form.allDrivesBox,
-                                  form.browserList,     form.allFilesBox,  form.wildcardsEdit,
-                                  form.startButton,     form.aboutButton,  form.closeButton,
+  const QList<QWidget *> order = {form.estimateModeBox, form.recursiveBox,   form.allDrivesBox,
+                                  form.browserList,     form.allFilesBox,    form.wildcardsEdit,
+                                  form.startButton,     form.aboutButton,    form.closeButton,
                                   form.helpButton,      form.estimateModeBox};
   for (int i = 1; i < order.size(); ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -118,9 +118,9 @@ TEST_F(MainDialogTest, AllFilesRuleGreysTheWildcardsKeepingTheirText) {
 TEST_F(MainDialogTest, EnterNeverClosesTheWindow) {
   ShowAndActivate();
   form.allFilesBox->click();
-  for (QWidget *target : {static_cast<QWidget *>(form.estimateModeBox),
-                          static_cast<QWidget *>(form.wildcardsEdit),
-                          static_cast<QWidget *>(form.allFilesBox)}) {
+  for (QWidget *target :
+       {static_cast<QWidget *>(form.estimateModeBox), static_cast<QWidget *>(form.wildcardsEdit),
+        static_cast<QWidget *>(form.allFilesBox)}) {
     target->setFocus();
     QTest::keyClick(target, Qt::Key_Return);
     QTest::keyClick(target, Qt::Key_Enter, Qt::KeypadModifier);
@@ -190,7 +190,7 @@ TEST_F(MainDialogTest, AboutFromTheMenuAndFromTheButtonIsTheSameBox) {
 TEST_F(MainDialogTest, HelpOpensThePageBesideTheProgram) {
   UrlRecorder desktop({"file"});
   const QString before = QDir::currentPath();
-  QDir::setCurrent(QDir::tempPath());  // the current directory plays no part
+  QDir::setCurrent(QDir::tempPath()); // the current directory plays no part
   QTest::mouseClick(form.helpButton, Qt::LeftButton);
   QDir::setCurrent(before);
   ASSERT_EQ(desktop.opened.size(), 1);
@@ -213,12 +213,13 @@ TEST_F(MainDialogTest, HelpWithNothingToOpenItNamesThePage) {
   ShowAndActivate();
   ModalAnswerer answerer;
   QTest::mouseClick(form.helpButton, Qt::LeftButton);
-  dialog.activateWindow();  // the box is gone; the keys go to the window again
+  dialog.activateWindow(); // the box is gone; the keys go to the window again
   ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
   QTest::keyClick(form.estimateModeBox, Qt::Key_F1);
   dialog.OpenHelpPage("/nonexistent/share/velkor/Velkor.htm");
   const QString cannotOpen = "No program on this desktop opens the help page. Open it in a web "
-                             "browser:\n" + dialog.HelpPagePath();
+                             "browser:\n" +
+                             dialog.HelpPagePath();
   EXPECT_EQ(answerer.messages,
             QStringList({cannotOpen, cannotOpen,
                          "The help page cannot be found:\n/nonexistent/share/velkor/Velkor.htm"}));
@@ -239,15 +240,15 @@ velkor::test::ProcessResult RunVelkor(std::vector<std::string> envArgs,
 }
 
 TEST(Program, AnswersWithoutAWindowWhereItCannotOpenOne) {
-  const std::vector<std::string> noDisplay = {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u",
-                                              "QT_QPA_PLATFORM"};
+  const std::vector<std::string> noDisplay = {"-u", "DISPLAY",        "-u", "WAYLAND_DISPLAY",
+                                              "-u", "QT_QPA_PLATFORM"};
   // Qt may note its own set-up first (XDG_RUNTIME_DIR, the plugin it tried).
   const std::string qtNotes = R"(([^\n]*\n)*)";
   const struct {
     std::vector<std::string> env;
     std::vector<std::string> args;
     int status;
-    std::string out;  // regular expressions over the whole output
+    std::string out; // regular expressions over the whole output
     std::string err;
   } cases[] = {
       // Over SSH, without a display: one line that names the way out.
@@ -258,12 +259,22 @@ TEST(Program, AnswersWithoutAWindowWhereItCannotOpenOne) {
       {noDisplay, {"-V"}, 0, R"(velkor \(Velkor\) [0-9.]+\n)", ""},
       // A display that is set but cannot be reached: Qt's notes name the
       // cause, then one line of the program's instead of an abort.
-      {{"-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM", "DISPLAY=:4711"}, {}, 1, "",
+      {{"-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM", "DISPLAY=:4711"},
+       {},
+       1,
+       "",
        qtNotes + R"(velkor: the window cannot be opened: [^\n]*velkor-cli[^\n]*\n)"},
       // Arguments that are neither the program's nor Qt's.
-      {{"QT_QPA_PLATFORM=offscreen"}, {"--bogus"}, 2, "",
-       qtNotes + R"(velkor: unrecognized argument '--bogus'\nTry 'velkor --help' for more information\.\n)"},
-      {{"QT_QPA_PLATFORM=offscreen"}, {"-style", "fusion", "/srv/docs"}, 2, "",
+      {{"QT_QPA_PLATFORM=offscreen"},
+       {"--bogus"},
+       2,
+       "",
+       qtNotes +
+           R"(velkor: unrecognized argument '--bogus'\nTry 'velkor --help' for more information\.\n)"},
+      {{"QT_QPA_PLATFORM=offscreen"},
+       {"-style", "fusion", "/srv/docs"},
+       2,
+       "",
        qtNotes + R"(velkor: unrecognized argument '/srv/docs'\n[^\n]*\n)"},
   };
   for (const auto &c : cases) {

@@ -26,9 +26,9 @@ TEST_F(ProgressDialogTest, CreatedHiddenWithTheTemplateTexts) {
   EXPECT_EQ(form.diskText->text(), "Disk");
   EXPECT_EQ(form.fileText->text(), "File");
   EXPECT_EQ(form.statusText->text(), "Status");
-  for (QLabel *value : {form.totalFilesText, form.documentFilesText, form.compressedFilesText,
-                        form.bytesBeforeText, form.bytesAfterText, form.bytesReducedText,
-                        form.ratioText})
+  for (QLabel *value :
+       {form.totalFilesText, form.documentFilesText, form.compressedFilesText, form.bytesBeforeText,
+        form.bytesAfterText, form.bytesReducedText, form.ratioText})
     EXPECT_EQ(value->text(), "0") << value->objectName().toStdString();
   EXPECT_EQ(form.diskBar->value(), 0);
   EXPECT_EQ(form.fileBar->value(), 0);
@@ -90,13 +90,13 @@ TEST_F(ProgressDialogTest, LongPathsAreCutInTheMiddleKeepingTheFileName) {
   const std::string deep = "/srv/archive/" + std::string(300, 'd') + "/Reports/";
   const struct {
     std::string path;
-    std::string head;  // what the line starts with
-    std::string tail;  // what it ends with
+    std::string head; // what the line starts with
+    std::string tail; // what it ends with
   } cases[] = {
       {deep + "q3-budget.xls", "/srv/", "/Reports/q3-budget.xls"},
-      {"Reports/2025/" + std::string(300, 'n') + ".xls", "nnn", ".xls"},  // the name alone too long
+      {"Reports/2025/" + std::string(300, 'n') + ".xls", "nnn", ".xls"}, // the name alone too long
       {std::string(300, 'n') + ".doc", "nnn", ".doc"},
-      {deep, "/srv/", "/Reports/"},  // a folder keeps its last folder
+      {deep, "/srv/", "/Reports/"}, // a folder keeps its last folder
   };
   ASSERT_TRUE(progress.Create());
   for (bool shownFirst : {true, false}) {
@@ -163,10 +163,18 @@ TEST_F(ProgressDialogTest, StopEscapeAndCloseHideTheWindowAndSetTheFlag) {
     ASSERT_TRUE(progress.isVisible());
     ASSERT_FALSE(progress.StopRequested());
     switch (way) {
-    case 0: QTest::mouseClick(form.stopButton, Qt::LeftButton); break;
-    case 1: QTest::keyClick(&progress, Qt::Key_Escape); break;
-    case 2: progress.close(); break;
-    case 3: QTest::keyClick(form.stopButton, Qt::Key_Return); break;  // Stop has the focus
+    case 0:
+      QTest::mouseClick(form.stopButton, Qt::LeftButton);
+      break;
+    case 1:
+      QTest::keyClick(&progress, Qt::Key_Escape);
+      break;
+    case 2:
+      progress.close();
+      break;
+    case 3:
+      QTest::keyClick(form.stopButton, Qt::Key_Return);
+      break; // Stop has the focus
     }
     EXPECT_TRUE(progress.StopRequested()) << "way " << way;
     EXPECT_FALSE(progress.isVisible()) << "way " << way;
@@ -212,11 +220,11 @@ TEST_F(ProgressDialogTest, PumpMessagesServesTheStopButton) {
 
 TEST_F(ProgressDialogTest, MessagesCarryTheProgramsCaptionAndAnOkButton) {
   ModalAnswerer answerer;
-  progress.ShowMessage("No items were selected");  // before the window exists
+  progress.ShowMessage("No items were selected"); // before the window exists
   ASSERT_TRUE(progress.Create());
   progress.Show();
   progress.ShowMessage("Process is complete");
-  progress.reject();  // hidden after Stop, main window disabled
+  progress.reject(); // hidden after Stop, main window disabled
   mainWindow.setEnabled(false);
   progress.ShowMessage("Process was stopped");
   EXPECT_EQ(answerer.messages,

@@ -36,7 +36,7 @@ namespace fs = std::filesystem;
 /// What the progress window showed at one moment.
 struct ProgressSnapshot {
   QString caption;
-  QStringList counters;  ///< the seven counter texts, top left to bottom right
+  QStringList counters; ///< the seven counter texts, top left to bottom right
 };
 
 ProgressDialog *VisibleProgressWindow() {
@@ -199,7 +199,7 @@ TEST_F(StartTest, ASelectedFileAndFolderAreBothRun) {
   Start();
   EXPECT_EQ(messages, QStringList({"Process is complete"}));
   ASSERT_EQ(atMessage.counters.size(), 7);
-  EXPECT_EQ(atMessage.counters[0], "3");  // a.doc, sub/b.xls, sub/deeper/c.doc
+  EXPECT_EQ(atMessage.counters[0], "3"); // a.doc, sub/b.xls, sub/deeper/c.doc
   EXPECT_EQ(atMessage.counters[2], "3");
   ExpectIdleAgain();
 }
@@ -249,7 +249,7 @@ TEST_F(StartTest, AQuitRequestDuringARunTakesEffectAfterIt) {
   QObject::connect(&quitter, &QTimer::timeout, [&] {
     if (!sent && VisibleProgressWindow()) {
       sent = true;
-      QEvent quit(QEvent::Quit);  // what the platform sends when the session ends
+      QEvent quit(QEvent::Quit); // what the platform sends when the session ends
       QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
       EXPECT_TRUE(dialog.isVisible());
     }
@@ -299,7 +299,7 @@ TEST(RunCommand, AnErrorThatEscapesIsShownWithItsFile) {
   RunCommand(&owner, [] {
     throw TTFileWithNameException(TTString("/srv/docs/a.doc"), TTFileError::accessDenied, EACCES);
   });
-  RunCommand(&owner, [] { throw UserAbort(); });  // its message was shown already
+  RunCommand(&owner, [] { throw UserAbort(); }); // its message was shown already
   RunCommand(&owner, [] {});
   EXPECT_EQ(answerer.messages, QStringList({"access denied: /srv/docs/a.doc"}));
   EXPECT_EQ(answerer.captions, QStringList({"Velkor"}));

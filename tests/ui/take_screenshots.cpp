@@ -65,8 +65,8 @@ int main(int argc, char **argv) {
   const QString office = demo.path() + QStringLiteral("/Office/");
   for (const char *name : {"Contracts", "Letters", "Reports", "Templates"})
     QDir().mkpath(office + QLatin1String(name));
-  for (const char *name : {"budget 2025.xls", "minutes.doc", "offer.doc", "Price list.xls",
-                           "readme.txt"}) {
+  for (const char *name :
+       {"budget 2025.xls", "minutes.doc", "offer.doc", "Price list.xls", "readme.txt"}) {
     QFile file(office + QLatin1String(name));
     ok &= file.open(QIODevice::WriteOnly);
   }

@@ -7,8 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-ModalAnswerer::ModalAnswerer(std::function<bool(QWidget *)> onModal)
-    : onModal(std::move(onModal)) {
+ModalAnswerer::ModalAnswerer(std::function<bool(QWidget *)> onModal) : onModal(std::move(onModal)) {
   timer.setInterval(10);
   connect(&timer, &QTimer::timeout, this, &ModalAnswerer::Poll);
   timer.start();
