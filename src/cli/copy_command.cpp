@@ -6,9 +6,9 @@
 #include "cfb/compound_file.h"
 #include "cli/command_support.h"
 #include "core/escape_text.h"
-#include "core/tt_exception.h"
+#include "core/exceptions.h"
 #include "fs/file_operations.h"
-#include "fs/tt_temp_file.h"
+#include "fs/temp_file.h"
 
 #include <CLI/CLI.hpp>
 

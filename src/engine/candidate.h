@@ -11,8 +11,8 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
-#include "core/tt_string.h"
-#include "fs/tt_find_handle.h"
+#include "core/byte_string.h"
+#include "fs/find_handle.h"
 
 class TTCandidate : public TTFindRecord {
 public:

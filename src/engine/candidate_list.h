@@ -25,7 +25,7 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
-#include "core/tt_string.h"
+#include "core/byte_string.h"
 #include "engine/candidate.h"
 
 #include <cstddef>

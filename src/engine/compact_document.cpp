@@ -3,7 +3,7 @@
 #include "engine/compact_document.h"
 
 #include "cfb/compound_file.h"
-#include "core/tt_exception.h"
+#include "core/exceptions.h"
 #include "engine/candidate.h"
 #include "engine/copy_check.h"
 #include "engine/document_identity.h"
@@ -15,7 +15,7 @@
 #include "engine/user_abort.h"
 #include "fs/file_operations.h"
 #include "fs/path_names.h"
-#include "fs/tt_temp_file.h"
+#include "fs/temp_file.h"
 
 #include <cerrno>
 #include <cstdint>

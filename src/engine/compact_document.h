@@ -41,7 +41,7 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
-#include "core/tt_string.h"
+#include "core/byte_string.h"
 
 #include <functional>
 

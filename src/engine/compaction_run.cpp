@@ -2,7 +2,7 @@
 
 #include "engine/compaction_run.h"
 
-#include "core/tt_exception.h"
+#include "core/exceptions.h"
 #include "engine/candidate.h"
 #include "engine/candidate_list.h"
 #include "engine/compact_document.h"
@@ -17,7 +17,7 @@
 #include "fs/mask_set.h"
 #include "fs/mount_table.h"
 #include "fs/path_names.h"
-#include "fs/tt_temp_file.h"
+#include "fs/temp_file.h"
 
 #include <algorithm>
 #include <climits>

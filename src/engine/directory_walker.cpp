@@ -2,7 +2,7 @@
 
 #include "engine/directory_walker.h"
 
-#include "core/tt_string.h"
+#include "core/byte_string.h"
 #include "fs/path_names.h"
 
 namespace {

@@ -23,9 +23,9 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
-#include "core/tt_list.h"
-#include "core/tt_string.h"
-#include "fs/tt_find_handle.h"
+#include "core/lists.h"
+#include "core/byte_string.h"
+#include "fs/find_handle.h"
 
 #include <cstdint>
 

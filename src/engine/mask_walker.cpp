@@ -2,7 +2,7 @@
 
 #include "engine/mask_walker.h"
 
-#include "core/tt_exception.h"
+#include "core/exceptions.h"
 #include "fs/path_names.h"
 #include "fs/wildcard.h"
 

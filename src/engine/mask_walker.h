@@ -23,8 +23,8 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
-#include "core/tt_list.h"
-#include "core/tt_string.h"
+#include "core/lists.h"
+#include "core/byte_string.h"
 #include "engine/candidate.h"
 #include "engine/directory_walker.h"
 #include "fs/mask_set.h"

@@ -3,7 +3,7 @@
 #include "engine/run_failure.h"
 
 #include "cfb/error.h"
-#include "core/tt_exception.h"
+#include "core/exceptions.h"
 #include "engine/user_abort.h"
 
 #include <cstdint>

@@ -12,7 +12,7 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
-#include "core/tt_string.h"
+#include "core/byte_string.h"
 
 #include <cstdint>
 

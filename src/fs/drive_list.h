@@ -8,8 +8,8 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
-#include "core/tt_list.h"
-#include "core/tt_string.h"
+#include "core/lists.h"
+#include "core/byte_string.h"
 #include "fs/mount_table.h"
 
 #include <cstdint>

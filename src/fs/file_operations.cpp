@@ -2,9 +2,9 @@
 
 #include "fs/file_operations.h"
 
-#include "core/tt_exception.h"
+#include "core/exceptions.h"
 #include "fs/path_error.h"
-#include "fs/tt_find_handle.h"
+#include "fs/find_handle.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,7 +2,7 @@
 
 #include "fs/mount_table.h"
 
-#include "core/tt_exception.h"
+#include "core/exceptions.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -11,8 +11,8 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
-#include "core/tt_exception.h"
-#include "core/tt_string.h"
+#include "core/exceptions.h"
+#include "core/byte_string.h"
 
 /// The file error code for `error` from a call on `path`: ENOENT becomes
 /// `badPath` when the directory that should hold the path's last component

@@ -8,8 +8,8 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
-#include "core/tt_list.h"
-#include "core/tt_string.h"
+#include "core/lists.h"
+#include "core/byte_string.h"
 
 /// True for the byte that separates path components (the slash).
 inline bool IsPathSeparator(char c) { return c == '/'; }

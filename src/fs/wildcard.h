@@ -14,8 +14,8 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
-#include "core/tt_list.h"
-#include "core/tt_string.h"
+#include "core/lists.h"
+#include "core/byte_string.h"
 
 /// True when `name` matches `mask`. Time is bounded by the product of the two
 /// lengths whatever the mask, so names from any directory are safe to test.

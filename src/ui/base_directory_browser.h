@@ -19,8 +19,8 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
-#include "core/tt_list.h"
-#include "core/tt_string.h"
+#include "core/lists.h"
+#include "core/byte_string.h"
 #include "engine/compaction_run.h"
 
 #include <QCollator>

@@ -2,7 +2,7 @@
 
 #include "engine/candidate_list.h"
 
-#include "core/tt_list.h"
+#include "core/lists.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include "engine/mask_walker.h"
 
-#include "core/tt_exception.h"
+#include "core/exceptions.h"
 #include "fs/mask_set.h"
 #include "support/fs_helpers.h"
 #include "support/test_tree.h"

@@ -1,7 +1,7 @@
 //===- tests/engine/run_failure_test.cpp - The text of an error that ends a run =//
 
-#include "core/tt_exception.h"
-#include "core/tt_list.h"
+#include "core/exceptions.h"
+#include "core/lists.h"
 #include "engine/run_failure.h"
 #include "engine/user_abort.h"
 

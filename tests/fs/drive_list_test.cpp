@@ -2,7 +2,7 @@
 
 #include "fs/drive_list.h"
 
-#include "core/tt_exception.h"
+#include "core/exceptions.h"
 #include "support/fs_helpers.h"
 #include "support/test_tree.h"
 

@@ -2,9 +2,9 @@
 
 #include "fs/file_operations.h"
 
-#include "core/tt_exception.h"
-#include "fs/tt_find_handle.h"
-#include "fs/tt_temp_file.h"
+#include "core/exceptions.h"
+#include "fs/find_handle.h"
+#include "fs/temp_file.h"
 #include "support/fs_helpers.h"
 #include "support/test_tree.h"
 

@@ -1,6 +1,6 @@
 //===- tests/fs/find_handle_test.cpp - Directory search -------------------===//
 
-#include "fs/tt_find_handle.h"
+#include "fs/find_handle.h"
 
 #include "fs/mount_table.h"
 #include "support/fs_helpers.h"

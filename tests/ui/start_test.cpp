@@ -8,7 +8,7 @@
 ///
 //===----------------------------------------------------------------------===//
 
-#include "core/tt_exception.h"
+#include "core/exceptions.h"
 #include "support/test_tree.h"
 #include "engine/user_abort.h"
 #include "ui/base_directory_browser.h"

@@ -1,10 +1,10 @@
-//===- core/tt_exception.h - Exception classes and file error codes -------===//
+//===- core/exceptions.h - Exception classes and file error codes -------===//
 ///
 /// \file
 /// The core classes and the file-system layer report every failure by
 /// throwing. Four kinds of value are thrown:
 ///   - the TTException classes below (thrown by value, caught by reference);
-///   - a pointer to a constant text, for list misuse (see tt_list.h);
+///   - a pointer to a constant text, for list misuse (see lists.h);
 ///   - in a few places a bare 32-bit integer code (see TTIntegerCode);
 ///   - the user interface's silent abort.
 /// A handler reads the fields of an exception; no exception describes itself
@@ -13,7 +13,7 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
-#include "core/tt_string.h"
+#include "core/byte_string.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
-//===- core/tt_list.cpp - Growable lists ----------------------------------===//
+//===- core/lists.cpp - Growable lists ----------------------------------===//
 
-#include "core/tt_list.h"
+#include "core/lists.h"
 
 #include <cstring>
 #include <new>

@@ -1,8 +1,8 @@
-//===- fs/tt_temp_file.cpp - Holder that removes a temporary file --------===//
+//===- fs/temp_file.cpp - Holder that removes a temporary file --------===//
 
-#include "fs/tt_temp_file.h"
+#include "fs/temp_file.h"
 
-#include "core/tt_exception.h"
+#include "core/exceptions.h"
 #include "fs/file_operations.h"
 
 #include <cerrno>

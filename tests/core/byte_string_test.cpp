@@ -1,7 +1,7 @@
-//===- tests/core/tt_string_test.cpp - Growable byte string ---------------===//
+//===- tests/core/byte_string_test.cpp - Growable byte string ---------------===//
 
-#include "core/tt_exception.h"
-#include "core/tt_string.h"
+#include "core/exceptions.h"
+#include "core/byte_string.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-//===- fs/tt_file.h - An open file and the file opened for writing -------===//
+//===- fs/file_handle.h - An open file and the file opened for writing -------===//
 ///
 /// \file
 /// TTFile holds one open file descriptor with the name it was opened under and
@@ -15,7 +15,7 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
-#include "core/tt_string.h"
+#include "core/byte_string.h"
 #include "fs/file_time.h"
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-//===- fs/tt_find_handle.h - Directory search, one entry at a time --------===//
+//===- fs/find_handle.h - Directory search, one entry at a time --------===//
 ///
 /// \file
 /// TTFindHandle holds one search in progress and fills a TTFindRecord for each
@@ -24,7 +24,7 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
-#include "core/tt_string.h"
+#include "core/byte_string.h"
 #include "fs/file_time.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
-//===- fs/tt_find_handle.cpp - Directory search, one entry at a time ------===//
+//===- fs/find_handle.cpp - Directory search, one entry at a time ------===//
 
-#include "fs/tt_find_handle.h"
+#include "fs/find_handle.h"
 
 #include "fs/file_operations.h"
 #include "fs/mount_table.h"

@@ -1,6 +1,6 @@
-//===- tests/core/tt_list_test.cpp - Growable lists -----------------------===//
+//===- tests/core/lists_test.cpp - Growable lists -----------------------===//
 
-#include "core/tt_list.h"
+#include "core/lists.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-//===- core/tt_exception.cpp - Exception classes and file error codes -----===//
+//===- core/exceptions.cpp - Exception classes and file error codes -----===//
 
-#include "core/tt_exception.h"
+#include "core/exceptions.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,6 +1,6 @@
-//===- tests/core/tt_exception_test.cpp - Exceptions and error codes ------===//
+//===- tests/core/exceptions_test.cpp - Exceptions and error codes ------===//
 
-#include "core/tt_exception.h"
+#include "core/exceptions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-//===- fs/tt_temp_file.h - Holder that removes a temporary file ----------===//
+//===- fs/temp_file.h - Holder that removes a temporary file ----------===//
 ///
 /// \file
 /// TTTempFile makes a temporary file with MakeTempFileName and removes it
@@ -15,7 +15,7 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
-#include "core/tt_string.h"
+#include "core/byte_string.h"
 
 #include <cstdint>
 #include <ctime>

@@ -1,8 +1,8 @@
-//===- fs/tt_file.cpp - An open file and the file opened for writing -----===//
+//===- fs/file_handle.cpp - An open file and the file opened for writing -----===//
 
-#include "fs/tt_file.h"
+#include "fs/file_handle.h"
 
-#include "core/tt_exception.h"
+#include "core/exceptions.h"
 #include "fs/path_error.h"
 
 #include <cerrno>

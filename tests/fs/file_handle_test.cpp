@@ -1,8 +1,8 @@
-//===- tests/fs/tt_file_test.cpp - File handle over POSIX descriptors -----===//
+//===- tests/fs/file_handle_test.cpp - File handle over POSIX descriptors -----===//
 
-#include "fs/tt_file.h"
+#include "fs/file_handle.h"
 
-#include "core/tt_exception.h"
+#include "core/exceptions.h"
 #include "support/fs_helpers.h"
 #include "support/test_tree.h"
 

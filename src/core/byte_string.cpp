@@ -1,8 +1,8 @@
-//===- core/tt_string.cpp - Growable byte string --------------------------===//
+//===- core/byte_string.cpp - Growable byte string --------------------------===//
 
-#include "core/tt_string.h"
+#include "core/byte_string.h"
 
-#include "core/tt_exception.h"
+#include "core/exceptions.h"
 
 #include <cassert>
 #include <cstring>

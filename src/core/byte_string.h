@@ -1,4 +1,4 @@
-//===- core/tt_string.h - Growable byte string ----------------------------===//
+//===- core/byte_string.h - Growable byte string ----------------------------===//
 ///
 /// \file
 /// TTString is the program's text type: a growable, heap-owned,

@@ -1,4 +1,4 @@
-//===- core/tt_list.h - Growable lists and the scratch buffer -------------===//
+//===- core/lists.h - Growable lists and the scratch buffer -------------===//
 ///
 /// \file
 /// The program's collections: TTList, an array of fixed-size elements;
@@ -18,7 +18,7 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
-#include "core/tt_string.h"
+#include "core/byte_string.h"
 
 #include <cassert>
 #include <cstddef>
