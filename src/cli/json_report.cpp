@@ -22,36 +22,6 @@ std::string Trimmed(const std::string &text) {
 
 } // namespace
 
-const char *OutcomeName(DocumentOutcome outcome) {
-  switch (outcome) {
-  case DocumentOutcome::replaced:
-    return "replaced";
-  case DocumentOutcome::wouldShrink:
-    return "wouldShrink";
-  case DocumentOutcome::notSmaller:
-    return "notSmaller";
-  case DocumentOutcome::passedOver:
-    return "passedOver";
-  case DocumentOutcome::endedRun:
-    return "endedRun";
-  }
-  return "unknown";
-}
-
-const char *EndingName(RunEnding ending) {
-  switch (ending) {
-  case RunEnding::complete:
-    return "complete";
-  case RunEnding::stopped:
-    return "stopped";
-  case RunEnding::message:
-    return "message";
-  case RunEnding::error:
-    return "error";
-  }
-  return "unknown";
-}
-
 json DocumentJson(const DocumentReport &report) {
   json entry = json::object();
   if (IsValidUtf8(report.path)) {

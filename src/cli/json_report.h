@@ -24,13 +24,6 @@
 
 namespace velkor::cli {
 
-/// The identifier of an outcome in the report: "replaced", "wouldShrink",
-/// "notSmaller", "passedOver", "endedRun".
-const char *OutcomeName(DocumentOutcome outcome);
-
-/// The identifier of an ending: "complete", "stopped", "message", "error".
-const char *EndingName(RunEnding ending);
-
 /// One document's entry: path (and pathBytes when needed), sizeBefore,
 /// sizeAfter, outcome, reason.
 nlohmann::json DocumentJson(const DocumentReport &report);

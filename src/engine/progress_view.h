@@ -74,6 +74,13 @@ enum class PassOverReason {
   copyDiffers,          ///< the copy did not read back as the document
 };
 
+/// The identifier of an outcome in reports and logs: "replaced",
+/// "wouldShrink", "notSmaller", "passedOver", "endedRun".
+const char *OutcomeName(DocumentOutcome outcome);
+
+/// The identifier of an ending: "complete", "stopped", "message", "error".
+const char *EndingName(RunEnding ending);
+
 /// One notification per candidate, for listings and reports (velkor-cli
 /// --list and --json). Not part of what the progress window shows.
 struct DocumentReport {

@@ -28,22 +28,6 @@ const char *CounterName(CounterField field) {
   return "?";
 }
 
-const char *OutcomeName(DocumentOutcome outcome) {
-  switch (outcome) {
-  case DocumentOutcome::replaced:
-    return "replaced";
-  case DocumentOutcome::wouldShrink:
-    return "wouldShrink";
-  case DocumentOutcome::notSmaller:
-    return "notSmaller";
-  case DocumentOutcome::passedOver:
-    return "passedOver";
-  case DocumentOutcome::endedRun:
-    return "endedRun";
-  }
-  return "?";
-}
-
 bool RecordingView::Create() {
   log.push_back("create");
   if (failCreate)

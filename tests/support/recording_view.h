@@ -81,6 +81,5 @@ public:
 };
 
 const char *CounterName(CounterField field);
-const char *OutcomeName(DocumentOutcome outcome);
 
 } // namespace velkor::test
