@@ -66,9 +66,16 @@ _velkor_cli() {
       if [[ $prev == --masks || $cur == --masks=* ]]; then
         return
       fi
+      if [[ $prev == --jobs || $prev == -j ]]; then
+        _velkor_cli_words '1 2 4 8 16'
+        return
+      fi
+      if [[ $cur == --jobs=* ]]; then
+        return
+      fi
       if [[ $cur == -* ]]; then
         _velkor_cli_words '--estimate --masks --all-files --no-recursive
-          --all-drives --list --json --help --version'
+          --all-drives --list --json --jobs --help --version'
         return
       fi
       if ((cword == 1)); then

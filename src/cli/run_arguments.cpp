@@ -16,6 +16,7 @@
 #include "core/version.h"
 #include "core/escape_text.h"
 #include "cli/run_ending.h"
+#include "engine/worker_count.h"
 
 namespace velkor::cli {
 namespace {
@@ -30,6 +31,14 @@ std::string Quoted(const std::string &path) { return "'" + EscapeControlBytes(pa
 void UsageError(std::FILE *err, const std::string &message) {
   std::fprintf(err, "velkor-cli: %s\n%sTry 'velkor-cli --help' for more information.\n",
                message.c_str(), kUsage);
+}
+
+/// The value of --jobs: digits only, 1 to kMaxWorkers.
+bool ParseJobs(const std::string &text, int &jobs) {
+  if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  jobs = std::stoi(text);
+  return jobs >= 1 && jobs <= kMaxWorkers;
 }
 
 } // namespace
@@ -62,6 +71,9 @@ std::string HelpText() {
          "      --list            print one line for every file taken up: path, size\n"
          "                          before, size after, and what was done or why not\n"
          "      --json            print one JSON report instead of text\n"
+         "  -j, --jobs=N          work on N documents at once, 1 to 64; 1 takes them\n"
+         "                          strictly one after another (default: chosen from\n"
+         "                          the processors and the kind of drive)\n"
          "  -h, --help            display this help and exit\n"
          "  -V, --version         output version information and exit\n"
          "\n"
@@ -77,7 +89,7 @@ std::string HelpText() {
          "symbolic link is refused: links are not followed.\n"
          "\n"
          "Ctrl-C stops the run before the next document. A second Ctrl-C stops it at\n"
-         "once, unless a document is being copied or replaced: that one is finished\n"
+         "once, unless documents are being copied or replaced: those are finished\n"
          "first.\n"
          "\n"
          "Exit status:\n"
@@ -110,6 +122,11 @@ std::optional<RunArguments> ParseRunArguments(int argc, const char *const *argv,
       status = kExitUsage;
       return std::nullopt;
     }
+    if (word == "--jobs=") {
+      UsageError(err, "--jobs needs a whole number from 1 to " + std::to_string(kMaxWorkers));
+      status = kExitUsage;
+      return std::nullopt;
+    }
     const std::string name = word.substr(0, word.find('='));
     if (name.size() < word.size() &&
         (name == "--help" || name == "--version" || name == "--all-drives" ||
@@ -121,6 +138,7 @@ std::optional<RunArguments> ParseRunArguments(int argc, const char *const *argv,
     }
   }
 
+  std::string jobs;
   CLI::App app("", "velkor-cli");
   app.set_help_flag(); // the help text is our own, in the GNU layout
   app.allow_windows_style_options(false);
@@ -133,6 +151,7 @@ std::optional<RunArguments> ParseRunArguments(int argc, const char *const *argv,
   app.add_flag("--no-recursive", noRecursive);
   CLI::Option *list = app.add_flag("--list", request.list);
   CLI::Option *json = app.add_flag("--json", request.json);
+  app.add_option("-j,--jobs", jobs);
   app.add_option("PATH", request.paths);
   masks->excludes(allFiles);
   for (CLI::Option *option : app.get_options()) {
@@ -156,6 +175,12 @@ std::optional<RunArguments> ParseRunArguments(int argc, const char *const *argv,
   if (version) {
     std::fputs(VersionText().c_str(), out);
     status = kExitSuccess;
+    return std::nullopt;
+  }
+  if (app.count("--jobs") != 0 && !ParseJobs(jobs, request.jobs)) {
+    UsageError(err, "--jobs needs a whole number from 1 to " + std::to_string(kMaxWorkers) +
+                        ", not " + Quoted(jobs));
+    status = kExitUsage;
     return std::nullopt;
   }
   if (request.allDrives && !request.paths.empty()) {

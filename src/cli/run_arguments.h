@@ -25,6 +25,8 @@ struct RunArguments {
   std::string masks = "*.doc *.xls";
   bool list = false;
   bool json = false;
+  /// --jobs: documents worked on at once; 0 leaves the choice to the engine.
+  int jobs = 0;
 };
 
 /// One PATH argument as the run takes it: a directory path ending in '/', or

@@ -64,6 +64,7 @@ int RunCommand(int argc, const char *const *argv) {
   options.allDrives = request->allDrives;
   options.compress = !request->estimate;
   options.wildcards = TTString(request->masks.c_str());
+  options.workers = request->jobs;
 
   BaseEntryList source(view);
   for (const PathEntry &entry : paths) {

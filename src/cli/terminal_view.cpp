@@ -128,6 +128,8 @@ void TerminalView::SetFileText(const char *text) {
 void TerminalView::SetPhase(RunPhase runPhase) {
   std::lock_guard lock(mutex);
   pumpsInPhase = 0;
+  documentsStarted = 0;
+  documentsFinished = 0;
   if (runPhase == RunPhase::compressing) {
     phase = Phase::compacting;
     filePosition = 0;
@@ -148,6 +150,13 @@ void TerminalView::SetPhase(RunPhase runPhase) {
 void TerminalView::SetCounters(const RunStatistics &statistics) {
   std::lock_guard lock(mutex);
   counters = statistics;
+  DrawLive(false);
+}
+
+void TerminalView::SetDocumentProgress(int started, int finished) {
+  std::lock_guard lock(mutex);
+  documentsStarted = started;
+  documentsFinished = finished;
   DrawLive(false);
 }
 
@@ -309,9 +318,9 @@ std::string TerminalView::LiveLine(std::size_t columns) const {
   if (phase == Phase::compacting) {
     // "Compressing 37/120 [######--------------] 30 documents, 12 compressed, 77.5%"
     const long long total = fileRange;
-    const long long inHand = std::min<long long>(pumpsInPhase, total);
+    const long long inHand = std::min<long long>(documentsStarted, total);
     const long long done =
-        std::clamp<long long>(std::max<long long>(filePosition, pumpsInPhase - 1), 0, total);
+        std::clamp<long long>(std::max(filePosition, documentsFinished), 0, total);
     const int filled = total > 0 ? static_cast<int>(done * kBarWidth / total) : kBarWidth;
     line += std::string(PhaseText(RunPhase::compressing)) + " " + std::to_string(inHand) + "/" +
             std::to_string(total) + " [" + std::string(filled, '#') +

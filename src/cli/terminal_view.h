@@ -61,6 +61,7 @@ public:
   void SetFileText(const char *text) override;
   void SetPhase(RunPhase phase) override;
   void SetCounters(const RunStatistics &statistics) override;
+  void SetDocumentProgress(int started, int finished) override;
   bool StopRequested() const override;
   void PumpMessages() override;
   void ShowMessage(const char *text) override;
@@ -131,7 +132,9 @@ private:
   RunStatistics counters; ///< the run's counters as last told
   int fileRange = 0;
   int filePosition = 0;
-  long long pumpsInPhase = 0; ///< candidates yielded while scanning, or taken up while compacting
+  long long pumpsInPhase = 0; ///< candidates yielded while scanning
+  int documentsStarted = 0;   ///< candidates taken in hand while compacting
+  int documentsFinished = 0;  ///< of them, the first ones done
   Phase phase = Phase::idle;
   bool shown = false;
   bool announceCompaction = false;

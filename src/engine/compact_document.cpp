@@ -8,11 +8,11 @@
 #include "engine/copy_check.h"
 #include "engine/document_identity.h"
 #include "engine/document_lease.h"
+#include "engine/document_sink.h"
 #include "engine/progress_view.h"
 #include "engine/run_failure.h"
 #include "engine/run_messages.h"
 #include "engine/run_statistics.h"
-#include "engine/user_abort.h"
 #include "fs/file_operations.h"
 #include "fs/path_names.h"
 #include "fs/temp_file.h"
@@ -84,12 +84,12 @@ bool ReplaceUnderLease(TTTempFile &temporary, const TTString &tempName, const TT
   return true;
 }
 
-/// Tells the view what happened to the candidate, once.
+/// Tells the sink what happened to the candidate, once.
 class Outcome {
 public:
-  Outcome(ProgressView &view, const RunStatistics &statistics, const TTString &basePath,
+  Outcome(DocumentSink &sink, const RunStatistics &statistics, const TTString &basePath,
           const TTString &fullName, std::uint64_t sizeBefore)
-      : view(view), statistics(statistics) {
+      : sink(sink), statistics(statistics) {
     report.path = std::string(basePath.CStr()) + StripDot(fullName.CStr());
     report.sizeBefore = sizeBefore;
     report.sizeAfter = 0;
@@ -124,14 +124,14 @@ private:
     report.systemError = systemError;
     report.refusal = refusal;
     told = true;
-    view.DocumentDone(report, statistics);
+    sink.Done(report, statistics);
   }
   static const char *StripDot(const char *name) {
     while (name[0] == '.' && name[1] == '/')
       name += 2;
     return name;
   }
-  ProgressView &view;
+  DocumentSink &sink;
   const RunStatistics &statistics;
   bool told = false;
 };
@@ -182,7 +182,7 @@ int SystemErrorOf(std::exception_ptr error) {
 
 /// Everything after a candidate has been taken up (counted as a total file).
 void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool compress,
-                    RunStatistics &statistics, ProgressView &view, Outcome &outcome,
+                    RunStatistics &statistics, DocumentSink &sink, Outcome &outcome,
                     RepeatedDocuments *repeated) {
   // What identifies the document when it is opened, read before and after
   // the open: a file put in its place in between is not the one the lock
@@ -245,7 +245,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
   // copy is measured against and what its place-taker must look like.
   std::uint64_t oldSize = identity.size;
   outcome.report.sizeBefore = oldSize;
-  view.SetFileText(fullName.CStr());
+  sink.Started(fullName.CStr());
 
   // Programs that have the document open without a lock are seen through a
   // lease on the descriptor it is read with (see document_lease.h); where
@@ -329,7 +329,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
   if (leaseBroken) {
     // The other program goes on now; the copy is removed on the way out.
     lease.Drop();
-    RefreshCounters(statistics, view);
+    sink.CountersChanged(statistics);
     outcome.PassOver(PassOverReason::openInAnotherProgram, LeaseReason::kOpenInAnotherProgram);
     return;
   }
@@ -339,12 +339,12 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
     outcome.EndRun(PassOverReason::copyFailed,
                    std::string(RunMessage::kCreateTmpError) + " (" + copyError + ")",
                    copySystemError, copyRefusal);
-    AbortWithMessage(view, RunMessage::kCreateTmpError);
+    sink.EndWithMessage(RunMessage::kCreateTmpError);
   }
   source->Release();
   source.reset();
   if (!difference.empty()) {
-    RefreshCounters(statistics, view);
+    sink.CountersChanged(statistics);
     outcome.PassOver(PassOverReason::copyDiffers, difference);
     return;
   }
@@ -371,7 +371,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
                                               : OwnerFileReason(fullName);
   if (!openElsewhere.empty()) {
     lease.Drop();
-    RefreshCounters(statistics, view);
+    sink.CountersChanged(statistics);
     outcome.PassOver(lease.Broken() ? PassOverReason::openInAnotherProgram
                                     : PassOverReason::openInOfficeProgram,
                      openElsewhere);
@@ -394,7 +394,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
         // The copy cannot look like the document to its users: leave the
         // document, and let the holder remove the copy.
         lease.Drop();
-        RefreshCounters(statistics, view);
+        sink.CountersChanged(statistics);
         outcome.PassOver(PassOverReason::attributesRefused,
                          std::string("the copy cannot be given the document's "
                                      "owner, permissions or attributes (") +
@@ -416,13 +416,13 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
       }
       if (!refusal.empty()) {
         lease.Drop();
-        RefreshCounters(statistics, view);
+        sink.CountersChanged(statistics);
         outcome.PassOver(why, refusal);
         return;
       }
       if (lease.Taken()) {
         if (!ReplaceUnderLease(temporary, tempName, fullName, lease)) {
-          RefreshCounters(statistics, view);
+          sink.CountersChanged(statistics);
           outcome.PassOver(PassOverReason::openInAnotherProgram,
                            LeaseReason::kOpenInAnotherProgram);
           return;
@@ -452,7 +452,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
   // Nothing more depends on the lease; a program waiting for it goes on
   // before the copy is removed.
   lease.Drop();
-  RefreshCounters(statistics, view);
+  sink.CountersChanged(statistics);
   outcome.Done(result);
 }
 
@@ -463,11 +463,11 @@ void SetLeaseCheckpointHook(std::function<void(const char *path, LeaseCheckpoint
 }
 
 void CompactDocument(const TTCandidate &candidate, bool compress, RunStatistics &statistics,
-                     ProgressView &view, const TTString &basePath, RepeatedDocuments *repeated) {
+                     DocumentSink &sink, const TTString &basePath, RepeatedDocuments *repeated) {
   TTString fullName = candidate.FullName();
   std::uint64_t scanSize =
       (static_cast<std::uint64_t>(candidate.sizeHigh) << 32) | candidate.sizeLow;
-  Outcome outcome(view, statistics, basePath, fullName, scanSize);
+  Outcome outcome(sink, statistics, basePath, fullName, scanSize);
   if (candidate.sizeHigh != 0) {
     // Not taken up at all: no counter, nothing shown in the window.
     outcome.PassOver(PassOverReason::tooLarge, "4 GiB or larger");
@@ -475,7 +475,7 @@ void CompactDocument(const TTCandidate &candidate, bool compress, RunStatistics 
   }
   ++statistics.totalFiles;
   try {
-    CompactTakenUp(candidate, fullName, compress, statistics, view, outcome, repeated);
+    CompactTakenUp(candidate, fullName, compress, statistics, sink, outcome, repeated);
   } catch (...) {
     // The error ends the run; a listing still learns what became of the
     // document in hand.

@@ -8,9 +8,10 @@
 /// copy is strictly smaller and the run compresses, the copy takes the
 /// document's place under its name, with its permission bits, owner, group,
 /// extended attributes and times, in one atomic step. Estimate runs do all
-/// but the replacement. It counts into the run's statistics, refreshes the
-/// counters after every document, and tells the view what happened to the
-/// candidate (DocumentDone).
+/// but the replacement. It counts into the statistics it is given, and tells
+/// its sink (document_sink.h) when it takes the candidate up, when the
+/// counters change and what happened to the candidate. It touches no view
+/// itself, so several workers may run it at once, each on its own document.
 ///
 /// Passed over, counted as a total file only: files that are not usable
 /// compound documents, documents another program holds a write lock on,
@@ -46,18 +47,20 @@
 #include <functional>
 
 struct RunStatistics;
-class ProgressView;
+class DocumentSink;
 class RepeatedDocuments;
 class TTCandidate;
 
-/// Compacts one candidate. `basePath` is the base entry's path (or the
+/// Compacts one candidate, counting into `statistics` and reporting to
+/// `sink`. `basePath` is the base entry's path (or the
 /// directory of a single-file entry) as the user chose it; it only prefixes
 /// the path in the DocumentDone report, since the candidate's names are
 /// relative to the current directory. `repeated` (when given) holds the
 /// documents the candidate list reaches more than once, and learns what
-/// became of them.
+/// became of them; it may be shared by workers, but one document (by the
+/// scan's device and inode) must never be in two workers' hands at once.
 void CompactDocument(const TTCandidate &candidate, bool compress, RunStatistics &statistics,
-                     ProgressView &view, const TTString &basePath,
+                     DocumentSink &sink, const TTString &basePath,
                      RepeatedDocuments *repeated = nullptr);
 
 /// Where a test hook is called: during a copy (after every megabyte and
@@ -66,6 +69,7 @@ void CompactDocument(const TTCandidate &candidate, bool compress, RunStatistics 
 enum class LeaseCheckpoint { copying, exchanged };
 
 /// For tests: `hook` is called with the document's path at each checkpoint,
-/// right before the run looks at its lease (see document_lease.h); an empty
-/// hook removes it.
+/// right before the run looks at its lease (see document_lease.h), on the
+/// thread that works the document; an empty hook removes it. Set it only
+/// while no run is going on.
 void SetLeaseCheckpointHook(std::function<void(const char *path, LeaseCheckpoint where)> hook);

@@ -5,7 +5,7 @@
 #include "core/exceptions.h"
 #include "engine/candidate.h"
 #include "engine/candidate_list.h"
-#include "engine/compact_document.h"
+#include "engine/compaction_phase.h"
 #include "engine/document_identity.h"
 #include "engine/mask_walker.h"
 #include "engine/progress_view.h"
@@ -13,6 +13,8 @@
 #include "engine/run_messages.h"
 #include "engine/run_statistics.h"
 #include "engine/user_abort.h"
+#include "engine/worker_count.h"
+#include "fs/drive_kind.h"
 #include "fs/file_operations.h"
 #include "fs/mask_set.h"
 #include "fs/mount_table.h"
@@ -31,9 +33,6 @@
 #include <unistd.h>
 
 namespace {
-
-/// The display is throttled to every 100th item of a scan or compaction.
-constexpr int kDisplayEvery = 100;
 
 /// Holds the run's claim on the window: once the progress view exists it is
 /// destroyed, and once the main window is disabled it is enabled again,
@@ -225,25 +224,21 @@ void ProcessEntry(const BaseEntry &entry, int index, const RunOptions &options,
 
   view.SetPhase(RunPhase::compressing);
   view.SetFileText("");
-  int countdown = 0;
   view.SetFileRange(candidates.Count());
-  TTCandidate candidate;
-  for (std::int32_t j = 0; j < candidates.Count(); ++j) {
-    if (countdown == 0) {
-      view.SetFileText("");
-      view.SetFilePosition(j);
-      countdown = kDisplayEvery;
-    }
-    --countdown;
-    PumpMessages(view);
-    if (view.StopRequested())
-      AbortWithMessage(view, RunMessage::kStopped, RunEnding::stopped);
-    candidates.Get(j, candidate);
-    SweepFolderOnce(candidate, options, runStart, reportBase, swept, view);
-    place.document = candidate.FullName().CStr();
-    CompactDocument(candidate, options.compress, statistics, view, reportBase, &repeated);
-    place.document.clear();
-  }
+  CompactionPhase phase{candidates,
+                        options.compress,
+                        reportBase,
+                        repeated,
+                        statistics,
+                        view,
+                        [&](const TTCandidate &candidate) {
+                          SweepFolderOnce(candidate, options, runStart, reportBase, swept, view);
+                        },
+                        place.document};
+  CompactCandidates(
+      phase, options.workers > 0
+                 ? std::min(options.workers, kMaxWorkers)
+                 : AutomaticWorkerCount(DriveKindOf("."), options.compress, AvailableCores()));
   view.SetFilePosition(candidates.Count());
 }
 

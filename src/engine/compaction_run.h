@@ -4,8 +4,9 @@
 /// CompactionRun reads the run's options, builds the mask set, decides the
 /// base entries, opens the progress view and then, base entry by base entry,
 /// collects the candidates (the scan) and hands each to CompactDocument (the
-/// compaction), keeping the run's counters. It runs synchronously on the
-/// program's one thread and keeps the window alive through PumpMessages.
+/// compaction, with one or several workers: compaction_phase.h), keeping
+/// the run's counters. It runs synchronously on the calling thread, which
+/// alone talks to the view, and keeps the window alive through PumpMessages.
 ///
 /// Endings:
 ///   - normal: "Process is complete" has been shown; the function returns;
@@ -42,6 +43,10 @@ struct RunOptions {
   /// The wildcards text, space-separated masks; read only when allFiles is
   /// false.
   TTString wildcards = "*.doc *.xls";
+  /// How many documents are worked on at once (see compaction_phase.h);
+  /// 1 is a strictly serial run, 0 chooses from the cores and the kind of
+  /// drive of each base entry (worker_count.h).
+  int workers = 0;
 };
 
 /// One base of a run.
@@ -83,7 +88,9 @@ void CompactionRun(const RunOptions &options, BaseEntrySource &source, ProgressV
 
 /// Lets the user's waiting events run: painting, and the progress window's
 /// Stop. Called once for every candidate the scan yields and once before
-/// every candidate compacted, never inside a directory step or a copy.
+/// every candidate compacted, and, while workers hold documents, every
+/// 50 ms the run's thread waits for them; never inside a directory step or
+/// a copy of the run's own thread.
 void PumpMessages(ProgressView &view);
 
 class TTMountTable;

@@ -36,6 +36,7 @@ bool DocumentIdentity::SameFile(const DocumentIdentity &other) const {
 }
 
 void RepeatedDocuments::Expect(dev_t device, ino_t inode) {
+  std::lock_guard lock(mutex);
   if (!IsExpected(device, inode))
     expected.emplace_back(device, inode);
 }
@@ -49,12 +50,14 @@ bool RepeatedDocuments::IsExpected(dev_t device, ino_t inode) const {
 }
 
 void RepeatedDocuments::Replaced(dev_t device, ino_t inode, const DocumentIdentity &now) {
+  std::lock_guard lock(mutex);
   if (IsExpected(device, inode))
     visits.push_back(Visit{device, inode, now, now.size, true});
 }
 
 bool RepeatedDocuments::IsOurReplacement(dev_t device, ino_t inode,
                                          const DocumentIdentity &current) const {
+  std::lock_guard lock(mutex);
   for (const Visit &visit : visits) {
     if (visit.replaced && visit.device == device && visit.inode == inode &&
         visit.file.SameFile(current))
@@ -64,12 +67,14 @@ bool RepeatedDocuments::IsOurReplacement(dev_t device, ino_t inode,
 }
 
 void RepeatedDocuments::Measured(const DocumentIdentity &document, std::uint64_t copySize) {
+  std::lock_guard lock(mutex);
   if (IsExpected(document.device, document.inode))
     visits.push_back(Visit{document.device, document.inode, document, copySize, false});
 }
 
 bool RepeatedDocuments::MeasuredBefore(const DocumentIdentity &document,
                                        std::uint64_t &copySize) const {
+  std::lock_guard lock(mutex);
   for (const Visit &visit : visits) {
     if (!visit.replaced && visit.file.SameFile(document)) {
       copySize = visit.copySize;

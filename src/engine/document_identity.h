@@ -19,6 +19,7 @@
 #include <string>
 #include <sys/types.h>
 #include <utility>
+#include <mutex>
 #include <vector>
 
 /// What identifies a document file at one moment.
@@ -47,7 +48,7 @@ int ReadDocumentIdentity(const char *path, DocumentIdentity &identity);
 /// opens the file the run itself put in the document's place, and an
 /// estimate's second visit counts as that would: estimate and compress
 /// count such a document alike. Only documents marked as repeated are
-/// remembered, so an ordinary run keeps nothing here.
+/// remembered, so an ordinary run keeps nothing here. Workers may share it.
 class RepeatedDocuments {
 public:
   /// Marks the document found as (device, inode) as reached more than once.
@@ -74,6 +75,7 @@ private:
   };
   bool IsExpected(dev_t device, ino_t inode) const;
 
+  mutable std::mutex mutex;
   std::vector<std::pair<dev_t, ino_t>> expected;
   std::vector<Visit> visits;
 };

@@ -1,7 +1,8 @@
 //===- engine/progress_view.h - What a run shows and asks of its window ---===//
 ///
 /// \file
-/// The engine runs on the program's one thread and talks to the screen only
+/// The engine calls it from the run's thread only (workers that compact
+/// documents side by side never touch it) and talks to the screen only
 /// through this interface: the Qt progress dialog implements it, velkor-cli
 /// implements it on a terminal, and the tests record it. It holds no Qt type.
 /// Texts are NUL-terminated byte strings (paths are the file system's bytes);
@@ -124,6 +125,14 @@ public:
   virtual void SetPhase(RunPhase phase) = 0;
   /// The run's counters; the window shows FormatCounter of each field.
   virtual void SetCounters(const RunStatistics &statistics) = 0;
+  /// The compaction phase's progress: `started` candidates of the entry
+  /// have been taken in hand, the newest being number `started` (from 1),
+  /// and the first `finished` of them are done. Told before each candidate
+  /// is taken in hand and, with several workers, whenever documents finish.
+  virtual void SetDocumentProgress(int started, int finished) {
+    (void)started;
+    (void)finished;
+  }
 
   /// True once the user asked the run to stop (Stop, Escape, close, Ctrl-C).
   virtual bool StopRequested() const = 0;

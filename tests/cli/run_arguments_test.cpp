@@ -56,6 +56,7 @@ TEST(RunArguments, DefaultsMirrorTheMainWindow) {
   EXPECT_FALSE(parsed.request->estimate);
   EXPECT_FALSE(parsed.request->allFiles);
   EXPECT_FALSE(parsed.request->allDrives);
+  EXPECT_EQ(parsed.request->jobs, 0) << "the engine chooses";
 }
 
 TEST(RunArguments, OptionsAndPathsInAnyOrder) {
@@ -68,6 +69,8 @@ TEST(RunArguments, OptionsAndPathsInAnyOrder) {
   EXPECT_TRUE(parsed.request->estimate);
   EXPECT_TRUE(parsed.request->list);
   EXPECT_TRUE(Parse({"--masks=*.doc", "a"}).request);
+  EXPECT_EQ(Parse({"-j", "3", "a"}).request->jobs, 3);
+  EXPECT_EQ(Parse({"a", "--jobs=64"}).request->jobs, 64);
 }
 
 TEST(RunArguments, UsageErrorsGiveStatusTwoMessageAndUsage) {
@@ -78,6 +81,11 @@ TEST(RunArguments, UsageErrorsGiveStatusTwoMessageAndUsage) {
       {"--all-files", "--masks", "*", "a"}, // two ways to choose files
       {"--list", "--json", "a"},            // two outputs
       {"--masks"},                          // an option without its value
+      {"--jobs=0", "a"},                    // no worker
+      {"--jobs", "65", "a"},                // more workers than allowed
+      {"--jobs=2x", "a"},                   // not a number
+      {"--jobs=", "a"},                     // an empty number
+      {"-j", "-1", "a"},                    // a negative number
   };
   for (const auto &args : bad) {
     const Parsed parsed = Parse(args);

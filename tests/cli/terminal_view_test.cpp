@@ -53,6 +53,7 @@ void BeginRun(ProgressView &view) {
   view.SetFilePosition(0);
   view.SetPhase(RunPhase::scanning);
   view.PumpMessages();
+  view.SetDocumentProgress(1, 0);
   view.SetFileText("Reports/q1.doc");
   view.PumpMessages();
   view.SetPhase(RunPhase::compressing);
@@ -64,11 +65,13 @@ void CompactBoth(ProgressView &view) {
   view.SetFileText("");
   view.SetFilePosition(0);
   view.PumpMessages();
+  view.SetDocumentProgress(1, 0);
   view.SetFileText("Reports/q1.doc");
   view.SetCounters(Counted(1, 1, 1, 400000, 310000));
   view.DocumentDone({"/srv/docs/Reports/q1.doc", 400000, 310000, DocumentOutcome::replaced, ""},
                     Counted(1, 1, 1, 400000, 310000));
   view.PumpMessages();
+  view.SetDocumentProgress(2, 1);
   view.DocumentDone({"/srv/docs/notes\n\x1b[2J.doc", 812, 0, DocumentOutcome::passedOver,
                      "not a compound document"},
                     Counted(2, 1, 1, 400000, 310000));

@@ -32,6 +32,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -221,27 +222,92 @@ TEST_F(CompactionRunTest, EstimateAndCompressCountAlike) {
 
 // One document reached twice (a plain mask given twice) counts alike in an
 // estimate and a compressing run: the second visit opens the copy the run
-// just put in place and finds nothing more to gain.
+// just put in place and finds nothing more to gain. With several workers
+// the second visit waits for the first.
 TEST_F(CompactionRunTest, DocumentReachedTwiceCountsAlikeInBothModes) {
-  tree.WriteDocument("twice/a.doc", 69);
-  options.recursive = false;
-  options.wildcards = "a.doc a.doc";
-  options.compress = false;
-  RunEnd estimate = RunOn("twice/");
-  ASSERT_TRUE(estimate.complete) << estimate.error;
-  const std::map<std::string, std::string> estimateCounters = view.counters;
-  EXPECT_EQ("2", estimateCounters.at("documentFiles"));
-  EXPECT_EQ("1", estimateCounters.at("compressedFiles"));
+  for (int workers : {1, 4}) {
+    SCOPED_TRACE(workers);
+    const std::string folder = "twice" + std::to_string(workers) + "/";
+    tree.WriteDocument(folder + "a.doc", 69);
+    tree.WriteDocument(folder + "b.doc", 68);
+    options.workers = workers;
+    options.recursive = false;
+    options.wildcards = "a.doc a.doc b.doc a.doc";
+    options.compress = false;
+    view = RecordingView();
+    RunEnd estimate = RunOn(folder);
+    ASSERT_TRUE(estimate.complete) << estimate.error;
+    const std::map<std::string, std::string> estimateCounters = view.counters;
+    EXPECT_EQ("4", estimateCounters.at("documentFiles"));
+    EXPECT_EQ("2", estimateCounters.at("compressedFiles"));
 
-  view = RecordingView();
-  options.compress = true;
-  RunEnd compress = RunOn("twice/");
-  ASSERT_TRUE(compress.complete) << compress.error;
-  EXPECT_EQ(estimateCounters, view.counters);
-  ASSERT_EQ(2u, view.reports.size());
-  EXPECT_EQ(DocumentOutcome::replaced, view.reports[0].outcome);
-  EXPECT_EQ(DocumentOutcome::notSmaller, view.reports[1].outcome) << view.reports[1].reason;
-  EXPECT_EQ(view.reports[0].sizeAfter, view.reports[1].sizeBefore);
+    view = RecordingView();
+    options.compress = true;
+    RunEnd compress = RunOn(folder);
+    ASSERT_TRUE(compress.complete) << compress.error;
+    EXPECT_EQ(estimateCounters, view.counters);
+    ASSERT_EQ(4u, view.reports.size());
+    std::vector<DocumentOutcome> outcomes;
+    for (const DocumentReport &report : view.reports)
+      outcomes.push_back(report.outcome);
+    EXPECT_EQ(
+        (std::vector<DocumentOutcome>{DocumentOutcome::replaced, DocumentOutcome::notSmaller,
+                                      DocumentOutcome::replaced, DocumentOutcome::notSmaller}),
+        outcomes);
+    EXPECT_EQ(view.reports[0].sizeAfter, view.reports[1].sizeBefore);
+  }
+}
+
+// Several workers report and count exactly as one does: the same reports in
+// candidate order, the same counter writes, the same files afterwards.
+TEST_F(CompactionRunTest, SeveralWorkersReportAndCountAsOneDoes) {
+  for (const char *base : {"one/", "four/"}) {
+    const std::string folder = base;
+    for (unsigned i = 0; i < 30; ++i)
+      tree.WriteDocument(folder + "d" + std::to_string(i % 4) + "/f" + std::to_string(i) + ".doc",
+                         100 + i, static_cast<int>(i % 3) * 8);
+    WriteCompactDocument(folder + "d1/compact.doc", 140);
+    tree.Write(folder + "d2/plain.doc", "just some text\n");
+    tree.MakeDir(folder + "d3/old.doc");
+    ASSERT_EQ(
+        0, link(tree.Path(folder + "d0/f0.doc").c_str(), tree.Path(folder + "linked.xls").c_str()));
+  }
+  struct Seen {
+    std::vector<std::string> reports;
+    std::vector<std::pair<CounterField, std::string>> counterWrites;
+    std::map<std::string, std::string> files;
+  };
+  auto run = [&](const std::string &folder, int workers, bool compress) {
+    view = RecordingView();
+    options.workers = workers;
+    options.compress = compress;
+    RunEnd end = RunOn(folder);
+    EXPECT_TRUE(end.complete) << end.error;
+    Seen seen;
+    const std::string root = tree.Path(folder);
+    for (const DocumentReport &report : view.reports)
+      seen.reports.push_back(report.path.substr(root.size()) + " " +
+                             std::to_string(report.sizeBefore) + " " +
+                             std::to_string(report.sizeAfter) + " " + OutcomeName(report.outcome) +
+                             " " + report.reason);
+    seen.counterWrites = view.counterWrites;
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(root)) {
+      if (entry.is_regular_file())
+        seen.files[entry.path().string().substr(root.size())] =
+            StateOf(entry.path().string()).contentHash;
+    }
+    EXPECT_TRUE(tree.TempFiles().empty());
+    return seen;
+  };
+  for (bool compress : {false, true}) {
+    SCOPED_TRACE(compress ? "compress" : "estimate");
+    const Seen serial = run("one/", 1, compress);
+    const Seen parallel = run("four/", 4, compress);
+    EXPECT_EQ(34u, serial.reports.size());
+    EXPECT_EQ(serial.reports, parallel.reports);
+    EXPECT_EQ(serial.counterWrites, parallel.counterWrites);
+    EXPECT_EQ(serial.files, parallel.files);
+  }
 }
 
 // The second visit still passes over a file that something else changed
@@ -396,6 +462,9 @@ TEST_F(CompactionRunTest, StopDuringCompactionKeepsWhatWasDone) {
 // The display follows every 100th item only, the pump every item, and a
 // run without documents refreshes its counters once, at the end.
 TEST_F(CompactionRunTest, DisplayIsThrottledToEveryHundredthItem) {
+  // Pinned for a serial run: with workers the run's thread also pumps while
+  // it waits for them.
+  options.workers = 1;
   for (int i = 0; i < 250; ++i)
     tree.Write("many/f" + std::to_string(i) + ".doc", "text");
   RunEnd end = RunOn("many/");

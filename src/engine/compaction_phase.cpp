@@ -1,0 +1,327 @@
+//===- engine/compaction_phase.cpp - The candidates of one entry, one or several at once =//
+
+#include "engine/compaction_phase.h"
+
+#include "engine/candidate.h"
+#include "engine/candidate_list.h"
+#include "engine/compact_document.h"
+#include "engine/compaction_run.h"
+#include "engine/document_sink.h"
+#include "engine/progress_view.h"
+#include "engine/run_messages.h"
+#include "engine/run_statistics.h"
+#include "engine/user_abort.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace {
+
+/// How long the run's thread waits for a worker before it lets the
+/// window's events run again.
+constexpr std::chrono::milliseconds kPumpInterval{50};
+
+/// How far the candidates handed out may run ahead of the ones reported,
+/// for each worker: bounds the finished records kept while one document
+/// takes long.
+constexpr std::int32_t kAheadPerWorker = 16;
+
+using DocumentKey = std::pair<std::uint64_t, std::uint64_t>;
+
+DocumentKey KeyOf(const TTCandidate &candidate) { return {candidate.device, candidate.inode}; }
+
+void Serially(CompactionPhase &phase) {
+  ProgressView &view = phase.view;
+  ViewSink sink(view);
+  const std::int32_t count = phase.candidates.Count();
+  int countdown = 0;
+  TTCandidate candidate;
+  for (std::int32_t j = 0; j < count; ++j) {
+    if (countdown == 0) {
+      view.SetFileText("");
+      view.SetFilePosition(j);
+      countdown = kDisplayEvery;
+    }
+    --countdown;
+    PumpMessages(view);
+    if (view.StopRequested())
+      AbortWithMessage(view, RunMessage::kStopped, RunEnding::stopped);
+    phase.candidates.Get(j, candidate);
+    phase.beforeDocument(candidate);
+    phase.documentInHand = candidate.FullName().CStr();
+    view.SetDocumentProgress(j + 1, j);
+    CompactDocument(candidate, phase.compress, phase.statistics, sink, phase.basePath,
+                    &phase.repeated);
+    phase.documentInHand.clear();
+  }
+}
+
+/// What a worker recorded of one document, for the run's thread to hand on
+/// to the view: what the document added to the counters, then the calls in
+/// the order the view is to see them.
+struct DocumentRecord {
+  std::int32_t index = 0;
+  TTCandidate candidate;
+  RunStatistics counted;
+  struct Call {
+    bool done; ///< DocumentDone with `report`; otherwise SetCounters
+    DocumentReport report;
+  };
+  std::vector<Call> calls;
+  /// A message of the run's own that ended the run with this document.
+  const char *message = nullptr;
+  /// The error that ended the run with this document.
+  std::exception_ptr error;
+
+  bool EndsRun() const { return message != nullptr || error != nullptr; }
+};
+
+class Workers;
+
+/// A worker's sink: records what the view is to see, and tells the run's
+/// thread at once which document was taken up last.
+class RecordingSink : public DocumentSink {
+public:
+  RecordingSink(DocumentRecord &record, Workers &workers) : record(record), workers(workers) {}
+  void Started(const char *fullName) override;
+  void CountersChanged(const RunStatistics &) override {
+    record.calls.push_back({false, DocumentReport{}});
+  }
+  void Done(const DocumentReport &report, const RunStatistics &) override {
+    record.calls.push_back({true, report});
+  }
+  [[noreturn]] void EndWithMessage(const char *text) override {
+    record.message = text;
+    throw UserAbort{RunEnding::message};
+  }
+
+private:
+  DocumentRecord &record;
+  Workers &workers;
+};
+
+/// The worker threads of one compaction phase and the two queues between
+/// them and the run's thread: records to work, and records worked.
+class Workers {
+public:
+  Workers(int count, const CompactionPhase &phase) : phase(phase) {
+    threads.reserve(static_cast<std::size_t>(count));
+    try {
+      for (int i = 0; i < count; ++i)
+        threads.emplace_back([this] { Work(); });
+    } catch (const std::system_error &) {
+      // The system has no more threads to give: work with those there are.
+    }
+  }
+  /// Lets the workers finish the documents they hold, then joins them.
+  ~Workers() {
+    {
+      std::lock_guard lock(mutex);
+      closing = true;
+    }
+    workReady.notify_all();
+    for (std::thread &thread : threads)
+      thread.join();
+  }
+  Workers(const Workers &) = delete;
+  Workers &operator=(const Workers &) = delete;
+
+  int Count() const { return static_cast<int>(threads.size()); }
+
+  void Hand(std::unique_ptr<DocumentRecord> record) {
+    {
+      std::lock_guard lock(mutex);
+      queue.push_back(std::move(record));
+    }
+    workReady.notify_one();
+  }
+
+  /// Waits until a document is finished or taken up, or `timeout` has
+  /// passed; moves the finished records to `done` and gives the name of the
+  /// document taken up last since the previous call (empty when none).
+  std::string Collect(std::chrono::milliseconds timeout,
+                      std::vector<std::unique_ptr<DocumentRecord>> &done) {
+    std::unique_lock lock(mutex);
+    news.wait_for(lock, timeout, [this] { return !finished.empty() || !startedName.empty(); });
+    for (auto &record : finished)
+      done.push_back(std::move(record));
+    finished.clear();
+    return std::exchange(startedName, std::string());
+  }
+
+  void NoteStarted(const char *fullName) {
+    {
+      std::lock_guard lock(mutex);
+      startedName = fullName;
+    }
+    news.notify_one();
+  }
+
+private:
+  void Work() {
+    for (;;) {
+      std::unique_ptr<DocumentRecord> record;
+      {
+        std::unique_lock lock(mutex);
+        workReady.wait(lock, [this] { return closing || !queue.empty(); });
+        if (queue.empty())
+          return;
+        record = std::move(queue.front());
+        queue.pop_front();
+      }
+      RecordingSink sink(*record, *this);
+      try {
+        CompactDocument(record->candidate, phase.compress, record->counted, sink, phase.basePath,
+                        &phase.repeated);
+      } catch (const UserAbort &) {
+        // The message is in the record.
+      } catch (...) {
+        record->error = std::current_exception();
+      }
+      {
+        std::lock_guard lock(mutex);
+        finished.push_back(std::move(record));
+      }
+      news.notify_one();
+    }
+  }
+
+  const CompactionPhase &phase;
+  std::mutex mutex;
+  std::condition_variable workReady;
+  std::condition_variable news;
+  std::deque<std::unique_ptr<DocumentRecord>> queue;
+  std::vector<std::unique_ptr<DocumentRecord>> finished;
+  std::string startedName;
+  bool closing = false;
+  std::vector<std::thread> threads;
+};
+
+void RecordingSink::Started(const char *fullName) { workers.NoteStarted(fullName); }
+
+void AddCounted(RunStatistics &statistics, const RunStatistics &counted) {
+  statistics.totalFiles += counted.totalFiles;
+  statistics.documentFiles += counted.documentFiles;
+  statistics.compressedFiles += counted.compressedFiles;
+  statistics.bytesBefore += counted.bytesBefore;
+  statistics.bytesAfter += counted.bytesAfter;
+}
+
+/// Hands a worker's record on to the view, as a serial run would have told
+/// it: every counter a document changes is changed before the view hears
+/// of the document.
+void Report(const DocumentRecord &record, CompactionPhase &phase) {
+  AddCounted(phase.statistics, record.counted);
+  for (const DocumentRecord::Call &call : record.calls) {
+    if (call.done)
+      phase.view.DocumentDone(call.report, phase.statistics);
+    else
+      RefreshCounters(phase.statistics, phase.view);
+  }
+}
+
+/// The run's thread with several workers; see the header.
+void InParallel(CompactionPhase &phase, Workers &workers) {
+  ProgressView &view = phase.view;
+  const std::int32_t count = phase.candidates.Count();
+  const std::int32_t ahead = kAheadPerWorker * workers.Count();
+  std::map<std::int32_t, std::unique_ptr<DocumentRecord>> unreported;
+  std::set<DocumentKey> inHand;
+  std::int32_t next = 0;     // the next candidate to hand out
+  std::int32_t reported = 0; // the candidates before it have been reported
+  int busy = 0;
+  bool stopping = false;
+  std::unique_ptr<DocumentRecord> ending;
+  view.SetFilePosition(0);
+
+  for (;;) {
+    while (!stopping && next < count && busy < workers.Count() && next - reported < ahead) {
+      auto record = std::make_unique<DocumentRecord>();
+      phase.candidates.Get(next, record->candidate);
+      const DocumentKey key = KeyOf(record->candidate);
+      if (inHand.count(key) != 0)
+        break; // the same document again: after its earlier visit is done
+      if (next % kDisplayEvery == 0)
+        view.SetFileText("");
+      PumpMessages(view);
+      if (view.StopRequested()) {
+        stopping = true;
+        break;
+      }
+      phase.beforeDocument(record->candidate);
+      record->index = next;
+      inHand.insert(key);
+      workers.Hand(std::move(record));
+      ++next;
+      ++busy;
+      view.SetDocumentProgress(next, reported);
+    }
+    if (busy == 0 && (stopping || next == count))
+      break;
+
+    std::vector<std::unique_ptr<DocumentRecord>> done;
+    const std::string started = workers.Collect(kPumpInterval, done);
+    if (!started.empty())
+      view.SetFileText(started.c_str());
+    if (done.empty()) {
+      PumpMessages(view);
+      if (view.StopRequested())
+        stopping = true;
+      continue;
+    }
+    for (auto &record : done) {
+      inHand.erase(KeyOf(record->candidate));
+      --busy;
+      const std::int32_t index = record->index;
+      unreported.emplace(index, std::move(record));
+    }
+    for (auto first = unreported.begin();
+         first != unreported.end() && first->first == reported; first = unreported.begin()) {
+      std::unique_ptr<DocumentRecord> record = std::move(first->second);
+      unreported.erase(first);
+      Report(*record, phase);
+      ++reported;
+      if (reported % kDisplayEvery == 0)
+        view.SetFilePosition(reported);
+      view.SetDocumentProgress(next, reported);
+      if (record->EndsRun() && !ending) {
+        ending = std::move(record);
+        stopping = true;
+      }
+    }
+  }
+
+  if (ending) {
+    phase.documentInHand = ending->candidate.FullName().CStr();
+    if (ending->message != nullptr)
+      AbortWithMessage(view, ending->message);
+    std::rethrow_exception(ending->error);
+  }
+  if (next < count)
+    AbortWithMessage(view, RunMessage::kStopped, RunEnding::stopped);
+}
+
+} // namespace
+
+void CompactCandidates(CompactionPhase &phase, int workers) {
+  if (workers > 1 && phase.candidates.Count() > 1) {
+    Workers pool(std::min<int>(workers, phase.candidates.Count()), phase);
+    if (pool.Count() > 1) {
+      InParallel(phase, pool);
+      return;
+    }
+  }
+  Serially(phase);
+}
