@@ -9,7 +9,9 @@
 #      and what reading the copy back before it replaces the document costs
 #      (the same run with VELKOR_COPY_CHECK=off; goal: at most 15% extra time)
 #   4. an estimate run over 2,000 real documents against cat of them (goal <= 3.0,
-#      peak memory under 64 MiB), and a compressing run over a fresh copy of them
+#      peak memory under 64 MiB), and a compressing run over a fresh copy of them;
+#      both with --jobs 1 and with the automatic choice (compressing: serial /
+#      automatic >= 1.8 on 2 cores)
 #   5. the cost per stream from 100 to 50,000 streams (bench/stream_scale.py: linear)
 #   6. the peak memory per candidate (bench/candidate_memory.py: <= 100 bytes)
 # Usage: bench/run_all.sh [BUILD_DIR]
@@ -96,48 +98,62 @@ echo "cp + sync:     ${msync} ms (runs: ${s[*]}) (the copy made durable, as Velk
 echo "ratio velkor/cp: $(ratio "$mv" "$mc") (goal <= 2.00); velkor/(cp + sync): $(ratio "$mv" "$msync")"
 echo
 
-echo "== 4. estimate run over 2,000 real documents against cat =="
+echo "== 4. estimate run over 2,000 real documents against cat: --jobs 1 and the automatic choice =="
 tree=$work/tree2000
 if [[ ! -f $tree/.complete ]]; then
   rm -rf "$tree"
   $python "$root/bench/make_bench_docs.py" tree "$tree" 2000 "$build/fixtures"
   touch "$tree/.complete"
 fi
+counters() { sed -n '/^Total files/,$p' "$1"; }
 catall() { find "$tree" -type f \( -name '*.doc' -o -name '*.xls' \) -exec cat {} + >/dev/null; }
 catall; "$cli" --estimate "$tree" >/dev/null    # warm cache
-v=(); c=(); mem=()
+v=(); a=(); c=(); mem=()
 for ((i = 0; i < runs; i++)); do
-  read -r t m < <(ms "$cli" --estimate "$tree")
+  read -r t m < <(ms "$cli" --estimate --jobs 1 "$tree")
   grep -q '^Document files: *2000$' "$work/out.txt" || { cat "$work/out.txt"; exit 1; }
   cp "$work/out.txt" "$work/estimate.txt"
   v+=("$t"); mem+=("$m")
+  read -r t m < <(ms "$cli" --estimate "$tree")
+  [[ $(counters "$work/out.txt") == $(counters "$work/estimate.txt") ]] ||
+    { echo "the automatic choice counted otherwise:"; cat "$work/out.txt"; exit 1; }
+  a+=("$t")
   read -r t m < <(ms sh -c 'find "$1" -type f \( -name "*.doc" -o -name "*.xls" \) -exec cat {} + >/dev/null' sh "$tree")
   c+=("$t")
 done
-mv=$(median "${v[@]}"); mc=$(median "${c[@]}")
+mv=$(median "${v[@]}"); ma=$(median "${a[@]}"); mc=$(median "${c[@]}")
 echo "tree: $(find "$tree" -type f -name '*.???' | wc -l) documents, $(du -sm "$tree" | cut -f1) MB"
-sed -n '/^Total files/,$p' "$work/estimate.txt"
-echo "velkor-cli --estimate: ${mv} ms (runs: ${v[*]}), peak memory $(median "${mem[@]}") KiB (goal < 65536)"
-echo "cat:                   ${mc} ms (runs: ${c[*]})"
-echo "ratio velkor/cat: $(ratio "$mv" "$mc") (goal <= 3.00)"
+counters "$work/estimate.txt"
+echo "velkor-cli --estimate --jobs 1: ${mv} ms (runs: ${v[*]}), peak memory $(median "${mem[@]}") KiB (goal < 65536)"
+echo "velkor-cli --estimate:          ${ma} ms (runs: ${a[*]}) (the automatic choice)"
+echo "cat:                            ${mc} ms (runs: ${c[*]})"
+echo "ratio velkor/cat: $(ratio "$mv" "$mc") serial, $(ratio "$ma" "$mc") automatic (goal <= 3.00);" \
+     "serial/automatic: $(ratio "$mv" "$ma")"
 echo
 
-echo "== 4b. compressing run over a fresh copy of the same 2,000 documents =="
-v=(); mem=()
+echo "== 4b. compressing run over a fresh copy of the same 2,000 documents: --jobs 1 and the automatic choice =="
+v=(); a=(); mem=()
+fresh() { rm -rf "$work/tree-compress"; cp -a "$tree" "$work/tree-compress"; sync -f "$work/tree-compress"; }
 for ((i = 0; i < runs; i++)); do
-  rm -rf "$work/tree-compress"
-  cp -a "$tree" "$work/tree-compress"
-  sync -f "$work/tree-compress"
-  read -r t m < <(ms "$cli" "$work/tree-compress")
+  fresh
+  read -r t m < <(ms "$cli" --jobs 1 "$work/tree-compress")
   grep -q '^Document files: *2000$' "$work/out.txt" || { cat "$work/out.txt"; exit 1; }
   cp "$work/out.txt" "$work/compress.txt"
   v+=("$t"); mem+=("$m")
+  fresh
+  read -r t m < <(ms "$cli" "$work/tree-compress")
+  [[ $(counters "$work/out.txt") == $(counters "$work/compress.txt") ]] ||
+    { echo "the automatic choice counted otherwise:"; cat "$work/out.txt"; exit 1; }
+  a+=("$t")
 done
 rm -rf "$work/tree-compress"
-mv=$(median "${v[@]}")
-sed -n '/^Total files/,$p' "$work/compress.txt"
-echo "velkor-cli (compressing): ${mv} ms (runs: ${v[*]}), $(awk -v a="$mv" 'BEGIN { printf "%.1f", a / 2000 }') ms a document," \
+mv=$(median "${v[@]}"); ma=$(median "${a[@]}")
+counters "$work/compress.txt"
+echo "velkor-cli --jobs 1: ${mv} ms (runs: ${v[*]}), $(awk -v a="$mv" 'BEGIN { printf "%.1f", a / 2000 }') ms a document," \
      "peak memory $(median "${mem[@]}") KiB"
+echo "velkor-cli:          ${ma} ms (runs: ${a[*]}), $(awk -v a="$ma" 'BEGIN { printf "%.1f", a / 2000 }') ms a document" \
+     "(the automatic choice)"
+echo "ratio serial/automatic: $(ratio "$mv" "$ma") (goal >= 1.8 on 2 cores)"
 echo
 
 echo "== 5. cost per stream, 100 to 50,000 streams =="

@@ -3,7 +3,7 @@
 """Kills compressing velkor-cli runs at random moments and checks every document.
 
     kill_harness.py [--kills N] [--cli PATH] [--fixtures DIR] [--seed N]
-                    [--work DIR] [--keep] [--json FILE]
+                    [--jobs SPEC] [--work DIR] [--keep] [--json FILE]
 
 Builds a tree of real compound documents (the LibreOffice fixtures of
 tests/fixtures when DIR holds them, and documents written here with free space
@@ -16,7 +16,10 @@ look at what it has open, and kill it when it is in a chosen phase: scanning,
 copying a document, stamping the copy's times, or replacing the document.
 After every kill the same tree is run again, so later kills reach later
 documents; a run that ends by itself completes a cycle, and the tree is put
-back to its originals for the next one.
+back to its originals for the next one. Each run works on the number of
+documents at once that --jobs gives: a number, "auto" (velkor-cli's own
+choice), or "mixed" (the default): 1, 2, 4 or the automatic choice, drawn for
+every run, so that kills also find several documents in hand.
 
 After every kill (and every completed run) every document is checked: it must
 be the original byte for byte with its mode, owner and times, or a compacted
@@ -380,15 +383,23 @@ def syscall_counts(cli, tree, log):
     return counts
 
 
-def run_once(cli, tree, rnd, full_time, log, temps_before, records, call_counts):
+def run_command(cli, tree, jobs, rnd):
+    """The velkor-cli command of one run, with the workers --jobs asks for."""
+    if jobs == 'mixed':
+        jobs = rnd.choice(('1', '2', '4', 'auto'))
+    return [cli, tree] if jobs == 'auto' else [cli, '--jobs', jobs, tree]
+
+
+def run_once(command, rnd, full_time, log, temps_before, records, call_counts):
     """Starts a run and kills it. Returns (phase or None if it completed, exit code)."""
+    tree = command[-1]
     strategy = rnd.random()
     if strategy >= 0.6 and call_counts:
         # Killed on entering the n-th call of one system call.
         call = rnd.choice(sorted(call_counts))
         n = rnd.randint(1, call_counts[call])
         proc = subprocess.Popen(['strace', '-f', '-qq', '-o', '/dev/null', '-e', 'trace=' + call,
-                                 '-e', 'inject=%s:signal=SIGKILL:when=%d' % (call, n), cli, tree],
+                                 '-e', 'inject=%s:signal=SIGKILL:when=%d' % (call, n)] + command,
                                 stdout=log, stderr=log)
         code = proc.wait()
         # strace exits with the tracee's status; a tracee killed by a signal
@@ -396,7 +407,7 @@ def run_once(cli, tree, rnd, full_time, log, temps_before, records, call_counts)
         if code in (-signal.SIGKILL, 128 + signal.SIGKILL):
             return SYSCALL_PHASES[call], -signal.SIGKILL
         return None, code
-    proc = subprocess.Popen([cli, tree], stdout=log, stderr=log)
+    proc = subprocess.Popen(command, stdout=log, stderr=log)
     phase = None
     if strategy < 0.3:
         time.sleep(rnd.uniform(0, full_time * 1.1))
@@ -436,12 +447,16 @@ def main():
     parser.add_argument('--cli', default=os.path.join(ROOT, 'build', 'bin', 'velkor-cli'))
     parser.add_argument('--fixtures', default=os.path.join(ROOT, 'build', 'fixtures'))
     parser.add_argument('--seed', type=int, default=8)
+    parser.add_argument('--jobs', default='mixed',
+                        help='documents at once: a number, "auto" or "mixed" (default: drawn for every run)')
     parser.add_argument('--work', default=None, help='folder for the tree (default: a new temporary folder)')
     parser.add_argument('--keep', action='store_true', help='keep the work folder')
     parser.add_argument('--json', default=None, help='also write the figures to this file')
     args = parser.parse_args()
     if not os.access(args.cli, os.X_OK):
         sys.exit('kill_harness: no velkor-cli at %s' % args.cli)
+    if args.jobs not in ('mixed', 'auto') and not args.jobs.isdigit():
+        sys.exit('kill_harness: --jobs takes a number, "auto" or "mixed"')
 
     rnd = random.Random(args.seed)
     work = tempfile.mkdtemp(prefix='velkor-kill-', dir=args.work)
@@ -483,8 +498,10 @@ def main():
         max_temps = 0
         leftover_examples = set()
         temps_before = set()
+        by_jobs = collections.Counter()
         while kills < args.kills:
-            phase, code = run_once(args.cli, tree, rnd, full_time, log, temps_before, records, call_counts)
+            command = run_command(args.cli, tree, args.jobs, rnd)
+            phase, code = run_once(command, rnd, full_time, log, temps_before, records, call_counts)
             if phase is None:
                 completed += 1
                 if code != 0:
@@ -492,6 +509,7 @@ def main():
             else:
                 kills += 1
                 by_phase[phase] += 1
+                by_jobs[command[2] if len(command) > 2 else 'auto'] += 1
             problems, counts, temps = checker.check()
             for p in problems:
                 all_problems.append('after kill %d (%s): %s' % (kills, phase, p))
@@ -509,7 +527,8 @@ def main():
                 print('kill_harness: %d kills, %d completed runs, damaged %d' % (kills, completed, len(damaged)),
                       flush=True)
 
-        figures = dict(kills=kills, kills_by_phase=dict(by_phase), completed_runs=completed, cycles=cycles,
+        figures = dict(kills=kills, kills_by_phase=dict(by_phase), kills_by_jobs=dict(by_jobs),
+                       completed_runs=completed, cycles=cycles,
                        documents=docs, files=len(records), document_checks=checker.checks,
                        compacted_documents_seen=len(checker.compacted_seen),
                        leftover_temp_files=sorted(leftover_examples), max_leftovers_at_once=max_temps,
@@ -517,6 +536,7 @@ def main():
         print('kill_harness: kills %d (%s); completed runs %d; documents %d; checks %d; files damaged: %d' %
               (kills, ', '.join('%s %d' % (p, by_phase[p]) for p in PHASES if by_phase[p]), completed, docs,
                checker.checks, len(damaged)))
+        print('kill_harness: kills by --jobs: %s' % ', '.join('%s %d' % item for item in sorted(by_jobs.items())))
         print('kill_harness: leftover vkr*.tmp files (each in its document\'s folder): %d distinct, at most %d at once'
               % (len(leftover_examples), max_temps))
         for t in sorted(leftover_examples)[:20]:
