@@ -153,6 +153,28 @@ TEST(CliRun, CompressingRunPipedPrintsPlainLinesAndKeepsContent) {
   EXPECT_EQ(Counter(again.out, "Compression ratio:"), "100.0%");
 }
 
+// --jobs changes how many documents are in hand, never what is printed: the
+// listing of several workers is the serial one, line for line.
+TEST(CliRun, WorkersListExactlyAsTheSerialRun) {
+  TempDir tree;
+  for (const char *folder : {"serial/", "workers/"}) {
+    for (unsigned i = 0; i < 12; ++i)
+      tree.WriteDocument(folder + std::string("d") + std::to_string(i % 3) + "/f" +
+                             std::to_string(i) + ".doc",
+                         20 + i, static_cast<int>(i % 2) * 8);
+    tree.Write(folder + std::string("notes.doc"), "plain text\n");
+  }
+  const ProcessResult serial = RunCli({"--list", "--jobs", "1", tree.Path("serial")});
+  const ProcessResult workers = RunCli({"--list", "-j", "3", tree.Path("workers")});
+  ASSERT_EQ(serial.exitCode, 0) << serial.out << serial.err;
+  ASSERT_EQ(workers.exitCode, 0) << workers.out << workers.err;
+  std::string expected = serial.out;
+  for (std::size_t at = 0; (at = expected.find("/serial/", at)) != std::string::npos;)
+    expected.replace(at, 8, "/workers/");
+  EXPECT_EQ(workers.out, expected);
+  EXPECT_EQ(Counter(workers.out, "Compressed files:"), "6"); // those with free space inside
+}
+
 TEST(CliRun, OnATerminalTheLiveLineIsRedrawnInPlace) {
   TempDir tree;
   tree.WriteDocument("docs/a.doc", 1);
