@@ -287,8 +287,8 @@ void InParallel(CompactionPhase &phase, Workers &workers) {
       const std::int32_t index = record->index;
       unreported.emplace(index, std::move(record));
     }
-    for (auto first = unreported.begin();
-         first != unreported.end() && first->first == reported; first = unreported.begin()) {
+    for (auto first = unreported.begin(); first != unreported.end() && first->first == reported;
+         first = unreported.begin()) {
       std::unique_ptr<DocumentRecord> record = std::move(first->second);
       unreported.erase(first);
       Report(*record, phase);

@@ -35,8 +35,8 @@ bool IsNetworkType(unsigned long type) {
 int RotationalFlag(const std::string &sysfs, dev_t device) {
   if (major(device) == 0)
     return -1; // an anonymous device: btrfs, overlay, a FUSE mount
-  const std::string base = sysfs + "/dev/block/" + std::to_string(major(device)) + ":" +
-                           std::to_string(minor(device));
+  const std::string base =
+      sysfs + "/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
   for (const char *file : {"/queue/rotational", "/../queue/rotational"}) {
     std::ifstream flag(base + file);
     char value = 0;
@@ -69,4 +69,3 @@ DriveKind DriveKindOf(const char *path, const std::string &sysfs) {
     return DriveKind::unknown;
   }
 }
-

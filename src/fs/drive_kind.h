@@ -25,4 +25,3 @@ enum class DriveKind {
 /// flags are read (dev/block/M:m/queue/rotational, or the disk's for a
 /// partition); tests point it at a stand-in folder.
 DriveKind DriveKindOf(const char *path, const std::string &sysfs = "/sys");
-
