@@ -11,10 +11,11 @@
 ///
 /// A broken lease makes the other program's open wait until the lease is
 /// given up (or until fs.lease-break-time, 45 seconds by default, has
-/// passed). The run is single-threaded and must not keep it waiting: it asks
-/// for the lease (F_GETLEASE, one cheap system call) after every megabyte
-/// of the copy, before its final flush and at each step of the replacement,
-/// and on a break it stops, removes its copy and gives the lease up. The
+/// passed). The run must not keep it waiting: the thread that works the
+/// document asks for the lease (F_GETLEASE, one cheap system call) after
+/// every megabyte of the copy, before its final flush and at each step of
+/// the replacement, and on a break it stops, removes its copy and gives the
+/// lease up. The
 /// other program therefore waits at most for one megabyte of copying and the
 /// removal of the copy. The break notice itself is a signal the kernel sends
 /// to the lease holder; by default SIGIO, which would end the process. The

@@ -2,12 +2,19 @@
 
 #include "fs/drive_list.h"
 
+#include "fs/drive_kind.h"
+
 #include "core/exceptions.h"
 #include "support/fs_helpers.h"
 #include "support/test_tree.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -172,6 +179,43 @@ TEST(DriveList, ThisMachine) {
     GTEST_SKIP() << "cannot mount a tmpfs here";
   }
   EXPECT_EQ(GetDriveType(TTString((dir / "ram/").c_str())), DRIVE_RAMDISK);
+}
+
+// The kind of drive under a folder: from the block device's rotational
+// flag (the disk's, for a partition), or from the file system's type.
+TEST(DriveKind, FromTheRotationalFlagOrTheFileSystemType) {
+  TempDir dir;
+  MakeDir(dir / "data");
+  struct stat status;
+  ASSERT_EQ(stat((dir / "data").c_str(), &status), 0);
+  const std::string device =
+      std::to_string(major(status.st_dev)) + ":" + std::to_string(minor(status.st_dev));
+  const std::string data = dir / "data";
+  if (major(status.st_dev) == 0)
+    GTEST_SKIP() << "the temporary folder lies on no block device";
+
+  const std::string sysfs = dir / "sys";
+  EXPECT_EQ(DriveKindOf(data.c_str(), sysfs), DriveKind::unknown) << "no flag to read";
+  // A whole disk, then a partition of a disk.
+  std::filesystem::create_directories(sysfs + "/dev/block/" + device + "/queue");
+  for (const auto &[flag, kind] :
+       {std::pair{"1\n", DriveKind::spinning}, std::pair{"0\n", DriveKind::solidState}}) {
+    WriteFile(sysfs + "/dev/block/" + device + "/queue/rotational", flag);
+    EXPECT_EQ(DriveKindOf(data.c_str(), sysfs), kind) << flag;
+  }
+  std::filesystem::remove_all(sysfs + "/dev/block/" + device);
+  std::filesystem::create_directories(sysfs + "/devices/vdz/vdz1");
+  std::filesystem::create_directories(sysfs + "/devices/vdz/queue");
+  WriteFile(sysfs + "/devices/vdz/queue/rotational", "1\n");
+  ASSERT_EQ(
+      symlink((sysfs + "/devices/vdz/vdz1").c_str(), (sysfs + "/dev/block/" + device).c_str()), 0);
+  EXPECT_EQ(DriveKindOf(data.c_str(), sysfs), DriveKind::spinning);
+
+  EXPECT_EQ(DriveKindOf((dir / "missing").c_str(), sysfs), DriveKind::unknown);
+  MakeDir(dir / "ram");
+  if (!MountTmpfs(dir / "ram", 1024))
+    GTEST_SKIP() << "cannot mount a tmpfs here";
+  EXPECT_EQ(DriveKindOf((dir / "ram").c_str(), sysfs), DriveKind::memory);
 }
 
 } // namespace

@@ -38,6 +38,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <regex>
 #include <sys/file.h>
 #include <sys/mount.h>
@@ -416,7 +417,9 @@ TEST_F(FaultsTest, DocumentOpenedForWritingDuringTheCopyIsPassedOverAndKeepsTheW
     tree.WriteDocument(folder + "other.doc", 91);
     const std::string opened = tree.Read(folder + "opened.doc");
     std::unique_ptr<LockHolder> opener;
+    std::mutex hookMutex; // the workers copy opened.doc and other.doc side by side
     SetLeaseCheckpointHook([&](const char *path, LeaseCheckpoint where) {
+      std::lock_guard lock(hookMutex);
       if (opener || where != LeaseCheckpoint::copying || !std::strstr(path, "opened.doc"))
         return;
       opener = std::make_unique<LockHolder>(tree.Path(folder + "opened.doc"),
