@@ -125,11 +125,14 @@ public:
       // The system has no more threads to give: work with those there are.
     }
   }
-  /// Lets the workers finish the documents they hold, then joins them.
+  /// Lets the workers finish the documents they hold, then joins them. A
+  /// document handed over but not yet taken up is not started: the run's
+  /// thread only leaves early on an error of its own.
   ~Workers() {
     {
       std::lock_guard lock(mutex);
       closing = true;
+      queue.clear();
     }
     workReady.notify_all();
     for (std::thread &thread : threads)
