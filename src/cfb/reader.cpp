@@ -50,9 +50,9 @@ void Reader::Validate() {
   // mini stream and every stream must each have sectors of their own.
   SectorOwners owners(file.sectorCount);
   fat = Fat::Load(file, header, owners);
-  std::vector<std::uint8_t> directory = LoadDirectory(file, header, fat, owners);
+  DirectoryBytes directory = LoadDirectory(file, header, fat, owners);
   miniFat = MiniFat::Load(file, header, fat, owners);
-  tree = BuildTree(directory, header.majorVersion);
+  tree = BuildTree(directory.View(), header.majorVersion);
   directory = {};
 
   const Entry &root = tree.entries[0];

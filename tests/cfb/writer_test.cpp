@@ -185,6 +185,10 @@ TEST_F(WriterTest, EntriesAreWrittenByTheFormatsRules) {
   // Padding of the last directory sector and the ends of streams is zero.
   std::uint64_t unused = view.Offset(view.Chain(view.U32(0x30)).back()) + 128 * 2 + 0x50;
   EXPECT_EQ(view.bytes[unused], 0);
+  // Each name field is zero after its name, also where a longer name precedes it.
+  for (std::uint32_t id = 0; id < view.entries.size(); ++id)
+    for (std::size_t k = 2 * view.entries[id].name.size(); k < 64; ++k)
+      ASSERT_EQ(view.bytes[view.DirEntryOffset(id) + k], 0) << "entry " << id << ", byte " << k;
 }
 
 TEST_F(WriterTest, MiniStreamCutoffBoundaries) {
