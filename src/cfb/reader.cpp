@@ -51,9 +51,11 @@ void Reader::Validate() {
   SectorOwners owners(file.sectorCount);
   fat = Fat::Load(file, header, owners);
   DirectoryBytes directory = LoadDirectory(file, header, fat, owners);
-  miniFat = MiniFat::Load(file, header, fat, owners);
   tree = BuildTree(directory.View(), header.majorVersion);
+  // Freed before the mini FAT is read, so that it takes the memory the
+  // directory's bytes and the tree's building have given back.
   directory = {};
+  miniFat = MiniFat::Load(file, header, fat, owners);
 
   const Entry &root = tree.entries[0];
   // The mini stream is the root's data (MS-CFB 2.6.2). An empty one holds
