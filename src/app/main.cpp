@@ -11,6 +11,7 @@
 //===----------------------------------------------------------------------===//
 
 #include "core/escape_text.h"
+#include "core/heap_reuse.h"
 #include "ui/application.h"
 
 #include <QtGlobal>
@@ -102,6 +103,7 @@ int main(int argc, char **argv) {
     return 1;
   }
 
+  KeepFreedMemoryForReuse();
   qtHandler = qInstallMessageHandler(StartUpMessages);
   Application application(argc, argv);
   qInstallMessageHandler(qtHandler);

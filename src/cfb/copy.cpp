@@ -121,9 +121,11 @@ void WriteDifat(const Layout &layout, Writer &writer) {
 
 void WriteDirectory(const Tree &tree, const Layout &layout, Writer &writer) {
   std::uint8_t bytes[kDirEntrySize];
+  // One entry reused for all: its name keeps its room from entry to entry,
+  // and every field is set for each.
+  DirEntry out;
   for (std::size_t i = 0; i < tree.entries.size(); ++i) {
     const Entry &entry = tree.entries[i];
-    DirEntry out;
     switch (entry.kind) {
     case EntryKind::Root:
       out.name = u"Root Entry";

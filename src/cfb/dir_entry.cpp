@@ -33,9 +33,11 @@ DirEntry DirEntry::Parse(const std::uint8_t *bytes) {
 
 void DirEntry::Serialize(std::uint8_t *bytes) const {
   assert(name.size() <= kMaxNameBytes / 2 - 1 && "directory entry name too long");
-  std::memset(bytes, 0, kDirEntrySize);
+  // Every field after the name is stored below; only the name field's
+  // bytes after the name (its terminator and padding) are zeroed.
   for (std::size_t i = 0; i < name.size(); ++i)
     Store16(bytes + kOffEntryName + 2 * i, static_cast<std::uint16_t>(name[i]));
+  std::memset(bytes + kOffEntryName + 2 * name.size(), 0, kMaxNameBytes - 2 * name.size());
   Store16(bytes + kOffEntryNameLength, static_cast<std::uint16_t>((name.size() + 1) * 2));
   bytes[kOffEntryType] = type;
   bytes[kOffEntryColor] = color;

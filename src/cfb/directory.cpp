@@ -8,16 +8,18 @@
 
 namespace cfb {
 
-std::vector<std::uint8_t> LoadDirectory(const SectorFile &file, const Header &header,
-                                        const Fat &fat, SectorOwners &owners) {
+DirectoryBytes LoadDirectory(const SectorFile &file, const Header &header, const Fat &fat,
+                             SectorOwners &owners) {
   std::vector<std::uint32_t> sectors =
       FollowChain(fat.Table(), header.firstDirSector, file.sectorCount, owners, "directory");
   if (sectors.empty())
     throw FormatError(Reason::ShortChain, header.firstDirSector, "directory");
-  const std::uint32_t sectorSize = file.SectorSize();
-  std::vector<std::uint8_t> bytes(sectors.size() * static_cast<std::size_t>(sectorSize));
-  file.ReadFullSectors(sectors.data(), sectors.size(), bytes.data(), "directory");
-  return bytes;
+  // Left uninitialised: every byte is read before it is used.
+  DirectoryBytes directory;
+  directory.size = sectors.size() * std::size_t{file.SectorSize()};
+  directory.bytes.reset(new std::uint8_t[directory.size]);
+  file.ReadFullSectors(sectors.data(), sectors.size(), directory.bytes.get(), "directory");
+  return directory;
 }
 
 namespace {
@@ -61,7 +63,7 @@ Entry MakeEntry(Node &node, std::uint16_t majorVersion) {
 
 } // namespace
 
-Tree BuildTree(const std::vector<std::uint8_t> &directory, std::uint16_t majorVersion) {
+Tree BuildTree(std::span<const std::uint8_t> directory, std::uint16_t majorVersion) {
   const std::uint32_t entryCount = static_cast<std::uint32_t>(directory.size() / kDirEntrySize);
   auto bytesOf = [&](std::uint32_t id) {
     return directory.data() + std::size_t{id} * kDirEntrySize;

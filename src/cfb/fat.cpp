@@ -5,6 +5,7 @@
 #include "cfb/io.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace cfb {
 
@@ -26,7 +27,8 @@ Fat Fat::Load(const SectorFile &file, const Header &header, SectorOwners &owners
   // Tolerance (MS-CFB 2.5): writers pad the unused DIFAT entries, in the
   // header and in the last DIFAT sector, with FREESECT; they are not read.
   // The last DIFAT sector's next link may be ENDOFCHAIN or FREESECT.
-  std::vector<std::uint8_t> sector(sectorSize);
+  // Read buffers are left uninitialised: every byte used is read first.
+  std::unique_ptr<std::uint8_t[]> sector(new std::uint8_t[sectorSize]);
   std::uint32_t difatOwner = owners.NewOwner();
   for (std::uint32_t at = header.firstDifatSector; fatSectors.size() < header.fatSectorCount;) {
     if (at == kEndOfChain || at == kFreeSect)
@@ -34,16 +36,16 @@ Fat Fat::Load(const SectorFile &file, const Header &header, SectorOwners &owners
     if (at >= file.sectorCount)
       throw FormatError(Reason::SectorOutOfRange, at, "DIFAT");
     owners.Claim(at, difatOwner, "DIFAT");
-    file.ReadFullSector(at, sector.data(), "DIFAT");
+    file.ReadFullSector(at, sector.get(), "DIFAT");
     for (std::uint32_t i = 0; i + 1 < perSector && fatSectors.size() < header.fatSectorCount; ++i)
-      fatSectors.push_back(Load32(sector.data() + 4 * i));
-    at = Load32(sector.data() + 4 * (perSector - 1));
+      fatSectors.push_back(Load32(sector.get() + 4 * i));
+    at = Load32(sector.get() + 4 * (perSector - 1));
   }
 
   Fat fat;
   std::uint64_t covered = static_cast<std::uint64_t>(fatSectors.size()) * perSector;
-  fat.table.assign(static_cast<std::size_t>(std::min<std::uint64_t>(covered, file.sectorCount)),
-                   kFreeSect);
+  const auto entryCount =
+      static_cast<std::size_t>(std::min<std::uint64_t>(covered, file.sectorCount));
   for (std::uint32_t fatSector : fatSectors) {
     if (fatSector >= file.sectorCount)
       throw FormatError(Reason::SectorOutOfRange, fatSector, "DIFAT");
@@ -54,16 +56,18 @@ Fat Fat::Load(const SectorFile &file, const Header &header, SectorOwners &owners
   // Only the FAT sectors that describe sectors of the file are read (the
   // others' entries are never followed), in batches of up to 256 sectors
   // with one read per run of consecutive sectors.
-  const std::size_t needed = static_cast<std::size_t>(CeilDiv(fat.table.size(), perSector));
+  // The table is filled in order as the sectors are read, not set first.
+  const std::size_t needed = static_cast<std::size_t>(CeilDiv(entryCount, perSector));
   constexpr std::size_t kBatch = 256;
-  std::vector<std::uint8_t> batch(std::min(needed, kBatch) * std::size_t{sectorSize});
+  std::unique_ptr<std::uint8_t[]> batch(
+      new std::uint8_t[std::min(needed, kBatch) * std::size_t{sectorSize}]);
+  fat.table.reserve(entryCount);
   for (std::size_t first = 0; first < needed; first += kBatch) {
     std::size_t count = std::min(kBatch, needed - first);
-    file.ReadFullSectors(fatSectors.data() + first, count, batch.data(), "FAT");
-    std::size_t entries =
-        std::min<std::size_t>(count * perSector, fat.table.size() - first * perSector);
+    file.ReadFullSectors(fatSectors.data() + first, count, batch.get(), "FAT");
+    std::size_t entries = std::min<std::size_t>(count * perSector, entryCount - first * perSector);
     for (std::size_t i = 0; i < entries; ++i)
-      fat.table[first * perSector + i] = Load32(batch.data() + 4 * i);
+      fat.table.push_back(Load32(batch.get() + 4 * i));
   }
   return fat;
 }

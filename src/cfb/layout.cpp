@@ -79,10 +79,15 @@ std::optional<Layout> Plan(const Tree &tree, std::uint16_t version, std::uint32_
 
 void AssignSectorsAndLinks(const Tree &tree, Layout &layout) {
   const std::size_t count = tree.entries.size();
-  layout.startSector.assign(count, 0);
+  // Start sectors and child links are set entry by entry, in order; the
+  // sibling links and colours are set by each entry's parent, so they start
+  // out as those of an entry without siblings (the root's).
+  layout.startSector.clear();
+  layout.startSector.reserve(count);
+  layout.child.clear();
+  layout.child.reserve(count);
   layout.left.assign(count, kNoStream);
   layout.right.assign(count, kNoStream);
-  layout.child.assign(count, kNoStream);
   layout.red.assign(count, false);
 
   std::uint32_t nextMini = 0;
@@ -90,24 +95,23 @@ void AssignSectorsAndLinks(const Tree &tree, Layout &layout) {
   for (std::size_t i = 0; i < count; ++i) {
     const Entry &entry = tree.entries[i];
     if (entry.kind == EntryKind::Root) {
-      layout.startSector[i] = layout.miniSectors > 0 ? layout.firstMiniStream : kEndOfChain;
+      layout.startSector.push_back(layout.miniSectors > 0 ? layout.firstMiniStream : kEndOfChain);
     } else if (entry.kind == EntryKind::Storage) {
-      layout.startSector[i] = 0;
+      layout.startSector.push_back(0);
     } else if (entry.size == 0) {
-      layout.startSector[i] = kEndOfChain;
+      layout.startSector.push_back(kEndOfChain);
     } else if (entry.size < kMiniStreamCutoff) {
-      layout.startSector[i] = nextMini;
+      layout.startSector.push_back(nextMini);
       nextMini += static_cast<std::uint32_t>(CeilDiv(entry.size, kMiniSectorSize));
     } else {
-      layout.startSector[i] = nextData;
+      layout.startSector.push_back(nextData);
       nextData += static_cast<std::uint32_t>(CeilDiv(entry.size, layout.SectorSize()));
     }
 
     std::int32_t root = -1;
     std::vector<SiblingNode> nodes =
         BuildSiblingTree(static_cast<std::uint32_t>(entry.children.size()), root);
-    if (root >= 0)
-      layout.child[i] = entry.children[static_cast<std::size_t>(root)];
+    layout.child.push_back(root >= 0 ? entry.children[static_cast<std::size_t>(root)] : kNoStream);
     for (std::size_t k = 0; k < nodes.size(); ++k) {
       std::uint32_t id = entry.children[k];
       if (nodes[k].left >= 0)

@@ -4,6 +4,9 @@
 #include "cfb/constants.h"
 #include "cfb/io.h"
 
+#include <algorithm>
+#include <memory>
+
 namespace cfb {
 
 MiniFat MiniFat::Load(const SectorFile &file, const Header &header, const Fat &fat,
@@ -15,11 +18,19 @@ MiniFat MiniFat::Load(const SectorFile &file, const Header &header, const Fat &f
   const std::uint32_t perSector = file.SectorSize() / 4;
   MiniFat miniFat;
   // The chain claimed its sectors, so its length is bounded by the file.
-  std::vector<std::uint8_t> bytes(sectors.size() * std::size_t{file.SectorSize()});
-  file.ReadFullSectors(sectors.data(), sectors.size(), bytes.data(), "mini FAT");
-  miniFat.table.resize(sectors.size() * std::size_t{perSector});
-  for (std::size_t i = 0; i < miniFat.table.size(); ++i)
-    miniFat.table[i] = Load32(bytes.data() + 4 * i);
+  // Read in batches through a buffer left uninitialised (every byte used is
+  // read first); the table is filled in order, not set first.
+  constexpr std::size_t kBatch = 256;
+  const std::size_t sectorSize = file.SectorSize();
+  std::unique_ptr<std::uint8_t[]> batch(
+      new std::uint8_t[std::min(sectors.size(), kBatch) * sectorSize]);
+  miniFat.table.reserve(sectors.size() * std::size_t{perSector});
+  for (std::size_t first = 0; first < sectors.size(); first += kBatch) {
+    std::size_t count = std::min(kBatch, sectors.size() - first);
+    file.ReadFullSectors(sectors.data() + first, count, batch.get(), "mini FAT");
+    for (std::size_t i = 0; i < count * perSector; ++i)
+      miniFat.table.push_back(Load32(batch.get() + 4 * i));
+  }
   return miniFat;
 }
 

@@ -50,10 +50,12 @@ void Reader::Validate() {
   // mini stream and every stream must each have sectors of their own.
   SectorOwners owners(file.sectorCount);
   fat = Fat::Load(file, header, owners);
-  std::vector<std::uint8_t> directory = LoadDirectory(file, header, fat, owners);
-  miniFat = MiniFat::Load(file, header, fat, owners);
-  tree = BuildTree(directory, header.majorVersion);
+  DirectoryBytes directory = LoadDirectory(file, header, fat, owners);
+  tree = BuildTree(directory.View(), header.majorVersion);
+  // Freed before the mini FAT is read, so that it takes the memory the
+  // directory's bytes and the tree's building have given back.
   directory = {};
+  miniFat = MiniFat::Load(file, header, fat, owners);
 
   const Entry &root = tree.entries[0];
   // The mini stream is the root's data (MS-CFB 2.6.2). An empty one holds

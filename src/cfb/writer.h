@@ -53,8 +53,9 @@ public:
   /// process, after writing out what the buffer holds. Returns how many it
   /// copied: all of them, or fewer when the file system refuses such copies
   /// (between two file systems, or not at all; every later call then
-  /// returns 0 at once) or when the source ends early. The caller appends
-  /// the rest itself. Throws `IoError` (ENOSPC, EIO...).
+  /// returns 0 at once) or when the source ends early. On ext2/3/4, where
+  /// the kernel's copy costs more than reads and writes, it copies nothing.
+  /// The caller appends the rest itself. Throws `IoError` (ENOSPC, EIO...).
   std::uint64_t AppendFromFile(int fd, std::uint64_t offset, std::uint64_t length);
 
   /// Makes the writer put `length` zero bytes at file offset `offset` by
@@ -104,7 +105,7 @@ private:
   /// it is used.
   std::unique_ptr<std::uint8_t[]> buffer;
   std::size_t used = 0;
-  /// Whether copy_file_range may still be tried on this file.
+  /// Whether copy_file_range may (still) be tried on this file.
   bool kernelCopy = true;
   std::uint64_t written = 0;
   /// Where the part of the file not yet handed to the disk begins.

@@ -13,6 +13,7 @@
 #include "cli/inspect_command.h"
 #include "cli/run_arguments.h"
 #include "cli/run_command.h"
+#include "core/heap_reuse.h"
 
 #include <CLI/CLI.hpp>
 
@@ -82,6 +83,7 @@ int RunFileCommand(int argc, char **argv) {
 } // namespace
 
 int main(int argc, char **argv) {
+  KeepFreedMemoryForReuse();
   if (IsFileCommand(argc, argv))
     return RunFileCommand(argc, argv);
   return velkor::cli::RunCommand(argc, argv);
