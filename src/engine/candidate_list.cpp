@@ -83,3 +83,8 @@ void TTCandidateList::Get(std::int32_t index, TTCandidate &candidate) const {
   candidate.attributes = record.attributes;
   candidate.mode = record.mode;
 }
+
+std::pair<std::uint64_t, std::uint64_t> TTCandidateList::FileKey(std::int32_t index) const {
+  const Record &record = At(index);
+  return {record.device, record.inode};
+}

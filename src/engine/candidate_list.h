@@ -33,6 +33,7 @@
 #include <memory>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 class TTCandidateList {
@@ -51,6 +52,10 @@ public:
   /// the kept fields as they were added, the others at their defaults.
   /// Throws "List: Index Error" for an index out of range.
   void Get(std::int32_t index, TTCandidate &candidate) const;
+
+  /// The device and inode of the candidate at `index`, as Get gives them,
+  /// without materialising the candidate.
+  std::pair<std::uint64_t, std::uint64_t> FileKey(std::int32_t index) const;
 
 private:
   struct Record {

@@ -2,6 +2,7 @@
 
 #include "engine/document_identity.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -37,47 +38,39 @@ bool DocumentIdentity::SameFile(const DocumentIdentity &other) const {
 
 void RepeatedDocuments::Expect(dev_t device, ino_t inode) {
   std::lock_guard lock(mutex);
-  if (!IsExpected(device, inode))
-    expected.emplace_back(device, inode);
-}
-
-bool RepeatedDocuments::IsExpected(dev_t device, ino_t inode) const {
-  for (const auto &key : expected) {
-    if (key.first == device && key.second == inode)
-      return true;
-  }
-  return false;
+  expected.emplace(device, inode);
 }
 
 void RepeatedDocuments::Replaced(dev_t device, ino_t inode, const DocumentIdentity &now) {
   std::lock_guard lock(mutex);
-  if (IsExpected(device, inode))
-    visits.push_back(Visit{device, inode, now, now.size, true});
+  if (expected.count({device, inode}) != 0)
+    visits.emplace(Key{device, inode}, Visit{now, now.size, true});
 }
 
 bool RepeatedDocuments::IsOurReplacement(dev_t device, ino_t inode,
                                          const DocumentIdentity &current) const {
   std::lock_guard lock(mutex);
-  for (const Visit &visit : visits) {
-    if (visit.replaced && visit.device == device && visit.inode == inode &&
-        visit.file.SameFile(current))
-      return true;
-  }
-  return false;
+  const auto [first, last] = visits.equal_range({device, inode});
+  return std::any_of(first, last, [&](const auto &visit) {
+    return visit.second.replaced && visit.second.file.SameFile(current);
+  });
 }
 
 void RepeatedDocuments::Measured(const DocumentIdentity &document, std::uint64_t copySize) {
   std::lock_guard lock(mutex);
-  if (IsExpected(document.device, document.inode))
-    visits.push_back(Visit{document.device, document.inode, document, copySize, false});
+  const Key key{document.device, document.inode};
+  if (expected.count(key) != 0)
+    visits.emplace(key, Visit{document, copySize, false});
 }
 
 bool RepeatedDocuments::MeasuredBefore(const DocumentIdentity &document,
                                        std::uint64_t &copySize) const {
   std::lock_guard lock(mutex);
-  for (const Visit &visit : visits) {
-    if (!visit.replaced && visit.file.SameFile(document)) {
-      copySize = visit.copySize;
+  // SameFile compares device and inode too: only this key's visits can match.
+  const auto [first, last] = visits.equal_range({document.device, document.inode});
+  for (auto visit = first; visit != last; ++visit) {
+    if (!visit->second.replaced && visit->second.file.SameFile(document)) {
+      copySize = visit->second.copySize;
       return true;
     }
   }

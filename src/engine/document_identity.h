@@ -19,7 +19,9 @@
 #include <string>
 #include <sys/types.h>
 #include <utility>
+#include <map>
 #include <mutex>
+#include <set>
 #include <vector>
 
 /// What identifies a document file at one moment.
@@ -66,18 +68,20 @@ public:
   bool MeasuredBefore(const DocumentIdentity &document, std::uint64_t &copySize) const;
 
 private:
+  using Key = std::pair<dev_t, ino_t>;
   struct Visit {
-    dev_t device;
-    ino_t inode;
     DocumentIdentity file; ///< the replacement, or the measured document
     std::uint64_t copySize;
     bool replaced;
   };
-  bool IsExpected(dev_t device, ino_t inode) const;
 
   mutable std::mutex mutex;
-  std::vector<std::pair<dev_t, ino_t>> expected;
-  std::vector<Visit> visits;
+  /// Looked up once a document, so kept sorted: a tree reached twice through
+  /// a bind mount repeats every one of its documents.
+  std::set<Key> expected;
+  /// By the scan's device and inode (a replacement's), or the measured
+  /// document's.
+  std::multimap<Key, Visit> visits;
 };
 
 /// A shared lock on a document, held from the last check to the end of its
