@@ -22,8 +22,26 @@ const char *KindName(EntryKind kind) {
   return "?";
 }
 
+/// Calls the comparison's checkpoint after every megabyte of stream bytes.
+class CompareProgress {
+public:
+  explicit CompareProgress(const std::function<void()> &checkpoint) : checkpoint(checkpoint) {}
+  void Compared(std::size_t bytes) {
+    sinceCheck += bytes;
+    if (sinceCheck >= kStep && checkpoint) {
+      sinceCheck = 0;
+      checkpoint();
+    }
+  }
+
+private:
+  static constexpr std::size_t kStep = 1u << 20;
+  const std::function<void()> &checkpoint;
+  std::size_t sinceCheck = 0;
+};
+
 std::optional<std::string> CompareEntries(const Source &a, std::uint32_t ia, const Source &b,
-                                          std::uint32_t ib) {
+                                          std::uint32_t ib, CompareProgress &progress) {
   const Entry &x = a.GetTree().entries[ia];
   const Entry &y = b.GetTree().entries[ib];
   if (x.kind != y.kind)
@@ -54,6 +72,7 @@ std::optional<std::string> CompareEntries(const Source &a, std::uint32_t ia, con
         return "stream bytes differ at offset " + std::to_string(offset + at);
       }
       offset += gotA;
+      progress.Compared(gotA);
     }
   }
   if (x.children.size() != y.children.size())
@@ -64,14 +83,16 @@ std::optional<std::string> CompareEntries(const Source &a, std::uint32_t ia, con
 
 } // namespace
 
-std::optional<Difference> CompareTrees(const Source &a, const Source &b) {
+std::optional<Difference> CompareTrees(const Source &a, const Source &b,
+                                       const std::function<void()> &checkpoint) {
+  CompareProgress progress(checkpoint);
   // Both trees list children in the format's name order, so equal trees
   // pair up child by child.
   std::vector<std::pair<std::uint32_t, std::uint32_t>> stack{{0, 0}};
   while (!stack.empty()) {
     auto [ia, ib] = stack.back();
     stack.pop_back();
-    if (auto detail = CompareEntries(a, ia, b, ib))
+    if (auto detail = CompareEntries(a, ia, b, ib, progress))
       return Difference{a.GetTree().PathOf(ia), *detail};
     const auto &ka = a.GetTree().entries[ia].children;
     const auto &kb = b.GetTree().entries[ib].children;

@@ -12,6 +12,7 @@
 
 #include "cfb/compound_file.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -25,7 +26,10 @@ struct Difference {
 
 /// Nothing when `a` and `b` hold the same tree, otherwise the first difference.
 /// Throws as `Source::ReadStream` does when stream data cannot be read.
-std::optional<Difference> CompareTrees(const Source &a, const Source &b);
+/// `checkpoint`, when given, is called after every megabyte compared; an
+/// exception it throws ends the comparison and reaches the caller.
+std::optional<Difference> CompareTrees(const Source &a, const Source &b,
+                                       const std::function<void()> &checkpoint = {});
 
 /// Opens both files (see `Source::Open`) and compares them.
 std::optional<Difference> CompareFiles(const std::string &pathA, const std::string &pathB);

@@ -25,7 +25,9 @@ Source::Source(Source &&) noexcept = default;
 Source &Source::operator=(Source &&) noexcept = default;
 Source::~Source() = default;
 
-Source Source::Open(const std::string &path) { return Source(Reader::Open(path)); }
+Source Source::Open(const std::string &path, FinalLink link) {
+  return Source(Reader::Open(path, link));
+}
 
 void Source::CopyTo(Destination &destination) const {
   const Reader &source = Use(reader);

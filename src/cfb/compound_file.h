@@ -28,6 +28,7 @@
 #pragma once
 
 #include "cfb/error.h"
+#include "cfb/io.h"
 #include "cfb/tree.h"
 
 #include <cstddef>
@@ -54,8 +55,8 @@ public:
   /// Throws `FormatError` for a file that is not an acceptable compound file
   /// (including a path that is not a regular file), `InUseError` when another
   /// process holds a write lock on it, `IoError` when it cannot be opened or
-  /// read (missing, no permission, I/O error).
-  static Source Open(const std::string &path);
+  /// read (missing, no permission, I/O error; ELOOP for a refused link).
+  static Source Open(const std::string &path, FinalLink link = FinalLink::follow);
 
   Source(Source &&) noexcept;
   Source &operator=(Source &&) noexcept;

@@ -15,6 +15,11 @@
 
 namespace cfb {
 
+/// Whether opening a file may follow a symbolic link at the path's last
+/// component. A run that replaces documents refuses it: a link put in a
+/// document's place must never make the run read another file.
+enum class FinalLink { follow, refuse };
+
 /// Owns one file descriptor; closes it (ignoring errors) on destruction.
 class FileDescriptor {
 public:

@@ -15,10 +15,11 @@
 
 namespace cfb {
 
-std::unique_ptr<Reader> Reader::Open(const std::string &path) {
+std::unique_ptr<Reader> Reader::Open(const std::string &path, FinalLink link) {
   std::unique_ptr<Reader> reader(new Reader());
   // O_NONBLOCK: a FIFO named like a document must not hang the open.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK |
+                                    (link == FinalLink::refuse ? O_NOFOLLOW : 0));
   if (fd < 0)
     throw IoError(errno, "open", path);
   reader->descriptor = FileDescriptor(fd);

@@ -204,6 +204,9 @@ std::uint64_t Writer::AppendFromFile(int fd, std::uint64_t offset, std::uint64_t
     written += static_cast<std::uint64_t>(got);
     StartWriteback();
     FillHoleIfReached();
+    // The kernel's copy is looked at as often as the buffered one.
+    if (checkpoint)
+      checkpoint();
   }
   return done;
 }
