@@ -45,6 +45,9 @@ std::string ListLine(const DocumentReport &report) {
     return line + " -> " + std::to_string(report.sizeAfter) + " bytes, not smaller";
   case DocumentOutcome::endedRun:
     return line + " bytes, ended the run (" + EscapeControlBytes(report.reason) + ")";
+  case DocumentOutcome::replacedThenEndedRun:
+    return line + " -> " + std::to_string(report.sizeAfter) +
+           " bytes, replaced, then ended the run (" + EscapeControlBytes(report.reason) + ")";
   case DocumentOutcome::passedOver:
     break;
   }

@@ -21,10 +21,13 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <fcntl.h>
 #include <functional>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -43,45 +46,6 @@ std::string OwnerFileReason(const TTString &fullName) {
   return OfficeOwnerFileOf(fullName.CStr()).empty()
              ? std::string()
              : std::string(LeaseReason::kOpenInOfficeProgram);
-}
-
-/// Puts the copy in the document's place under a lease: the two names trade
-/// places in one atomic step, the directory is flushed, and the lease is
-/// looked at again. A program may have looked the document's path up just
-/// before the exchange and be waiting for the lease in its open: it opens
-/// the old file. When the lease shows such a program, the names are swapped
-/// back, so the document stays where it was and that program gets what it
-/// opened; the copy is removed and false given. Otherwise the old file is
-/// removed and the lease given up. The flush between the exchange and the
-/// look gives such an open time to reach the lease. Where the file system
-/// cannot exchange names, the copy is renamed over the document as without
-/// a lease. The holder is disarmed once the names have traded places: from
-/// then on a failure leaves both files, and neither is removed blindly.
-bool ReplaceUnderLease(TTTempFile &temporary, const TTString &tempName, const TTString &fullName,
-                       DocumentLease &lease) {
-  if (!ExchangeFiles(tempName, fullName)) {
-    MoveFileReplacing(tempName, fullName);
-    temporary.Release();
-    return true;
-  }
-  temporary.Release();
-  FlushDirectoryOf(fullName);
-  if (checkpointHook)
-    checkpointHook(fullName.CStr(), LeaseCheckpoint::exchanged);
-  if (lease.Broken()) {
-    // The names traded places a moment ago, so they can trade back; should
-    // that fail all the same, both files stay and the run ends with the
-    // error.
-    if (!ExchangeFiles(tempName, fullName))
-      ThrowFileException(TTFileError::generic, EINVAL);
-    FlushDirectoryOf(fullName);
-    lease.Drop();
-    RemoveFileIfExists(tempName);
-    return false;
-  }
-  RemoveFileIfExists(tempName);
-  lease.Drop();
-  return true;
 }
 
 /// Tells the sink what happened to the candidate, once.
@@ -110,6 +74,11 @@ public:
   }
   void Done(DocumentOutcome outcome) {
     Tell(outcome, PassOverReason::none, std::string(), 0, std::nullopt);
+  }
+  /// The copy took the document's place, then a later step failed.
+  void ReplacedThenEndedRun(std::string reason, int systemError) {
+    Tell(DocumentOutcome::replacedThenEndedRun, PassOverReason::runError, std::move(reason),
+         systemError, std::nullopt);
   }
   bool Told() const { return told; }
 
@@ -152,7 +121,7 @@ struct Refusal {
 /// says why it cannot be used.
 std::optional<cfb::Source> OpenDocument(const TTString &fullName, Refusal &refusal) {
   try {
-    return cfb::Source::Open(fullName.CStr());
+    return cfb::Source::Open(fullName.CStr(), cfb::FinalLink::refuse);
   } catch (const cfb::FormatError &e) {
     refusal = {PassOverReason::notCompoundDocument,
                std::string("not a compound document: ") + cfb::ReasonText(e.GetReason()), 0,
@@ -180,13 +149,134 @@ int SystemErrorOf(std::exception_ptr error) {
   return 0;
 }
 
+/// A file by device and inode.
+struct FileKey {
+  dev_t device = 0;
+  ino_t inode = 0;
+};
+
+/// Whether `name` (a final link not followed) is the file `key` now.
+bool NameHolds(const TTString &name, const FileKey &key) {
+  struct stat status;
+  return fstatat(AT_FDCWD, name.CStr(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+         status.st_dev == key.device && status.st_ino == key.inode;
+}
+
+void CallHook(const TTString &fullName, LeaseCheckpoint where) {
+  if (checkpointHook)
+    checkpointHook(fullName.CStr(), where);
+}
+
+/// Puts a flushed, checked copy in the document's place and knows, should a
+/// step fail, whether the document's name holds the copy at that moment.
+///
+/// The two names trade places in one atomic step where the file system can
+/// (renameat2 RENAME_EXCHANGE), and nothing is ever removed unlooked-at:
+/// - After the exchange the temporary name must hold the very document the
+///   last check held. When it holds another file, a program saved the
+///   document by renaming a new file over it between that check and the
+///   exchange: the names trade back, so that its save keeps the document's
+///   name, and the copy is removed.
+/// - The folder is flushed, and the lease looked at again: a program may
+///   have looked the document's path up just before the exchange and be
+///   waiting for the lease in its open of the old file. Then too the names
+///   trade back, so that the program gets what it opened.
+/// - Only then is the old file, the one the checks held, removed.
+/// Before any trade back, the document's name must still hold the copy.
+/// Where no exchange is possible, the copy is renamed over the document;
+/// between the last check and that rename a window of microseconds remains.
+class CopyPlacement {
+public:
+  enum class Result { replaced, changedMeanwhile, openedMeanwhile };
+
+  CopyPlacement(TTTempFile &temporary, const TTString &tempName, const TTString &fullName,
+                const FileKey &copy, const FileKey &document)
+      : temporary(temporary), tempName(tempName), fullName(fullName), copy(copy),
+        document(document) {}
+
+  Result Place(DocumentLease &lease) {
+    if (!ExchangeFiles(tempName, fullName)) {
+      try {
+        MoveFileReplacing(tempName, fullName);
+      } catch (...) {
+        inPlace = NameHolds(fullName, copy);
+        if (inPlace)
+          temporary.Release();
+        throw;
+      }
+      inPlace = true;
+      temporary.Release();
+      return Result::replaced;
+    }
+    // From here on a failure leaves both files; neither is removed blindly.
+    temporary.Release();
+    inPlace = true;
+    if (!NameHolds(tempName, document)) {
+      TradeBack();
+      return Result::changedMeanwhile;
+    }
+    FlushDirectoryOf(fullName);
+    CallHook(fullName, LeaseCheckpoint::exchanged);
+    if (lease.Broken()) {
+      TradeBack();
+      lease.Drop();
+      return Result::openedMeanwhile;
+    }
+    if (NameHolds(tempName, document))
+      RemoveFile(tempName);
+    lease.Drop();
+    return Result::replaced;
+  }
+
+  /// Whether the document's name held the copy when the last step ended.
+  bool CopyInPlace() const { return inPlace; }
+
+private:
+  /// Gives the document's name back to the file that had it before the
+  /// exchange, and removes the copy.
+  void TradeBack() {
+    // A third file under the document's name is left where it is, and so is
+    // the file under the temporary name: the run ends and names both.
+    if (!NameHolds(fullName, copy))
+      throw TTFileWithNameException(fullName, TTFileError::sharingViolation, EBUSY);
+    if (!ExchangeFiles(tempName, fullName))
+      ThrowFileException(TTFileError::generic, EINVAL);
+    inPlace = false;
+    FlushDirectoryOf(fullName);
+    if (NameHolds(tempName, copy))
+      RemoveFile(tempName);
+  }
+
+  TTTempFile &temporary;
+  const TTString &tempName;
+  const TTString &fullName;
+  const FileKey copy;
+  const FileKey document;
+  bool inPlace = false;
+};
+
+/// The reason to pass a document over because another program has it open,
+/// or the empty text: a broken lease, or an office program's owner file
+/// beside it (which counts whether or not a lease was granted: a program
+/// that reads a document whole and keeps only its owner file while a person
+/// edits it is not seen by the lease).
+std::pair<PassOverReason, std::string> OpenElsewhereReason(const DocumentLease &lease,
+                                                           const TTString &fullName) {
+  if (lease.Broken())
+    return {PassOverReason::openInAnotherProgram, LeaseReason::kOpenInAnotherProgram};
+  std::string owner = OwnerFileReason(fullName);
+  if (!owner.empty())
+    return {PassOverReason::openInOfficeProgram, owner};
+  return {PassOverReason::none, std::string()};
+}
+
 /// Everything after a candidate has been taken up (counted as a total file).
 void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool compress,
                     RunStatistics &statistics, DocumentSink &sink, Outcome &outcome,
                     RepeatedDocuments *repeated) {
-  // What identifies the document when it is opened, read before and after
-  // the open: a file put in its place in between is not the one the lock
-  // holds, and is left for the next run.
+  // What identifies the document before it is opened; the descriptor it is
+  // opened with must hold the same file, so that nothing put in its place in
+  // between (a link, another file) is ever read.
   DocumentIdentity identity;
   if (int error = ReadDocumentIdentity(fullName.CStr(), identity)) {
     outcome.PassOver(PassOverReason::cannotExamine, SystemReason("cannot be examined", error),
@@ -215,6 +305,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
       outcome.PassOver(PassOverReason::notRegularFile, "not a regular file");
     return;
   }
+  CallHook(fullName, LeaseCheckpoint::opening);
   Refusal openRefusal;
   std::optional<cfb::Source> source = OpenDocument(fullName, openRefusal);
   if (!source) {
@@ -223,7 +314,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
     return;
   }
   DocumentIdentity opened;
-  if (int error = ReadDocumentIdentity(fullName.CStr(), opened)) {
+  if (int error = ReadOpenIdentity(source->Descriptor(), opened)) {
     outcome.PassOver(PassOverReason::cannotExamine, SystemReason("cannot be examined", error),
                      error);
     return;
@@ -245,29 +336,25 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
   // copy is measured against and what its place-taker must look like.
   std::uint64_t oldSize = identity.size;
   outcome.report.sizeBefore = oldSize;
-  sink.Started(fullName.CStr());
 
   // Programs that have the document open without a lock are seen through a
-  // lease on the descriptor it is read with (see document_lease.h); where
-  // none can be had, through the owner files of office programs.
+  // lease on the descriptor it is read with (see document_lease.h), and
+  // office programs also through their owner files.
   DocumentLease lease;
-  switch (lease.Take(source->Descriptor())) {
-  case DocumentLease::State::held:
-    break;
-  case DocumentLease::State::openElsewhere:
+  if (lease.Take(source->Descriptor()) == DocumentLease::State::openElsewhere) {
     outcome.PassOver(PassOverReason::openInAnotherProgram, LeaseReason::kOpenInAnotherProgram);
     return;
-  case DocumentLease::State::unavailable:
-    if (std::string reason = OwnerFileReason(fullName); !reason.empty()) {
-      outcome.PassOver(PassOverReason::openInOfficeProgram, reason);
-      return;
-    }
-    break;
+  }
+  if (std::string reason = OwnerFileReason(fullName); !reason.empty()) {
+    outcome.PassOver(PassOverReason::openInOfficeProgram, reason);
+    return;
   }
 
+  // Counted as a document from here on, and shown as the one in hand.
+  sink.Started(fullName.CStr());
   ++statistics.documentFiles;
   // A compressing run gives the copy exactly what the document has; the
-  // check before the rename makes sure none of it changed since (a chmod,
+  // check before the exchange makes sure none of it changed since (a chmod,
   // chown or xattr change moves the change time).
   TTFileAttributes attributes;
   if (compress)
@@ -287,6 +374,15 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
                    static_cast<int>(e.systemError));
     throw;
   }
+  // A program that opens the document for writing waits for our lease: it
+  // is looked at after every megabyte copied or compared, around every
+  // flush, and while the copy waits for its turn; on a break the run stops
+  // at once and lets that program go on.
+  const auto lookAtLease = [&] {
+    CallHook(fullName, LeaseCheckpoint::copying);
+    if (lease.Broken())
+      throw LeaseBrokenDuringCopy{};
+  };
   bool copyFailed = false;
   bool leaseBroken = false;
   std::string copyError;
@@ -300,22 +396,17 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
                                  compress ? cfb::Destination::Durability::flushed
                                           : cfb::Destination::Durability::measuredOnly,
                                  temporary.Descriptor());
-    // After every megabyte: a program that opens the document for writing
-    // waits for our lease; stop at once and let it go on.
-    destination.SetCheckpoint([&] {
-      if (checkpointHook)
-        checkpointHook(fullName.CStr(), LeaseCheckpoint::copying);
-      if (lease.Broken())
-        throw LeaseBrokenDuringCopy{};
-    });
+    destination.SetCheckpoint(lookAtLease);
     source->CopyTo(destination);
     // A copy that may take the document's place is read back and compared
     // with the document, still open with writers shut out, while the disk
     // takes the copy in; one that differs is never flushed.
     if (compress && CopyCheckEnabled() && source->PlannedCopySize() < oldSize)
-      difference = CheckCopy(*source, tempName.CStr());
-    if (difference.empty())
+      difference = CheckCopy(*source, tempName.CStr(), lookAtLease);
+    if (difference.empty()) {
       destination.Release();
+      lookAtLease();
+    }
   } catch (const cfb::Error &e) {
     copyFailed = true;
     copyError = e.what();
@@ -354,11 +445,13 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
   // Through the holder's descriptor, whose write lock marks the copy as a
   // live writer's until it takes the document's place or is removed.
   std::uint64_t newSize;
+  FileKey copyKey;
   {
     struct stat status;
     if (fstat(temporary.Descriptor(), &status) != 0)
       ThrowLastErrorWithName(tempName);
     newSize = static_cast<std::uint64_t>(status.st_size);
+    copyKey = {status.st_dev, status.st_ino};
     const timespec times[2] = {identity.accessed, identity.modified};
     if (futimens(temporary.Descriptor(), times) != 0)
       ThrowLastErrorWithName(tempName);
@@ -366,15 +459,10 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
   outcome.report.sizeAfter = newSize;
   // A program that opened the document while it was copied keeps it, in an
   // estimate as in a compressing run, so that both count alike.
-  std::string openElsewhere = lease.Broken()  ? LeaseReason::kOpenInAnotherProgram
-                              : lease.Taken() ? std::string()
-                                              : OwnerFileReason(fullName);
-  if (!openElsewhere.empty()) {
+  if (auto [why, reason] = OpenElsewhereReason(lease, fullName); !reason.empty()) {
     lease.Drop();
     sink.CountersChanged(statistics);
-    outcome.PassOver(lease.Broken() ? PassOverReason::openInAnotherProgram
-                                    : PassOverReason::openInOfficeProgram,
-                     openElsewhere);
+    outcome.PassOver(why, reason);
     return;
   }
 
@@ -402,38 +490,63 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
                          static_cast<int>(e.systemError));
         return;
       }
+      // The copy's data, times and attributes reach the disk before its
+      // turn and the last check, so that only the exchange itself follows
+      // that check.
+      try {
+        lookAtLease();
+        if (fsync(temporary.Descriptor()) != 0)
+          ThrowLastErrorWithName(tempName);
+        lookAtLease();
+        if (sink.AwaitTurn(lookAtLease) == DocumentSink::Turn::runEnded) {
+          // An earlier document ended the run: this one stays as it is, and
+          // the holder removes its copy; the run does not count it.
+          return;
+        }
+      } catch (const LeaseBrokenDuringCopy &) {
+        lease.Drop();
+        sink.CountersChanged(statistics);
+        outcome.PassOver(PassOverReason::openInAnotherProgram, LeaseReason::kOpenInAnotherProgram);
+        return;
+      }
       DocumentHold hold;
       std::string refusal = hold.Acquire(fullName.CStr(), identity);
       PassOverReason why = PassOverReason::other;
-      if (refusal.empty()) {
-        if (lease.Broken()) {
-          refusal = LeaseReason::kOpenInAnotherProgram;
-          why = PassOverReason::openInAnotherProgram;
-        } else if (!lease.Taken()) {
-          refusal = OwnerFileReason(fullName);
-          why = PassOverReason::openInOfficeProgram;
-        }
-      }
+      if (refusal.empty())
+        std::tie(why, refusal) = OpenElsewhereReason(lease, fullName);
       if (!refusal.empty()) {
         lease.Drop();
         sink.CountersChanged(statistics);
         outcome.PassOver(why, refusal);
         return;
       }
-      if (lease.Taken()) {
-        if (!ReplaceUnderLease(temporary, tempName, fullName, lease)) {
-          sink.CountersChanged(statistics);
+      CallHook(fullName, LeaseCheckpoint::checked);
+      CopyPlacement placement(temporary, tempName, fullName, copyKey,
+                              {identity.device, identity.inode});
+      CopyPlacement::Result placed;
+      try {
+        placed = placement.Place(lease);
+      } catch (...) {
+        if (!placement.CopyInPlace())
+          throw;
+        // The copy is the document now; what failed came after. The
+        // document counts as compressed, and the error still ends the run.
+        ++statistics.compressedFiles;
+        statistics.bytesBefore += oldSize;
+        statistics.bytesAfter += newSize;
+        sink.CountersChanged(statistics);
+        outcome.ReplacedThenEndedRun(DescribeCurrentException(),
+                                     SystemErrorOf(std::current_exception()));
+        throw;
+      }
+      if (placed != CopyPlacement::Result::replaced) {
+        sink.CountersChanged(statistics);
+        if (placed == CopyPlacement::Result::openedMeanwhile)
           outcome.PassOver(PassOverReason::openInAnotherProgram,
                            LeaseReason::kOpenInAnotherProgram);
-          return;
-        }
-      } else {
-        // One atomic rename: when it fails the document is unchanged, so the
-        // holder may remove the copy on the way out as on every other path.
-        MoveFileReplacing(tempName, fullName);
-        // The copy is the document now: the holder must neither remove a
-        // later file of the temporary name nor keep the document locked.
-        temporary.Release();
+        else
+          outcome.PassOver(PassOverReason::other, "changed while it was being copied");
+        return;
       }
       result = DocumentOutcome::replaced;
       DocumentIdentity now;

@@ -63,10 +63,12 @@ void CompactDocument(const TTCandidate &candidate, bool compress, RunStatistics 
                      DocumentSink &sink, const TTString &basePath,
                      RepeatedDocuments *repeated = nullptr);
 
-/// Where a test hook is called: during a copy (after every megabyte and
-/// before its final flush), and right after the copy and the document have
+/// Where a test hook is called: right before the document is opened; during
+/// a copy (after every megabyte copied or compared, around its flushes, and
+/// while it waits for its turn); right after the last check of the document,
+/// before the copy and the document trade names; and right after they have
 /// traded names, before the lease is looked at again.
-enum class LeaseCheckpoint { copying, exchanged };
+enum class LeaseCheckpoint { opening, copying, checked, exchanged };
 
 /// For tests: `hook` is called with the document's path at each checkpoint,
 /// right before the run looks at its lease (see document_lease.h), on the

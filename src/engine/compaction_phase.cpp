@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <deque>
 #include <exception>
+#include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -32,6 +34,9 @@ namespace {
 /// How long the run's thread waits for a worker before it lets the
 /// window's events run again.
 constexpr std::chrono::milliseconds kPumpInterval{50};
+
+/// How often a copy waiting for its turn looks at its document's lease.
+constexpr std::chrono::milliseconds kTurnLookInterval{10};
 
 /// How far the candidates handed out may run ahead of the ones reported,
 /// for each worker: bounds the finished records kept while one document
@@ -84,6 +89,8 @@ struct DocumentRecord {
   const char *message = nullptr;
   /// The error that ended the run with this document.
   std::exception_ptr error;
+  /// Not started: an earlier document had ended the run.
+  bool skipped = false;
 
   bool EndsRun() const { return message != nullptr || error != nullptr; }
 };
@@ -106,6 +113,7 @@ public:
     record.message = text;
     throw UserAbort{RunEnding::message};
   }
+  Turn AwaitTurn(const std::function<void()> &whileWaiting) override;
 
 private:
   DocumentRecord &record;
@@ -146,9 +154,35 @@ public:
   void Hand(std::unique_ptr<DocumentRecord> record) {
     {
       std::lock_guard lock(mutex);
+      outstanding.insert(record->index);
       queue.push_back(std::move(record));
     }
     workReady.notify_one();
+  }
+
+  /// True once a document has ended the run: nothing more is handed out.
+  bool RunEnded() {
+    std::lock_guard lock(mutex);
+    return endingIndex != kNone;
+  }
+
+  /// Waits until every candidate before `index` is finished; see
+  /// DocumentSink::AwaitTurn.
+  DocumentSink::Turn AwaitTurn(std::int32_t index, const std::function<void()> &whileWaiting) {
+    for (;;) {
+      {
+        std::unique_lock lock(mutex);
+        const auto earlierFinished = [&] {
+          return endingIndex < index || *outstanding.begin() == index;
+        };
+        turns.wait_for(lock, kTurnLookInterval, earlierFinished);
+        if (endingIndex < index)
+          return DocumentSink::Turn::runEnded;
+        if (earlierFinished())
+          return DocumentSink::Turn::yours;
+      }
+      whileWaiting();
+    }
   }
 
   /// Waits until a document is finished or taken up, or `timeout` has
@@ -183,21 +217,30 @@ private:
           return;
         record = std::move(queue.front());
         queue.pop_front();
+        // A candidate after one that ended the run is not started: a serial
+        // run would never have reached it.
+        record->skipped = endingIndex < record->index;
       }
-      RecordingSink sink(*record, *this);
-      try {
-        CompactDocument(record->candidate, phase.compress, record->counted, sink, phase.basePath,
-                        &phase.repeated);
-      } catch (const UserAbort &) {
-        // The message is in the record.
-      } catch (...) {
-        record->error = std::current_exception();
+      if (!record->skipped) {
+        RecordingSink sink(*record, *this);
+        try {
+          CompactDocument(record->candidate, phase.compress, record->counted, sink, phase.basePath,
+                          &phase.repeated);
+        } catch (const UserAbort &) {
+          // The message is in the record.
+        } catch (...) {
+          record->error = std::current_exception();
+        }
       }
       {
         std::lock_guard lock(mutex);
+        outstanding.erase(record->index);
+        if (record->EndsRun())
+          endingIndex = std::min(endingIndex, record->index);
         finished.push_back(std::move(record));
       }
       news.notify_one();
+      turns.notify_all();
     }
   }
 
@@ -205,6 +248,13 @@ private:
   std::mutex mutex;
   std::condition_variable workReady;
   std::condition_variable news;
+  /// Told whenever a document finishes, for the copies waiting for their turn.
+  std::condition_variable turns;
+  static constexpr std::int32_t kNone = std::numeric_limits<std::int32_t>::max();
+  /// The candidates handed out and not yet finished, by index.
+  std::set<std::int32_t> outstanding;
+  /// The first candidate (by index) that ended the run, or kNone.
+  std::int32_t endingIndex = kNone;
   std::deque<std::unique_ptr<DocumentRecord>> queue;
   std::vector<std::unique_ptr<DocumentRecord>> finished;
   std::string startedName;
@@ -213,6 +263,10 @@ private:
 };
 
 void RecordingSink::Started(const char *fullName) { workers.NoteStarted(fullName); }
+
+DocumentSink::Turn RecordingSink::AwaitTurn(const std::function<void()> &whileWaiting) {
+  return workers.AwaitTurn(record.index, whileWaiting);
+}
 
 void AddCounted(RunStatistics &statistics, const RunStatistics &counted) {
   statistics.totalFiles += counted.totalFiles;
@@ -250,6 +304,8 @@ void InParallel(CompactionPhase &phase, Workers &workers) {
   view.SetFilePosition(0);
 
   for (;;) {
+    if (workers.RunEnded())
+      stopping = true;
     while (!stopping && next < count && busy < workers.Count() && next - reported < ahead) {
       auto record = std::make_unique<DocumentRecord>();
       phase.candidates.Get(next, record->candidate);
@@ -290,7 +346,11 @@ void InParallel(CompactionPhase &phase, Workers &workers) {
       const std::int32_t index = record->index;
       unreported.emplace(index, std::move(record));
     }
-    for (auto first = unreported.begin(); first != unreported.end() && first->first == reported;
+    // Nothing after the document that ended the run is reported or
+    // counted, as in a serial run; a copy of a later document was removed
+    // without replacing anything.
+    for (auto first = unreported.begin();
+         !ending && first != unreported.end() && first->first == reported;
          first = unreported.begin()) {
       std::unique_ptr<DocumentRecord> record = std::move(first->second);
       unreported.erase(first);

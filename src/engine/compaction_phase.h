@@ -7,7 +7,10 @@
 /// With one worker the run's own thread does it all, one document after
 /// another. With several, the run's thread hands the candidates, in order,
 /// to worker threads and hands what each worker recorded on to the view in
-/// candidate order, whatever order the documents finish in. The view
+/// candidate order, whatever order the documents finish in. Workers read,
+/// copy, check and flush side by side, but a copy takes its document's
+/// place only once every earlier candidate is finished (DocumentSink::
+/// AwaitTurn), so documents are replaced in candidate order. The view
 /// therefore sees the same reports and counters as in a serial run; the
 /// window shows the name of the document most recently taken up, and its
 /// bars advance as documents finish. One document (by the scan's device and
@@ -17,11 +20,11 @@
 /// A stop (the view's StopRequested, checked before each candidate is taken
 /// in hand) starts no new document; the documents in hand are finished, each
 /// replaced whole or left as it was, and reported, before "Process was
-/// stopped" ends the run. An error that ends the run with one document does
-/// the same: no new document is started, the ones in hand are finished and
-/// reported, and then the first such error in candidate order ends the run,
-/// as it would have in a serial run (with documents after it that were
-/// already in hand reported as well).
+/// stopped" ends the run. An error that ends the run with one document
+/// leaves what a serial run leaves: from that moment no candidate is handed
+/// out, a later document in hand replaces nothing (its copy is removed) and
+/// is neither counted nor reported, and the first such error in candidate
+/// order ends the run.
 ///
 //===----------------------------------------------------------------------===//
 #pragma once

@@ -11,18 +11,19 @@
 
 void (*copyCheckTestHook)(const std::string &copyPath) = nullptr;
 
-std::string CheckCopy(const cfb::Source &document, const std::string &copyPath) {
+std::string CheckCopy(const cfb::Source &document, const std::string &copyPath,
+                      const std::function<void()> &checkpoint) {
   const std::string differs = "the copy differs from the document: ";
   if (copyCheckTestHook != nullptr)
     copyCheckTestHook(copyPath);
   try {
     std::optional<cfb::Source> copy;
     try {
-      copy = cfb::Source::Open(copyPath);
+      copy = cfb::Source::Open(copyPath, cfb::FinalLink::refuse);
     } catch (const cfb::FormatError &e) {
       return differs + "it does not open as a compound file (" + e.what() + ")";
     }
-    if (std::optional<cfb::Difference> difference = cfb::CompareTrees(document, *copy))
+    if (std::optional<cfb::Difference> difference = cfb::CompareTrees(document, *copy, checkpoint))
       return differs + difference->path + ": " + difference->detail;
     return {};
   } catch (const cfb::Error &e) {

@@ -11,6 +11,7 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace cfb {
@@ -22,7 +23,10 @@ class Source;
 /// text when both hold the same tree, otherwise why the copy must not be
 /// used: "the copy differs from the document: <where>: <what>", or "the
 /// copy could not be read back (...)" when a system call failed.
-std::string CheckCopy(const cfb::Source &document, const std::string &copyPath);
+/// `checkpoint` is called after every megabyte compared; an exception it
+/// throws ends the check and reaches the caller.
+std::string CheckCopy(const cfb::Source &document, const std::string &copyPath,
+                      const std::function<void()> &checkpoint = {});
 
 /// Whether compressing runs check their copies: always, unless the
 /// environment holds VELKOR_COPY_CHECK=off (for measuring what the check

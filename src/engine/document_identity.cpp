@@ -85,6 +85,14 @@ int ReadDocumentIdentity(const char *path, DocumentIdentity &identity) {
   return 0;
 }
 
+int ReadOpenIdentity(int descriptor, DocumentIdentity &identity) {
+  struct stat status;
+  if (fstat(descriptor, &status) != 0)
+    return errno;
+  FromStat(status, identity);
+  return 0;
+}
+
 DocumentHold::~DocumentHold() {
   if (descriptor >= 0)
     close(descriptor); // closing drops both locks

@@ -44,6 +44,10 @@ struct DocumentIdentity {
 /// Gives 0 or the errno value of the failure.
 int ReadDocumentIdentity(const char *path, DocumentIdentity &identity);
 
+/// Reads the identity of the file open as `descriptor`: what was really
+/// opened, whatever its path leads to now. Gives 0 or the errno value.
+int ReadOpenIdentity(int descriptor, DocumentIdentity &identity);
+
 /// The documents that one candidate list holds more than once (one file
 /// reached twice, for example by a plain mask given twice), and what the run
 /// made of the first visit of each. A compressing run's second visit then

@@ -10,6 +10,8 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <functional>
+
 struct DocumentReport;
 struct RunStatistics;
 class ProgressView;
@@ -26,6 +28,22 @@ public:
   virtual void Done(const DocumentReport &report, const RunStatistics &statistics) = 0;
   /// A message of the run's own ends it: shown, then UserAbort is thrown.
   [[noreturn]] virtual void EndWithMessage(const char *text) = 0;
+
+  /// What a copy that is about to take its document's place learns.
+  enum class Turn {
+    yours,    ///< every earlier candidate is finished: replace now
+    runEnded, ///< an earlier candidate ended the run: replace nothing, remove
+              ///< the copy, and neither count nor report the document
+  };
+  /// Waits until every candidate before this one is finished, so that
+  /// documents are replaced in candidate order and a run that an error ends
+  /// leaves the files of a serial run. `whileWaiting` is called every few
+  /// milliseconds while it waits; an exception it throws ends the wait and
+  /// reaches the caller. A serial run never waits.
+  virtual Turn AwaitTurn(const std::function<void()> &whileWaiting) {
+    (void)whileWaiting;
+    return Turn::yours;
+  }
 };
 
 /// The serial run's sink: every call goes to the view at once.

@@ -14,6 +14,8 @@ const char *OutcomeName(DocumentOutcome outcome) {
     return "passedOver";
   case DocumentOutcome::endedRun:
     return "endedRun";
+  case DocumentOutcome::replacedThenEndedRun:
+    return "replacedThenEndedRun";
   }
   return "unknown";
 }

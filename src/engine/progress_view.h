@@ -44,6 +44,10 @@ enum class DocumentOutcome {
   notSmaller,  ///< the copy was not smaller; the document is unchanged
   passedOver,  ///< not a usable compound document, in use, or not safe to replace
   endedRun,    ///< an error with this document ended the run; it is unchanged
+  /// compressing run: the smaller copy took the document's place, then a
+  /// later step (flushing the folder, removing the old file) failed and
+  /// ended the run; counted as compressed
+  replacedThenEndedRun,
 };
 
 /// Why a candidate was passed over, or what ended the run with it in hand.
@@ -76,7 +80,8 @@ enum class PassOverReason {
 };
 
 /// The identifier of an outcome in reports and logs: "replaced",
-/// "wouldShrink", "notSmaller", "passedOver", "endedRun".
+/// "wouldShrink", "notSmaller", "passedOver", "endedRun",
+/// "replacedThenEndedRun".
 const char *OutcomeName(DocumentOutcome outcome);
 
 /// The identifier of an ending: "complete", "stopped", "message", "error".

@@ -245,7 +245,6 @@ void MoveFileReplacing(const TTString &source, const TTString &target) {
 }
 
 bool ExchangeFiles(const TTString &source, const TTString &target) {
-  FlushByName(source, O_NOFOLLOW);
   if (renameat2(AT_FDCWD, source.CStr(), AT_FDCWD, target.CStr(), RENAME_EXCHANGE) != 0) {
     const int error = errno;
     // EINVAL: the file system does not know the flag; ENOSYS: nor does the

@@ -76,12 +76,12 @@ void MoveFileReplacing(const TTString &source, const TTString &target);
 
 /// Like MoveFileReplacing, but nothing is removed: `source` and `target`
 /// trade places in one atomic step (renameat2 RENAME_EXCHANGE), so that the
-/// target's file is then found under the source's name. The source is
-/// flushed to the device first; the directory is left to FlushDirectoryOf,
-/// so that the caller decides what happens between. Gives false, with
-/// nothing changed, when the file system cannot exchange two names; throws
-/// TTFileWithNameException when the flush fails and TTFileException when
-/// the exchange fails otherwise.
+/// target's file is then found under the source's name. Nothing is flushed:
+/// the caller flushes the source before (so that the exchange itself is the
+/// only step between its last look at the target and the trade) and the
+/// directory after it with FlushDirectoryOf. Gives false, with nothing
+/// changed, when the file system cannot exchange two names; throws
+/// TTFileException when the exchange fails otherwise.
 bool ExchangeFiles(const TTString &source, const TTString &target);
 
 /// Flushes the directory that holds `path` to the device, so that a rename

@@ -31,17 +31,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <regex>
 #include <sys/file.h>
 #include <sys/mount.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace velkor::test;
@@ -132,6 +136,14 @@ std::string WithLateWrite(std::string bytes) {
   const std::string late = LockHolder::kLateWrite;
   bytes.replace(LockHolder::kLateWriteOffset, late.size(), late);
   return bytes;
+}
+
+/// A save made the way editors, sync clients and GIO do it: a new file
+/// written beside the document and renamed over it.
+void SaveByRenaming(const TempDir &tree, const std::string &document, const std::string &bytes) {
+  const std::string scratch = document + ".~save";
+  tree.Write(scratch, bytes);
+  ASSERT_EQ(0, rename(tree.Path(scratch).c_str(), tree.Path(document).c_str()));
 }
 
 class FaultsTest : public ::testing::Test {
@@ -292,6 +304,49 @@ TEST_F(FaultsTest, ReadOnlyFolderIsReportedAndLeftUntouched) {
   EXPECT_EQ(before.at("ro/b.doc").contentHash, StateOf(tree.Path("t/ro/b.doc")).contentHash);
   EXPECT_TRUE(tree.TempFiles().empty());
   ExpectNothingLost(tree.Path("t/"), before, originals);
+}
+
+// The same read-only folder between a large document and many small ones
+// that shrink, with 1, 2 and 8 workers: a run with workers ends where the
+// serial run ends, and leaves exactly its files, listing and counters.
+TEST_F(FaultsTest, ReadOnlyFolderEndsRunsWithWorkersWhereTheSerialRunEnds) {
+  std::map<std::string, std::string> results;
+  for (const char *jobs : {"1", "2", "8"}) {
+    SCOPED_TRACE(std::string("--jobs ") + jobs);
+    // One tmpfs each, filled in the same order, lists its entries alike:
+    // the newest first. The tree lies below the mount's root, so that the
+    // walk goes into the read-only bind mount.
+    const std::string mount = std::string("w") + jobs;
+    const std::string folder = mount + "/t";
+    if (!tree.MountTmpfs(mount, 65536))
+      GTEST_SKIP() << "cannot mount a tmpfs here (needs CAP_SYS_ADMIN)";
+    for (int n = 0; n < 40; ++n)
+      tree.WriteDocument(folder + "/c/small" + std::to_string(n) + ".doc", 142 + n);
+    tree.WriteDocument(folder + "/b/ro/x.doc", 141);
+    CfbBuilder large;
+    large.AddStream("WordDocument", PatternBytes(24 << 20, 140)).SetFreeSectorsAtEnd(64);
+    tree.MakeDir(folder + "/a");
+    large.WriteTo(tree.Path(folder + "/a/large.doc"));
+    if (!tree.BindMount(folder + "/b/ro") || !tree.RemountReadOnly(folder + "/b/ro"))
+      GTEST_SKIP() << "cannot make a read-only bind mount here (needs CAP_SYS_ADMIN)";
+    const Snapshot before = Take(tree.Path(folder));
+    ProcessResult result = RunCli({"--list", "--jobs", jobs, tree.Path(folder)});
+    EXPECT_EQ(1, result.exitCode) << result.out << result.err;
+    std::string seen = result.out + result.err;
+    for (std::size_t at; (at = seen.find(tree.Path(folder))) != std::string::npos;)
+      seen.replace(at, tree.Path(folder).size(), "W");
+    const Snapshot after = Take(tree.Path(folder));
+    for (const auto &[relative, state] : after)
+      seen += relative +
+              (state.contentHash == before.at(relative).contentHash ? " kept\n" : " changed\n");
+    results[jobs] = seen;
+    EXPECT_TRUE(TempsIn(folder + "/").empty());
+  }
+  ASSERT_NE(std::string::npos, results["1"].find("a/large.doc")) << results["1"];
+  EXPECT_LT(results["1"].find("a/large.doc"), results["1"].find("b/ro/x.doc"))
+      << "the walk did not list the large document first";
+  EXPECT_EQ(results["1"], results["2"]);
+  EXPECT_EQ(results["1"], results["8"]);
 }
 
 // An unprivileged user's run: a document that user may not read is passed
@@ -574,10 +629,11 @@ TEST_F(FaultsTest, DocumentsChangedBetweenScanAndCompactionArePassedOver) {
   EXPECT_TRUE(tree.TempFiles().empty());
 }
 
-// While a document is being copied, another program saves it: once by
-// writing a new file and renaming it over the document (a "safe save"), once
-// by rewriting it in place, same size, without a lock. Both saves survive;
-// the documents are passed over as changed.
+// Another program saves a document while the run has it in hand: once by
+// writing a new file and renaming it over the document (a "safe save")
+// during the copy, once by rewriting it in place, same size, without a lock,
+// right before the run opens it. Both saves survive; the documents are
+// passed over as changed.
 TEST_F(FaultsTest, SaveByAnotherProgramDuringTheCopyIsNeverLost) {
   tree.WriteDocument("s/renamed.doc", 75);
   tree.WriteDocument("s/rewritten.doc", 76);
@@ -585,27 +641,23 @@ TEST_F(FaultsTest, SaveByAnotherProgramDuringTheCopyIsNeverLost) {
   const std::string saved = tree.Read("spare/new.doc");
   std::string rewritten = tree.Read("s/rewritten.doc");
   rewritten[rewritten.size() / 2] ^= 0x5A;
-  bool compacting = false;
-  view.onPhase = [&](RunPhase phase) { compacting = phase == RunPhase::compressing; };
-  // In a serial run the file text changes right after the document was
-  // opened, and its copy comes next; with workers it is shown later.
-  workers = 1;
-  view.onFileText = [&](const std::string &text) {
-    if (!compacting)
-      return;
-    if (text.find("renamed.doc") != std::string::npos) {
-      tree.Write("s/~save.tmp", saved);
-      ASSERT_EQ(0, rename(tree.Path("s/~save.tmp").c_str(), tree.Path("s/renamed.doc").c_str()));
+  bool renamed = false, rewrote = false;
+  SetLeaseCheckpointHook([&](const char *path, LeaseCheckpoint where) {
+    if (where == LeaseCheckpoint::copying && !renamed && std::strstr(path, "renamed.doc")) {
+      renamed = true;
+      SaveByRenaming(tree, "s/renamed.doc", saved);
     }
-    if (text.find("rewritten.doc") != std::string::npos) {
+    if (where == LeaseCheckpoint::opening && !rewrote && std::strstr(path, "rewritten.doc")) {
+      rewrote = true;
       int fd = open(tree.Path("s/rewritten.doc").c_str(), O_WRONLY);
       ASSERT_GE(fd, 0);
       ASSERT_EQ(static_cast<ssize_t>(rewritten.size()),
                 write(fd, rewritten.data(), rewritten.size()));
       close(fd);
     }
-  };
+  });
   EXPECT_EQ("complete", RunEngine("s/"));
+  SetLeaseCheckpointHook(nullptr);
   EXPECT_EQ(saved, tree.Read("s/renamed.doc")) << "the other program's save was lost";
   EXPECT_EQ(rewritten, tree.Read("s/rewritten.doc")) << "the other program's save was lost";
   for (const char *name : {"renamed.doc", "rewritten.doc"}) {
@@ -617,24 +669,31 @@ TEST_F(FaultsTest, SaveByAnotherProgramDuringTheCopyIsNeverLost) {
 }
 
 // Another program truncates and rewrites the document, shorter, while it is
-// being copied: the copy cannot be completed, the run ends with "Create tmp
-// document error", and the other program's version stays.
-TEST_F(FaultsTest, DocumentShrinkingDuringTheCopyEndsTheRunAndKeepsTheSave) {
+// being copied. Its open waits for the run's lease: the run stops the copy
+// at once and passes the document over, and the other program's version
+// stays.
+TEST_F(FaultsTest, DocumentShrinkingDuringTheCopyIsPassedOverAndKeepsTheSave) {
   tree.WriteDocument("t/shrinks.doc", 78, 40);
   tree.WriteDocument("spare/new.doc", 79, 0);
   const std::string saved = tree.Read("spare/new.doc");
-  bool compacting = false;
-  view.onPhase = [&](RunPhase phase) { compacting = phase == RunPhase::compressing; };
-  view.onFileText = [&](const std::string &text) {
-    if (!compacting || text.find("shrinks.doc") == std::string::npos)
+  std::thread saver;
+  SetLeaseCheckpointHook([&](const char *path, LeaseCheckpoint where) {
+    if (where != LeaseCheckpoint::copying || saver.joinable() || !std::strstr(path, "shrinks.doc"))
       return;
-    int fd = open(tree.Path("t/shrinks.doc").c_str(), O_WRONLY | O_TRUNC);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(static_cast<ssize_t>(saved.size()), write(fd, saved.data(), saved.size()));
-    close(fd);
-  };
-  EXPECT_EQ("aborted", RunEngine("t/"));
-  EXPECT_EQ(std::vector<std::string>{RunMessage::kCreateTmpError}, view.messages);
+    saver = std::thread([&] {
+      int fd = open(tree.Path("t/shrinks.doc").c_str(), O_WRONLY | O_TRUNC);
+      ASSERT_GE(fd, 0);
+      ASSERT_EQ(static_cast<ssize_t>(saved.size()), write(fd, saved.data(), saved.size()));
+      close(fd);
+    });
+    EXPECT_TRUE(WaitForLeaseBreak()) << "the program's open did not wait for the lease";
+  });
+  workers = 1;
+  EXPECT_EQ("complete", RunEngine("t/"));
+  SetLeaseCheckpointHook(nullptr);
+  ASSERT_TRUE(saver.joinable());
+  saver.join();
+  EXPECT_EQ(LeaseReason::kOpenInAnotherProgram, view.ReportFor("t/shrinks.doc").reason);
   EXPECT_EQ(saved, tree.Read("t/shrinks.doc"));
   EXPECT_TRUE(tree.TempFiles().empty());
 }
@@ -680,6 +739,226 @@ TEST_F(FaultsTest, FolderSwappedForALinkIsNotFollowed) {
       << "a document outside the tree was replaced through a link";
   EXPECT_EQ(outside.contentHash, after.contentHash);
   EXPECT_TRUE(tree.TempFiles().empty());
+}
+
+// ---------------------------------------------------------------------------
+// A live file server: saves made by renaming, links, waiting programs
+
+// A save renamed over the document after the run's last look at it and
+// before the copy takes its place: the save keeps the document's name, the
+// copy is removed, and the document is passed over as changed.
+TEST_F(FaultsTest, SaveRenamedOverTheDocumentAfterTheLastCheckIsKept) {
+  for (const std::string &folder : LeaseFolders("k/")) {
+    SCOPED_TRACE(folder);
+    tree.WriteDocument(folder + "saved.doc", 101);
+    tree.WriteDocument("spare/k.doc", 102, 0);
+    const std::string save = tree.Read("spare/k.doc");
+    bool saved = false;
+    SetLeaseCheckpointHook([&](const char *, LeaseCheckpoint where) {
+      if (saved || where != LeaseCheckpoint::checked)
+        return;
+      saved = true;
+      SaveByRenaming(tree, folder + "saved.doc", save);
+    });
+    EXPECT_EQ("complete", RunEngine(folder));
+    SetLeaseCheckpointHook(nullptr);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(save, tree.Read(folder + "saved.doc")) << "the other program's save was lost";
+    const DocumentReport &report = view.ReportFor(folder + "saved.doc");
+    EXPECT_EQ(DocumentOutcome::passedOver, report.outcome);
+    EXPECT_NE(std::string::npos, report.reason.find("changed")) << report.reason;
+    EXPECT_TRUE(TempsIn(folder).empty());
+  }
+}
+
+// A user who may rename entries in a folder swaps a document for a link to
+// another user's compound file just before the run opens it: the run never
+// reads the link's target, and nothing in the tree takes its content.
+TEST_F(FaultsTest, DocumentSwappedForALinkAtTheOpenIsNeverFollowed) {
+  tree.WriteDocument("l/mine.doc", 103);
+  tree.WriteDocument("secret/theirs.doc", 104);
+  const FileState secret = StateOf(tree.Path("secret/theirs.doc"));
+  bool swapped = false;
+  bool copiedTheTarget = false;
+  SetLeaseCheckpointHook([&](const char *path, LeaseCheckpoint where) {
+    if (!std::strstr(path, "mine.doc"))
+      return;
+    if (where == LeaseCheckpoint::opening && !swapped) {
+      swapped = true;
+      ASSERT_EQ(0, rename(tree.Path("l/mine.doc").c_str(), tree.Path("l/mine.kept").c_str()));
+      ASSERT_EQ(0,
+                symlink(tree.Path("secret/theirs.doc").c_str(), tree.Path("l/mine.doc").c_str()));
+    } else if (where == LeaseCheckpoint::copying) {
+      copiedTheTarget = true;
+    }
+  });
+  EXPECT_EQ("complete", RunEngine("l/"));
+  SetLeaseCheckpointHook(nullptr);
+  ASSERT_TRUE(swapped);
+  EXPECT_FALSE(copiedTheTarget) << "the run read a file through a link";
+  EXPECT_EQ(DocumentOutcome::passedOver, view.ReportFor("l/mine.doc").outcome);
+  EXPECT_TRUE(fsys::is_symlink(tree.Path("l/mine.doc")));
+  const FileState after = StateOf(tree.Path("secret/theirs.doc"));
+  EXPECT_EQ(secret.inode, after.inode);
+  EXPECT_EQ(secret.contentHash, after.contentHash);
+  EXPECT_TRUE(tree.TempFiles().empty());
+}
+
+// Where the kernel copies a document's streams (tmpfs, btrfs), the lease is
+// looked at after every megabyte it copies and every megabyte the check
+// compares, so that a program that opens the document for writing in the
+// middle waits a moment, not for the rest of the copy and its check.
+TEST_F(FaultsTest, KernelCopyAndCheckLookAtTheLeaseEveryMegabyte) {
+  constexpr int kMegabytes = 8;
+  std::vector<std::string> folders;
+  if (tree.MountTmpfs("tmpfs", 4 * kMegabytes * 1024))
+    folders.push_back("tmpfs/");
+  if (tree.MountImage("btrfs", "btrfs", 256))
+    folders.push_back("btrfs/");
+  if (folders.empty())
+    GTEST_SKIP() << "cannot mount a tmpfs or btrfs here";
+  for (const std::string &folder : folders) {
+    SCOPED_TRACE(folder);
+    CfbBuilder builder;
+    builder.AddStream("WordDocument", PatternBytes(kMegabytes << 20, 105))
+        .AddStream("1Table", PatternBytes(4000, 106))
+        .SetFreeSectorsAtEnd(64);
+    builder.WriteTo(tree.Path(folder + "large.doc"));
+    builder.WriteTo(tree.Path(folder + "opened.doc"));
+    const std::string original = tree.Read(folder + "opened.doc");
+    int looks = 0;
+    std::unique_ptr<LockHolder> opener;
+    SetLeaseCheckpointHook([&](const char *path, LeaseCheckpoint where) {
+      if (where != LeaseCheckpoint::copying)
+        return;
+      if (std::strstr(path, "large.doc"))
+        ++looks;
+      if (std::strstr(path, "opened.doc") && !opener) {
+        opener = std::make_unique<LockHolder>(tree.Path(folder + "opened.doc"),
+                                              LockHolder::Hold::openForWriting);
+        EXPECT_TRUE(WaitForLeaseBreak()) << "the program's open did not wait for the lease";
+      }
+    });
+    workers = 1;
+    EXPECT_EQ("complete", RunEngine(folder));
+    SetLeaseCheckpointHook(nullptr);
+    EXPECT_GE(looks, 2 * kMegabytes) << "the copy and its check went on unlooked-at";
+    EXPECT_EQ(DocumentOutcome::replaced, view.ReportFor(folder + "large.doc").outcome);
+    ASSERT_TRUE(opener);
+    EXPECT_TRUE(opener->WaitForWrite(2000)) << "the other program was kept waiting";
+    opener->Release();
+    EXPECT_EQ(WithLateWrite(original), tree.Read(folder + "opened.doc"));
+    EXPECT_TRUE(TempsIn(folder).empty());
+  }
+}
+
+/// How many runs the renaming saver goes through: a few in the suite, more
+/// in the soak test, which sets VELKOR_SAVER_RUNS.
+int SaverRuns() {
+  const char *runs = std::getenv("VELKOR_SAVER_RUNS");
+  return runs != nullptr ? std::atoi(runs) : 12;
+}
+
+// A program saves a document by renaming a new file over it, again and
+// again, while compressing runs go over its folder, serially and with
+// workers. After each run the document holds the program's last save, byte
+// for byte or as a smaller copy that olefile reads as the same tree.
+TEST_F(FaultsTest, RenamingSaverNeverLosesItsLastSave) {
+  constexpr unsigned kVersions = 6;
+  std::vector<std::string> versions, listings;
+  for (unsigned v = 0; v < kVersions; ++v) {
+    tree.WriteDocument("versions/" + std::to_string(v) + ".doc", 110 + v);
+    versions.push_back(tree.Read("versions/" + std::to_string(v) + ".doc"));
+    listings.push_back(OleListing(tree.Path("versions/" + std::to_string(v) + ".doc")));
+  }
+  for (int n = 0; n < 3; ++n)
+    tree.WriteDocument("live/other" + std::to_string(n) + ".doc", 120 + n);
+  const int runs = SaverRuns();
+  for (int run = 0; run < runs; ++run) {
+    workers = run % 2 == 0 ? 1 : 4;
+    SCOPED_TRACE("run " + std::to_string(run) + ", workers " + std::to_string(workers));
+    std::atomic<bool> saving{true};
+    std::atomic<unsigned> last{0};
+    SaveByRenaming(tree, "live/doc.doc", versions[0]);
+    std::thread saver([&] {
+      for (unsigned v = 1; saving; ++v) {
+        SaveByRenaming(tree, "live/doc.doc", versions[v % kVersions]);
+        last = v % kVersions;
+        usleep(500 + (v % 4) * 500);
+      }
+    });
+    const std::string ending = RunEngine("live/");
+    saving = false;
+    saver.join();
+    EXPECT_EQ("complete", ending);
+    const std::string now = tree.Read("live/doc.doc");
+    if (now != versions[last]) {
+      EXPECT_LT(now.size(), versions[last].size()) << "the last save was lost";
+      EXPECT_EQ(listings[last], OleListing(tree.Path("live/doc.doc"))) << "the last save was lost";
+    }
+    EXPECT_TRUE(TempsIn("live/").empty());
+    view = RecordingView();
+  }
+}
+
+// The order a power cut needs, read from the system calls of a compressing
+// run: the copy's data, times and attributes are flushed before the names
+// trade places, the folder is flushed after that, and only then is the old
+// file removed.
+TEST_F(FaultsTest, ReplacementFlushesInTheOrderAPowerCutNeeds) {
+  if (access("/usr/bin/strace", X_OK) != 0)
+    GTEST_SKIP() << "strace is not installed";
+  tree.WriteDocument("p/a.doc", 130);
+  const std::string trace = tree.Path("trace.txt");
+  ProcessResult result = CliProcess({"/usr/bin/strace", "-f", "-y", "-o", trace, "-e",
+                                     "trace=fsync,fdatasync,rename,renameat,renameat2,unlink,"
+                                     "unlinkat,utimensat,chmod,fchmod,fchmodat,chown,fchown,"
+                                     "lchown,fchownat,setxattr,lsetxattr,fsetxattr,removexattr,"
+                                     "lremovexattr,fremovexattr",
+                                     CliProgram(), "--jobs", "2", tree.Path("p")})
+                             .Finish();
+  ASSERT_EQ(0, result.exitCode) << result.out << result.err;
+  std::vector<std::string> lines;
+  {
+    std::ifstream in(trace);
+    for (std::string line; std::getline(in, line);)
+      if (line.find(" = 0") != std::string::npos || line.find("resumed>") != std::string::npos)
+        lines.push_back(line);
+  }
+  const auto first = [&](const std::function<bool(const std::string &)> &matches) {
+    for (std::size_t i = 0; i < lines.size(); ++i)
+      if (matches(lines[i]))
+        return static_cast<long>(i);
+    return -1L;
+  };
+  const auto last = [&](const std::function<bool(const std::string &)> &matches) {
+    for (std::size_t i = lines.size(); i-- > 0;)
+      if (matches(lines[i]))
+        return static_cast<long>(i);
+    return -1L;
+  };
+  const auto has = [](const std::string &line, const char *text) {
+    return line.find(text) != std::string::npos;
+  };
+  const long exchange = first([&](const std::string &l) { return has(l, "RENAME_EXCHANGE"); });
+  ASSERT_GE(exchange, 0) << "no exchange of names in the trace";
+  const long stamped = last([&](const std::string &l) {
+    return has(l, "vkr") && !has(l, "fsync") && !has(l, "rename") && !has(l, "unlink");
+  });
+  const long copyFlushed = last([&](const std::string &l) {
+    return has(l, "fsync(") && has(l, "vkr") && !has(l, "resumed");
+  });
+  const std::string folder = tree.Path("p") + ">";
+  const long folderFlushed =
+      last([&](const std::string &l) { return has(l, "fsync(") && has(l, folder.c_str()); });
+  const long removed =
+      last([&](const std::string &l) { return has(l, "unlink") && has(l, "vkr"); });
+  ASSERT_GE(stamped, 0);
+  ASSERT_GE(copyFlushed, 0);
+  EXPECT_LT(stamped, copyFlushed) << "times or attributes changed after the copy's flush";
+  EXPECT_LT(copyFlushed, exchange) << "the names traded places before the copy was on disk";
+  EXPECT_GT(folderFlushed, exchange) << "the folder was not flushed after the exchange";
+  EXPECT_GT(removed, folderFlushed) << "the old file was removed before the folder was flushed";
 }
 
 } // namespace
