@@ -462,6 +462,30 @@ TEST_F(FaultsTest, DocumentOpenWithoutALockIsNeverReplacedAndItsWriteIsKept) {
   }
 }
 
+// The File line names only documents that are counted as such: one held
+// open for writing by another program, or beside an office program's owner
+// file, is passed over before it is shown, like a file that is no document.
+TEST_F(FaultsTest, FileLineNeverNamesADocumentHeldOpenElsewhere) {
+  tree.WriteDocument("h/held.doc", 106);
+  tree.WriteDocument("h/edited.doc", 107);
+  tree.Write("h/~$edited.doc", "owner\n");
+  tree.WriteDocument("h/free.doc", 108);
+  LockHolder holder(tree.Path("h/held.doc"), LockHolder::Hold::readWrite);
+  ASSERT_TRUE(holder.Holding());
+  workers = 1;
+  EXPECT_EQ("complete", RunEngine("h/"));
+  holder.Release();
+  EXPECT_EQ(LeaseReason::kOpenInAnotherProgram, view.ReportFor("h/held.doc").reason);
+  EXPECT_EQ(LeaseReason::kOpenInOfficeProgram, view.ReportFor("h/edited.doc").reason);
+  std::vector<std::string> shown = view.Lines("fileText ");
+  EXPECT_TRUE(std::none_of(shown.begin(), shown.end(), [](const std::string &line) {
+    return line == "fileText held.doc" || line == "fileText edited.doc";
+  })) << "the File line named a document that is not counted as one";
+  EXPECT_TRUE(std::any_of(shown.begin(), shown.end(),
+                          [](const std::string &line) { return line == "fileText free.doc"; }));
+  EXPECT_EQ("1", view.counters["documentFiles"]);
+}
+
 // A program opens a document for writing while it is being copied. Its open
 // waits for the run's lease; the run stops the copy, removes it and lets the
 // program go on at once, and the program's write is in the document.
