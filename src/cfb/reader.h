@@ -25,7 +25,7 @@ namespace cfb {
 class Reader {
 public:
   /// Throws `FormatError`, `InUseError` or `IoError` (see `Source::Open`).
-  static std::unique_ptr<Reader> Open(const std::string &path, FinalLink link);
+  static std::unique_ptr<Reader> Open(const std::string &path, FinalLink link = FinalLink::follow);
 
   const Tree &GetTree() const { return tree; }
   const SectorFile &File() const { return file; }
