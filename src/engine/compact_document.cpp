@@ -389,23 +389,30 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
   std::string difference;
   int copySystemError = 0;
   std::optional<cfb::Reason> copyRefusal;
+  // The copy's size is known from the document's tables before a byte is
+  // written. A copy is written only where it may take the document's place:
+  // in a compressing run, when it will be strictly smaller. Otherwise the
+  // plan alone is the measure, and the name reserved above (which proved
+  // that a copy could be made in this folder) is given back at once.
+  std::uint64_t planned = 0;
+  bool written = false;
   try {
-    // An estimate only measures its copy and removes it: no flush to disk.
-    cfb::Destination destination =
-        cfb::Destination::Create(tempName.CStr(),
-                                 compress ? cfb::Destination::Durability::flushed
-                                          : cfb::Destination::Durability::measuredOnly,
-                                 temporary.Descriptor());
-    destination.SetCheckpoint(lookAtLease);
-    source->CopyTo(destination);
-    // A copy that may take the document's place is read back and compared
-    // with the document, still open with writers shut out, while the disk
-    // takes the copy in; one that differs is never flushed.
-    if (compress && CopyCheckEnabled() && source->PlannedCopySize() < oldSize)
-      difference = CheckCopy(*source, tempName.CStr(), lookAtLease);
-    if (difference.empty()) {
-      destination.Release();
-      lookAtLease();
+    planned = source->PlannedCopySize();
+    if (compress && planned < oldSize) {
+      written = true;
+      cfb::Destination destination = cfb::Destination::Create(
+          tempName.CStr(), cfb::Destination::Durability::flushed, temporary.Descriptor());
+      destination.SetCheckpoint(lookAtLease);
+      source->CopyTo(destination);
+      // The copy is read back and compared with the document, still open
+      // with writers shut out, while the disk takes the copy in; one that
+      // differs is never flushed.
+      if (CopyCheckEnabled())
+        difference = CheckCopy(*source, tempName.CStr(), lookAtLease);
+      if (difference.empty()) {
+        destination.Release();
+        lookAtLease();
+      }
     }
   } catch (const cfb::Error &e) {
     copyFailed = true;
@@ -440,18 +447,29 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
     return;
   }
 
-  // Measure the copy and give it the document's times, in both modes and
-  // whatever the sizes.
-  // Through the holder's descriptor, whose write lock marks the copy as a
-  // live writer's until it takes the document's place or is removed.
-  std::uint64_t newSize;
+  std::uint64_t newSize = planned;
   FileKey copyKey;
-  {
+  if (!written) {
+    temporary.Remove();
+  } else {
+    // Measure the copy and give it the document's times, through the
+    // holder's descriptor, whose write lock marks the copy as a live
+    // writer's until it takes the document's place or is removed.
     struct stat status;
     if (fstat(temporary.Descriptor(), &status) != 0)
       ThrowLastErrorWithName(tempName);
     newSize = static_cast<std::uint64_t>(status.st_size);
     copyKey = {status.st_dev, status.st_ino};
+    if (newSize != planned) {
+      // The plan decides what is written and what an estimate counts; a
+      // copy of another size means the plan is wrong, and nothing is
+      // replaced on the strength of it.
+      sink.CountersChanged(statistics);
+      outcome.PassOver(PassOverReason::copyDiffers, "the copy differs from the document: it has " +
+                                                        std::to_string(newSize) + " bytes, " +
+                                                        std::to_string(planned) + " planned");
+      return;
+    }
     const timespec times[2] = {identity.accessed, identity.modified};
     if (futimens(temporary.Descriptor(), times) != 0)
       ThrowLastErrorWithName(tempName);

@@ -985,4 +985,59 @@ TEST_F(FaultsTest, ReplacementFlushesInTheOrderAPowerCutNeeds) {
   EXPECT_GT(removed, folderFlushed) << "the old file was removed before the folder was flushed";
 }
 
+// A later run over documents that are already as small as they can be, and
+// any estimate, read only the documents' tables: they write no copy, flush
+// nothing and copy no stream. Counted from the system calls of the runs.
+TEST_F(FaultsTest, RunsThatCannotShrinkAnythingWriteAndFlushNothing) {
+  if (access("/usr/bin/strace", X_OK) != 0)
+    GTEST_SKIP() << "strace is not installed";
+  for (int n = 0; n < 6; ++n)
+    tree.WriteDocument("n/d" + std::to_string(n) + ".doc", 150 + n);
+  ASSERT_EQ(0, RunCli({tree.Path("n")}).exitCode); // the first night compacts them
+  for (const bool estimate : {false, true}) {
+    SCOPED_TRACE(estimate ? "estimate" : "second compressing run");
+    if (estimate)
+      for (int n = 0; n < 3; ++n)
+        tree.WriteDocument("n/e" + std::to_string(n) + ".doc", 160 + n); // these would shrink
+    const std::string trace = tree.Path(estimate ? "estimate.txt" : "second.txt");
+    std::vector<std::string> command = {
+        "/usr/bin/strace",
+        "-f",
+        "-y",
+        "-o",
+        trace,
+        "-e",
+        "trace=write,pwrite64,writev,fsync,fdatasync,sync_file_range,copy_file_range",
+        CliProgram(),
+        "--jobs",
+        "2",
+        "--list",
+        tree.Path("n")};
+    if (estimate)
+      command.push_back("--estimate");
+    ProcessResult result = CliProcess(command).Finish();
+    ASSERT_EQ(0, result.exitCode) << result.out << result.err;
+    EXPECT_EQ(std::string::npos, result.out.find("replaced")) << result.out;
+    std::ifstream in(trace);
+    int intoFiles = 0;
+    std::string example;
+    for (std::string line; std::getline(in, line);) {
+      // Writes to the terminal and pipes are the listing, and an eventfd
+      // wakes the run's thread; everything else would be a copy or a flush.
+      const bool toOutput = line.find("pipe:[") != std::string::npos ||
+                            line.find("/dev/") != std::string::npos ||
+                            line.find("socket:[") != std::string::npos ||
+                            line.find("anon_inode:") != std::string::npos;
+      if (line.find("(") != std::string::npos && line.find("resumed>") == std::string::npos &&
+          line.find("+++") == std::string::npos && line.find("---") == std::string::npos &&
+          !toOutput) {
+        ++intoFiles;
+        example = line;
+      }
+    }
+    EXPECT_EQ(0, intoFiles) << "for example: " << example;
+  }
+  EXPECT_TRUE(tree.TempFiles().empty());
+}
+
 } // namespace
