@@ -169,10 +169,13 @@ void FindRepeatedDocuments(const TTCandidateList &candidates, RepeatedDocuments 
   }
 }
 
-/// One base entry: its scan, then its compaction phase.
-void ProcessEntry(const BaseEntry &entry, int index, const RunOptions &options,
+/// One base entry: its scan, then its compaction phase. `repeated` is the
+/// run's record of documents reached more than once; `laterEntries`, whether
+/// more base entries follow.
+void ProcessEntry(const BaseEntry &entry, int index, bool laterEntries, const RunOptions &options,
                   const TTMaskSet &masks, RunStatistics &statistics, ProgressView &view,
-                  EntryPlace &place, const timespec &runStart, SweptFolders &swept) {
+                  EntryPlace &place, const timespec &runStart, SweptFolders &swept,
+                  RepeatedDocuments &repeated) {
   TTCandidateList candidates;
   // Held open, not by its path: a current directory deleted before or during
   // the run neither stops a run over absolute paths nor keeps it from
@@ -222,8 +225,9 @@ void ProcessEntry(const BaseEntry &entry, int index, const RunOptions &options,
   }
 
   // The documents the list holds more than once: their second visit must
-  // count as the first one's outcome makes it count.
-  RepeatedDocuments repeated;
+  // count as the first one's outcome makes it count, as must a visit of a
+  // document an earlier entry reached.
+  repeated.StartEntry(laterEntries);
   FindRepeatedDocuments(candidates, repeated);
 
   view.SetPhase(RunPhase::compressing);
@@ -329,10 +333,12 @@ void RunJob(const RunOptions &options, BaseEntrySource &source, ProgressView &vi
   timespec runStart{};
   clock_gettime(CLOCK_REALTIME, &runStart);
   SweptFolders swept;
+  RepeatedDocuments repeated;
   for (std::int32_t i = 0; i < entries.Count(); ++i) {
     EntryPlace place;
     try {
-      ProcessEntry(entries.At(i), i, options, masks, statistics, view, place, runStart, swept);
+      ProcessEntry(entries.At(i), i, i + 1 < entries.Count(), options, masks, statistics, view,
+                   place, runStart, swept, repeated);
     } catch (const UserAbort &) {
       throw;
     } catch (...) {
