@@ -64,7 +64,8 @@ void Serially(CompactionPhase &phase) {
     if (view.StopRequested())
       AbortWithMessage(view, RunMessage::kStopped, RunEnding::stopped);
     phase.candidates.Get(j, candidate);
-    phase.beforeDocument(candidate);
+    if (!phase.beforeDocument(candidate))
+      continue;
     phase.documentInHand = candidate.FullName().CStr();
     view.SetDocumentProgress(j + 1, j);
     CompactDocument(candidate, phase.compress, phase.statistics, sink, phase.basePath,
@@ -319,8 +320,17 @@ void InParallel(CompactionPhase &phase, Workers &workers) {
         stopping = true;
         break;
       }
-      phase.beforeDocument(record->candidate);
       record->index = next;
+      if (!phase.beforeDocument(record->candidate)) {
+        // Not taken up: nothing to work or report. It takes its turn among
+        // the reports with nothing in it.
+        if (reported == next)
+          ++reported;
+        else
+          unreported.emplace(next, std::move(record));
+        ++next;
+        continue;
+      }
       inHand.insert(key);
       workers.Hand(std::move(record));
       ++next;

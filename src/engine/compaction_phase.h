@@ -53,8 +53,9 @@ struct CompactionPhase {
   RepeatedDocuments &repeated;
   RunStatistics &statistics;
   ProgressView &view;
-  /// Called on the run's thread right before a candidate is taken in hand.
-  std::function<void(const TTCandidate &)> beforeDocument;
+  /// Called on the run's thread right before a candidate is taken in hand;
+  /// false passes the candidate by: it is not taken up, counted or reported.
+  std::function<bool(const TTCandidate &)> beforeDocument;
   /// The name of the document whose error ends the run, for its report.
   std::string &documentInHand;
 };

@@ -28,6 +28,7 @@
 #include <numeric>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 #include <sys/stat.h>
@@ -130,27 +131,39 @@ void Scan(TTMaskWalker &walker, TTCandidateList &candidates, bool showNames, Pro
   }
 }
 
-/// The folders whose abandoned temporary copies a run has swept, by device
-/// and inode, so that each is swept once however often it is met.
-using SweptFolders = std::set<std::pair<std::uint64_t, std::uint64_t>>;
+/// The sweep of abandoned temporary copies over a run: the folders swept,
+/// by device and inode, so that each is swept once however often it is met,
+/// and the copies the sweep found there, which are no candidates.
+struct SweptFolders {
+  std::set<std::pair<std::uint64_t, std::uint64_t>> folders;
+  /// By the folder's device and inode and the copy's name.
+  std::set<std::tuple<std::uint64_t, std::uint64_t, std::string>> copies;
+};
 
 /// Sweeps the folder of `candidate` once per run: a compressing run removes
-/// the abandoned temporary copies there, an estimate only finds them.
-void SweepFolderOnce(const TTCandidate &candidate, const RunOptions &options,
+/// the abandoned temporary copies there, an estimate only finds them. Gives
+/// false when the candidate is one of the copies the sweep found, whether
+/// now or at an earlier visit of its folder: such a copy is reported by the
+/// sweep alone and is not taken up, in either mode.
+bool SweepFolderOnce(const TTCandidate &candidate, const RunOptions &options,
                      const timespec &runStart, const TTString &reportBase, SweptFolders &swept,
                      ProgressView &view) {
   struct stat folder;
   const TTString &directory = candidate.directory;
-  if (stat(directory.IsEmpty() ? "." : directory.CStr(), &folder) != 0 ||
-      !swept.emplace(folder.st_dev, folder.st_ino).second)
-    return;
-  SweepAbandonedTempFiles(directory, kTempFilePrefix, runStart, options.compress,
-                          [&](const TTString &name, bool removed) {
-                            std::string path = name.CStr();
-                            while (path.rfind("./", 0) == 0)
-                              path.erase(0, 2);
-                            view.TemporaryFileSwept(reportBase.CStr() + path, removed);
-                          });
+  if (stat(directory.IsEmpty() ? "." : directory.CStr(), &folder) != 0)
+    return true;
+  const std::uint64_t device = folder.st_dev, inode = folder.st_ino;
+  if (swept.folders.emplace(device, inode).second) {
+    SweepAbandonedTempFiles(directory, kTempFilePrefix, runStart, options.compress,
+                            [&](const TTString &name, bool removed) {
+                              std::string path = name.CStr();
+                              swept.copies.emplace(device, inode, path.substr(path.rfind('/') + 1));
+                              while (path.rfind("./", 0) == 0)
+                                path.erase(0, 2);
+                              view.TemporaryFileSwept(reportBase.CStr() + path, removed);
+                            });
+  }
+  return swept.copies.count({device, inode, candidate.name.CStr()}) == 0;
 }
 
 /// Marks the documents `candidates` holds more than once in `repeated`.
@@ -169,10 +182,13 @@ void FindRepeatedDocuments(const TTCandidateList &candidates, RepeatedDocuments 
   }
 }
 
-/// One base entry: its scan, then its compaction phase.
-void ProcessEntry(const BaseEntry &entry, int index, const RunOptions &options,
+/// One base entry: its scan, then its compaction phase. `repeated` is the
+/// run's record of documents reached more than once; `laterEntries`, whether
+/// more base entries follow.
+void ProcessEntry(const BaseEntry &entry, int index, bool laterEntries, const RunOptions &options,
                   const TTMaskSet &masks, RunStatistics &statistics, ProgressView &view,
-                  EntryPlace &place, const timespec &runStart, SweptFolders &swept) {
+                  EntryPlace &place, const timespec &runStart, SweptFolders &swept,
+                  RepeatedDocuments &repeated) {
   TTCandidateList candidates;
   // Held open, not by its path: a current directory deleted before or during
   // the run neither stops a run over absolute paths nor keeps it from
@@ -222,8 +238,9 @@ void ProcessEntry(const BaseEntry &entry, int index, const RunOptions &options,
   }
 
   // The documents the list holds more than once: their second visit must
-  // count as the first one's outcome makes it count.
-  RepeatedDocuments repeated;
+  // count as the first one's outcome makes it count, as must a visit of a
+  // document an earlier entry reached.
+  repeated.StartEntry(laterEntries);
   FindRepeatedDocuments(candidates, repeated);
 
   view.SetPhase(RunPhase::compressing);
@@ -236,7 +253,8 @@ void ProcessEntry(const BaseEntry &entry, int index, const RunOptions &options,
                         statistics,
                         view,
                         [&](const TTCandidate &candidate) {
-                          SweepFolderOnce(candidate, options, runStart, reportBase, swept, view);
+                          return SweepFolderOnce(candidate, options, runStart, reportBase, swept,
+                                                 view);
                         },
                         place.document};
   CompactCandidates(
@@ -329,10 +347,12 @@ void RunJob(const RunOptions &options, BaseEntrySource &source, ProgressView &vi
   timespec runStart{};
   clock_gettime(CLOCK_REALTIME, &runStart);
   SweptFolders swept;
+  RepeatedDocuments repeated;
   for (std::int32_t i = 0; i < entries.Count(); ++i) {
     EntryPlace place;
     try {
-      ProcessEntry(entries.At(i), i, options, masks, statistics, view, place, runStart, swept);
+      ProcessEntry(entries.At(i), i, i + 1 < entries.Count(), options, masks, statistics, view,
+                   place, runStart, swept, repeated);
     } catch (const UserAbort &) {
       throw;
     } catch (...) {

@@ -5,11 +5,18 @@
 #include "cfb/compare.h"
 #include "cfb/compound_file.h"
 
-#include <cstdlib>
-#include <cstring>
+#include <atomic>
 #include <optional>
 
 void (*copyCheckTestHook)(const std::string &copyPath) = nullptr;
+
+namespace {
+
+/// Constant-initialised, so that a benchmark's setting made before main
+/// holds whatever the order of static initialisation.
+std::atomic<bool> copyCheckEnabled{true};
+
+} // namespace
 
 std::string CheckCopy(const cfb::Source &document, const std::string &copyPath,
                       const std::function<void()> &checkpoint) {
@@ -32,10 +39,8 @@ std::string CheckCopy(const cfb::Source &document, const std::string &copyPath,
   }
 }
 
-bool CopyCheckEnabled() {
-  static const bool enabled = [] {
-    const char *setting = std::getenv("VELKOR_COPY_CHECK");
-    return setting == nullptr || std::strcmp(setting, "off") != 0;
-  }();
-  return enabled;
+bool CopyCheckEnabled() { return copyCheckEnabled.load(std::memory_order_relaxed); }
+
+void SetCopyCheckEnabled(bool enabled) {
+  copyCheckEnabled.store(enabled, std::memory_order_relaxed);
 }

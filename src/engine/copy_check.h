@@ -28,10 +28,15 @@ class Source;
 std::string CheckCopy(const cfb::Source &document, const std::string &copyPath,
                       const std::function<void()> &checkpoint = {});
 
-/// Whether compressing runs check their copies: always, unless the
-/// environment holds VELKOR_COPY_CHECK=off (for measuring what the check
-/// costs; a copy is then used unchecked).
+/// Whether compressing runs check their copies: always, unless a benchmark
+/// turned the check off with SetCopyCheckEnabled. Nothing from outside the
+/// process (no environment, no option) can turn it off.
 bool CopyCheckEnabled();
+
+/// For benchmarks and tests only: turns the check of the copies off (to
+/// measure what it costs; a copy is then used unchecked) or on again. Set it
+/// only while no run is going on.
+void SetCopyCheckEnabled(bool enabled);
 
 /// For tests only: when set, called with the copy's path just before the
 /// check reads it back, so that a test can damage the copy. Null otherwise.

@@ -3,6 +3,7 @@
 #include "engine/document_identity.h"
 
 #include <algorithm>
+#include <tuple>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -36,6 +37,41 @@ bool DocumentIdentity::SameFile(const DocumentIdentity &other) const {
          SameTime(modified, other.modified) && SameTime(changed, other.changed);
 }
 
+namespace {
+
+std::int64_t Nanoseconds(const timespec &time) {
+  return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+} // namespace
+
+RepeatedDocuments::Measurement RepeatedDocuments::MeasurementOf(const DocumentIdentity &document,
+                                                                std::uint64_t copySize) {
+  return {static_cast<std::uint64_t>(document.device), static_cast<std::uint64_t>(document.inode),
+          Nanoseconds(document.changed), static_cast<std::uint32_t>(document.size),
+          static_cast<std::uint32_t>(copySize)};
+}
+
+bool RepeatedDocuments::KeyBefore(const Measurement &a, const Measurement &b) {
+  return std::tie(a.device, a.inode) < std::tie(b.device, b.inode);
+}
+
+void RepeatedDocuments::StartEntry(bool later) {
+  std::lock_guard lock(mutex);
+  expected.clear();
+  visits.clear();
+  // The measurements of the entry before join the earlier ones, kept sorted
+  // for the lookups of this entry.
+  std::sort(inHand.begin(), inHand.end(), KeyBefore);
+  const std::size_t middle = earlier.size();
+  earlier.insert(earlier.end(), inHand.begin(), inHand.end());
+  std::inplace_merge(earlier.begin(), earlier.begin() + static_cast<std::ptrdiff_t>(middle),
+                     earlier.end(), KeyBefore);
+  inHand.clear();
+  inHand.shrink_to_fit();
+  laterEntries = later;
+}
+
 void RepeatedDocuments::Expect(dev_t device, ino_t inode) {
   std::lock_guard lock(mutex);
   expected.emplace(device, inode);
@@ -61,6 +97,8 @@ void RepeatedDocuments::Measured(const DocumentIdentity &document, std::uint64_t
   const Key key{document.device, document.inode};
   if (expected.count(key) != 0)
     visits.emplace(key, Visit{document, copySize, false});
+  if (laterEntries)
+    inHand.push_back(MeasurementOf(document, copySize));
 }
 
 bool RepeatedDocuments::MeasuredBefore(const DocumentIdentity &document,
@@ -71,6 +109,15 @@ bool RepeatedDocuments::MeasuredBefore(const DocumentIdentity &document,
   for (auto visit = first; visit != last; ++visit) {
     if (!visit->second.replaced && visit->second.file.SameFile(document)) {
       copySize = visit->second.copySize;
+      return true;
+    }
+  }
+  // An earlier base entry's measurement of this very file.
+  const Measurement now = MeasurementOf(document, 0);
+  const auto [from, to] = std::equal_range(earlier.begin(), earlier.end(), now, KeyBefore);
+  for (auto measured = from; measured != to; ++measured) {
+    if (measured->changed == now.changed && measured->size == now.size) {
+      copySize = measured->copySize;
       return true;
     }
   }

@@ -48,16 +48,28 @@ int ReadDocumentIdentity(const char *path, DocumentIdentity &identity);
 /// opened, whatever its path leads to now. Gives 0 or the errno value.
 int ReadOpenIdentity(int descriptor, DocumentIdentity &identity);
 
-/// The documents that one candidate list holds more than once (one file
-/// reached twice, for example by a plain mask given twice), and what the run
-/// made of the first visit of each. A compressing run's second visit then
-/// opens the file the run itself put in the document's place, and an
-/// estimate's second visit counts as that would: estimate and compress
-/// count such a document alike. Only documents marked as repeated are
-/// remembered, so an ordinary run keeps nothing here. Workers may share it.
+/// The documents a run reaches more than once, and what the run made of
+/// the first visit of each: one record for the whole run. A compressing
+/// run's second visit opens the file the run itself put in the document's
+/// place, and an estimate's second visit counts as that would: estimate and
+/// compress count such a document alike.
+///
+/// Within one base entry the candidate list shows which documents it holds
+/// more than once (one file reached twice, for example by a plain mask given
+/// twice), and only those are remembered. A later base entry is scanned
+/// after the earlier ones were compacted: a compressing run's scan then
+/// finds the replacement itself, but an estimate's finds the document it
+/// measured. So while later entries follow, an estimate keeps every
+/// document it measured smaller, in a small fixed record (32 bytes), until
+/// the run ends; a compressing run keeps nothing across entries. Workers
+/// may share it.
 class RepeatedDocuments {
 public:
-  /// Marks the document found as (device, inode) as reached more than once.
+  /// A base entry's compaction phase begins: the marks of the entry before
+  /// are dropped. `laterEntries`: more base entries follow this one.
+  void StartEntry(bool laterEntries);
+  /// Marks the document found as (device, inode) as reached more than once
+  /// in the entry in hand.
   void Expect(dev_t device, ino_t inode);
   /// The run replaced the document found as (device, inode); `now` is the
   /// file it put in the document's place.
@@ -68,7 +80,8 @@ public:
   /// An estimate measured `document` with a smaller copy of `copySize` bytes.
   void Measured(const DocumentIdentity &document, std::uint64_t copySize);
   /// True, with the copy's size, when an estimate measured this very file,
-  /// unchanged since, with a smaller copy.
+  /// unchanged since, with a smaller copy: earlier in this base entry, or in
+  /// an earlier one.
   bool MeasuredBefore(const DocumentIdentity &document, std::uint64_t &copySize) const;
 
 private:
@@ -78,14 +91,34 @@ private:
     std::uint64_t copySize;
     bool replaced;
   };
+  /// A document an estimate measured smaller in an earlier base entry: what
+  /// tells that a later visit finds the same file unchanged (a write, a
+  /// chmod or a new time all move the change time), and the copy's size.
+  /// Documents are under 4 GiB.
+  struct Measurement {
+    std::uint64_t device;
+    std::uint64_t inode;
+    std::int64_t changed; ///< nanoseconds
+    std::uint32_t size;
+    std::uint32_t copySize;
+  };
+  static_assert(sizeof(Measurement) == 32, "a measurement's record grew");
+  static Measurement MeasurementOf(const DocumentIdentity &document, std::uint64_t copySize);
+  /// The order of the measurements: by device and inode.
+  static bool KeyBefore(const Measurement &a, const Measurement &b);
 
   mutable std::mutex mutex;
+  bool laterEntries = false;
   /// Looked up once a document, so kept sorted: a tree reached twice through
   /// a bind mount repeats every one of its documents.
   std::set<Key> expected;
   /// By the scan's device and inode (a replacement's), or the measured
   /// document's.
   std::multimap<Key, Visit> visits;
+  /// The measurements of the earlier base entries, sorted; and those of the
+  /// entry in hand, merged in when the next entry starts.
+  std::vector<Measurement> earlier;
+  std::vector<Measurement> inHand;
 };
 
 /// A shared lock on a document, held from the last check to the end of its

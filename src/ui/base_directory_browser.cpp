@@ -124,10 +124,6 @@ int BaseDirectoryBrowser::Compare(std::int32_t first, std::int32_t second, const
   const BrowserItem &b = BrowserItems.At(second);
   if (a.kind != b.kind)
     return static_cast<int>(a.kind) < static_cast<int>(b.kind) ? -1 : 1;
-  const bool aParent = a.name == TTParentDirName();
-  const bool bParent = b.name == TTParentDirName();
-  if (aParent != bParent)
-    return aParent ? -1 : 1;
   const int order = collator.compare(firstName, secondName);
   if (order != 0)
     return order;

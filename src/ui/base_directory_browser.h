@@ -75,8 +75,8 @@ public:
   void Confirm(bool listHasFocus);
   /// The list's sort rule over two indices into BrowserItems: drives, then
   /// ".." and the directories, then files; within a kind, names in the
-  /// user's locale without regard to case. ".." always leads the
-  /// directories, whatever a locale makes of punctuation ("_old", "#tmp").
+  /// user's locale without regard to case. ".." sorts among the
+  /// directories by its name, as any other.
   int CompareItems(std::int32_t first, std::int32_t second) const;
 
   /// The selected items, in list order, as base entries: the directory shown

@@ -7,8 +7,12 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "support/process.h"
 #include "support/test_tree.h"
@@ -264,7 +268,10 @@ TEST(CliRun, EstimateJsonParsesBackWithEveryNameAndChangesNothing) {
 
 // Temporary copies a killed run left in the folders a run compacts: an
 // estimate counts them, a compressing run removes them and says so; files of
-// similar names, other content or in folders without candidates stay.
+// similar names, other content or in folders without candidates stay. With
+// All files the copies are no candidates in either mode, not even one that
+// a copy would make smaller: only the sweep reports them, and estimate and
+// compress count alike.
 TEST(CliRun, AbandonedTemporaryCopiesAreSweptAndCounted) {
   TempDir tree;
   tree.WriteDocument("docs/a.doc", 5);
@@ -276,6 +283,13 @@ TEST(CliRun, AbandonedTemporaryCopiesAreSweptAndCounted) {
   tree.Write("docs/vkr3.tmp", "someone's notes");
   tree.Write("docs/other/vkr4.tmp", "");
   const char *kept[] = {"docs/vkr1f.tmp", "docs/vkr3.tmp", "docs/other/vkr4.tmp"};
+  for (const std::string all : {"all1/", "all2/"}) {
+    tree.WriteDocument(all + "a.doc", 5);
+    tree.WriteDocument(all + "vkr2C.tmp", 7); // a whole copy, with free space inside
+    tree.Write(all + "sub/vkr1F.tmp", "");
+    tree.WriteDocument(all + "sub/b.doc", 6);
+    tree.Write(all + "vkr3.tmp", "someone's notes");
+  }
 
   const ProcessResult estimate = RunCli({"--estimate", "--json", tree.Path("docs")});
   ASSERT_EQ(estimate.exitCode, 0) << estimate.err;
@@ -303,6 +317,34 @@ TEST(CliRun, AbandonedTemporaryCopiesAreSweptAndCounted) {
 
   const ProcessResult again = RunCli({"--json", tree.Path("docs")});
   EXPECT_EQ(json::parse(again.out)["temporaryFiles"]["found"], 0) << again.out;
+
+  // All files: a.doc, b.doc, vkr3.tmp (not an abandoned copy) and the folder
+  // sub are the candidates, in both modes, with one worker and with two.
+  for (const char *jobs : {"1", "2"}) {
+    SCOPED_TRACE(jobs);
+    const std::string all = tree.Path(std::string("all") + jobs);
+    std::map<bool, json> reports;
+    for (bool estimateMode : {true, false}) {
+      std::vector<std::string> args = {"--all-files", "--json", "--jobs", jobs, all};
+      if (estimateMode)
+        args.insert(args.begin(), "--estimate");
+      const ProcessResult run = RunCli(args);
+      ASSERT_EQ(run.exitCode, 0) << run.err;
+      const json &report = reports[estimateMode] = json::parse(run.out);
+      EXPECT_EQ(report["temporaryFiles"]["found"], 2) << run.out;
+      EXPECT_EQ(report["counters"]["totalFiles"], 4) << run.out;
+      EXPECT_EQ(report["counters"]["documentFiles"], 2) << run.out;
+      std::set<std::string> names;
+      for (const json &document : report["documents"])
+        names.insert(NameFromReport(document));
+      EXPECT_EQ(names, (std::set<std::string>{all + "/a.doc", all + "/sub", all + "/sub/b.doc",
+                                              all + "/vkr3.tmp"}))
+          << run.out;
+    }
+    EXPECT_EQ(reports[true]["counters"], reports[false]["counters"]);
+    EXPECT_FALSE(fs::exists(all + "/vkr2C.tmp"));
+    EXPECT_FALSE(fs::exists(all + "/sub/vkr1F.tmp"));
+  }
 }
 
 std::set<std::string> DocumentsIn(const json &report) {

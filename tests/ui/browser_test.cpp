@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCollator>
 #include <QDir>
 #include <QListWidget>
 #include <QTest>
@@ -15,6 +16,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -170,14 +172,29 @@ TEST_F(BrowserTest, SortsFoldersFirstThenFilesEachWithoutRegardToCase) {
             form.browserList->item(file)->icon().cacheKey());
 }
 
-TEST_F(BrowserTest, ParentLeadsTheFoldersWhateverTheirPunctuation) {
-  for (const char *name : {"_old", "#tmp", "-x", "~backup", "0"})
-    MakeDir(name);
+// ".." is a folder like the others and takes its place among them by its
+// name, in the user's collation: names of punctuation may come before it.
+TEST_F(BrowserTest, ParentSortsAmongTheFoldersByItsName) {
+  const QStringList folders = {"_old", "#tmp", "-x", "~backup", "0", "!a", "apple"};
+  for (const QString &name : folders)
+    MakeDir(name.toUtf8().constData());
   MakeFile("!.doc");
   ShowRoot();
-  EXPECT_EQ(Texts().first(), "..");
+  QStringList expected = folders;
+  expected.append("..");
+  QCollator collator;
+  collator.setCaseSensitivity(Qt::CaseInsensitive);
+  std::sort(expected.begin(), expected.end(),
+            [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
+  expected.append("!.doc");
+  EXPECT_EQ(Texts(), expected);
+  // "!a" comes before ".." in every collation: by its bytes, and in the
+  // order of punctuation that locales share.
+  EXPECT_LT(Row("!a"), Row(".."));
   EXPECT_EQ(Texts().last(), "!.doc");
-  EXPECT_EQ(Texts().size(), 7);
+  // The first item is selected and current, whatever it is.
+  EXPECT_EQ(form.browserList->currentRow(), 0);
+  EXPECT_TRUE(form.browserList->item(0)->isSelected());
 }
 
 TEST_F(BrowserTest, ALargeFolderIsListedAndSorted) {
