@@ -65,6 +65,7 @@ int RunCommand(int argc, const char *const *argv) {
   options.compress = !request->estimate;
   options.wildcards = TTString(request->masks.c_str());
   options.workers = request->jobs;
+  options.minAge = request->minAge;
 
   BaseEntryList source(view);
   for (const PathEntry &entry : paths) {

@@ -183,7 +183,7 @@ int SystemErrorOf(std::exception_ptr error) {
 /// Everything after a candidate has been taken up (counted as a total file).
 void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool compress,
                     RunStatistics &statistics, DocumentSink &sink, Outcome &outcome,
-                    RepeatedDocuments *repeated) {
+                    RepeatedDocuments *repeated, const DocumentRules &rules) {
   // What identifies the document when it is opened, read before and after
   // the open: a file put in its place in between is not the one the lock
   // holds, and is left for the next run.
@@ -213,6 +213,10 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
       outcome.PassOver(PassOverReason::directory, "a directory");
     else
       outcome.PassOver(PassOverReason::notRegularFile, "not a regular file");
+    return;
+  }
+  if (ChangedRecently(identity, rules.minAge)) {
+    outcome.PassOver(PassOverReason::changedRecently, kChangedRecently);
     return;
   }
   Refusal openRefusal;
@@ -463,7 +467,8 @@ void SetLeaseCheckpointHook(std::function<void(const char *path, LeaseCheckpoint
 }
 
 void CompactDocument(const TTCandidate &candidate, bool compress, RunStatistics &statistics,
-                     DocumentSink &sink, const TTString &basePath, RepeatedDocuments *repeated) {
+                     DocumentSink &sink, const TTString &basePath, RepeatedDocuments *repeated,
+                     const DocumentRules &rules) {
   TTString fullName = candidate.FullName();
   std::uint64_t scanSize =
       (static_cast<std::uint64_t>(candidate.sizeHigh) << 32) | candidate.sizeLow;
@@ -475,7 +480,7 @@ void CompactDocument(const TTCandidate &candidate, bool compress, RunStatistics 
   }
   ++statistics.totalFiles;
   try {
-    CompactTakenUp(candidate, fullName, compress, statistics, sink, outcome, repeated);
+    CompactTakenUp(candidate, fullName, compress, statistics, sink, outcome, repeated, rules);
   } catch (...) {
     // The error ends the run; a listing still learns what became of the
     // document in hand.

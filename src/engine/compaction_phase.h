@@ -27,6 +27,7 @@
 #pragma once
 
 #include "core/byte_string.h"
+#include "engine/recent_change.h"
 
 #include <functional>
 #include <string>
@@ -54,6 +55,8 @@ struct CompactionPhase {
   std::function<void(const TTCandidate &)> beforeDocument;
   /// The name of the document whose error ends the run, for its report.
   std::string &documentInHand;
+  /// What each document must satisfy to be taken up (CompactDocument).
+  DocumentRules rules;
 };
 
 /// Works the candidates with `workers` workers (1: on the run's own thread,

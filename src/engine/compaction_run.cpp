@@ -238,7 +238,8 @@ void ProcessEntry(const BaseEntry &entry, int index, const RunOptions &options,
                         [&](const TTCandidate &candidate) {
                           SweepFolderOnce(candidate, options, runStart, reportBase, swept, view);
                         },
-                        place.document};
+                        place.document,
+                        DocumentRules{options.minAge}};
   CompactCandidates(
       phase, options.workers > 0
                  ? std::min(options.workers, kMaxWorkers)
