@@ -79,7 +79,7 @@ _velkor_cli() {
       fi
       if [[ $cur == -* ]]; then
         _velkor_cli_words '--estimate --masks --all-files --no-recursive
-          --all-drives --list --json --jobs --min-age --help --version'
+          --all-drives --list --json --jobs --idle --min-age --help --version'
         return
       fi
       if ((cword == 1)); then

@@ -107,6 +107,9 @@ std::string HelpText() {
          "  -j, --jobs=N          work on N documents at once, 1 to 64; 1 takes them\n"
          "                          strictly one after another (default: chosen from\n"
          "                          the processors and the kind of drive)\n"
+         "      --idle            yield the disk and the processors: read and write in\n"
+         "                          the idle I/O class, at the lowest CPU priority\n"
+         "                          (nice 19), workers included\n"
          "      --min-age=DURATION\n"
          "                        pass over the documents modified or changed less\n"
          "                          than DURATION ago or at a time in the future\n"
@@ -174,7 +177,7 @@ std::optional<RunArguments> ParseRunArguments(int argc, const char *const *argv,
     if (name.size() < word.size() &&
         (name == "--help" || name == "--version" || name == "--all-drives" ||
          name == "--estimate" || name == "--all-files" || name == "--no-recursive" ||
-         name == "--list" || name == "--json")) {
+         name == "--list" || name == "--json" || name == "--idle")) {
       UsageError(err, "option '" + name + "' doesn't allow an argument");
       status = kExitUsage;
       return std::nullopt;
@@ -197,6 +200,7 @@ std::optional<RunArguments> ParseRunArguments(int argc, const char *const *argv,
   CLI::Option *json = app.add_flag("--json", request.json);
   app.add_option("-j,--jobs", jobs);
   app.add_option("--min-age", minAge);
+  app.add_flag("--idle", request.idle);
   app.add_option("PATH", request.paths);
   masks->excludes(allFiles);
   for (CLI::Option *option : app.get_options()) {

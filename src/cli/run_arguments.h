@@ -31,6 +31,8 @@ struct RunArguments {
   /// --min-age: documents changed more recently are passed over; 0 takes
   /// them all.
   std::chrono::seconds minAge{0};
+  /// --idle: the run yields the disk and the processors to other programs.
+  bool idle = false;
 };
 
 /// One PATH argument as the run takes it: a directory path ending in '/', or

@@ -12,6 +12,7 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "cli/idle_priority.h"
 #include "cli/run_arguments.h"
 #include "cli/run_ending.h"
 #include "cli/stop_signal.h"
@@ -44,6 +45,15 @@ int RunCommand(int argc, const char *const *argv) {
   if (!ResolvePaths(request->paths, paths, error)) {
     std::fprintf(stderr, "velkor-cli: %s\n", error.c_str());
     return kExitUsage;
+  }
+
+  // Before any thread starts: the workers and the watcher of Ctrl-C inherit
+  // the priorities of the thread that starts them.
+  if (request->idle) {
+    if (const std::string failure = EnterIdlePriority(); !failure.empty()) {
+      std::fprintf(stderr, "velkor-cli: --idle: %s\n", failure.c_str());
+      return kExitFailure;
+    }
   }
 
   // A reader that goes away (`velkor-cli --list | head`) must not kill the
