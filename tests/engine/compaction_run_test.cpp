@@ -227,14 +227,29 @@ TEST_F(CompactionRunTest, EstimateAndCompressCountAlike) {
 // One document reached twice (a plain mask given twice) counts alike in an
 // estimate and a compressing run: the second visit opens the copy the run
 // just put in place and finds nothing more to gain. With several workers
-// the second visit waits for the first.
+// the second visit waits for the first. With a minimum age, the file the
+// compressing run put in the document's place is no recent change.
 TEST_F(CompactionRunTest, DocumentReachedTwiceCountsAlikeInBothModes) {
-  for (int workers : {1, 4}) {
-    SCOPED_TRACE(workers);
-    const std::string folder = "twice" + std::to_string(workers) + "/";
+  const std::vector<std::pair<int, std::chrono::seconds>> runs = {
+      {1, std::chrono::seconds(0)},
+      {4, std::chrono::seconds(0)},
+      {1, std::chrono::seconds(1)},
+      {4, std::chrono::seconds(1)},
+  };
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    const std::string folder = "twice" + std::to_string(i) + "/";
     tree.WriteDocument(folder + "a.doc", 69);
     tree.WriteDocument(folder + "b.doc", 68);
+  }
+  // Older than the age of a second.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    const auto [workers, minAge] = runs[i];
+    SCOPED_TRACE(std::to_string(workers) + " workers, minimum age " +
+                 std::to_string(minAge.count()) + " s");
+    const std::string folder = "twice" + std::to_string(i) + "/";
     options.workers = workers;
+    options.minAge = minAge;
     options.recursive = false;
     options.wildcards = "a.doc a.doc b.doc a.doc";
     options.compress = false;
