@@ -21,6 +21,15 @@ set(VELKOR_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/velkor)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${VELKOR_DOC_DIR})
 velkor_install_gzipped(${CMAKE_SOURCE_DIR}/packaging/changelog ${VELKOR_DOC_DIR})
 
+# The scheduled run, disabled until the administrator enables its timer:
+# the units where systemd looks for a package's own, and the script that
+# reads the folder list.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/systemd/velkor-compact.service
+              ${CMAKE_SOURCE_DIR}/packaging/systemd/velkor-compact.timer
+        DESTINATION lib/systemd/system)
+install(PROGRAMS ${CMAKE_SOURCE_DIR}/packaging/systemd/velkor-compact
+        DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/velkor)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velkor)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -37,7 +46,9 @@ the document's place with the document's name, permissions, owner,
 extended attributes and times. Estimate mode shows the gain first.
 
 The package holds the desktop program velkor and the terminal front end
-velkor-cli, which runs the same job over SSH and from scripts.]=])
+velkor-cli, which runs the same job over SSH and from scripts, and a systemd
+timer, disabled by default, that compacts the folders listed in
+/etc/velkor/folders every night at idle priority.]=])
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -70,12 +70,16 @@ _velkor_cli() {
         _velkor_cli_words '1 2 4 8 16'
         return
       fi
-      if [[ $cur == --jobs=* ]]; then
+      if [[ $prev == --min-age ]]; then
+        _velkor_cli_words '30m 1h 2h 1d 7d'
+        return
+      fi
+      if [[ $cur == --jobs=* || $cur == --min-age=* ]]; then
         return
       fi
       if [[ $cur == -* ]]; then
         _velkor_cli_words '--estimate --masks --all-files --no-recursive
-          --all-drives --list --json --jobs --help --version'
+          --all-drives --list --json --jobs --idle --min-age --help --version'
         return
       fi
       if ((cword == 1)); then

@@ -64,4 +64,14 @@ man -w velkor velkor-cli
 step "bash completion of velkor-cli"
 bash -c 'source /usr/share/bash-completion/completions/velkor-cli; complete -p velkor-cli'
 
+step "the scheduled run: its units verify, its service command compacts a listed folder"
+systemd-analyze verify /usr/lib/systemd/system/velkor-compact.service \
+  /usr/lib/systemd/system/velkor-compact.timer
+cp "$fixtures/slack/text.doc" "$work/scheduled.doc"
+mkdir "$work/scheduled" && mv "$work/scheduled.doc" "$work/scheduled/"
+printf '# one folder\n%s\n' "$work/scheduled" >"$work/folders"
+env -i PATH=/usr/bin:/bin STATE_DIRECTORY="$work/state" \
+  /usr/libexec/velkor/velkor-compact "$work/folders" --idle --min-age=0s
+grep -q '"outcome":"replaced"' "$work"/state/report-*.json
+
 step "the installed package passed every check"

@@ -41,7 +41,40 @@ bool ParseJobs(const std::string &text, int &jobs) {
   return jobs >= 1 && jobs <= kMaxWorkers;
 }
 
+constexpr const char *kDurationNeeded =
+    "--min-age needs a duration such as 90s, 30m, 2h or 7d (at most 36500d)";
+
 } // namespace
+
+bool ParseDuration(const std::string &text, std::chrono::seconds &duration) {
+  if (text.size() < 2 || text.size() > 10)
+    return false;
+  const std::string digits = text.substr(0, text.size() - 1);
+  if (digits.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  long long unit = 0;
+  switch (text.back()) {
+  case 's':
+    unit = 1;
+    break;
+  case 'm':
+    unit = 60;
+    break;
+  case 'h':
+    unit = 3600;
+    break;
+  case 'd':
+    unit = 86400;
+    break;
+  default:
+    return false;
+  }
+  const long long seconds = std::stoll(digits) * unit; // at most 9 digits: no overflow
+  if (seconds > 36500LL * 86400)
+    return false;
+  duration = std::chrono::seconds(seconds);
+  return true;
+}
 
 std::string HelpText() {
   return std::string(kUsage) +
@@ -74,6 +107,14 @@ std::string HelpText() {
          "  -j, --jobs=N          work on N documents at once, 1 to 64; 1 takes them\n"
          "                          strictly one after another (default: chosen from\n"
          "                          the processors and the kind of drive)\n"
+         "      --idle            yield the disk and the processors: read and write in\n"
+         "                          the idle I/O class, at the lowest CPU priority\n"
+         "                          (nice 19), workers included\n"
+         "      --min-age=DURATION\n"
+         "                        pass over the documents modified or changed less\n"
+         "                          than DURATION ago or at a time in the future\n"
+         "                          (\"changed recently\"); DURATION is a whole number\n"
+         "                          and s, m, h or d: 90s, 30m, 2h, 7d\n"
          "  -h, --help            display this help and exit\n"
          "  -V, --version         output version information and exit\n"
          "\n"
@@ -122,6 +163,11 @@ std::optional<RunArguments> ParseRunArguments(int argc, const char *const *argv,
       status = kExitUsage;
       return std::nullopt;
     }
+    if (word == "--min-age=") {
+      UsageError(err, kDurationNeeded);
+      status = kExitUsage;
+      return std::nullopt;
+    }
     if (word == "--jobs=") {
       UsageError(err, "--jobs needs a whole number from 1 to " + std::to_string(kMaxWorkers));
       status = kExitUsage;
@@ -131,7 +177,7 @@ std::optional<RunArguments> ParseRunArguments(int argc, const char *const *argv,
     if (name.size() < word.size() &&
         (name == "--help" || name == "--version" || name == "--all-drives" ||
          name == "--estimate" || name == "--all-files" || name == "--no-recursive" ||
-         name == "--list" || name == "--json")) {
+         name == "--list" || name == "--json" || name == "--idle")) {
       UsageError(err, "option '" + name + "' doesn't allow an argument");
       status = kExitUsage;
       return std::nullopt;
@@ -139,6 +185,7 @@ std::optional<RunArguments> ParseRunArguments(int argc, const char *const *argv,
   }
 
   std::string jobs;
+  std::string minAge;
   CLI::App app("", "velkor-cli");
   app.set_help_flag(); // the help text is our own, in the GNU layout
   app.allow_windows_style_options(false);
@@ -152,6 +199,8 @@ std::optional<RunArguments> ParseRunArguments(int argc, const char *const *argv,
   CLI::Option *list = app.add_flag("--list", request.list);
   CLI::Option *json = app.add_flag("--json", request.json);
   app.add_option("-j,--jobs", jobs);
+  app.add_option("--min-age", minAge);
+  app.add_flag("--idle", request.idle);
   app.add_option("PATH", request.paths);
   masks->excludes(allFiles);
   for (CLI::Option *option : app.get_options()) {
@@ -180,6 +229,11 @@ std::optional<RunArguments> ParseRunArguments(int argc, const char *const *argv,
   if (app.count("--jobs") != 0 && !ParseJobs(jobs, request.jobs)) {
     UsageError(err, "--jobs needs a whole number from 1 to " + std::to_string(kMaxWorkers) +
                         ", not " + Quoted(jobs));
+    status = kExitUsage;
+    return std::nullopt;
+  }
+  if (app.count("--min-age") != 0 && !ParseDuration(minAge, request.minAge)) {
+    UsageError(err, std::string(kDurationNeeded) + ", not " + Quoted(minAge));
     status = kExitUsage;
     return std::nullopt;
   }

@@ -8,6 +8,7 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -27,6 +28,11 @@ struct RunArguments {
   bool json = false;
   /// --jobs: documents worked on at once; 0 leaves the choice to the engine.
   int jobs = 0;
+  /// --min-age: documents changed more recently are passed over; 0 takes
+  /// them all.
+  std::chrono::seconds minAge{0};
+  /// --idle: the run yields the disk and the processors to other programs.
+  bool idle = false;
 };
 
 /// One PATH argument as the run takes it: a directory path ending in '/', or
@@ -41,6 +47,11 @@ struct PathEntry {
 /// 2 after a usage error (message and usage written to err).
 std::optional<RunArguments> ParseRunArguments(int argc, const char *const *argv, std::FILE *out,
                                               std::FILE *err, int &status);
+
+/// Reads a duration of --min-age: a whole number and a unit, s (seconds),
+/// m (minutes), h (hours) or d (days), at most 36500 days. False for
+/// anything else.
+bool ParseDuration(const std::string &text, std::chrono::seconds &duration);
 
 /// Checks every PATH and decides its entry. A path that does not exist,
 /// cannot be read, or is neither a regular file nor a directory gives a

@@ -12,6 +12,7 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "cli/idle_priority.h"
 #include "cli/run_arguments.h"
 #include "cli/run_ending.h"
 #include "cli/stop_signal.h"
@@ -46,6 +47,15 @@ int RunCommand(int argc, const char *const *argv) {
     return kExitUsage;
   }
 
+  // Before any thread starts: the workers and the watcher of Ctrl-C inherit
+  // the priorities of the thread that starts them.
+  if (request->idle) {
+    if (const std::string failure = EnterIdlePriority(); !failure.empty()) {
+      std::fprintf(stderr, "velkor-cli: --idle: %s\n", failure.c_str());
+      return kExitFailure;
+    }
+  }
+
   // A reader that goes away (`velkor-cli --list | head`) must not kill the
   // program in the middle of a document: writes then fail, and the view
   // ends the run before the next document.
@@ -65,6 +75,7 @@ int RunCommand(int argc, const char *const *argv) {
   options.compress = !request->estimate;
   options.wildcards = TTString(request->masks.c_str());
   options.workers = request->jobs;
+  options.minAge = request->minAge;
 
   BaseEntryList source(view);
   for (const PathEntry &entry : paths) {

@@ -273,7 +273,7 @@ std::pair<PassOverReason, std::string> OpenElsewhereReason(const DocumentLease &
 /// Everything after a candidate has been taken up (counted as a total file).
 void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool compress,
                     RunStatistics &statistics, DocumentSink &sink, Outcome &outcome,
-                    RepeatedDocuments *repeated) {
+                    RepeatedDocuments *repeated, const DocumentRules &rules) {
   // What identifies the document before it is opened; the descriptor it is
   // opened with must hold the same file, so that nothing put in its place in
   // between (a link, another file) is ever read.
@@ -303,6 +303,15 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
       outcome.PassOver(PassOverReason::directory, "a directory");
     else
       outcome.PassOver(PassOverReason::notRegularFile, "not a regular file");
+    return;
+  }
+  // The file this run put in the document's place on an earlier visit is
+  // new by its nature; it counts as that visit makes it count.
+  if (ChangedRecently(identity, rules.minAge) &&
+      !(repeated != nullptr &&
+        repeated->IsOurReplacement(static_cast<dev_t>(candidate.device),
+                                   static_cast<ino_t>(candidate.inode), identity))) {
+    outcome.PassOver(PassOverReason::changedRecently, kChangedRecently);
     return;
   }
   CallHook(fullName, LeaseCheckpoint::opening);
@@ -594,7 +603,8 @@ void SetLeaseCheckpointHook(std::function<void(const char *path, LeaseCheckpoint
 }
 
 void CompactDocument(const TTCandidate &candidate, bool compress, RunStatistics &statistics,
-                     DocumentSink &sink, const TTString &basePath, RepeatedDocuments *repeated) {
+                     DocumentSink &sink, const TTString &basePath, RepeatedDocuments *repeated,
+                     const DocumentRules &rules) {
   TTString fullName = candidate.FullName();
   std::uint64_t scanSize =
       (static_cast<std::uint64_t>(candidate.sizeHigh) << 32) | candidate.sizeLow;
@@ -606,7 +616,7 @@ void CompactDocument(const TTCandidate &candidate, bool compress, RunStatistics 
   }
   ++statistics.totalFiles;
   try {
-    CompactTakenUp(candidate, fullName, compress, statistics, sink, outcome, repeated);
+    CompactTakenUp(candidate, fullName, compress, statistics, sink, outcome, repeated, rules);
   } catch (...) {
     // The error ends the run; a listing still learns what became of the
     // document in hand.

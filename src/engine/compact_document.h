@@ -20,11 +20,14 @@
 /// compound documents, documents another program holds a write lock on,
 /// documents with more than one hard link (replacing one would split the
 /// links), documents another program has open for writing (a refused lease)
-/// and documents beside an office program's owner file. Left alone after the copy (counted as a
-/// document file, the copy removed): a document whose copy does not read back as the document (a
-/// compressing run compares the two before the copy may take its place), one whose copy cannot be
-/// given all of its attributes, one that changed or was locked for writing after it was copied, and
-/// one another program opened for writing while it was in hand (its lease broke; see
+/// and documents beside an office program's owner file, and documents
+/// changed within the run's minimum age (recent_change.h). Left alone after
+/// the copy (counted as a document file, the copy removed): a document whose
+/// copy does not read back as the document (a compressing run compares the
+/// two before the copy may take its place), one whose copy cannot be given
+/// all of its attributes, one that changed or was locked for writing after
+/// it was copied, and one another program opened for writing while it was
+/// in hand (its lease broke; see
 /// document_lease.h). The copy takes the document's place by exchanging the
 /// two names where the file system can, so that a program that opened the
 /// document at that moment keeps it, and a save renamed over the document
@@ -46,6 +49,7 @@
 #pragma once
 
 #include "core/byte_string.h"
+#include "engine/recent_change.h"
 
 #include <functional>
 
@@ -62,9 +66,11 @@ class TTCandidate;
 /// documents the candidate list reaches more than once, and learns what
 /// became of them; it may be shared by workers, but one document (by the
 /// scan's device and inode) must never be in two workers' hands at once.
+/// `rules` may pass over a document that is fit to be compacted (a recent
+/// change).
 void CompactDocument(const TTCandidate &candidate, bool compress, RunStatistics &statistics,
                      DocumentSink &sink, const TTString &basePath,
-                     RepeatedDocuments *repeated = nullptr);
+                     RepeatedDocuments *repeated = nullptr, const DocumentRules &rules = {});
 
 /// Where a test hook is called: right before the document is opened; during
 /// a copy (after every megabyte copied or compared, around its flushes, and

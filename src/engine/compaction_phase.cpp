@@ -69,7 +69,7 @@ void Serially(CompactionPhase &phase) {
     phase.documentInHand = candidate.FullName().CStr();
     view.SetDocumentProgress(j + 1, j);
     CompactDocument(candidate, phase.compress, phase.statistics, sink, phase.basePath,
-                    &phase.repeated);
+                    &phase.repeated, phase.rules);
     phase.documentInHand.clear();
   }
 }
@@ -226,7 +226,7 @@ private:
         RecordingSink sink(*record, *this);
         try {
           CompactDocument(record->candidate, phase.compress, record->counted, sink, phase.basePath,
-                          &phase.repeated);
+                          &phase.repeated, phase.rules);
         } catch (const UserAbort &) {
           // The message is in the record.
         } catch (...) {

@@ -30,6 +30,7 @@
 #pragma once
 
 #include "core/byte_string.h"
+#include "engine/recent_change.h"
 
 #include <functional>
 #include <string>
@@ -58,6 +59,8 @@ struct CompactionPhase {
   std::function<bool(const TTCandidate &)> beforeDocument;
   /// The name of the document whose error ends the run, for its report.
   std::string &documentInHand;
+  /// What each document must satisfy to be taken up (CompactDocument).
+  DocumentRules rules;
 };
 
 /// Works the candidates with `workers` workers (1: on the run's own thread,

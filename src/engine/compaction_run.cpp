@@ -256,7 +256,8 @@ void ProcessEntry(const BaseEntry &entry, int index, bool laterEntries, const Ru
                           return SweepFolderOnce(candidate, options, runStart, reportBase, swept,
                                                  view);
                         },
-                        place.document};
+                        place.document,
+                        DocumentRules{options.minAge}};
   CompactCandidates(
       phase, options.workers > 0
                  ? std::min(options.workers, kMaxWorkers)

@@ -32,6 +32,8 @@
 #include "core/lists.h"
 #include "core/byte_string.h"
 
+#include <chrono>
+
 class ProgressView;
 
 /// The main window's options, read once when Start is pressed.
@@ -47,6 +49,9 @@ struct RunOptions {
   /// 1 is a strictly serial run, 0 chooses from the cores and the kind of
   /// drive of each base entry (worker_count.h).
   int workers = 0;
+  /// Documents modified or changed less than this long ago (or in the
+  /// future) are passed over as "changed recently"; 0 takes them all.
+  std::chrono::seconds minAge{0};
 };
 
 /// One base of a run.

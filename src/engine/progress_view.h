@@ -77,6 +77,8 @@ enum class PassOverReason {
                         ///< lease was refused or broke)
   openInOfficeProgram,  ///< an office program's owner file lies beside it
   copyDiffers,          ///< the copy did not read back as the document
+  changedRecently,      ///< modified or its status changed within the run's
+                        ///< minimum age, or in the future (recent_change.h)
 };
 
 /// The identifier of an outcome in reports and logs: "replaced",

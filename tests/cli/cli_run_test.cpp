@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <linux/ioprio.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -525,6 +528,31 @@ TEST(CliRun, CtrlCWhileCompactingStopsBeforeTheNextDocument) {
     EXPECT_EQ(Counter(result.out, "Compressed files:"), std::to_string(replaced));
     EXPECT_EQ(listed, replaced);
   }
+}
+
+// --idle: the run's own thread and every thread it starts, the workers and
+// the watcher of Ctrl-C, read and write in the idle I/O class at nice 19.
+// The run is held (SIGSTOP) while its workers have documents in hand.
+TEST(CliRun, IdleRunAndAllItsThreadsYieldTheDiskAndTheProcessors) {
+  StopFixture fixture(300);
+  CliProcess run({CliProgram(), "--idle", "--jobs=4", "--list", fixture.tree.Path("docs")});
+  ASSERT_TRUE(run.WaitForOutput("replaced\n"));
+  run.Signal(SIGSTOP);
+  int threads = 0;
+  for (const auto &task : fs::directory_iterator("/proc/" + std::to_string(run.Pid()) + "/task")) {
+    const int tid = std::stoi(task.path().filename().string());
+    ++threads;
+    errno = 0;
+    EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(tid)), 19) << "thread " << tid;
+    EXPECT_EQ(errno, 0);
+    const long ioprio = syscall(SYS_ioprio_get, IOPRIO_WHO_PROCESS, tid);
+    EXPECT_EQ(IOPRIO_PRIO_CLASS(ioprio), IOPRIO_CLASS_IDLE) << "thread " << tid;
+  }
+  run.Signal(SIGCONT);
+  EXPECT_GE(threads, 5) << "the run's thread and four workers at least";
+  const ProcessResult result = run.Finish();
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(fixture.CheckDocuments(), fixture.count);
 }
 
 // A reader that goes away ends the run like a GNU tool: no message, the

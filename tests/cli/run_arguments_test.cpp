@@ -71,6 +71,14 @@ TEST(RunArguments, OptionsAndPathsInAnyOrder) {
   EXPECT_TRUE(Parse({"--masks=*.doc", "a"}).request);
   EXPECT_EQ(Parse({"-j", "3", "a"}).request->jobs, 3);
   EXPECT_EQ(Parse({"a", "--jobs=64"}).request->jobs, 64);
+  EXPECT_EQ(Parse({"a"}).request->minAge, std::chrono::seconds(0)) << "every document";
+  EXPECT_FALSE(Parse({"a"}).request->idle);
+  EXPECT_TRUE(Parse({"a", "--idle"}).request->idle);
+  EXPECT_EQ(Parse({"--min-age=90s", "a"}).request->minAge, std::chrono::seconds(90));
+  EXPECT_EQ(Parse({"--min-age", "30m", "a"}).request->minAge, std::chrono::minutes(30));
+  EXPECT_EQ(Parse({"a", "--min-age=2h"}).request->minAge, std::chrono::hours(2));
+  EXPECT_EQ(Parse({"--min-age=7d", "a"}).request->minAge, std::chrono::hours(7 * 24));
+  EXPECT_EQ(Parse({"--min-age=36500d", "a"}).request->minAge, std::chrono::hours(36500 * 24));
 }
 
 TEST(RunArguments, UsageErrorsGiveStatusTwoMessageAndUsage) {
@@ -86,6 +94,14 @@ TEST(RunArguments, UsageErrorsGiveStatusTwoMessageAndUsage) {
       {"--jobs=2x", "a"},                   // not a number
       {"--jobs=", "a"},                     // an empty number
       {"-j", "-1", "a"},                    // a negative number
+      {"--idle=yes", "a"},                  // a flag with a value
+      {"--min-age=", "a"},                  // an empty duration
+      {"--min-age=30", "a"},                // no unit
+      {"--min-age=2w", "a"},                // an unknown unit
+      {"--min-age=-1h", "a"},               // a negative duration
+      {"--min-age=1.5h", "a"},              // not a whole number
+      {"--min-age=36501d", "a"},            // longer than a hundred years
+      {"--min-age", "h", "a"},              // a unit without a number
   };
   for (const auto &args : bad) {
     const Parsed parsed = Parse(args);

@@ -11,6 +11,8 @@
 #include "cfb/compound_file.h"
 #include "engine/compaction_run.h"
 #include "engine/copy_check.h"
+#include "engine/document_identity.h"
+#include "engine/recent_change.h"
 #include "engine/run_failure.h"
 #include "engine/run_messages.h"
 #include "engine/run_statistics.h"
@@ -31,10 +33,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -226,20 +231,33 @@ TEST_F(CompactionRunTest, EstimateAndCompressCountAlike) {
 // nothing more to gain. So it goes for a plain mask given more than once
 // (one base entry), and for a folder and a file in it picked together (two
 // base entries: the second is scanned after the first was compacted). With
-// several workers the second visit waits for the first.
+// several workers the second visit waits for the first. With a minimum age,
+// the file the compressing run put in the document's place is no recent
+// change.
 TEST_F(CompactionRunTest, DocumentReachedTwiceCountsAlikeInBothModes) {
   struct Way {
     const char *name;
     const char *wildcards;
     bool fileEntries; ///< the folder, then a.doc and b.doc as entries of their own
   };
-  const Way ways[] = {{"mask", "a.doc a.doc b.doc a.doc", false}, {"entries", "a.doc b.doc", true}};
+  const Way ways[] = {{"mask", "a.doc a.doc b.doc a.doc", false},
+                      {"entries", "a.doc b.doc", true},
+                      {"aged", "a.doc a.doc b.doc a.doc", false}};
+  const auto folderOf = [](const Way &way, int workers) {
+    return std::string("twice-") + way.name + std::to_string(workers) + "/";
+  };
+  for (const Way &way : ways)
+    for (int workers : {1, 4}) {
+      tree.WriteDocument(folderOf(way, workers) + "a.doc", 69);
+      tree.WriteDocument(folderOf(way, workers) + "b.doc", 68);
+    }
+  // Older than the minimum age of a second.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
   for (const Way &way : ways) {
     for (int workers : {1, 4}) {
       SCOPED_TRACE(std::string(way.name) + " " + std::to_string(workers));
-      const std::string folder = std::string("twice-") + way.name + std::to_string(workers) + "/";
-      tree.WriteDocument(folder + "a.doc", 69);
-      tree.WriteDocument(folder + "b.doc", 68);
+      const std::string folder = folderOf(way, workers);
+      options.minAge = std::chrono::seconds(std::strcmp(way.name, "aged") == 0 ? 1 : 0);
       std::vector<std::pair<std::string, bool>> entries = {{tree.Path(folder), false}};
       if (way.fileEntries)
         entries.insert(entries.end(),
@@ -642,6 +660,83 @@ TEST_F(CompactionRunTest, HardLinkedDocumentIsPassedOver) {
   const FileState after = StateOf(tree.Path("h/a.doc"));
   EXPECT_EQ(before.inode, after.inode);
   EXPECT_EQ(2u, after.links);
+}
+
+// A file server's client whose clock runs ahead stamps its saves in the
+// future: such a time says nothing about how long ago the document changed.
+TEST(RecentChange, ChangedWithinTheAgeOrInTheFutureIsRecent) {
+  const timespec now{1800000000, 500};
+  struct Case {
+    const char *what;
+    long long modifiedAgo; ///< seconds before now; negative: in the future
+    long long changedAgo;
+    long long minAge;
+    bool recent;
+  };
+  const Case cases[] = {
+      {"both older than the age", 7200, 7200, 3600, false},
+      {"both exactly the age ago", 3600, 3600, 3600, false},
+      {"modified just now", 0, 7200, 3600, true},
+      {"modified within the age", 3599, 7200, 3600, true},
+      {"status changed within the age", 86400, 60, 3600, true},
+      {"modified in the future", -86400, 7200, 3600, true},
+      {"status changed a second ahead", 7200, -1, 3600, true},
+      {"modified years in the future", -100LL * 365 * 86400, 7200, 3600, true},
+      {"no age takes even a future time", -86400, -86400, 0, false},
+  };
+  for (const Case &c : cases) {
+    DocumentIdentity identity;
+    identity.modified = {static_cast<time_t>(now.tv_sec - c.modifiedAgo), now.tv_nsec};
+    identity.changed = {static_cast<time_t>(now.tv_sec - c.changedAgo), now.tv_nsec};
+    EXPECT_EQ(c.recent, ChangedRecently(identity, std::chrono::seconds(c.minAge), now)) << c.what;
+  }
+}
+
+// With a minimum age, documents changed within it (the status-change time
+// cannot be set back, so every file here changed a moment ago) or modified
+// in the future are passed over, counted as total files only, and left as
+// they are; once their changes are older than the age they are compacted,
+// except the one whose time still lies in the future.
+TEST_F(CompactionRunTest, RecentlyChangedDocumentsWaitUntilTheyAreOldEnough) {
+  const std::vector<std::pair<std::string, time_t>> documents = {
+      {"future.doc", time(nullptr) + 86400},
+      {"past.doc", time(nullptr) - 30 * 86400},
+      {"fresh.xls", 0},
+  };
+  std::map<std::string, FileState> before;
+  for (std::size_t i = 0; i < documents.size(); ++i) {
+    const std::string path = tree.Path("r/" + documents[i].first);
+    tree.WriteDocument("r/" + documents[i].first, 51 + static_cast<unsigned>(i));
+    if (documents[i].second != 0) {
+      const timespec times[2] = {{0, UTIME_OMIT}, {documents[i].second, 0}};
+      ASSERT_EQ(0, utimensat(AT_FDCWD, path.c_str(), times, 0));
+    }
+    before[documents[i].first] = StateOf(path);
+  }
+  options.minAge = std::chrono::hours(1);
+  RunEnd end = RunOn("r/");
+  ASSERT_TRUE(end.complete) << end.error;
+  EXPECT_EQ("3", view.counters["totalFiles"]);
+  EXPECT_EQ("0", view.counters["documentFiles"]);
+  for (const auto &[name, modified] : documents) {
+    const DocumentReport &report = view.ReportFor(name);
+    EXPECT_EQ(DocumentOutcome::passedOver, report.outcome) << name;
+    EXPECT_EQ("changed recently", report.reason) << name;
+    EXPECT_EQ(PassOverReason::changedRecently, report.passOver) << name;
+    EXPECT_EQ(before[name].contentHash, StateOf(tree.Path("r/" + name)).contentHash) << name;
+  }
+
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  options.minAge = std::chrono::seconds(1);
+  view.reports.clear();
+  end = RunOn("r/");
+  ASSERT_TRUE(end.complete) << end.error;
+  EXPECT_EQ("3", view.counters["totalFiles"]);
+  EXPECT_EQ("2", view.counters["compressedFiles"]);
+  EXPECT_EQ(DocumentOutcome::replaced, view.ReportFor("past.doc").outcome);
+  EXPECT_EQ(DocumentOutcome::replaced, view.ReportFor("fresh.xls").outcome);
+  EXPECT_EQ(PassOverReason::changedRecently, view.ReportFor("future.doc").passOver);
+  EXPECT_EQ(before["future.doc"].contentHash, StateOf(tree.Path("r/future.doc")).contentHash);
 }
 
 // A document saved by another program after it was copied keeps that save.

@@ -43,6 +43,9 @@ done
 expected=(
   ./usr/bin/velkor
   ./usr/bin/velkor-cli
+  ./usr/lib/systemd/system/velkor-compact.service
+  ./usr/lib/systemd/system/velkor-compact.timer
+  ./usr/libexec/velkor/velkor-compact
   ./usr/share/applications/velkor.desktop
   ./usr/share/bash-completion/completions/velkor-cli
   ./usr/share/doc/velkor/changelog.gz
@@ -64,8 +67,8 @@ if [[ $actual != "$wanted" ]]; then
 fi
 # Owned by root, programs executable, everything else read-only data.
 awk '$2 != "root/root" { print "FAIL: owner " $2 ": " $6; bad = 1 }
-     $1 !~ /^d/ && $6 ~ /^\.\/usr\/bin\// && $1 != "-rwxr-xr-x" { print "FAIL: mode " $1 ": " $6; bad = 1 }
-     $1 !~ /^d/ && $6 !~ /^\.\/usr\/bin\// && $1 != "-rw-r--r--" { print "FAIL: mode " $1 ": " $6; bad = 1 }
+     $1 !~ /^d/ && $6 ~ /^\.\/usr\/(bin|libexec)\// && $1 != "-rwxr-xr-x" { print "FAIL: mode " $1 ": " $6; bad = 1 }
+     $1 !~ /^d/ && $6 !~ /^\.\/usr\/(bin|libexec)\// && $1 != "-rw-r--r--" { print "FAIL: mode " $1 ": " $6; bad = 1 }
      $1 ~ /^d/ && $1 != "drwxr-xr-x" { print "FAIL: mode " $1 ": " $6; bad = 1 }
      END { exit bad }' "$work/contents" >&2 || fail "owners or modes"
 

@@ -53,6 +53,8 @@ public:
   /// silent for a minute (false).
   bool WaitForOutput(const std::string &text);
   void Signal(int signal) const;
+  /// The running program's process id.
+  pid_t Pid() const { return pid; }
   /// Reads everything that is left and waits for the end.
   ProcessResult Finish();
 
