@@ -552,6 +552,35 @@ TEST_F(FaultsTest, DocumentOpenedAtTheExchangeIsSwappedBack) {
   }
 }
 
+// The copy took the document's place, and the next step fails: the folder
+// turns read-only right after the exchange, so the old file cannot be
+// removed. The document is reported as replaced, with the error, and
+// counted as compressed; the old file stays under the temporary name.
+TEST_F(FaultsTest, FailureAfterTheExchangeIsReportedAsReplaced) {
+  tree.WriteDocument("e/done.doc", 109);
+  const std::string original = tree.Read("e/done.doc");
+  const std::string listing = OleListing(tree.Path("e/done.doc"));
+  if (!tree.BindMount("e"))
+    GTEST_SKIP() << "cannot bind-mount here (needs CAP_SYS_ADMIN)";
+  bool readOnly = false;
+  SetLeaseCheckpointHook([&](const char *, LeaseCheckpoint where) {
+    if (where == LeaseCheckpoint::exchanged && !readOnly)
+      readOnly = tree.RemountReadOnly("e");
+  });
+  EXPECT_NE("complete", RunEngine("e/"));
+  SetLeaseCheckpointHook(nullptr);
+  ASSERT_TRUE(readOnly) << "the file system cannot exchange names";
+  const DocumentReport &report = view.ReportFor("e/done.doc");
+  EXPECT_EQ(DocumentOutcome::replacedThenEndedRun, report.outcome);
+  EXPECT_NE(std::string::npos, report.reason.find("vkr")) << report.reason;
+  EXPECT_EQ("1", view.counters["compressedFiles"]);
+  EXPECT_LT(report.sizeAfter, report.sizeBefore);
+  EXPECT_EQ(listing, OleListing(tree.Path("e/done.doc")));
+  const std::vector<std::string> left = TempsIn("e/");
+  ASSERT_EQ(1u, left.size());
+  EXPECT_EQ(original, tree.Read(left[0])) << "the old file is not the one left";
+}
+
 // Where no lease can be had (here: a user who does not own the documents),
 // the locks still keep a document out, and so do the owner files office
 // programs leave beside a document they have open: Word's, whose name drops
