@@ -45,11 +45,21 @@ bool Before(const timespec &a, const timespec &b) {
   return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
 
+bool SameFile(const struct stat &a, const struct stat &b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+/// What a look without opening can tell: a regular file of the running
+/// user with one link, last changed before `olderThan`.
+bool MayBeOurCopy(const struct stat &status, const timespec &olderThan) {
+  return S_ISREG(status.st_mode) && status.st_uid == geteuid() && status.st_nlink == 1 &&
+         Before(status.st_ctim, olderThan);
+}
+
 /// Whether the open file `descriptor` is an abandoned copy of ours.
 bool IsAbandonedCopy(int descriptor, const timespec &olderThan) {
   struct stat status;
-  if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != geteuid() ||
-      status.st_nlink != 1 || !Before(status.st_ctim, olderThan))
+  if (fstat(descriptor, &status) != 0 || !MayBeOurCopy(status, olderThan))
     return false;
   if (status.st_size == 0)
     return true;
@@ -125,19 +135,28 @@ void SweepAbandonedTempFiles(const TTString &directory, const TTString &prefix,
     if (!IsTempFileName(entry->d_name, prefix)) {
       continue;
     }
+    // Looked at before anything opens it: opening another user's file, a
+    // device or a FIFO of our name would break that user's lease or a file
+    // server's oplock, or wait for a writer.
+    struct stat looked;
+    if (fstatat(folder, entry->d_name, &looked, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !MayBeOurCopy(looked, olderThan)) {
+      continue;
+    }
     const int file =
         openat(folder, entry->d_name, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (file < 0) {
       continue; // a link, gone, or not ours to write
     }
     struct stat opened, named;
-    // Locked first, examined then: what is examined is what stays locked.
-    // The name must still lead to that file when it is removed.
+    // Locked first, examined then: what is examined is what stays locked,
+    // and it must be the file that was looked at. The name must still lead
+    // to that file when it is removed.
     bool removed = false;
-    const bool abandoned = LockForWriting(file) && IsAbandonedCopy(file, olderThan) &&
-                           fstat(file, &opened) == 0 &&
+    const bool abandoned = LockForWriting(file) && fstat(file, &opened) == 0 &&
+                           SameFile(opened, looked) && IsAbandonedCopy(file, olderThan) &&
                            fstatat(folder, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-                           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+                           SameFile(opened, named);
     if (abandoned && remove) {
       removed = unlinkat(folder, entry->d_name, 0) == 0;
     }

@@ -63,7 +63,11 @@ inline constexpr char kTempFilePrefix[] = "vkr";
 /// without a leading zero, ".tmp"), a regular file owned by the running user
 /// with one link, empty or starting with the compound-file signature, last
 /// changed before `olderThan`, and not locked by a live writer (its write
-/// lock is taken without waiting, and a locked file is left alone). With
+/// lock is taken without waiting, and a locked file is left alone). Each
+/// file is looked at before it is opened, without following a link, and
+/// opened (for writing, to lock it) only when that look finds a regular file
+/// of the running user with one link, older than the run: another user's
+/// file, a device or a FIFO of the name is never opened. With
 /// `remove` each such file is deleted while the lock is held; without, it is
 /// only found. `found` is told each one's name and whether it was removed.
 /// A directory that cannot be read finds nothing; nothing is raised.

@@ -6,17 +6,20 @@
 #include "fs/find_handle.h"
 #include "fs/temp_file.h"
 #include "support/fs_helpers.h"
+#include "support/process.h"
 #include "support/test_tree.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <ctime>
 #include <fcntl.h>
 #include <regex>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
+using velkor::test::CliProcess;
 using velkor::test::Exists;
 using velkor::test::MakeDir;
 using velkor::test::NobodyUid;
@@ -230,6 +233,9 @@ TEST(CurrentDir, SetAndGet) {
 // Only provably abandoned copies are swept: the exact name, a regular file of
 // ours with one link, empty or a compound file, older than the run, and not
 // locked by a live writer. An estimate finds the same files and removes none.
+// What is not ours is looked at, never opened: a writer waiting for a reader
+// of a FIFO of our name goes on waiting, and another user's file keeps the
+// read lease a program holds on it.
 TEST(TTTempFile, SweepTakesOnlyAbandonedCopies) {
   VELKOR_REQUIRE_ROOT();
   const std::string signature("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
@@ -258,6 +264,17 @@ TEST(TTTempFile, SweepTakesOnlyAbandonedCopies) {
     ASSERT_EQ(fcntl(live, F_OFD_SETLK, &lock), 0) << "a live writer's lock";
     ASSERT_EQ(symlink("vkr1.tmp", (dir / "vkr6.tmp").c_str()), 0);
     MakeDir(dir / "vkr7.tmp");
+    ASSERT_EQ(mkfifo((dir / "vkr9.tmp").c_str(), 0600), 0);
+    CliProcess fifoWriter({"sh", "-c", "exec 3>\"$0\"; echo opened", dir / "vkr9.tmp"});
+    CliProcess leaseHolder(
+        {"python3", "-c",
+         "import fcntl, os, signal, sys, time\n"
+         "signal.signal(signal.SIGIO, lambda *_: print('broken', flush=True))\n"
+         "fcntl.fcntl(os.open(sys.argv[1], os.O_RDONLY), fcntl.F_SETLEASE, fcntl.F_RDLCK)\n"
+         "print('held', flush=True)\n"
+         "time.sleep(60)\n",
+         dir / "vkr4.tmp"});
+    ASSERT_TRUE(leaseHolder.WaitForOutput("held"));
     timespec start{}; // everything above is older than this run
     clock_gettime(CLOCK_REALTIME, &start);
     usleep(50000);               // past the coarse clock that stamps change times
@@ -287,6 +304,11 @@ TEST(TTTempFile, SweepTakesOnlyAbandonedCopies) {
     EXPECT_TRUE(Exists(making)) << "its holder's lock keeps it";
     EXPECT_TRUE(Exists(dir / "vkr5.tmp"));
     close(live);
+    usleep(100000); // time for a broken lease's signal or an opened FIFO's line
+    fifoWriter.Signal(SIGKILL);
+    leaseHolder.Signal(SIGKILL);
+    EXPECT_EQ(fifoWriter.Finish().out, "") << "the FIFO was opened";
+    EXPECT_EQ(leaseHolder.Finish().out, "held\n") << "another user's lease was broken";
   }
 }
 
