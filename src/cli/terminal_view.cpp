@@ -212,8 +212,10 @@ void TerminalView::Tick() {
     DrawLive(true);
 }
 
-void TerminalView::RequestStop() {
+void TerminalView::RequestStop(int signal) {
   std::lock_guard lock(mutex);
+  int none = 0;
+  stopSignal.compare_exchange_strong(none, signal);
   stopRequested = true;
   DrawLive(true);
 }
@@ -241,6 +243,10 @@ std::string TerminalView::LastMessage() const {
   return lastMessage;
 }
 
+int TerminalView::ExitStatus(RunEnding ending) const {
+  return ExitStatusOf(ending, stopSignal.load());
+}
+
 bool TerminalView::OutputFailed() const { return outputFailed.load(); }
 
 int TerminalView::OutputError() const { return outputError.load(); }
@@ -254,7 +260,7 @@ void TerminalView::FinishLocked(RunEnding ending, const std::string &message) {
   if (failed && !message.empty())
     PrintLine(settings.err, "velkor-cli: " + EscapeControlBytes(message));
   if (json) {
-    json->Finish(counters, ending, message, ExitStatusOf(ending));
+    json->Finish(counters, ending, message, ExitStatus(ending));
     CheckOutput(settings.out);
   } else {
     if (!failed && !message.empty())

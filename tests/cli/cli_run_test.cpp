@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -463,16 +464,29 @@ struct StopFixture {
   }
 };
 
-TEST(CliRun, CtrlCWhileCompactingStopsBeforeTheNextDocument) {
-  for (const int interrupts : {1, 2}) {
-    SCOPED_TRACE(std::to_string(interrupts) + " Ctrl-C");
+// Ctrl-C, and SIGTERM and SIGHUP as `timeout`, `systemctl stop` or a closed
+// session send them, with one worker or several: the documents in hand are
+// finished, none is started, and the status is 128 plus the signal's number.
+TEST(CliRun, StopSignalsWhileCompactingStopBeforeTheNextDocument) {
+  const struct {
+    int signal;
+    int count;
+    const char *jobs;
+    int status;
+  } cases[] = {
+      {SIGINT, 1, "1", 130}, {SIGINT, 2, "1", 130},  {SIGTERM, 1, "4", 143},
+      {SIGHUP, 1, "4", 129}, {SIGTERM, 2, "4", 143},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::string(strsignal(c.signal)) + " x" + std::to_string(c.count) + ", --jobs " +
+                 c.jobs);
     StopFixture fixture(300);
-    CliProcess run({CliProgram(), "--list", fixture.tree.Path("docs")});
+    CliProcess run({CliProgram(), "--list", "--jobs", c.jobs, fixture.tree.Path("docs")});
     ASSERT_TRUE(run.WaitForOutput("replaced\n"));
-    for (int i = 0; i < interrupts; ++i)
-      run.Signal(SIGINT);
+    for (int i = 0; i < c.count; ++i)
+      run.Signal(c.signal);
     const ProcessResult result = run.Finish();
-    EXPECT_EQ(result.exitCode, 130) << result.out << result.err;
+    EXPECT_EQ(result.exitCode, c.status) << result.out << result.err;
     EXPECT_NE(result.out.find("\nProcess was stopped\nTotal files:"), std::string::npos)
         << result.out;
     const int replaced = fixture.CheckDocuments();
