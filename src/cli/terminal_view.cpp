@@ -188,15 +188,19 @@ void TerminalView::DocumentDone(const DocumentReport &report, const RunStatistic
   DrawLive(false);
 }
 
-void TerminalView::TemporaryFileSwept(const std::string &path, bool removed) {
+void TerminalView::TemporaryFileSwept(const std::string &path, TempFileFinding finding) {
   std::lock_guard lock(mutex);
-  ++temporaryFilesSwept;
+  if (finding == TempFileFinding::leftover)
+    ++leftoverFiles;
+  else
+    ++temporaryFilesSwept;
   if (json) {
-    json->AddTemporaryFile(removed);
+    if (finding == TempFileFinding::leftover)
+      json->AddLeftoverFile(path);
+    else
+      json->AddTemporaryFile(finding == TempFileFinding::removedCopy);
   } else if (settings.list) {
-    PrintLine(settings.out, EscapeControlBytes(path) +
-                                (removed ? ": abandoned temporary file, removed"
-                                         : ": abandoned temporary file, would be removed"));
+    PrintLine(settings.out, EscapeControlBytes(path) + ": " + TempFileFindingText(finding));
   }
   DrawLive(false);
 }
@@ -274,6 +278,8 @@ void TerminalView::FinishLocked(RunEnding ending, const std::string &message) {
                                               : "Abandoned temporary files removed: ") +
                     std::to_string(temporaryFilesSwept));
     }
+    if (shown && settings.list && leftoverFiles > 0)
+      PrintLine(settings.out, "Leftover files to look at: " + std::to_string(leftoverFiles));
   }
   std::fflush(settings.out);
   std::fflush(settings.err);

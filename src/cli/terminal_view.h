@@ -68,7 +68,7 @@ public:
   void EnableMainWindow(bool enable) override;
   void DocumentDone(const DocumentReport &report, const RunStatistics &statistics) override;
   void RunEnded(RunEnding ending, const RunStatistics &statistics) override;
-  void TemporaryFileSwept(const std::string &path, bool removed) override;
+  void TemporaryFileSwept(const std::string &path, TempFileFinding finding) override;
 
   /// Draws a change of the live line that was held back to keep redrawing
   /// to a few times a second (a document that opened just after a redraw
@@ -148,6 +148,7 @@ private:
   bool finished = false;
   std::string lastMessage;
   long long temporaryFilesSwept = 0; ///< abandoned temporary copies removed (or found)
+  long long leftoverFiles = 0;       ///< files of the copies' name that are no copies
 
   bool liveOnScreen = false;
   bool liveStale = false;

@@ -145,11 +145,11 @@ void SweepFolderOnce(const TTCandidate &candidate, const RunOptions &options,
       !swept.emplace(folder.st_dev, folder.st_ino).second)
     return;
   SweepAbandonedTempFiles(directory, kTempFilePrefix, runStart, options.compress,
-                          [&](const TTString &name, bool removed) {
+                          [&](const TTString &name, TempFileFinding finding) {
                             std::string path = name.CStr();
                             while (path.rfind("./", 0) == 0)
                               path.erase(0, 2);
-                            view.TemporaryFileSwept(reportBase.CStr() + path, removed);
+                            view.TemporaryFileSwept(reportBase.CStr() + path, finding);
                           });
 }
 

@@ -9,7 +9,9 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
@@ -56,6 +58,32 @@ bool MayBeOurCopy(const struct stat &status, const timespec &olderThan) {
          Before(status.st_ctim, olderThan);
 }
 
+/// The value of the mark on the file `status` describes: its inode number.
+std::string CopyMarkValue(const struct stat &status) { return std::to_string(status.st_ino); }
+
+/// Whether `value` (`length` bytes, negative when the mark could not be
+/// read) is the mark of the file `status` describes.
+bool IsCopyMarkOf(const char *value, ssize_t length, const struct stat &status) {
+  const std::string wanted = CopyMarkValue(status);
+  return length == static_cast<ssize_t>(wanted.size()) &&
+         std::memcmp(value, wanted.data(), wanted.size()) == 0;
+}
+
+/// Whether the file at `path` (a final link not followed) carries the mark
+/// of the file `status` describes. Read by name: no open, no lease broken.
+bool CarriesCopyMark(const TTString &path, const struct stat &status) {
+  char value[32];
+  return IsCopyMarkOf(value, lgetxattr(path.CStr(), kCopyMarkAttribute, value, sizeof value),
+                      status);
+}
+
+/// The same through a descriptor, for the file that is locked.
+bool CarriesCopyMark(int descriptor, const struct stat &status) {
+  char value[32];
+  return IsCopyMarkOf(value, fgetxattr(descriptor, kCopyMarkAttribute, value, sizeof value),
+                      status);
+}
+
 /// Whether the open file `descriptor` is an abandoned copy of ours.
 bool IsAbandonedCopy(int descriptor, const timespec &olderThan) {
   struct stat status;
@@ -86,6 +114,9 @@ TTString TTTempFile::Create(const TTString &directory, const TTString &prefix) {
   // a sweep removes only files older than its own run.
   name = MakeTempFileName(directory, prefix, &descriptor);
   armed = true;
+  // Where the file system keeps no mark, the copy is made all the same; a
+  // sweep there finds it unmarked and removes nothing.
+  MarkAsTemporaryCopy(descriptor);
   // A file system without record locks still makes copies; a sweep there
   // cannot lock them either, and leaves them alone.
   LockForWriting(descriptor);
@@ -97,6 +128,11 @@ void TTTempFile::Unlock() {
     ::close(descriptor); // the last descriptor of the open file: the lock goes
     descriptor = -1;
   }
+}
+
+bool TTTempFile::Unmark() {
+  return descriptor >= 0 && (fremovexattr(descriptor, kCopyMarkAttribute) == 0 ||
+                             errno == ENODATA || errno == ENOTSUP);
 }
 
 void TTTempFile::Release() {
@@ -114,9 +150,17 @@ void TTTempFile::Remove() {
   Unlock();
 }
 
+bool MarkAsTemporaryCopy(int descriptor) {
+  struct stat status;
+  if (fstat(descriptor, &status) != 0)
+    return false;
+  const std::string value = CopyMarkValue(status);
+  return fsetxattr(descriptor, kCopyMarkAttribute, value.data(), value.size(), 0) == 0;
+}
+
 void SweepAbandonedTempFiles(const TTString &directory, const TTString &prefix,
                              const timespec &olderThan, bool remove,
-                             const std::function<void(const TTString &, bool)> &found) {
+                             const std::function<void(const TTString &, TempFileFinding)> &found) {
   const int folder = OpenWithoutLinks(AT_FDCWD, directory.IsEmpty() ? "." : directory.CStr(),
                                       O_RDONLY | O_DIRECTORY | O_NONBLOCK);
   if (folder < 0) {
@@ -140,8 +184,18 @@ void SweepAbandonedTempFiles(const TTString &directory, const TTString &prefix,
     // server's oplock, or wait for a writer.
     struct stat looked;
     if (fstatat(folder, entry->d_name, &looked, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !MayBeOurCopy(looked, olderThan)) {
+        !S_ISREG(looked.st_mode) || !Before(looked.st_ctim, olderThan)) {
       continue;
+    }
+    const TTString path = base + entry->d_name;
+    if (!CarriesCopyMark(path, looked)) {
+      // Not a copy of ours: a document's old file that a killed or failed
+      // replacement left under the copy's name, or someone else's file.
+      found(path, TempFileFinding::leftover);
+      continue;
+    }
+    if (!MayBeOurCopy(looked, olderThan)) {
+      continue; // another user's copy, or one with more links than ours have
     }
     const int file =
         openat(folder, entry->d_name, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -153,16 +207,16 @@ void SweepAbandonedTempFiles(const TTString &directory, const TTString &prefix,
     // and it must be the file that was looked at. The name must still lead
     // to that file when it is removed.
     bool removed = false;
-    const bool abandoned = LockForWriting(file) && fstat(file, &opened) == 0 &&
-                           SameFile(opened, looked) && IsAbandonedCopy(file, olderThan) &&
-                           fstatat(folder, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-                           SameFile(opened, named);
+    const bool abandoned =
+        LockForWriting(file) && fstat(file, &opened) == 0 && SameFile(opened, looked) &&
+        CarriesCopyMark(file, opened) && IsAbandonedCopy(file, olderThan) &&
+        fstatat(folder, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(opened, named);
     if (abandoned && remove) {
       removed = unlinkat(folder, entry->d_name, 0) == 0;
     }
     ::close(file);
     if (abandoned && (removed || !remove)) {
-      found(base + entry->d_name, removed);
+      found(path, removed ? TempFileFinding::removedCopy : TempFileFinding::abandonedCopy);
     }
   }
   closedir(listing);

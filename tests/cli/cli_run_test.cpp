@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
+#include "fs/temp_file.h"
 #include "support/process.h"
 #include "support/test_tree.h"
 #include "report_names.h"
@@ -263,9 +265,17 @@ TEST(CliRun, EstimateJsonParsesBackWithEveryNameAndChangesNothing) {
   EXPECT_TRUE(tree.TempFiles().empty());
 }
 
+/// Gives `path` the mark the run's temporary copies carry.
+void MarkAsCopy(const std::string &path) {
+  const int file = open(path.c_str(), O_RDONLY);
+  EXPECT_TRUE(MarkAsTemporaryCopy(file)) << path << ": no user.* attributes here";
+  close(file);
+}
+
 // Temporary copies a killed run left in the folders a run compacts: an
 // estimate counts them, a compressing run removes them and says so; files of
-// similar names, other content or in folders without candidates stay.
+// similar names, other content or in folders without candidates stay. A file
+// of the copies' name without their mark is named as a leftover to look at.
 TEST(CliRun, AbandonedTemporaryCopiesAreSweptAndCounted) {
   TempDir tree;
   tree.WriteDocument("docs/a.doc", 5);
@@ -276,13 +286,23 @@ TEST(CliRun, AbandonedTemporaryCopiesAreSweptAndCounted) {
   tree.Write("docs/vkr1f.tmp", "");
   tree.Write("docs/vkr3.tmp", "someone's notes");
   tree.Write("docs/other/vkr4.tmp", "");
+  for (const char *copy :
+       {"docs/vkr1F.tmp", "docs/sub/vkrA2B.tmp", "docs/vkr1f.tmp", "docs/other/vkr4.tmp"})
+    MarkAsCopy(tree.Path(copy));
   const char *kept[] = {"docs/vkr1f.tmp", "docs/vkr3.tmp", "docs/other/vkr4.tmp"};
+  const std::string leftover = tree.Path("docs/vkr3.tmp") +
+                               ": leftover, kept: not a temporary copy (it may be a "
+                               "document's old file); look at it\n";
 
   const ProcessResult estimate = RunCli({"--estimate", "--json", tree.Path("docs")});
   ASSERT_EQ(estimate.exitCode, 0) << estimate.err;
   const json counted = json::parse(estimate.out);
   EXPECT_EQ(counted["temporaryFiles"]["found"], 2) << estimate.out;
   EXPECT_EQ(counted["temporaryFiles"]["removed"], 0);
+  ASSERT_EQ(counted["temporaryFiles"]["leftovers"].size(), 1u) << estimate.out;
+  EXPECT_EQ(counted["temporaryFiles"]["leftovers"][0]["path"], tree.Path("docs/vkr3.tmp"));
+  EXPECT_EQ(counted["temporaryFiles"]["leftovers"][0]["reason"],
+            leftover.substr(leftover.find(": ") + 2, leftover.size() - leftover.find(": ") - 3));
   EXPECT_TRUE(fs::exists(tree.Path("docs/vkr1F.tmp")));
 
   const ProcessResult compress = RunCli({"--list", tree.Path("docs")});
@@ -296,6 +316,9 @@ TEST(CliRun, AbandonedTemporaryCopiesAreSweptAndCounted) {
       std::string::npos)
       << compress.out;
   EXPECT_NE(compress.out.find("\nAbandoned temporary files removed: 2\n"), std::string::npos)
+      << compress.out;
+  EXPECT_NE(compress.out.find(leftover), std::string::npos) << compress.out;
+  EXPECT_NE(compress.out.find("\nLeftover files to look at: 1\n"), std::string::npos)
       << compress.out;
   EXPECT_FALSE(fs::exists(tree.Path("docs/vkr1F.tmp")));
   EXPECT_FALSE(fs::exists(tree.Path("docs/sub/vkrA2B.tmp")));

@@ -32,6 +32,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -42,6 +43,7 @@
 #include <regex>
 #include <sys/file.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace velkor::test;
@@ -470,6 +472,55 @@ TEST_F(FaultsTest, DocumentOpenedAtTheExchangeIsSwappedBack) {
     EXPECT_EQ(WithLateWrite(original), tree.Read(folder + "swapped.doc"))
         << "the other program's write was lost";
     EXPECT_TRUE(tree.TempFiles().empty());
+  }
+}
+
+// A run killed right after the copy and the document traded names leaves the
+// document's old file under the copy's name. It carries no copy's mark, so
+// the next compressing run keeps it and names it as a leftover to look at,
+// in the listing and in the JSON report.
+TEST_F(FaultsTest, OldFileLeftByAKillAfterTheExchangeIsKeptAndNamed) {
+  for (const std::string &folder : LeaseFolders("k/")) {
+    SCOPED_TRACE(folder);
+    tree.WriteDocument(folder + "killed.doc", 93);
+    const std::string original = tree.Read(folder + "killed.doc");
+    usleep(20000); // the old file's change time is older than the next run
+    workers = 1;
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+      SetLeaseCheckpointHook([](const char *, LeaseCheckpoint where) {
+        if (where == LeaseCheckpoint::exchanged)
+          raise(SIGKILL);
+      });
+      RunEngine(folder);
+      _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    if (!WIFSIGNALED(status)) {
+      EXPECT_TRUE(tree.TempFiles().empty());
+      continue; // this file system cannot exchange names: nothing was left
+    }
+    const std::vector<std::string> left = TempsIn(folder);
+    ASSERT_EQ(1u, left.size());
+    EXPECT_EQ(original, tree.Read(left[0])) << "the old file is the document's";
+    const std::string compacted = tree.Read(folder + "killed.doc");
+    EXPECT_LT(compacted.size(), original.size());
+
+    usleep(20000);
+    const ProcessResult listed = RunCli({"--list", tree.Path(folder)});
+    EXPECT_EQ(0, listed.exitCode) << listed.err;
+    EXPECT_EQ(original, tree.Read(left[0])) << "the next run removed the old file";
+    EXPECT_NE(listed.out.find(tree.Path(left[0]) + ": leftover, kept:"), std::string::npos)
+        << listed.out;
+    const ProcessResult reported = RunCli({"--json", tree.Path(folder)});
+    EXPECT_NE(reported.out.find("\"leftovers\":[{\"path\":\"" + tree.Path(left[0]) + "\""),
+              std::string::npos)
+        << reported.out;
+    EXPECT_EQ(original, tree.Read(left[0]));
+    EXPECT_EQ(compacted, tree.Read(folder + "killed.doc"));
+    fsys::remove(tree.Path(left[0]));
   }
 }
 
