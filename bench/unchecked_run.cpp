@@ -14,8 +14,6 @@
 #include "core/heap_reuse.h"
 #include "engine/compaction_run.h"
 #include "engine/copy_check.h"
-#include "engine/run_failure.h"
-#include "engine/user_abort.h"
 
 #include <cstdio>
 #include <string>
@@ -43,18 +41,5 @@ int main(int argc, char **argv) {
   BaseEntryList source(view);
   for (const PathEntry &entry : paths)
     source.Add(TTString(entry.path.c_str()), entry.isFile);
-  RunEnding ending = RunEnding::complete;
-  std::string message;
-  try {
-    CompactionRun(options, source, view);
-    message = view.LastMessage();
-  } catch (const UserAbort &abort) {
-    message = view.LastMessage();
-    ending = abort.ending;
-  } catch (...) {
-    message = DescribeCurrentException();
-    ending = RunEnding::error;
-  }
-  view.Finish(ending, message);
-  return ending == RunEnding::complete ? 0 : 1;
+  return RunToItsEnd(options, source, view) == RunEnding::complete ? 0 : 1;
 }

@@ -83,7 +83,6 @@ int RunCommand(int argc, const char *const *argv) {
   }
 
   RunEnding ending = RunEnding::complete;
-  std::string message;
   {
     // Ctrl-C, SIGTERM and SIGHUP are the Stop button. Should it be
     // impossible to watch for them (no signalfd, no thread), the run still
@@ -94,17 +93,7 @@ int RunCommand(int argc, const char *const *argv) {
     } catch (const std::system_error &e) {
       std::fprintf(stderr, "velkor-cli: signals cannot stop the run softly: %s\n", e.what());
     }
-    try {
-      CompactionRun(options, source, view);
-      message = view.LastMessage();
-    } catch (const UserAbort &abort) {
-      message = view.LastMessage();
-      ending = abort.ending;
-    } catch (...) {
-      message = DescribeCurrentException();
-      ending = RunEnding::error;
-    }
-    view.Finish(ending, message);
+    ending = RunToItsEnd(options, source, view);
   }
   if (view.OutputFailed()) {
     if (view.OutputError() == EPIPE) {

@@ -1,6 +1,9 @@
 //===- cli/terminal_view.cpp - The run's progress window on a terminal ----===//
 
 #include "cli/terminal_view.h"
+#include "engine/user_abort.h"
+#include "engine/run_failure.h"
+#include "engine/compaction_run.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -397,6 +400,23 @@ void TerminalView::CheckOutput(std::FILE *stream) {
     outputFailed = true;
     stopRequested = true;
   }
+}
+
+RunEnding RunToItsEnd(const RunOptions &options, BaseEntrySource &source, TerminalView &view) {
+  RunEnding ending = RunEnding::complete;
+  std::string message;
+  try {
+    CompactionRun(options, source, view);
+    message = view.LastMessage();
+  } catch (const UserAbort &abort) {
+    message = view.LastMessage();
+    ending = abort.ending;
+  } catch (...) {
+    message = DescribeCurrentException();
+    ending = RunEnding::error;
+  }
+  view.Finish(ending, message);
+  return ending;
 }
 
 } // namespace velkor::cli

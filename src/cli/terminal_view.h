@@ -26,6 +26,9 @@
 #include "cli/run_ending.h"
 #include "engine/progress_view.h"
 
+class BaseEntrySource;
+struct RunOptions;
+
 namespace velkor::cli {
 
 /// Where and how the view writes.
@@ -154,5 +157,9 @@ private:
   bool liveStale = false;
   std::chrono::steady_clock::time_point lastDraw;
 };
+
+/// Runs the compaction over `source` with `view`, tells the view how it
+/// ended (Finish) and answers the ending.
+RunEnding RunToItsEnd(const RunOptions &options, BaseEntrySource &source, TerminalView &view);
 
 } // namespace velkor::cli
