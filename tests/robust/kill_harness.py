@@ -611,10 +611,11 @@ def syscall_counts(cli, tree, log):
 
 
 def run_command(cli, tree, jobs, rnd):
-    """The velkor-cli command of one run, with the workers --jobs asks for."""
+    """The velkor-cli command of one run, with the workers --jobs asks for
+    and a line for every document (what was done, or why not)."""
     if jobs == 'mixed':
         jobs = rnd.choice(('1', '2', '4', 'auto'))
-    return [cli, tree] if jobs == 'auto' else [cli, '--jobs', jobs, tree]
+    return [cli, '--list', tree] if jobs == 'auto' else [cli, '--list', '--jobs', jobs, tree]
 
 
 def run_once(command, rnd, full_time, log, temps_before, records, call_counts, written_mtimes=frozenset()):
@@ -735,6 +736,7 @@ def main():
             print('kill_harness: a writer writes into %d documents in place while runs go on' % len(writable),
                   flush=True)
 
+        loop_log_start = log.tell()
         kills = 0
         by_phase = collections.Counter()
         completed = cycles = 0
@@ -761,7 +763,7 @@ def main():
             else:
                 kills += 1
                 by_phase[phase] += 1
-                by_jobs[command[2] if len(command) > 2 else 'auto'] += 1
+                by_jobs[command[command.index('--jobs') + 1] if '--jobs' in command else 'auto'] += 1
             if writer is not None:
                 # Stopped before anything is looked at; then the records
                 # expect what it wrote.
@@ -800,8 +802,15 @@ def main():
                        compacted_documents_seen=len(checker.compacted_seen),
                        leftover_temp_files=sorted(leftover_examples), max_leftovers_at_once=max_temps,
                        files_damaged=len(damaged), seconds=round(time.monotonic() - started, 1))
+        # Documents the runs passed over because a program opened them: the
+        # writer, waiting for a run's lease.
+        log.flush()
+        with open(log.name, 'rb') as f:
+            f.seek(loop_log_start)
+            passed_over_open = f.read().count(b'open in another program')
         if args.writer:
-            figures.update(writes=write_counts['writes'], writes_landed=write_counts['landed'],
+            figures.update(documents_passed_over_open_elsewhere=passed_over_open,
+                           writes=write_counts['writes'], writes_landed=write_counts['landed'],
                            writes_landed_in_place=write_counts['landed in place'],
                            writes_landed_then_compacted=write_counts['landed, then compacted'],
                            writes_lost_after_exchange_killed_before_swap_back=write_counts['lost after exchange'],
@@ -822,7 +831,8 @@ def main():
                   'lost %d' % (write_counts['writes'], write_counts['landed'], write_counts['landed in place'],
                                 write_counts['landed, then compacted'], write_counts['lost']))
             print('kill_harness: %d opens of a document a run held a lease on; longest wait to open %.3f s, '
-                  '%d opens waited over 1 s' % (leased_opens, max(waits, default=0), sum(1 for t in waits if t > 1)))
+                  '%d opens waited over 1 s; runs passed a document over as open in another program %d times' %
+                  (leased_opens, max(waits, default=0), sum(1 for t in waits if t > 1), passed_over_open))
             print('kill_harness: writes into the old file in the window after the exchange, killed before the '
                   'swap back: %d' % write_counts['lost after exchange'])
             for p in known_losses:
