@@ -40,7 +40,8 @@ constexpr char kHelp[] =
     "The Help button of the window opens the full documentation.\n"
     "\n"
     "Exit status:\n"
-    "  0  the window was closed\n"
+    "  0  the window was closed, or the session ended (SIGTERM, SIGHUP, logout:\n"
+    "     a run in progress stops between documents first)\n"
     "  1  there is no graphical session, or the window cannot be opened there\n"
     "  2  bad usage: an unknown argument\n";
 

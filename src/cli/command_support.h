@@ -18,7 +18,11 @@ inline constexpr int kExitSuccess = 0;   ///< done; a run is complete
 inline constexpr int kExitFailure = 1;   ///< the command could not do its work;
                                          ///< a run ended with a message or an error
 inline constexpr int kExitUsage = 2;     ///< bad command line: nothing was done
-inline constexpr int kExitStopped = 130; ///< a run was stopped with Ctrl-C
+inline constexpr int kExitStopped = 130; ///< a run was stopped with Ctrl-C (128 + SIGINT)
+
+/// The exit status of a run stopped by `signal` (SIGINT, SIGTERM or SIGHUP):
+/// 128 plus its number, as shells report a program the signal ended.
+inline constexpr int ExitStatusOfStopSignal(int signal) { return 128 + signal; }
 
 /// The reason for a failure, for the user: "not a compound file: bad
 /// signature (header, value 0x...)", "in use by another program", "No space

@@ -151,6 +151,11 @@ int RunCopy(const CopyOptions &options, std::ostream &out, std::ostream &err) {
     cfb::Destination copy = cfb::Destination::Create(
         temporaryName.CStr(), cfb::Destination::Durability::flushed, temporary.Descriptor());
     source.CopyTo(copy);
+    // DST is a file of its own, not an abandoned copy for a sweep to take;
+    // unmarked before the copy's flush, which takes the change along.
+    if (!temporary.Unmark()) {
+      throw CopyFailure("cannot clear the copy's temporary mark: " + SystemText(errno));
+    }
     copy.Release();
 
     if (options.verify) {

@@ -20,16 +20,21 @@ std::string Trimmed(const std::string &text) {
   return text.substr(first, last - first + 1);
 }
 
+/// "path", and "pathBytes" for a name that is not valid UTF-8.
+void AddPath(json &entry, const std::string &path) {
+  if (IsValidUtf8(path)) {
+    entry["path"] = path;
+  } else {
+    entry["path"] = ReplaceInvalidUtf8(path);
+    entry["pathBytes"] = HexBytes(path);
+  }
+}
+
 } // namespace
 
 json DocumentJson(const DocumentReport &report) {
   json entry = json::object();
-  if (IsValidUtf8(report.path)) {
-    entry["path"] = report.path;
-  } else {
-    entry["path"] = ReplaceInvalidUtf8(report.path);
-    entry["pathBytes"] = HexBytes(report.path);
-  }
+  AddPath(entry, report.path);
   entry["sizeBefore"] = report.sizeBefore;
   entry["sizeAfter"] = report.sizeAfter;
   entry["outcome"] = OutcomeName(report.outcome);
@@ -78,14 +83,23 @@ void JsonReport::AddTemporaryFile(bool removed) {
     ++temporaryFilesRemoved;
 }
 
+void JsonReport::AddLeftoverFile(const std::string &path) {
+  json entry = json::object();
+  AddPath(entry, path);
+  entry["reason"] = TempFileFindingText(TempFileFinding::leftover);
+  if (!leftovers.empty())
+    leftovers += ',';
+  leftovers += DumpJson(entry);
+}
+
 void JsonReport::Finish(const RunStatistics &statistics, RunEnding ending,
                         const std::string &message, int exitStatus) {
   Begin();
   std::fprintf(out,
-               "%s],\"counters\":%s,\"temporaryFiles\":{\"found\":%lld,\"removed\":%lld},"
-               "\"status\":\"%s\",\"message\":%s,\"exitStatus\":%d}\n",
+               "%s],\"counters\":%s,\"temporaryFiles\":{\"found\":%lld,\"removed\":%lld,"
+               "\"leftovers\":[%s]},\"status\":\"%s\",\"message\":%s,\"exitStatus\":%d}\n",
                anyDocument ? "\n" : "", DumpJson(CountersJson(statistics)).c_str(),
-               temporaryFilesFound, temporaryFilesRemoved, EndingName(ending),
+               temporaryFilesFound, temporaryFilesRemoved, leftovers.c_str(), EndingName(ending),
                DumpJson(ReplaceInvalidUtf8(message)).c_str(), exitStatus);
   std::fflush(out);
 }

@@ -43,6 +43,10 @@ public:
   void AddDocument(const DocumentReport &report);
   /// Counts one abandoned temporary copy the run removed (or only found).
   void AddTemporaryFile(bool removed);
+  /// Names one leftover file of the copies' name that is no copy: it goes
+  /// into "temporaryFiles"'s "leftovers", with "path" (and "pathBytes" when
+  /// needed) and "reason", the listing's text.
+  void AddLeftoverFile(const std::string &path);
   /// Writes the counters and the ending and closes the object. Call once.
   void Finish(const RunStatistics &statistics, RunEnding ending, const std::string &message,
               int exitStatus);
@@ -56,6 +60,7 @@ private:
   bool anyDocument = false;
   long long temporaryFilesFound = 0;
   long long temporaryFilesRemoved = 0;
+  std::string leftovers; ///< the leftovers' entries, comma-separated JSON
 };
 
 } // namespace velkor::cli

@@ -85,14 +85,14 @@ int RunCommand(int argc, const char *const *argv) {
   RunEnding ending = RunEnding::complete;
   std::string message;
   {
-    // Ctrl-C is the Stop button. Should it be impossible to watch for it
-    // (no signalfd, no thread), the run still goes on, and Ctrl-C ends the
-    // program as it ends any other.
+    // Ctrl-C, SIGTERM and SIGHUP are the Stop button. Should it be
+    // impossible to watch for them (no signalfd, no thread), the run still
+    // goes on, and they end the program as they end any other.
     std::optional<StopSignal> interrupts;
     try {
       interrupts.emplace(view);
     } catch (const std::system_error &e) {
-      std::fprintf(stderr, "velkor-cli: Ctrl-C cannot stop the run softly: %s\n", e.what());
+      std::fprintf(stderr, "velkor-cli: signals cannot stop the run softly: %s\n", e.what());
     }
     try {
       CompactionRun(options, source, view);
@@ -115,10 +115,12 @@ int RunCommand(int argc, const char *const *argv) {
       std::raise(SIGPIPE);
       return 128 + SIGPIPE;
     }
+    if (ending == RunEnding::stopped && view.ExitStatus(ending) == ExitStatusOfStopSignal(SIGHUP))
+      return ExitStatusOfStopSignal(SIGHUP); // the terminal that hung up took the output along
     std::fprintf(stderr, "velkor-cli: write error: %s\n", std::strerror(view.OutputError()));
     return kExitFailure;
   }
-  return ExitStatusOf(ending);
+  return view.ExitStatus(ending);
 }
 
 } // namespace velkor::cli

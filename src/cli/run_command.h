@@ -13,7 +13,8 @@ namespace velkor::cli {
 
 /// Runs `velkor-cli [OPTION]... PATH...` (argv[0] is the program name) and
 /// answers the exit status: 0 complete, 1 ended by a message or an error,
-/// 2 bad usage, 130 stopped with Ctrl-C.
+/// 2 bad usage, 130 stopped with Ctrl-C, 143 stopped by SIGTERM, 129 stopped
+/// by SIGHUP.
 int RunCommand(int argc, const char *const *argv);
 
 } // namespace velkor::cli

@@ -10,13 +10,15 @@
 namespace velkor::cli {
 
 /// The exit status that follows from how a run ended: complete 0, stopped
-/// (Ctrl-C) 130, ended by a message or an error 1.
-inline int ExitStatusOf(RunEnding ending) {
+/// 128 plus the number of the signal that stopped it (`stopSignal`: 130 for
+/// Ctrl-C, 143 for SIGTERM, 129 for SIGHUP; 130 when the run stopped for
+/// another reason), ended by a message or an error 1.
+inline int ExitStatusOf(RunEnding ending, int stopSignal = 0) {
   switch (ending) {
   case RunEnding::complete:
     return kExitSuccess;
   case RunEnding::stopped:
-    return kExitStopped;
+    return stopSignal != 0 ? ExitStatusOfStopSignal(stopSignal) : kExitStopped;
   case RunEnding::message:
   case RunEnding::error:
     break;

@@ -21,10 +21,15 @@ namespace {
 /// How often the watcher lets the view draw what it held back.
 constexpr int kTickMilliseconds = 100;
 
+/// Ctrl-C, and the signals that end a program from outside: `timeout`,
+/// `systemctl stop` and `kill` send SIGTERM, a closed terminal or SSH
+/// session SIGHUP. All of them stop the run between documents.
 sigset_t InterruptSet() {
   sigset_t set;
   sigemptyset(&set);
   sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);
   return set;
 }
 
@@ -88,11 +93,11 @@ void StopSignal::Watch() {
     if (read(signalFd, &info, sizeof info) != static_cast<ssize_t>(sizeof info))
       continue;
     if (++interrupts == 1) {
-      view.RequestStop();
+      view.RequestStop(static_cast<int>(info.ssi_signo));
     } else if (view.FinishIfIdle()) {
       // Nothing is being copied or replaced: leave without waiting for the
       // walk. The view has written and flushed its ending.
-      _exit(kExitStopped);
+      _exit(view.ExitStatus(RunEnding::stopped));
     }
   }
 }

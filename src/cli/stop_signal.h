@@ -1,12 +1,13 @@
 //===- cli/stop_signal.h - Ctrl-C as the progress window's Stop button ----===//
 ///
 /// \file
-/// SIGINT is blocked in the program and read by one small thread through a
-/// signalfd, so a Ctrl-C never interrupts the run's own thread in the
-/// middle of a copy or a replacement. The first Ctrl-C asks the run to stop
-/// before its next document; a further one ends the program at once (status
-/// 130) unless a document is in hand, in which case the run stops as soon as
-/// that document is done. Between signals the same thread ticks the view a
+/// SIGINT (Ctrl-C), SIGTERM and SIGHUP are blocked in the program and read
+/// by one small thread through a signalfd, so none of them interrupts the
+/// run's own thread in the middle of a copy or a replacement. The first
+/// asks the run to stop before its next document, and the run's exit status
+/// becomes 128 plus its number (130, 143, 129); a further one ends the
+/// program at once unless a document is in hand, in which case the run
+/// stops as soon as that document is done. Between signals the same thread ticks the view a
 /// few times a second, so that the live line shows the file in hand during a
 /// long copy.
 ///
@@ -23,10 +24,11 @@ class TerminalView;
 
 class StopSignal {
 public:
-  /// Blocks SIGINT for the calling thread (the run's) and starts watching it.
+  /// Blocks the stop signals for the calling thread (the run's) and starts
+  /// watching them.
   explicit StopSignal(TerminalView &view);
-  /// Stops watching; a Ctrl-C still pending is dropped and SIGINT is
-  /// unblocked again.
+  /// Stops watching; a stop signal still pending is dropped and the signals
+  /// are unblocked again.
   ~StopSignal();
 
   StopSignal(const StopSignal &) = delete;

@@ -191,15 +191,19 @@ void TerminalView::DocumentDone(const DocumentReport &report, const RunStatistic
   DrawLive(false);
 }
 
-void TerminalView::TemporaryFileSwept(const std::string &path, bool removed) {
+void TerminalView::TemporaryFileSwept(const std::string &path, TempFileFinding finding) {
   std::lock_guard lock(mutex);
-  ++temporaryFilesSwept;
+  if (finding == TempFileFinding::leftover)
+    ++leftoverFiles;
+  else
+    ++temporaryFilesSwept;
   if (json) {
-    json->AddTemporaryFile(removed);
+    if (finding == TempFileFinding::leftover)
+      json->AddLeftoverFile(path);
+    else
+      json->AddTemporaryFile(finding == TempFileFinding::removedCopy);
   } else if (settings.list) {
-    PrintLine(settings.out, EscapeControlBytes(path) +
-                                (removed ? ": abandoned temporary file, removed"
-                                         : ": abandoned temporary file, would be removed"));
+    PrintLine(settings.out, EscapeControlBytes(path) + ": " + TempFileFindingText(finding));
   }
   DrawLive(false);
 }
@@ -215,8 +219,10 @@ void TerminalView::Tick() {
     DrawLive(true);
 }
 
-void TerminalView::RequestStop() {
+void TerminalView::RequestStop(int signal) {
   std::lock_guard lock(mutex);
+  int none = 0;
+  stopSignal.compare_exchange_strong(none, signal);
   stopRequested = true;
   DrawLive(true);
 }
@@ -244,6 +250,10 @@ std::string TerminalView::LastMessage() const {
   return lastMessage;
 }
 
+int TerminalView::ExitStatus(RunEnding ending) const {
+  return ExitStatusOf(ending, stopSignal.load());
+}
+
 bool TerminalView::OutputFailed() const { return outputFailed.load(); }
 
 int TerminalView::OutputError() const { return outputError.load(); }
@@ -257,7 +267,7 @@ void TerminalView::FinishLocked(RunEnding ending, const std::string &message) {
   if (failed && !message.empty())
     PrintLine(settings.err, "velkor-cli: " + EscapeControlBytes(message));
   if (json) {
-    json->Finish(counters, ending, message, ExitStatusOf(ending));
+    json->Finish(counters, ending, message, ExitStatus(ending));
     CheckOutput(settings.out);
   } else {
     if (!failed && !message.empty())
@@ -271,6 +281,8 @@ void TerminalView::FinishLocked(RunEnding ending, const std::string &message) {
                                               : "Abandoned temporary files removed: ") +
                     std::to_string(temporaryFilesSwept));
     }
+    if (shown && settings.list && leftoverFiles > 0)
+      PrintLine(settings.out, "Leftover files to look at: " + std::to_string(leftoverFiles));
   }
   std::fflush(settings.out);
   std::fflush(settings.err);

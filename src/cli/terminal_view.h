@@ -68,20 +68,22 @@ public:
   void EnableMainWindow(bool enable) override;
   void DocumentDone(const DocumentReport &report, const RunStatistics &statistics) override;
   void RunEnded(RunEnding ending, const RunStatistics &statistics) override;
-  void TemporaryFileSwept(const std::string &path, bool removed) override;
+  void TemporaryFileSwept(const std::string &path, TempFileFinding finding) override;
 
   /// Draws a change of the live line that was held back to keep redrawing
   /// to a few times a second (a document that opened just after a redraw
   /// would stay unseen for the whole of a long copy). Any thread.
   void Tick();
 
-  /// The first Ctrl-C: the run ends before its next document. Any thread.
-  void RequestStop();
+  /// The first stop signal (Ctrl-C's SIGINT, SIGTERM or SIGHUP): the run
+  /// ends before its next document, and its exit status is 128 plus
+  /// `signal`. Any thread.
+  void RequestStop(int signal);
 
-  /// A further Ctrl-C. When no document is in hand (the run is scanning,
+  /// A further stop signal. When no document is in hand (the run is scanning,
   /// between base entries, or not yet or no longer running) it writes the
   /// ending of a stopped run and answers true: the caller leaves the program
-  /// at once with status 130. While a document is being copied or replaced
+  /// at once with ExitStatus(). While a document is being copied or replaced
   /// it answers false, and the run stops right after that document, so a
   /// replacement is never cut short. Any thread.
   bool FinishIfIdle();
@@ -90,6 +92,10 @@ public:
   /// of the JSON report, with the counters the run last told. Only the
   /// first call writes.
   void Finish(RunEnding ending, const std::string &message);
+
+  /// The exit status of a run that ended as `ending`: a stopped run's tells
+  /// the signal that stopped it.
+  int ExitStatus(RunEnding ending) const;
 
   /// The last message the run showed (empty if none).
   std::string LastMessage() const;
@@ -123,6 +129,7 @@ private:
 
   mutable std::mutex mutex;
   std::atomic<bool> stopRequested{false};
+  std::atomic<int> stopSignal{0}; ///< the first signal that asked for a stop, or 0
   std::atomic<bool> outputFailed{false};
   std::atomic<int> outputError{0};
 
@@ -141,6 +148,7 @@ private:
   bool finished = false;
   std::string lastMessage;
   long long temporaryFilesSwept = 0; ///< abandoned temporary copies removed (or found)
+  long long leftoverFiles = 0;       ///< files of the copies' name that are no copies
 
   bool liveOnScreen = false;
   bool liveStale = false;

@@ -305,12 +305,14 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
       outcome.PassOver(PassOverReason::notRegularFile, "not a regular file");
     return;
   }
-  // The file this run put in the document's place on an earlier visit is
-  // new by its nature; it counts as that visit makes it count.
+  // The file this run put in the document's place on an earlier visit, in
+  // this base entry or an earlier one, is new by its nature; it counts as
+  // that visit makes it count.
   if (ChangedRecently(identity, rules.minAge) &&
       !(repeated != nullptr &&
-        repeated->IsOurReplacement(static_cast<dev_t>(candidate.device),
-                                   static_cast<ino_t>(candidate.inode), identity))) {
+        (repeated->IsOurReplacement(static_cast<dev_t>(candidate.device),
+                                    static_cast<ino_t>(candidate.inode), identity) ||
+         repeated->ReplacedInEarlierEntry(identity)))) {
     outcome.PassOver(PassOverReason::changedRecently, kChangedRecently);
     return;
   }

@@ -155,12 +155,12 @@ bool SweepFolderOnce(const TTCandidate &candidate, const RunOptions &options,
   const std::uint64_t device = folder.st_dev, inode = folder.st_ino;
   if (swept.folders.emplace(device, inode).second) {
     SweepAbandonedTempFiles(directory, kTempFilePrefix, runStart, options.compress,
-                            [&](const TTString &name, bool removed) {
+                            [&](const TTString &name, TempFileFinding finding) {
                               std::string path = name.CStr();
                               swept.copies.emplace(device, inode, path.substr(path.rfind('/') + 1));
                               while (path.rfind("./", 0) == 0)
                                 path.erase(0, 2);
-                              view.TemporaryFileSwept(reportBase.CStr() + path, removed);
+                              view.TemporaryFileSwept(reportBase.CStr() + path, finding);
                             });
   }
   return swept.copies.count({device, inode, candidate.name.CStr()}) == 0;

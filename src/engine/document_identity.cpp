@@ -81,6 +81,17 @@ void RepeatedDocuments::Replaced(dev_t device, ino_t inode, const DocumentIdenti
   std::lock_guard lock(mutex);
   if (expected.count({device, inode}) != 0)
     visits.emplace(Key{device, inode}, Visit{now, now.size, true});
+  if (laterEntries)
+    inHand.push_back(MeasurementOf(now, now.size));
+}
+
+bool RepeatedDocuments::ReplacedInEarlierEntry(const DocumentIdentity &current) const {
+  std::lock_guard lock(mutex);
+  const Measurement now = MeasurementOf(current, 0);
+  const auto [from, to] = std::equal_range(earlier.begin(), earlier.end(), now, KeyBefore);
+  return std::any_of(from, to, [&](const Measurement &replaced) {
+    return replaced.changed == now.changed && replaced.size == now.size;
+  });
 }
 
 bool RepeatedDocuments::IsOurReplacement(dev_t device, ino_t inode,

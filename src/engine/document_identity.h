@@ -77,6 +77,11 @@ public:
   /// True when `current` is the file the run put in place of the document
   /// found as (device, inode), unchanged since: nothing else wrote to it.
   bool IsOurReplacement(dev_t device, ino_t inode, const DocumentIdentity &current) const;
+  /// True when `current` is a file the run put in a document's place while
+  /// it worked on an earlier base entry, unchanged since. A compressing run
+  /// keeps its replacements only while later entries follow, in the same
+  /// small records as an estimate's measurements.
+  bool ReplacedInEarlierEntry(const DocumentIdentity &current) const;
   /// An estimate measured `document` with a smaller copy of `copySize` bytes.
   void Measured(const DocumentIdentity &document, std::uint64_t copySize);
   /// True, with the copy's size, when an estimate measured this very file,

@@ -20,6 +20,18 @@ const char *OutcomeName(DocumentOutcome outcome) {
   return "unknown";
 }
 
+const char *TempFileFindingText(TempFileFinding finding) {
+  switch (finding) {
+  case TempFileFinding::removedCopy:
+    return "abandoned temporary file, removed";
+  case TempFileFinding::abandonedCopy:
+    return "abandoned temporary file, would be removed";
+  case TempFileFinding::leftover:
+    return "leftover, kept: not a temporary copy (it may be a document's old file); look at it";
+  }
+  return "unknown";
+}
+
 const char *EndingName(RunEnding ending) {
   switch (ending) {
   case RunEnding::complete:

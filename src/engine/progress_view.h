@@ -15,6 +15,7 @@
 
 #include "cfb/error.h"
 #include "engine/run_statistics.h"
+#include "fs/temp_file.h"
 
 #include <cstdint>
 #include <optional>
@@ -85,6 +86,12 @@ enum class PassOverReason {
 /// "wouldShrink", "notSmaller", "passedOver", "endedRun",
 /// "replacedThenEndedRun".
 const char *OutcomeName(DocumentOutcome outcome);
+
+/// What the listing says of a file the sweep found, after its path:
+/// "abandoned temporary file, removed", "abandoned temporary file, would be
+/// removed", or for a leftover "leftover, kept: not a temporary copy (it may
+/// be a document's old file); look at it".
+const char *TempFileFindingText(TempFileFinding finding);
 
 /// The identifier of an ending: "complete", "stopped", "message", "error".
 const char *EndingName(RunEnding ending);
@@ -168,12 +175,15 @@ public:
     (void)statistics;
   }
 
-  /// Told once for every abandoned temporary copy (vkrXXXX.tmp that a killed
-  /// run left) met in a folder the compaction phase works in: `path` as
-  /// DocumentDone gives paths, `removed` true when a compressing run removed
-  /// it, false when an estimate only found it.
-  virtual void TemporaryFileSwept(const std::string &path, bool removed) {
+  /// Told once for every file of the temporary copies' name (vkrXXXX.tmp)
+  /// that the sweep of a folder the compaction phase works in found, `path`
+  /// as DocumentDone gives paths: an abandoned copy a killed run left,
+  /// removed by a compressing run or only found by an estimate, or a
+  /// leftover that is no copy of ours (a document's old file that a killed
+  /// or failed replacement left under the copy's name), kept for the user
+  /// to look at.
+  virtual void TemporaryFileSwept(const std::string &path, TempFileFinding finding) {
     (void)path;
-    (void)removed;
+    (void)finding;
   }
 };

@@ -150,6 +150,8 @@ TTFileAttributes ReadAttributes(const TTString &path) {
     ThrowIfSystemErrorWithName(path, error);
   }
   for (const std::string &name : names) {
+    if (name == kCopyMarkAttribute)
+      continue;
     std::string value;
     const int error = ReadExtendedValue(path.CStr(), name, value);
     if (error == ENODATA) {
@@ -169,7 +171,8 @@ void SetAttributes(const TTString &path, const TTFileAttributes &attributes) {
     ThrowIfSystemErrorWithName(path, error);
   }
   for (const std::string &name : present) {
-    const bool wanted = std::any_of(attributes.extended.begin(), attributes.extended.end(),
+    const bool wanted = name != kCopyMarkAttribute &&
+                        std::any_of(attributes.extended.begin(), attributes.extended.end(),
                                     [&](const auto &entry) { return entry.first == name; });
     if (!wanted && IsRemovableExtendedName(name) && lremovexattr(path.CStr(), name.c_str()) != 0 &&
         errno != ENODATA) {
@@ -177,6 +180,8 @@ void SetAttributes(const TTString &path, const TTFileAttributes &attributes) {
     }
   }
   for (const auto &[name, value] : attributes.extended) {
+    if (name == kCopyMarkAttribute)
+      continue;
     std::string current;
     if (ReadExtendedValue(path.CStr(), name, current) == 0 && current == value) {
       continue;

@@ -33,12 +33,19 @@ struct TTFileAttributes {
   std::vector<std::pair<std::string, std::string>> extended;
 };
 
-/// Reads the attributes of `path` (not following a final symbolic link).
-/// Throws TTFileWithNameException.
+/// The extended attribute that marks a file as a temporary copy of ours
+/// (see temp_file.h). It belongs to the copy alone: ReadAttributes leaves it
+/// out, and SetAttributes removes it and never sets it, so a document never
+/// carries it on, not even a document that carries it itself.
+inline constexpr char kCopyMarkAttribute[] = "user.velkor.copy";
+
+/// Reads the attributes of `path` (not following a final symbolic link),
+/// all but kCopyMarkAttribute. Throws TTFileWithNameException.
 TTFileAttributes ReadAttributes(const TTString &path);
 
 /// Gives `path` the permission bits, owner and group, and exactly the
-/// extended attributes of `attributes`: attributes it has beyond them are
+/// extended attributes of `attributes` (but kCopyMarkAttribute, which is
+/// removed whatever `attributes` say): attributes it has beyond them are
 /// removed, and ones that already hold the wanted value are not written
 /// again. The owner and group are set first, since changing them clears the
 /// setuid and setgid bits. Throws TTFileWithNameException at the first part

@@ -214,6 +214,17 @@ RunOptions MainDialog::ReadOptions() const {
   return options;
 }
 
+void MainDialog::EndSession() {
+  if (runInProgress) {
+    sessionEnding = true;
+    if (runProgress)
+      runProgress->EndSession();
+    return;
+  }
+  // Every event loop ends, a modal box's as well as the window's own.
+  QCoreApplication::exit(0);
+}
+
 void MainDialog::OnStart() {
   if (runInProgress)
     return;
@@ -222,13 +233,25 @@ void MainDialog::OnStart() {
   QCoreApplication::instance()->installEventFilter(this);
   RunCommand(this, [this] {
     ProgressDialog progress(this);
-    CompactionRun(ReadOptions(), *browser, progress);
+    runProgress = &progress;
+    try {
+      CompactionRun(ReadOptions(), *browser, progress);
+    } catch (...) {
+      runProgress = nullptr;
+      throw;
+    }
+    runProgress = nullptr;
   });
   QCoreApplication::instance()->removeEventFilter(this);
   runInProgress = false;
   // The run enables the window again on every ending; this holds even if a
   // failure were to escape before its clean-up.
   setEnabled(true);
+  if (sessionEnding) {
+    sessionEnding = false;
+    EndSession();
+    return;
+  }
   // A quit request that came while the run worked (the desktop session
   // ending, say) takes effect now.
   if (quitPending)

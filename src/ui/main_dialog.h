@@ -25,6 +25,8 @@
 
 #include <memory>
 
+class ProgressDialog;
+
 class BaseDirectoryBrowser;
 class QMenu;
 
@@ -63,6 +65,11 @@ public slots:
   /// in progress (the window is disabled then, but the desktop may still
   /// deliver a close request).
   void reject() override;
+  /// The session ends (SIGTERM, SIGHUP, the desktop's logout): a run in
+  /// progress stops between documents as with Stop, without its closing
+  /// message, and every window closes once it has; without a run they
+  /// close at once. The program then ends as when the window is closed.
+  void EndSession();
 
 protected:
   void keyPressEvent(QKeyEvent *event) override;
@@ -103,4 +110,6 @@ private:
   std::unique_ptr<BaseDirectoryBrowser> browser;
   bool runInProgress = false;
   bool quitPending = false;
+  bool sessionEnding = false;
+  ProgressDialog *runProgress = nullptr; ///< the progress window while a run is in progress
 };

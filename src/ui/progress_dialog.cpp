@@ -83,6 +83,11 @@ void ProgressDialog::reject() {
   QDialog::reject(); // hides the window; a modeless dialog is not destroyed
 }
 
+void ProgressDialog::EndSession() {
+  sessionEnded = true;
+  reject();
+}
+
 void ProgressDialog::SetCaption(const char *text) { setWindowTitle(DisplayName(text)); }
 
 void ProgressDialog::SetBarRange(QProgressBar *bar, BarRange &range, int count) {
@@ -135,6 +140,8 @@ void ProgressDialog::PumpMessages() {
 }
 
 void ProgressDialog::ShowMessage(const char *text) {
+  if (sessionEnded)
+    return;
   // Owned by the active window: this window while it is on screen, else the
   // main window when it is enabled. A message shown while the main window is
   // disabled and this one hidden (after Stop) gets no owner, since a box

@@ -56,6 +56,9 @@ public slots:
   /// Stop, Escape and the close box: ask the run to stop and hide at once.
   /// The window is not destroyed; the run notices the flag at its next poll.
   void reject() override;
+  /// The session ends: the run stops as with Stop, and no message is shown
+  /// from now on, since nobody is left to answer it.
+  void EndSession();
 
 private:
   /// A bar's range as the run counts it. QProgressBar shows a busy animation
@@ -76,6 +79,7 @@ private:
   Ui::ProgressDialog ui;
   QWidget *mainWindow;
   bool stopRequested = false;
+  bool sessionEnded = false;
   bool created = false;
   BarRange diskRange;
   BarRange fileRange;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <linux/ioprio.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -9,6 +10,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -17,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "fs/temp_file.h"
 #include "support/process.h"
 #include "support/test_tree.h"
 #include "report_names.h"
@@ -269,12 +272,20 @@ TEST(CliRun, EstimateJsonParsesBackWithEveryNameAndChangesNothing) {
   EXPECT_TRUE(tree.TempFiles().empty());
 }
 
+/// Gives `path` the mark the run's temporary copies carry.
+void MarkAsCopy(const std::string &path) {
+  const int file = open(path.c_str(), O_RDONLY);
+  EXPECT_TRUE(MarkAsTemporaryCopy(file)) << path << ": no user.* attributes here";
+  close(file);
+}
+
 // Temporary copies a killed run left in the folders a run compacts: an
 // estimate counts them, a compressing run removes them and says so; files of
-// similar names, other content or in folders without candidates stay. With
-// All files the copies are no candidates in either mode, not even one that
-// a copy would make smaller: only the sweep reports them, and estimate and
-// compress count alike.
+// similar names, other content or in folders without candidates stay. A file
+// of the copies' name without their mark is named as a leftover to look at.
+// With All files neither the copies nor such leftovers are candidates in
+// either mode, not even a copy that a copy would make smaller: only the
+// sweep reports them, and estimate and compress count alike.
 TEST(CliRun, AbandonedTemporaryCopiesAreSweptAndCounted) {
   TempDir tree;
   tree.WriteDocument("docs/a.doc", 5);
@@ -285,6 +296,9 @@ TEST(CliRun, AbandonedTemporaryCopiesAreSweptAndCounted) {
   tree.Write("docs/vkr1f.tmp", "");
   tree.Write("docs/vkr3.tmp", "someone's notes");
   tree.Write("docs/other/vkr4.tmp", "");
+  for (const char *copy :
+       {"docs/vkr1F.tmp", "docs/sub/vkrA2B.tmp", "docs/vkr1f.tmp", "docs/other/vkr4.tmp"})
+    MarkAsCopy(tree.Path(copy));
   const char *kept[] = {"docs/vkr1f.tmp", "docs/vkr3.tmp", "docs/other/vkr4.tmp"};
   for (const std::string all : {"all1/", "all2/"}) {
     tree.WriteDocument(all + "a.doc", 5);
@@ -292,13 +306,22 @@ TEST(CliRun, AbandonedTemporaryCopiesAreSweptAndCounted) {
     tree.Write(all + "sub/vkr1F.tmp", "");
     tree.WriteDocument(all + "sub/b.doc", 6);
     tree.Write(all + "vkr3.tmp", "someone's notes");
+    MarkAsCopy(tree.Path(all + "vkr2C.tmp"));
+    MarkAsCopy(tree.Path(all + "sub/vkr1F.tmp"));
   }
+  const std::string leftover = tree.Path("docs/vkr3.tmp") +
+                               ": leftover, kept: not a temporary copy (it may be a "
+                               "document's old file); look at it\n";
 
   const ProcessResult estimate = RunCli({"--estimate", "--json", tree.Path("docs")});
   ASSERT_EQ(estimate.exitCode, 0) << estimate.err;
   const json counted = json::parse(estimate.out);
   EXPECT_EQ(counted["temporaryFiles"]["found"], 2) << estimate.out;
   EXPECT_EQ(counted["temporaryFiles"]["removed"], 0);
+  ASSERT_EQ(counted["temporaryFiles"]["leftovers"].size(), 1u) << estimate.out;
+  EXPECT_EQ(counted["temporaryFiles"]["leftovers"][0]["path"], tree.Path("docs/vkr3.tmp"));
+  EXPECT_EQ(counted["temporaryFiles"]["leftovers"][0]["reason"],
+            leftover.substr(leftover.find(": ") + 2, leftover.size() - leftover.find(": ") - 3));
   EXPECT_TRUE(fs::exists(tree.Path("docs/vkr1F.tmp")));
 
   const ProcessResult compress = RunCli({"--list", tree.Path("docs")});
@@ -313,6 +336,9 @@ TEST(CliRun, AbandonedTemporaryCopiesAreSweptAndCounted) {
       << compress.out;
   EXPECT_NE(compress.out.find("\nAbandoned temporary files removed: 2\n"), std::string::npos)
       << compress.out;
+  EXPECT_NE(compress.out.find(leftover), std::string::npos) << compress.out;
+  EXPECT_NE(compress.out.find("\nLeftover files to look at: 1\n"), std::string::npos)
+      << compress.out;
   EXPECT_FALSE(fs::exists(tree.Path("docs/vkr1F.tmp")));
   EXPECT_FALSE(fs::exists(tree.Path("docs/sub/vkrA2B.tmp")));
   for (const char *file : kept)
@@ -321,8 +347,8 @@ TEST(CliRun, AbandonedTemporaryCopiesAreSweptAndCounted) {
   const ProcessResult again = RunCli({"--json", tree.Path("docs")});
   EXPECT_EQ(json::parse(again.out)["temporaryFiles"]["found"], 0) << again.out;
 
-  // All files: a.doc, b.doc, vkr3.tmp (not an abandoned copy) and the folder
-  // sub are the candidates, in both modes, with one worker and with two.
+  // All files: a.doc, b.doc and the folder sub are the candidates, in both
+  // modes, with one worker and with two; vkr3.tmp is a leftover to look at.
   for (const char *jobs : {"1", "2"}) {
     SCOPED_TRACE(jobs);
     const std::string all = tree.Path(std::string("all") + jobs);
@@ -335,13 +361,12 @@ TEST(CliRun, AbandonedTemporaryCopiesAreSweptAndCounted) {
       ASSERT_EQ(run.exitCode, 0) << run.err;
       const json &report = reports[estimateMode] = json::parse(run.out);
       EXPECT_EQ(report["temporaryFiles"]["found"], 2) << run.out;
-      EXPECT_EQ(report["counters"]["totalFiles"], 4) << run.out;
+      EXPECT_EQ(report["counters"]["totalFiles"], 3) << run.out;
       EXPECT_EQ(report["counters"]["documentFiles"], 2) << run.out;
       std::set<std::string> names;
       for (const json &document : report["documents"])
         names.insert(NameFromReport(document));
-      EXPECT_EQ(names, (std::set<std::string>{all + "/a.doc", all + "/sub", all + "/sub/b.doc",
-                                              all + "/vkr3.tmp"}))
+      EXPECT_EQ(names, (std::set<std::string>{all + "/a.doc", all + "/sub", all + "/sub/b.doc"}))
           << run.out;
     }
     EXPECT_EQ(reports[true]["counters"], reports[false]["counters"]);
@@ -508,16 +533,29 @@ struct StopFixture {
   }
 };
 
-TEST(CliRun, CtrlCWhileCompactingStopsBeforeTheNextDocument) {
-  for (const int interrupts : {1, 2}) {
-    SCOPED_TRACE(std::to_string(interrupts) + " Ctrl-C");
+// Ctrl-C, and SIGTERM and SIGHUP as `timeout`, `systemctl stop` or a closed
+// session send them, with one worker or several: the documents in hand are
+// finished, none is started, and the status is 128 plus the signal's number.
+TEST(CliRun, StopSignalsWhileCompactingStopBeforeTheNextDocument) {
+  const struct {
+    int signal;
+    int count;
+    const char *jobs;
+    int status;
+  } cases[] = {
+      {SIGINT, 1, "1", 130}, {SIGINT, 2, "1", 130},  {SIGTERM, 1, "4", 143},
+      {SIGHUP, 1, "4", 129}, {SIGTERM, 2, "4", 143},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::string(strsignal(c.signal)) + " x" + std::to_string(c.count) + ", --jobs " +
+                 c.jobs);
     StopFixture fixture(300);
-    CliProcess run({CliProgram(), "--list", fixture.tree.Path("docs")});
+    CliProcess run({CliProgram(), "--list", "--jobs", c.jobs, fixture.tree.Path("docs")});
     ASSERT_TRUE(run.WaitForOutput("replaced\n"));
-    for (int i = 0; i < interrupts; ++i)
-      run.Signal(SIGINT);
+    for (int i = 0; i < c.count; ++i)
+      run.Signal(c.signal);
     const ProcessResult result = run.Finish();
-    EXPECT_EQ(result.exitCode, 130) << result.out << result.err;
+    EXPECT_EQ(result.exitCode, c.status) << result.out << result.err;
     EXPECT_NE(result.out.find("\nProcess was stopped\nTotal files:"), std::string::npos)
         << result.out;
     const int replaced = fixture.CheckDocuments();

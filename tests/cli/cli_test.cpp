@@ -7,6 +7,7 @@
 #include "cfb/compare.h"
 #include "cfb/compound_file.h"
 #include "core/version.h"
+#include "fs/file_operations.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -17,6 +18,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace velkor::test {
@@ -221,6 +223,8 @@ TEST(Copy, WritesTheSameTreeAndNeverTouchesTheSource) {
 
   EXPECT_FALSE(cfb::CompareFiles(source.string(), dir / "copy.cfb").has_value());
   EXPECT_LT(fs::file_size(dir / "copy.cfb"), fs::file_size(source));
+  EXPECT_LT(getxattr((dir / "copy.cfb").c_str(), kCopyMarkAttribute, nullptr, 0), 0)
+      << "the copy kept the temporary copies' mark";
   cfb::Source original = cfb::Source::Open(source.string());
   EXPECT_EQ(original.PlannedCopySize(), fs::file_size(dir / "copy.cfb"));
   original.Release();

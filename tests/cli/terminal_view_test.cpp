@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <nlohmann/json.hpp>
 
 namespace {
@@ -169,7 +171,7 @@ TEST(TerminalView, SecondStopEndsAtOnceOnlyWhenNoDocumentIsInHand) {
   Files files;
   TerminalView view({files.out, files.err, nullptr, 80, false, false, false});
   BeginRun(view); // now compacting
-  view.RequestStop();
+  view.RequestStop(SIGINT);
   EXPECT_TRUE(view.StopRequested());
   EXPECT_FALSE(view.FinishIfIdle()) << "a document may be in hand";
   view.SetFilePosition(2); // the entry's last candidate is done

@@ -242,7 +242,8 @@ TEST_F(CompactionRunTest, DocumentReachedTwiceCountsAlikeInBothModes) {
   };
   const Way ways[] = {{"mask", "a.doc a.doc b.doc a.doc", false},
                       {"entries", "a.doc b.doc", true},
-                      {"aged", "a.doc a.doc b.doc a.doc", false}};
+                      {"aged", "a.doc a.doc b.doc a.doc", false},
+                      {"aged entries", "a.doc b.doc", true}};
   const auto folderOf = [](const Way &way, int workers) {
     return std::string("twice-") + way.name + std::to_string(workers) + "/";
   };
@@ -257,7 +258,7 @@ TEST_F(CompactionRunTest, DocumentReachedTwiceCountsAlikeInBothModes) {
     for (int workers : {1, 4}) {
       SCOPED_TRACE(std::string(way.name) + " " + std::to_string(workers));
       const std::string folder = folderOf(way, workers);
-      options.minAge = std::chrono::seconds(std::strcmp(way.name, "aged") == 0 ? 1 : 0);
+      options.minAge = std::chrono::seconds(std::strncmp(way.name, "aged", 4) == 0 ? 1 : 0);
       std::vector<std::pair<std::string, bool>> entries = {{tree.Path(folder), false}};
       if (way.fileEntries)
         entries.insert(entries.end(),

@@ -6,17 +6,20 @@
 #include "fs/find_handle.h"
 #include "fs/temp_file.h"
 #include "support/fs_helpers.h"
+#include "support/process.h"
 #include "support/test_tree.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <ctime>
 #include <fcntl.h>
 #include <regex>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
+using velkor::test::CliProcess;
 using velkor::test::Exists;
 using velkor::test::MakeDir;
 using velkor::test::NobodyUid;
@@ -227,9 +230,15 @@ TEST(CurrentDir, SetAndGet) {
   ASSERT_TRUE(SetCurrentDir(saved));
 }
 
-// Only provably abandoned copies are swept: the exact name, a regular file of
-// ours with one link, empty or a compound file, older than the run, and not
-// locked by a live writer. An estimate finds the same files and removes none.
+// Only provably abandoned copies are swept: the exact name, marked as a copy
+// of that very file, a regular file of ours with one link, empty or a
+// compound file, older than the run, and not locked by a live writer. An
+// estimate finds the same files and removes none. An unmarked regular file of
+// the name (a document's old file left by a killed replacement, a file that
+// carries another file's mark) is named as a leftover and never removed.
+// What is not ours is looked at, never opened: a writer waiting for a reader
+// of a FIFO of our name goes on waiting, and another user's file keeps the
+// read lease a program holds on it.
 TEST(TTTempFile, SweepTakesOnlyAbandonedCopies) {
   VELKOR_REQUIRE_ROOT();
   const std::string signature("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
@@ -238,18 +247,36 @@ TEST(TTTempFile, SweepTakesOnlyAbandonedCopies) {
     struct Case {
       const char *name;
       std::string content;
+      bool marked;
       bool abandoned;
     } cases[] = {
-        {"vkr1.tmp", "", true},          {"vkrFFFF.tmp", signature + "rest", true},
-        {"vkr1A2.tmp", signature, true}, {"vkr1a.tmp", "", false},
-        {"vkr01.tmp", "", false},        {"vkr12345.tmp", "", false},
-        {"vkr.tmp", "", false},          {"xvkr1.tmp", "", false},
-        {"vkr1.tmp.bak", "", false},     {"vkr2.tmp", "notes", false},
-        {"vkr3.tmp", "", false},         {"vkr4.tmp", "", false},
-        {"vkr5.tmp", "", false},
+        {"vkr1.tmp", "", true, true},
+        {"vkrFFFF.tmp", signature + "rest", true, true},
+        {"vkr1A2.tmp", signature, true, true},
+        {"vkr1a.tmp", "", true, false},
+        {"vkr01.tmp", "", true, false},
+        {"vkr12345.tmp", "", true, false},
+        {"vkr.tmp", "", true, false},
+        {"xvkr1.tmp", "", true, false},
+        {"vkr1.tmp.bak", "", true, false},
+        {"vkr2.tmp", "notes", false, false},
+        {"vkr3.tmp", "", true, false},
+        {"vkr4.tmp", "", true, false},
+        {"vkr5.tmp", "", true, false},
+        {"vkrB.tmp", signature + "a document's old file", false, false},
+        {"vkrC.tmp", signature, false, false},
+        {"vkrD.tmp", "notes", true, false},
     };
-    for (const Case &c : cases)
+    for (const Case &c : cases) {
       WriteFile(dir / c.name, c.content);
+      const int file = open((dir / c.name).c_str(), O_RDONLY);
+      if (c.marked) {
+        ASSERT_TRUE(MarkAsTemporaryCopy(file)) << "no user.* attributes here";
+      }
+      close(file);
+    }
+    // A mark carried along from another file marks nothing.
+    ASSERT_EQ(setxattr((dir / "vkrC.tmp").c_str(), kCopyMarkAttribute, "1", 1, 0), 0);
     ASSERT_EQ(link((dir / "vkr3.tmp").c_str(), (dir / "second-link").c_str()), 0);
     ASSERT_EQ(chown((dir / "vkr4.tmp").c_str(), 65534, 65534), 0); // nobody's
     const int live = open((dir / "vkr5.tmp").c_str(), O_RDWR);
@@ -258,6 +285,17 @@ TEST(TTTempFile, SweepTakesOnlyAbandonedCopies) {
     ASSERT_EQ(fcntl(live, F_OFD_SETLK, &lock), 0) << "a live writer's lock";
     ASSERT_EQ(symlink("vkr1.tmp", (dir / "vkr6.tmp").c_str()), 0);
     MakeDir(dir / "vkr7.tmp");
+    ASSERT_EQ(mkfifo((dir / "vkr9.tmp").c_str(), 0600), 0);
+    CliProcess fifoWriter({"sh", "-c", "exec 3>\"$0\"; echo opened", dir / "vkr9.tmp"});
+    CliProcess leaseHolder(
+        {"python3", "-c",
+         "import fcntl, os, signal, sys, time\n"
+         "signal.signal(signal.SIGIO, lambda *_: print('broken', flush=True))\n"
+         "fcntl.fcntl(os.open(sys.argv[1], os.O_RDONLY), fcntl.F_SETLEASE, fcntl.F_RDLCK)\n"
+         "print('held', flush=True)\n"
+         "time.sleep(60)\n",
+         dir / "vkr4.tmp"});
+    ASSERT_TRUE(leaseHolder.WaitForOutput("held"));
     timespec start{}; // everything above is older than this run
     clock_gettime(CLOCK_REALTIME, &start);
     usleep(50000);               // past the coarse clock that stamps change times
@@ -267,26 +305,42 @@ TEST(TTTempFile, SweepTakesOnlyAbandonedCopies) {
     TTTempFile holder; // a copy in the making, locked by its holder
     const std::string making = holder.Create(T(dir.Path()), T("vkr")).CStr();
 
-    std::vector<std::string> found;
+    std::vector<std::string> found, leftovers;
     timespec later = start;
     later.tv_sec += 3600; // even a run started much later leaves a locked copy alone
     SweepAbandonedTempFiles(T(dir.Path()), T("vkr"), start, remove,
-                            [&](const TTString &name, bool removed) {
-                              EXPECT_EQ(removed, remove);
+                            [&](const TTString &name, TempFileFinding finding) {
+                              if (finding == TempFileFinding::leftover) {
+                                leftovers.push_back(name.CStr());
+                                return;
+                              }
+                              EXPECT_EQ(finding, remove ? TempFileFinding::removedCopy
+                                                        : TempFileFinding::abandonedCopy);
                               found.push_back(name.CStr());
                             });
     std::sort(found.begin(), found.end());
+    std::sort(leftovers.begin(), leftovers.end());
     EXPECT_EQ(found, (std::vector<std::string>{dir / "vkr1.tmp", dir / "vkr1A2.tmp",
                                                dir / "vkrFFFF.tmp"}));
+    EXPECT_EQ(leftovers,
+              (std::vector<std::string>{dir / "vkr2.tmp", dir / "vkrB.tmp", dir / "vkrC.tmp"}));
     for (const Case &c : cases)
       EXPECT_EQ(Exists(dir / c.name), !(remove && c.abandoned)) << c.name;
     EXPECT_TRUE(Exists(dir / "vkr8.tmp"));
     found.clear();
     SweepAbandonedTempFiles(T(dir.Path()), T("vkr"), later, true,
-                            [&](const TTString &name, bool) { found.push_back(name.CStr()); });
+                            [&](const TTString &name, TempFileFinding finding) {
+                              if (finding != TempFileFinding::leftover)
+                                found.push_back(name.CStr());
+                            });
     EXPECT_TRUE(Exists(making)) << "its holder's lock keeps it";
     EXPECT_TRUE(Exists(dir / "vkr5.tmp"));
     close(live);
+    usleep(100000); // time for a broken lease's signal or an opened FIFO's line
+    fifoWriter.Signal(SIGKILL);
+    leaseHolder.Signal(SIGKILL);
+    EXPECT_EQ(fifoWriter.Finish().out, "") << "the FIFO was opened";
+    EXPECT_EQ(leaseHolder.Finish().out, "held\n") << "another user's lease was broken";
   }
 }
 
@@ -373,6 +427,10 @@ TEST(Attributes, ACopyIsGivenModeOwnerGroupAndExactlyTheExtendedAttributes) {
   ASSERT_EQ(std::system(("setfacl -m u:root:r-- '" + document + "'").c_str()), 0);
   ASSERT_EQ(chmod(document.c_str(), 02640), 0);
   ASSERT_EQ(setxattr(copy.c_str(), "user.stale", "x", 1, 0), 0);
+  // The copies' mark is the copy's alone: the copy loses its own, and a
+  // document that carries one does not pass it on.
+  ASSERT_EQ(setxattr(copy.c_str(), kCopyMarkAttribute, "1", 1, 0), 0);
+  ASSERT_EQ(setxattr(document.c_str(), kCopyMarkAttribute, "2", 1, 0), 0);
 
   const TTFileAttributes wanted = ReadAttributes(T(document));
   SetAttributes(T(copy), wanted);
@@ -391,6 +449,9 @@ TEST(Attributes, ACopyIsGivenModeOwnerGroupAndExactlyTheExtendedAttributes) {
     EXPECT_NE(name, "user.stale");
   }
   EXPECT_TRUE(hasAcl);
+  for (const auto &[name, value] : wanted.extended)
+    EXPECT_NE(name, kCopyMarkAttribute) << "read from the document";
+  EXPECT_LT(getxattr(copy.c_str(), kCopyMarkAttribute, nullptr, 0), 0) << "left on the copy";
 
   // From a directory entry's record: mode, owner and group only.
   TTFindRecord record;

@@ -15,6 +15,7 @@
 #include "ui/main_dialog.h"
 #include "ui/messages.h"
 #include "ui/progress_dialog.h"
+#include "ui/session_end.h"
 #include "ui_test_support.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +26,8 @@
 #include <QTest>
 
 #include <cerrno>
+#include <csignal>
+#include <unistd.h>
 #include <filesystem>
 
 using namespace velkor::test;
@@ -255,6 +258,58 @@ TEST_F(StartTest, StopDuringCompactionKeepsWhatIsDone) {
   EXPECT_LT(replaced, static_cast<int>(names.size()));
   EXPECT_TRUE(tree.TempFiles().empty());
   ExpectIdleAgain();
+}
+
+// SIGTERM, as a desktop session or `kill` sends it, reaches the window as
+// the program wires it: the run stops between documents as with Stop, shows
+// no message nobody is left to answer, leaves no temporary file, and every
+// event loop ends, which ends the program.
+TEST_F(StartTest, SigtermDuringARunStopsItAndEndsTheProgram) {
+  std::vector<std::string> names = {"docs/a.doc", "docs/sub/b.xls", "docs/sub/deeper/c.doc"};
+  for (unsigned i = 0; i < 80; ++i) {
+    names.push_back("docs/more/d" + std::to_string(i) + ".doc");
+    tree.WriteDocument(names.back(), 10 + i);
+    before[names.back()] = StateOf(tree.Path(names.back()));
+  }
+  SessionEndSignals sessionEnd;
+  QObject::connect(&sessionEnd, &SessionEndSignals::Received, &dialog, &MainDialog::EndSession);
+  bool sent = false;
+  QTimer terminator;
+  terminator.setInterval(0);
+  QObject::connect(&terminator, &QTimer::timeout, [&] {
+    ProgressDialog *progress = VisibleProgressWindow();
+    if (!sent && progress && progress->Form().compressedFilesText->text().toInt() >= 1) {
+      sent = true;
+      kill(getpid(), SIGTERM);
+    }
+  });
+  terminator.start();
+  bool timedOut = false;
+  QTimer::singleShot(0, [&] { Start(); });
+  QTimer::singleShot(60000, [&] {
+    timedOut = true;
+    QCoreApplication::exit(0);
+  });
+  dialog.exec(); // the program's own loop: the session's end must end it
+  terminator.stop();
+  ASSERT_TRUE(sent);
+  EXPECT_FALSE(timedOut) << "the program went on after SIGTERM";
+  EXPECT_EQ(messages, QStringList());
+  int replaced = 0;
+  for (const std::string &name : names) {
+    if (Unchanged(name.c_str()))
+      continue;
+    ++replaced;
+    EXPECT_LT(StateOf(tree.Path(name)).size, before.at(name).size) << name;
+  }
+  EXPECT_GE(replaced, 1);
+  EXPECT_LT(replaced, static_cast<int>(names.size())) << "the run went on to its end";
+  EXPECT_TRUE(tree.TempFiles().empty());
+  EXPECT_FALSE(dialog.RunInProgress());
+  // The end of every event loop holds for this test program too; one more
+  // run of the application's loop clears that for the next tests.
+  QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+  QCoreApplication::exec();
 }
 
 TEST_F(StartTest, AQuitRequestDuringARunTakesEffectAfterIt) {
