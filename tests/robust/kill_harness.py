@@ -386,9 +386,12 @@ class Writer(threading.Thread):
         self.mtimes = set()  # modification times written, for telling a stamped copy
 
     def run(self):
-        while not self.halt.is_set():
-            self.write_one()
-            self.halt.wait(self.rnd.uniform(0, self.pace))
+        try:
+            while not self.halt.is_set():
+                self.write_one()
+                self.halt.wait(self.rnd.uniform(0, self.pace))
+        except Exception as e:  # counts against the run rather than ending the writer unseen
+            self.problems.append('writer: %s: %s' % (type(e).__name__, e))
 
     def stop(self):
         self.halt.set()
