@@ -3,7 +3,7 @@
 """Kills compressing velkor-cli runs at random moments and checks every document.
 
     kill_harness.py [--kills N] [--cli PATH] [--fixtures DIR] [--seed N]
-                    [--jobs SPEC] [--work DIR] [--keep] [--json FILE]
+                    [--jobs SPEC] [--[no-]writer] [--work DIR] [--keep] [--json FILE]
 
 Builds a tree of real compound documents (the LibreOffice fixtures of
 tests/fixtures when DIR holds them, and documents written here with free space
@@ -21,6 +21,23 @@ documents at once that --jobs gives: a number, "auto" (velkor-cli's own
 choice), or "mixed" (the default): 1, 2, 4 or the automatic choice, drawn for
 every run, so that kills also find several documents in hand.
 
+While every run goes on and is killed, a writer (--writer, the default; off
+with --no-writer) does what many programs and file servers do: it opens a
+random document read-write without any lock, reads the whole file through that
+descriptor, finds a stream stored in regular sectors in what it read, writes a
+marker of its own into one of that stream's sectors through the same
+descriptor, and closes. Velkor's read lease makes the open wait until the run
+gives the document up (stops its copy, or trades the names back after an
+exchange). The writer is stopped before every check. Each write must then be
+in the document: the document's path still leads to the file written into, or
+holds a compacted copy of what was written. From then on the document's
+records expect the written version (its bytes, streams, size and times). A
+write found in a vkr*.tmp leftover of the document's folder, holding exactly
+the old document plus the marker, after a run killed between an exchange of
+names and its last look at the lease, is counted apart: a program that opened
+the document's path just before the exchange wrote into the old file, and the
+kill left no one to trade the names back. Any other lost write is damage.
+
 After every kill (and every completed run) every document is checked: it must
 be the original byte for byte with its mode, owner and times, or a compacted
 copy that is strictly smaller, opens with olefile, holds the same storages and
@@ -33,6 +50,7 @@ listed. Exit status 0 when nothing was damaged, 1 otherwise.
 
 import argparse
 import collections
+import copy
 import hashlib
 import json
 import os
@@ -43,6 +61,7 @@ import stat
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 import olefile
@@ -208,7 +227,8 @@ class Checker:
     def __init__(self, tree, records):
         self.tree = tree
         self.records = records
-        self.verified = collections.defaultdict(set)  # rel -> sha of copies already compared
+        # (rel, sha of the version expected) -> sha of copies already compared
+        self.verified = collections.defaultdict(set)
         self.doc_folders = {os.path.dirname(rel) for rel, r in records.items() if r['doc']}
         self.checks = 0
         self.compacted_seen = set()
@@ -261,7 +281,7 @@ class Checker:
                 problems.append('%s: truncated or not whole sectors (%d bytes)' % (rel, len(data)))
             if meta:
                 problems.append('%s: compacted, but %s' % (rel, '; '.join(meta)))
-            if sha in self.verified[rel]:
+            if sha in self.verified[rel, r['sha']]:
                 continue
             try:
                 streams = stream_map(data)
@@ -274,7 +294,7 @@ class Checker:
                 differ = sorted(k for k in set(streams) & set(r['streams']) if streams[k] != r['streams'][k])
                 problems.append('%s: tree differs: missing %s, extra %s, different %s' % (rel, missing, extra, differ))
                 continue
-            self.verified[rel].add(sha)
+            self.verified[rel, r['sha']].add(sha)
         temps = self.temps()
         for t in temps:
             if os.path.dirname(t) not in self.doc_folders:
@@ -298,9 +318,218 @@ class Checker:
 
 
 # ---------------------------------------------------------------------------
+# A program writing into documents in place
+
+MARKER_LEN = 40
+
+
+def writable_sector(data, rnd):
+    """(stream path, file offset) of a random place inside a stream stored in
+    regular sectors (4096 bytes or more), where a marker fits within one
+    sector and within the stream's data; None when the file has no such
+    stream. Raises when olefile refuses the bytes."""
+    ole = olefile.OleFileIO(data)
+    try:
+        streams = [e for e in ole.direntries if e is not None and e.entry_type == olefile.STGTY_STREAM
+                   and e.size >= ole.minisectorcutoff]
+        if not streams:
+            return None
+        entry = rnd.choice(streams)
+        ss = ole.sectorsize
+        k = rnd.randrange((entry.size + ss - 1) // ss)
+        sect = entry.isectStart
+        for _ in range(k):
+            sect = ole.fat[sect]
+        room = min(ss, entry.size - k * ss)
+        if room < MARKER_LEN:  # a short last sector: take the stream's first one
+            k, sect, room = 0, entry.isectStart, min(ss, entry.size)
+        offset = (sect + 1) * ss + rnd.randrange(room - MARKER_LEN + 1)
+        if offset + MARKER_LEN > len(data):
+            raise ValueError('stream %r runs past the end of the file' % entry.name)
+        return entry.name, offset
+    finally:
+        ole.close()
+
+
+def under_lease(tree, docs):
+    """The documents whose files some process holds a lease on (/proc/locks)."""
+    try:
+        with open('/proc/locks') as f:
+            leased = {line.split()[5] for line in f if line.split()[1:2] == ['LEASE']}
+    except OSError:
+        return []
+    found = []
+    for rel in docs:
+        try:
+            st = os.stat(os.path.join(tree, rel))
+        except OSError:
+            continue
+        if '%02x:%02x:%d' % (os.major(st.st_dev), os.minor(st.st_dev), st.st_ino) in leased:
+            found.append(rel)
+    return found
+
+
+class Writer(threading.Thread):
+    """Opens random documents read-write without a lock, reads each through
+    its descriptor and writes a marker into a stream's data, until stopped.
+    What every write made is kept in a scratch file outside the tree."""
+
+    def __init__(self, tree, docs, rnd, pace, scratch, first_number):
+        super().__init__(daemon=True)
+        self.tree, self.docs, self.rnd, self.pace, self.scratch = tree, docs, rnd, pace, scratch
+        self.number = first_number
+        self.halt = threading.Event()
+        self.writes = []
+        self.problems = []
+        self.waits = []  # seconds each open took: the wait for a run's lease
+        self.leased = 0  # opens of a document a run held a lease on just before
+        self.mtimes = set()  # modification times written, for telling a stamped copy
+
+    def run(self):
+        try:
+            while not self.halt.is_set():
+                self.write_one()
+                self.halt.wait(self.rnd.uniform(0, self.pace))
+        except Exception as e:  # counts against the run rather than ending the writer unseen
+            self.problems.append('writer: %s: %s' % (type(e).__name__, e))
+
+    def stop(self):
+        self.halt.set()
+        self.join(600)
+        if self.is_alive():
+            self.problems.append('the writer did not come back within 600 s')
+
+    def write_one(self):
+        # Mostly a document a run holds at the moment, when there is one:
+        # a run holds each only for the moments of its copy and replacement.
+        leased = under_lease(self.tree, self.docs)
+        rel = self.rnd.choice(leased if leased and self.rnd.random() < 0.7 else self.docs)
+        if rel in leased:
+            self.leased += 1
+        started = time.monotonic()
+        try:
+            fd = os.open(os.path.join(self.tree, rel), os.O_RDWR | os.O_NOFOLLOW | os.O_CLOEXEC)
+        except OSError as e:
+            self.problems.append('%s: the writer could not open it: %s' % (rel, e))
+            return
+        self.waits.append(time.monotonic() - started)
+        try:
+            chunks = []
+            while True:
+                piece = os.read(fd, 1 << 20)
+                if not piece:
+                    break
+                chunks.append(piece)
+            data = b''.join(chunks)
+            try:
+                place = writable_sector(data, self.rnd)
+            except Exception as e:  # what it opened is not a sound compound file
+                self.problems.append('%s: the writer read %d bytes olefile refuses: %s' % (rel, len(data), e))
+                return
+            if place is None:
+                self.problems.append('%s: the writer found no stream in regular sectors' % rel)
+                return
+            self.number += 1
+            marker = ('<kill harness write %06d %08x>' % (self.number, self.rnd.getrandbits(32))).encode()
+            marker = marker.ljust(MARKER_LEN, b'.')
+            stream, offset = place
+            if os.pwrite(fd, marker, offset) != len(marker):
+                self.problems.append('%s: a short write' % rel)
+                return
+            st = os.fstat(fd)
+            written = data[:offset] + marker + data[offset + len(marker):]
+            scratch = os.path.join(self.scratch, '%06d.bin' % self.number)
+            with open(scratch, 'wb') as f:
+                f.write(written)
+            self.mtimes.add(st.st_mtime_ns)
+            self.writes.append(dict(rel=rel, number=self.number, stream=stream, offset=offset,
+                                    old=data[offset:offset + len(marker)], scratch=scratch,
+                                    dev=st.st_dev, ino=st.st_ino, size=st.st_size,
+                                    mtime=st.st_mtime_ns, atime=st.st_atime_ns))
+        finally:
+            os.close(fd)
+
+
+def settle_writes(writes, tree, records, killed):
+    """Finds where every write of a run went, with the run over and the
+    writer stopped, and makes the records expect what landed.
+
+    A write landed when the document's path still leads to the file written
+    into, or when what came after it (the next write's read, or the document
+    now) is a copy holding the written streams. Returns (counts, problems,
+    writes lost only through the window after an exchange of names)."""
+    counts = collections.Counter()
+    problems = []
+    known = []
+    by_doc = collections.defaultdict(list)
+    for wr in writes:
+        with open(wr['scratch'], 'rb') as f:
+            written = f.read()
+        os.unlink(wr['scratch'])
+        wr['sha'] = hashlib.sha256(written).hexdigest()
+        wr['streams'] = stream_map(written)
+        read = written[:wr['offset']] + wr['old'] + written[wr['offset'] + len(wr['old']):]
+        wr['read_streams'] = stream_map(read)
+        by_doc[wr['rel']].append(wr)
+    for rel, ws in sorted(by_doc.items()):
+        path = os.path.join(tree, rel)
+        for i, wr in enumerate(ws):
+            r = records[rel]
+            counts['writes'] += 1
+            if wr['read_streams'] != r['streams']:
+                problems.append('%s: write %d read a document whose streams are not those expected'
+                                % (rel, wr['number']))
+            later = ws[i + 1] if i + 1 < len(ws) else None
+            if later is not None:
+                same_file = (later['dev'], later['ino']) == (wr['dev'], wr['ino'])
+                holds_it = later['read_streams'] == wr['streams']
+            else:
+                try:
+                    st = os.stat(path)
+                except OSError:
+                    st = None
+                same_file = st is not None and (st.st_dev, st.st_ino) == (wr['dev'], wr['ino'])
+                holds_it = False
+                if st is not None and not same_file and st.st_mtime_ns == wr['mtime']:
+                    try:
+                        holds_it = stream_map(read_bytes(path)) == wr['streams']
+                    except Exception:
+                        holds_it = False
+            if same_file or holds_it:
+                counts['landed'] += 1
+                counts['landed in place' if same_file else 'landed, then compacted'] += 1
+                r.update(sha=wr['sha'], size=wr['size'], streams=wr['streams'], mtime=wr['mtime'], atime=wr['atime'])
+                continue
+            # Lost. Is it the file left under a temporary name after an
+            # exchange of names, holding the old document and the marker?
+            folder = os.path.dirname(path)
+            leftover = None
+            for n in sorted(os.listdir(folder)):
+                if is_temp(n):
+                    try:
+                        lst = os.lstat(os.path.join(folder, n))
+                    except OSError:
+                        continue
+                    if (lst.st_dev, lst.st_ino) == (wr['dev'], wr['ino']):
+                        leftover = os.path.join(os.path.dirname(rel), n)
+            if (killed and leftover is not None and wr['read_streams'] == r['streams']
+                    and hashlib.sha256(read_bytes(os.path.join(tree, leftover))).hexdigest() == wr['sha']):
+                counts['lost after exchange'] += 1
+                known.append('%s: write %d into stream %s is in %s, the old document, not in the document: '
+                             'write into the old file in the window after the exchange, killed before the '
+                             'swap back' % (rel, wr['number'], wr['stream'], leftover))
+                continue
+            counts['lost'] += 1
+            where = ('in %s' % leftover) if leftover else 'in a file no longer in the folder'
+            problems.append('%s: write %d into stream %s did not end up in the document (%s)'
+                            % (rel, wr['number'], wr['stream'], where))
+    return counts, problems, known
+
+
+# ---------------------------------------------------------------------------
 # Running and killing
 
-def classify(pid, tree, temps_before, records):
+def classify(pid, tree, temps_before, records, written_mtimes=()):
     """What the stopped process is doing, from the files it has open."""
     open_docs, open_temps, open_dirs = [], [], []
     fd_dir = '/proc/%d/fd' % pid
@@ -339,6 +568,7 @@ def classify(pid, tree, temps_before, records):
         for t in new_temps:
             rel = os.path.relpath(t, tree)
             doc_mtimes = {r['mtime'] for k, r in records.items() if os.path.dirname(k) == os.path.dirname(rel)}
+            doc_mtimes |= written_mtimes
             try:
                 if os.lstat(t).st_mtime_ns in doc_mtimes:
                     return 'replacement'
@@ -384,13 +614,14 @@ def syscall_counts(cli, tree, log):
 
 
 def run_command(cli, tree, jobs, rnd):
-    """The velkor-cli command of one run, with the workers --jobs asks for."""
+    """The velkor-cli command of one run, with the workers --jobs asks for
+    and a line for every document (what was done, or why not)."""
     if jobs == 'mixed':
         jobs = rnd.choice(('1', '2', '4', 'auto'))
-    return [cli, tree] if jobs == 'auto' else [cli, '--jobs', jobs, tree]
+    return [cli, '--list', tree] if jobs == 'auto' else [cli, '--list', '--jobs', jobs, tree]
 
 
-def run_once(command, rnd, full_time, log, temps_before, records, call_counts):
+def run_once(command, rnd, full_time, log, temps_before, records, call_counts, written_mtimes=frozenset()):
     """Starts a run and kills it. Returns (phase or None if it completed, exit code)."""
     tree = command[-1]
     strategy = rnd.random()
@@ -412,7 +643,7 @@ def run_once(command, rnd, full_time, log, temps_before, records, call_counts):
     if strategy < 0.3:
         time.sleep(rnd.uniform(0, full_time * 1.1))
         if proc.poll() is None and stop(proc.pid):
-            phase = classify(proc.pid, tree, temps_before, records)
+            phase = classify(proc.pid, tree, temps_before, records, written_mtimes)
             proc.send_signal(signal.SIGKILL)
     else:
         target = rnd.choice(('scan', 'copy', 'copy', 'stamping', 'replacement', 'replacement'))
@@ -421,7 +652,7 @@ def run_once(command, rnd, full_time, log, temps_before, records, call_counts):
             time.sleep(rnd.uniform(0, 0.002))
             if not stop(proc.pid):
                 break
-            seen = classify(proc.pid, tree, temps_before, records)
+            seen = classify(proc.pid, tree, temps_before, records, written_mtimes)
             if seen == target or time.monotonic() >= deadline:
                 phase = seen
                 proc.send_signal(signal.SIGKILL)
@@ -449,6 +680,8 @@ def main():
     parser.add_argument('--seed', type=int, default=8)
     parser.add_argument('--jobs', default='mixed',
                         help='documents at once: a number, "auto" or "mixed" (default: drawn for every run)')
+    parser.add_argument('--writer', action=argparse.BooleanOptionalAction, default=True,
+                        help='a program writes into documents in place while runs go on (default: on)')
     parser.add_argument('--work', default=None, help='folder for the tree (default: a new temporary folder)')
     parser.add_argument('--keep', action='store_true', help='keep the work folder')
     parser.add_argument('--json', default=None, help='also write the figures to this file')
@@ -465,6 +698,7 @@ def main():
     started = time.monotonic()
     try:
         records = build_tree(pristine, args.fixtures, rnd)
+        pristine_records = copy.deepcopy(records)
         shutil.copytree(pristine, tree, copy_function=shutil.copy2)
         restore_tree(pristine, tree, records)
         checker = Checker(tree, records)
@@ -489,7 +723,23 @@ def main():
         call_counts = syscall_counts(args.cli, tree, log) if shutil.which('strace') else {}
         restore_tree(pristine, tree, records)
         print('kill_harness: system calls of a whole run: %s' % call_counts, flush=True)
+        # The writer: the documents it can write into, and a write every
+        # eighth of a whole run on average.
+        writable = [rel for rel, r in sorted(records.items())
+                    if r['doc'] and writable_sector(read_bytes(os.path.join(pristine, rel)), random.Random(0))]
+        scratch = os.path.join(work, 'writes')
+        os.makedirs(scratch)
+        pace = max(0.02, full_time / 4)
+        write_number = runs = 0
+        write_counts = collections.Counter()
+        known_losses = []
+        waits = []
+        leased_opens = 0
+        if args.writer:
+            print('kill_harness: a writer writes into %d documents in place while runs go on' % len(writable),
+                  flush=True)
 
+        loop_log_start = log.tell()
         kills = 0
         by_phase = collections.Counter()
         completed = cycles = 0
@@ -501,7 +751,14 @@ def main():
         by_jobs = collections.Counter()
         while kills < args.kills:
             command = run_command(args.cli, tree, args.jobs, rnd)
-            phase, code = run_once(command, rnd, full_time, log, temps_before, records, call_counts)
+            runs += 1
+            writer = None
+            if args.writer:
+                writer = Writer(tree, writable, random.Random(args.seed * 100003 + runs), pace, scratch,
+                                write_number)
+                writer.start()
+            phase, code = run_once(command, rnd, full_time, log, temps_before, records, call_counts,
+                                   writer.mtimes if writer else frozenset())
             if phase is None:
                 completed += 1
                 if code != 0:
@@ -509,7 +766,20 @@ def main():
             else:
                 kills += 1
                 by_phase[phase] += 1
-                by_jobs[command[2] if len(command) > 2 else 'auto'] += 1
+                by_jobs[command[command.index('--jobs') + 1] if '--jobs' in command else 'auto'] += 1
+            if writer is not None:
+                # Stopped before anything is looked at; then the records
+                # expect what it wrote.
+                writer.stop()
+                write_number = writer.number
+                waits += writer.waits
+                leased_opens += writer.leased
+                counts, problems, known = settle_writes(writer.writes, tree, records, phase is not None)
+                write_counts.update(counts)
+                for p in writer.problems + problems:
+                    all_problems.append('after kill %d (%s): %s' % (kills, phase, p))
+                    damaged.add(p.split(':')[0])
+                known_losses += ['after kill %d (%s): %s' % (kills, phase, p) for p in known]
             problems, counts, temps = checker.check()
             for p in problems:
                 all_problems.append('after kill %d (%s): %s' % (kills, phase, p))
@@ -521,7 +791,9 @@ def main():
                 # The run finished: everything that shrinks is compacted. Start
                 # a fresh cycle from the originals.
                 cycles += 1
-                restore_tree(pristine, tree, records)
+                restore_tree(pristine, tree, pristine_records)
+                records.clear()
+                records.update(copy.deepcopy(pristine_records))
                 temps_before = set()
             if kills and kills % 25 == 0 and phase is not None:
                 print('kill_harness: %d kills, %d completed runs, damaged %d' % (kills, completed, len(damaged)),
@@ -533,6 +805,22 @@ def main():
                        compacted_documents_seen=len(checker.compacted_seen),
                        leftover_temp_files=sorted(leftover_examples), max_leftovers_at_once=max_temps,
                        files_damaged=len(damaged), seconds=round(time.monotonic() - started, 1))
+        # Documents the runs passed over because a program opened them: the
+        # writer, waiting for a run's lease.
+        log.flush()
+        with open(log.name, 'rb') as f:
+            f.seek(loop_log_start)
+            passed_over_open = f.read().count(b'open in another program')
+        if args.writer:
+            figures.update(documents_passed_over_open_elsewhere=passed_over_open,
+                           writes=write_counts['writes'], writes_landed=write_counts['landed'],
+                           writes_landed_in_place=write_counts['landed in place'],
+                           writes_landed_then_compacted=write_counts['landed, then compacted'],
+                           writes_lost_after_exchange_killed_before_swap_back=write_counts['lost after exchange'],
+                           writes_lost=write_counts['lost'],
+                           writer_opens_of_leased_documents=leased_opens,
+                           writer_open_wait_max_s=round(max(waits, default=0), 3),
+                           writer_opens_waiting_over_1s=sum(1 for t in waits if t > 1))
         print('kill_harness: kills %d (%s); completed runs %d; documents %d; checks %d; files damaged: %d' %
               (kills, ', '.join('%s %d' % (p, by_phase[p]) for p in PHASES if by_phase[p]), completed, docs,
                checker.checks, len(damaged)))
@@ -541,6 +829,17 @@ def main():
               % (len(leftover_examples), max_temps))
         for t in sorted(leftover_examples)[:20]:
             print('  ' + t)
+        if args.writer:
+            print('kill_harness: writes in place %d, landed %d (%d in the file written into, %d then compacted), '
+                  'lost %d' % (write_counts['writes'], write_counts['landed'], write_counts['landed in place'],
+                                write_counts['landed, then compacted'], write_counts['lost']))
+            print('kill_harness: %d opens of a document a run held a lease on; longest wait to open %.3f s, '
+                  '%d opens waited over 1 s; runs passed a document over as open in another program %d times' %
+                  (leased_opens, max(waits, default=0), sum(1 for t in waits if t > 1), passed_over_open))
+            print('kill_harness: writes into the old file in the window after the exchange, killed before the '
+                  'swap back: %d' % write_counts['lost after exchange'])
+            for p in known_losses:
+                print('WINDOW AFTER EXCHANGE: ' + p)
         if args.json:
             with open(args.json, 'w') as f:
                 json.dump(figures, f, indent=2)
