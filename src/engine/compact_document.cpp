@@ -177,10 +177,11 @@ void CallHook(const TTString &fullName, LeaseCheckpoint where) {
 ///   document by renaming a new file over it between that check and the
 ///   exchange: the names trade back, so that its save keeps the document's
 ///   name, and the copy is removed.
-/// - The folder is flushed, and the lease looked at again: a program may
-///   have looked the document's path up just before the exchange and be
-///   waiting for the lease in its open of the old file. Then too the names
-///   trade back, so that the program gets what it opened.
+/// - The lease is looked at again, before and after the folder is flushed:
+///   a program may have looked the document's path up just before the
+///   exchange and be waiting for the lease in its open of the old file.
+///   Then too the names trade back, so that the program gets what it
+///   opened.
 /// - Only then is the old file, the one the checks held, removed.
 /// Before any trade back, the document's name must still hold the copy.
 /// Where no exchange is possible, the copy is renamed over the document;
@@ -214,6 +215,13 @@ public:
     if (!NameHolds(tempName, document)) {
       TradeBack();
       return Result::changedMeanwhile;
+    }
+    // Looked at before the folder's flush as well as after it, so that a
+    // program that opened the old file at the exchange gets it back at once.
+    if (lease.Broken()) {
+      TradeBack();
+      lease.Drop();
+      return Result::openedMeanwhile;
     }
     FlushDirectoryOf(fullName);
     CallHook(fullName, LeaseCheckpoint::exchanged);
