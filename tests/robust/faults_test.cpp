@@ -127,10 +127,13 @@ std::string LineOf(const std::string &out, const std::string &name) {
   return out.substr(at, end == std::string::npos ? std::string::npos : end - at);
 }
 
-/// The counters at the end of a run's text output.
+/// The counters at the end of a run's text output, without the time it took.
 std::string CountersOf(const std::string &out) {
   std::size_t at = out.find("Total files:");
-  return at == std::string::npos ? std::string() : out.substr(at);
+  if (at == std::string::npos)
+    return std::string();
+  std::size_t end = out.find("Elapsed time:", at);
+  return out.substr(at, end == std::string::npos ? std::string::npos : end - at);
 }
 
 /// `bytes` with the unlocked writers' late write in it.
