@@ -183,13 +183,10 @@ TEST(CliRun, WorkersListExactlyAsTheSerialRun) {
   ASSERT_EQ(serial.exitCode, 0) << serial.out << serial.err;
   ASSERT_EQ(workers.exitCode, 0) << workers.out << workers.err;
   // Only the time each took may differ.
-  const auto timeless = [](const std::string &out) {
-    return std::regex_replace(out, std::regex("\nElapsed time: +[0-9:.]+\n$"), "\n");
-  };
-  std::string expected = timeless(serial.out);
+  std::string expected = WithoutElapsedTime(serial.out);
   for (std::size_t at = 0; (at = expected.find("/serial/", at)) != std::string::npos;)
     expected.replace(at, 8, "/workers/");
-  EXPECT_EQ(timeless(workers.out), expected);
+  EXPECT_EQ(WithoutElapsedTime(workers.out), expected);
   EXPECT_EQ(Counter(workers.out, "Compressed files:"), "6"); // those with free space inside
 }
 
