@@ -110,7 +110,7 @@ if [[ ! -f $tree/.complete ]]; then
   $python "$root/bench/make_bench_docs.py" tree "$tree" 2000 "$build/fixtures"
   touch "$tree/.complete"
 fi
-counters() { sed -n '/^Total files/,$p' "$1"; }
+counters() { sed -n '/^Total files/,/^Compression ratio/p' "$1"; }
 catall() { find "$tree" -type f \( -name '*.doc' -o -name '*.xls' \) -exec cat {} + >/dev/null; }
 catall; "$cli" --estimate "$tree" >/dev/null    # warm cache
 v=(); a=(); c=(); mem=()

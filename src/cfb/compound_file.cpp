@@ -25,8 +25,8 @@ Source::Source(Source &&) noexcept = default;
 Source &Source::operator=(Source &&) noexcept = default;
 Source::~Source() = default;
 
-Source Source::Open(const std::string &path, FinalLink link) {
-  return Source(Reader::Open(path, link));
+Source Source::Open(const std::string &path, FinalLink link, ReadCount *readCount) {
+  return Source(Reader::Open(path, link, readCount));
 }
 
 void Source::CopyTo(Destination &destination) const {

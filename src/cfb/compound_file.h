@@ -56,7 +56,12 @@ public:
   /// (including a path that is not a regular file), `InUseError` when another
   /// process holds a write lock on it, `IoError` when it cannot be opened or
   /// read (missing, no permission, I/O error; ELOOP for a refused link).
-  static Source Open(const std::string &path, FinalLink link = FinalLink::follow);
+  /// With `readCount`, every byte read from the file, from this call on
+  /// until `Release` (validation, copies, stream reads; bytes the kernel
+  /// copies from file to file included), is counted there, also when the
+  /// open fails; it must outlive the source.
+  static Source Open(const std::string &path, FinalLink link = FinalLink::follow,
+                     ReadCount *readCount = nullptr);
 
   Source(Source &&) noexcept;
   Source &operator=(Source &&) noexcept;

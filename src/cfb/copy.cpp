@@ -250,6 +250,7 @@ private:
       Flush();
       if (length >= kKernelCopy) {
         std::uint64_t copied = writer.AppendFromFile(reader.File().fd, offset, length);
+        reader.File().CountRead(copied);
         offset += copied;
         length -= copied;
       }

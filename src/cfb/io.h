@@ -20,6 +20,13 @@ namespace cfb {
 /// document's place must never make the run read another file.
 enum class FinalLink { follow, refuse };
 
+/// The bytes a caller had read from one file, for a report of what a run
+/// read. Kept by the caller, so that it also holds what was read of a file
+/// that was then refused.
+struct ReadCount {
+  std::uint64_t bytes = 0;
+};
+
 /// Owns one file descriptor; closes it (ignoring errors) on destruction.
 class FileDescriptor {
 public:

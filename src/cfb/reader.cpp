@@ -15,7 +15,8 @@
 
 namespace cfb {
 
-std::unique_ptr<Reader> Reader::Open(const std::string &path, FinalLink link) {
+std::unique_ptr<Reader> Reader::Open(const std::string &path, FinalLink link,
+                                     ReadCount *readCount) {
   std::unique_ptr<Reader> reader(new Reader());
   // O_NONBLOCK: a FIFO named like a document must not hang the open.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK |
@@ -34,8 +35,9 @@ std::unique_ptr<Reader> Reader::Open(const std::string &path, FinalLink link) {
   file.fd = fd;
   file.path = path;
   file.fileSize = static_cast<std::uint64_t>(status.st_size);
+  file.readCount = readCount;
   std::uint8_t bytes[kHeaderSize] = {};
-  ReadAt(fd, 0, bytes, kHeaderSize, path);
+  file.Read(0, bytes, kHeaderSize);
   reader->header = Header::Parse(bytes, file.fileSize);
   file.sectorShift = reader->header.sectorShift;
   std::uint64_t sectors = CeilDiv(file.fileSize - file.SectorSize(), file.SectorSize());
@@ -242,7 +244,7 @@ std::size_t Reader::ReadStream(std::uint32_t index, std::uint64_t offset,
 }
 
 void Reader::ReadBytes(std::uint64_t offset, void *buffer, std::size_t length) const {
-  if (ReadAt(file.fd, offset, buffer, length, file.path) != length)
+  if (file.Read(offset, buffer, length) != length)
     throw FormatError(Reason::TruncatedFile, offset, "file shrank since it was opened");
 }
 

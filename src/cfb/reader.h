@@ -25,7 +25,9 @@ namespace cfb {
 class Reader {
 public:
   /// Throws `FormatError`, `InUseError` or `IoError` (see `Source::Open`).
-  static std::unique_ptr<Reader> Open(const std::string &path, FinalLink link = FinalLink::follow);
+  /// Counts every byte it reads from the file into `readCount` when given.
+  static std::unique_ptr<Reader> Open(const std::string &path, FinalLink link = FinalLink::follow,
+                                      ReadCount *readCount = nullptr);
 
   const Tree &GetTree() const { return tree; }
   const SectorFile &File() const { return file; }

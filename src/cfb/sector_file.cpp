@@ -6,12 +6,18 @@
 
 namespace cfb {
 
+std::size_t SectorFile::Read(std::uint64_t offset, void *out, std::size_t length) const {
+  const std::size_t got = ReadAt(fd, offset, out, length, path);
+  CountRead(got);
+  return got;
+}
+
 void SectorFile::ReadFullSector(std::uint32_t sector, std::uint8_t *out, const char *where) const {
   std::uint64_t offset = Offset(sector);
   std::uint32_t size = SectorSize();
   if (sector >= sectorCount || offset + size > fileSize)
     throw FormatError(Reason::TruncatedFile, sector, where);
-  if (ReadAt(fd, offset, out, size, path) != size)
+  if (Read(offset, out, size) != size)
     throw FormatError(Reason::TruncatedFile, sector, where);
 }
 
@@ -27,7 +33,7 @@ void SectorFile::ReadFullSectors(const std::uint32_t *sectors, std::size_t count
       throw FormatError(Reason::TruncatedFile, sectors[i] >= sectorCount ? sectors[i] : last,
                         where);
     std::size_t length = run * std::size_t{size};
-    if (ReadAt(fd, Offset(sectors[i]), out + i * std::size_t{size}, length, path) != length)
+    if (Read(Offset(sectors[i]), out + i * std::size_t{size}, length) != length)
       throw FormatError(Reason::TruncatedFile, sectors[i], where);
     i += run;
   }

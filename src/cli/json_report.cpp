@@ -4,6 +4,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+
 #include "cli/byte_text.h"
 #include "core/version.h"
 
@@ -61,20 +65,37 @@ std::string DumpJson(const json &value) {
   return value.dump(-1, ' ', true, json::error_handler_t::replace);
 }
 
-JsonReport::JsonReport(std::FILE *out, bool estimate) : out(out), estimate(estimate) {}
+std::string IsoUtcTime(std::chrono::system_clock::time_point time) {
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+  std::tm utc{};
+  char text[32] = "";
+  if (gmtime_r(&seconds, &utc) == nullptr ||
+      std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc) == 0) {
+    return "1970-01-01T00:00:00Z"; // a clock beyond any calendar: not worth failing a run for
+  }
+  return text;
+}
+
+JsonReport::JsonReport(std::FILE *out, bool estimate, std::chrono::system_clock::time_point started)
+    : out(out), estimate(estimate), started(started) {}
 
 void JsonReport::Begin() {
   if (begun)
     return;
   begun = true;
-  std::fprintf(out, "{\"program\":\"velkor-cli\",\"version\":%s,\"mode\":\"%s\",\"documents\":[",
-               DumpJson(kVelkorVersion).c_str(), estimate ? "estimate" : "compress");
+  std::fprintf(out,
+               "{\"program\":\"velkor-cli\",\"version\":%s,\"mode\":\"%s\",\"started\":\"%s\","
+               "\"documents\":[",
+               DumpJson(kVelkorVersion).c_str(), estimate ? "estimate" : "compress",
+               IsoUtcTime(started).c_str());
 }
 
 void JsonReport::AddDocument(const DocumentReport &report) {
   Begin();
   std::fprintf(out, "%s\n%s", anyDocument ? "," : "", DumpJson(DocumentJson(report)).c_str());
   anyDocument = true;
+  bytesRead += report.bytesRead;
+  bytesWritten += report.bytesWritten;
 }
 
 void JsonReport::AddTemporaryFile(bool removed) {
@@ -93,13 +114,18 @@ void JsonReport::AddLeftoverFile(const std::string &path) {
 }
 
 void JsonReport::Finish(const RunStatistics &statistics, RunEnding ending,
-                        const std::string &message, int exitStatus) {
+                        const std::string &message, int exitStatus, double elapsedSeconds) {
   Begin();
+  // Milliseconds are as exact as a report compared night by night needs.
+  const double elapsed = std::round(std::max(elapsedSeconds, 0.0) * 1000) / 1000;
   std::fprintf(out,
                "%s],\"counters\":%s,\"temporaryFiles\":{\"found\":%lld,\"removed\":%lld,"
-               "\"leftovers\":[%s]},\"status\":\"%s\",\"message\":%s,\"exitStatus\":%d}\n",
+               "\"leftovers\":[%s]},\"elapsedSeconds\":%s,\"bytesRead\":%llu,\"bytesWritten\":%llu,"
+               "\"status\":\"%s\",\"message\":%s,\"exitStatus\":%d}\n",
                anyDocument ? "\n" : "", DumpJson(CountersJson(statistics)).c_str(),
-               temporaryFilesFound, temporaryFilesRemoved, leftovers.c_str(), EndingName(ending),
+               temporaryFilesFound, temporaryFilesRemoved, leftovers.c_str(),
+               DumpJson(elapsed).c_str(), static_cast<unsigned long long>(bytesRead),
+               static_cast<unsigned long long>(bytesWritten), EndingName(ending),
                DumpJson(ReplaceInvalidUtf8(message)).c_str(), exitStatus);
   std::fflush(out);
 }

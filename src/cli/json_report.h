@@ -11,9 +11,16 @@
 /// shown as U+FFFD) plus "pathBytes", the exact bytes in hexadecimal, so any
 /// name survives the trip. The output itself is plain ASCII (\uXXXX escapes).
 ///
+/// So that the reports of runs night after night can be compared, the
+/// header carries when the run started ("started", UTC), and the close how
+/// long it took ("elapsedSeconds") and what it read from documents and
+/// wrote into copies ("bytesRead", "bytesWritten"; see DocumentReport).
+///
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -34,10 +41,14 @@ nlohmann::json CountersJson(const RunStatistics &statistics);
 /// A JSON value as ASCII text that never throws, whatever bytes it holds.
 std::string DumpJson(const nlohmann::json &value);
 
+/// A time as ISO 8601 in UTC to the second: "2026-12-09T20:42:26Z".
+std::string IsoUtcTime(std::chrono::system_clock::time_point time);
+
 /// Writes the report of one run to a stream, piece by piece.
 class JsonReport {
 public:
-  JsonReport(std::FILE *out, bool estimate);
+  /// `started`: when the run started, for the report's header.
+  JsonReport(std::FILE *out, bool estimate, std::chrono::system_clock::time_point started);
 
   /// Writes one document line (and the report's header before the first).
   void AddDocument(const DocumentReport &report);
@@ -47,20 +58,24 @@ public:
   /// into "temporaryFiles"'s "leftovers", with "path" (and "pathBytes" when
   /// needed) and "reason", the listing's text.
   void AddLeftoverFile(const std::string &path);
-  /// Writes the counters and the ending and closes the object. Call once.
+  /// Writes the counters, the run's duration, the bytes read and written,
+  /// and the ending, and closes the object. Call once.
   void Finish(const RunStatistics &statistics, RunEnding ending, const std::string &message,
-              int exitStatus);
+              int exitStatus, double elapsedSeconds);
 
 private:
   void Begin();
 
   std::FILE *out;
   bool estimate;
+  std::chrono::system_clock::time_point started;
   bool begun = false;
   bool anyDocument = false;
   long long temporaryFilesFound = 0;
   long long temporaryFilesRemoved = 0;
   std::string leftovers; ///< the leftovers' entries, comma-separated JSON
+  std::uint64_t bytesRead = 0;
+  std::uint64_t bytesWritten = 0;
 };
 
 } // namespace velkor::cli

@@ -15,6 +15,7 @@
 #include <iterator>
 
 #include "cli/byte_text.h"
+#include "cli/progress_rate.h"
 #include "core/escape_text.h"
 #include "engine/run_messages.h"
 
@@ -22,6 +23,9 @@ namespace velkor::cli {
 namespace {
 
 constexpr int kBarWidth = 10;
+
+/// While compacting, the live line is redrawn at least this often.
+constexpr std::chrono::seconds kRateRedrawInterval{1};
 
 std::string Text(const char *text) { return text ? std::string(text) : std::string(); }
 
@@ -35,6 +39,40 @@ constexpr CounterField kCounterFields[] = {
     CounterField::bytesBefore, CounterField::bytesAfter,    CounterField::bytesReduced,
     CounterField::ratio,
 };
+
+/// The counters' texts and the widths of their two columns.
+struct CounterColumns {
+  std::array<std::string, std::size(kCounterFields)> texts;
+  std::size_t labelWidth = 0;
+  std::size_t valueWidth = 0;
+};
+
+CounterColumns CounterColumnsOf(const RunStatistics &counters) {
+  CounterColumns columns;
+  for (std::size_t i = 0; i < columns.texts.size(); ++i) {
+    columns.texts[i] = FormatCounter(kCounterFields[i], counters).CStr();
+    columns.labelWidth = std::max(columns.labelWidth, std::strlen(kCounterLabels[i]));
+    columns.valueWidth = std::max(columns.valueWidth, DisplayWidth(columns.texts[i]));
+  }
+  return columns;
+}
+
+} // namespace
+
+/// "Elapsed time:" and the run's duration in the counters' columns, the
+/// summary's last line. A duration wider than the counters' values juts
+/// out to the right rather than move them.
+std::string ElapsedLine(double seconds, const RunStatistics &counters) {
+  const CounterColumns columns = CounterColumnsOf(counters);
+  const std::string value = FormatDuration(seconds, true);
+  std::string line = kElapsedLabel;
+  line.append(std::max(columns.labelWidth + 1, line.size() + 1) - line.size(), ' ');
+  if (value.size() < columns.valueWidth)
+    line.append(columns.valueWidth - value.size(), ' ');
+  return line + value;
+}
+
+namespace {
 
 /// "path: 400000 -> 310000 bytes, replaced", one line of --list.
 std::string ListLine(const DocumentReport &report) {
@@ -62,9 +100,12 @@ std::string ListLine(const DocumentReport &report) {
 
 } // namespace
 
-TerminalView::TerminalView(const TerminalSettings &settings) : settings(settings) {
-  if (settings.json)
-    json = std::make_unique<JsonReport>(settings.out, settings.estimate);
+TerminalView::TerminalView(const TerminalSettings &settings)
+    : settings(settings), runStarted(settings.clock()), phaseStarted(runStarted) {
+  if (settings.json) {
+    json = std::make_unique<JsonReport>(settings.out, settings.estimate,
+                                        std::chrono::system_clock::now());
+  }
 }
 
 TerminalView::~TerminalView() = default;
@@ -134,9 +175,9 @@ void TerminalView::SetFileText(const char *text) {
 void TerminalView::SetPhase(RunPhase runPhase) {
   std::lock_guard lock(mutex);
   pumpsInPhase = 0;
-  documentsStarted = 0;
-  documentsFinished = 0;
+  documentProgress = DocumentProgress{};
   if (runPhase == RunPhase::compressing) {
+    phaseStarted = settings.clock();
     phase = Phase::compacting;
     filePosition = 0;
     announceCompaction = true;
@@ -159,10 +200,9 @@ void TerminalView::SetCounters(const RunStatistics &statistics) {
   DrawLive(false);
 }
 
-void TerminalView::SetDocumentProgress(int started, int finished) {
+void TerminalView::SetDocumentProgress(const DocumentProgress &progress) {
   std::lock_guard lock(mutex);
-  documentsStarted = started;
-  documentsFinished = finished;
+  documentProgress = progress;
   DrawLive(false);
 }
 
@@ -218,8 +258,10 @@ void TerminalView::RunEnded(RunEnding, const RunStatistics &statistics) {
 
 void TerminalView::Tick() {
   std::lock_guard lock(mutex);
-  if (liveStale)
+  if (liveStale || (phase == Phase::compacting && liveOnScreen &&
+                    settings.clock() - lastDraw >= kRateRedrawInterval)) {
     DrawLive(true);
+  }
 }
 
 void TerminalView::RequestStop(int signal) {
@@ -269,8 +311,9 @@ void TerminalView::FinishLocked(RunEnding ending, const std::string &message) {
   const bool failed = ending == RunEnding::message || ending == RunEnding::error;
   if (failed && !message.empty())
     PrintLine(settings.err, "velkor-cli: " + EscapeControlBytes(message));
+  const double elapsed = ElapsedSeconds(runStarted);
   if (json) {
-    json->Finish(counters, ending, message, ExitStatus(ending));
+    json->Finish(counters, ending, message, ExitStatus(ending), elapsed);
     CheckOutput(settings.out);
   } else {
     if (!failed && !message.empty())
@@ -286,6 +329,8 @@ void TerminalView::FinishLocked(RunEnding ending, const std::string &message) {
     }
     if (shown && settings.list && leftoverFiles > 0)
       PrintLine(settings.out, "Leftover files to look at: " + std::to_string(leftoverFiles));
+    if (shown)
+      PrintLine(settings.out, ElapsedLine(elapsed, counters));
   }
   std::fflush(settings.out);
   std::fflush(settings.err);
@@ -304,21 +349,18 @@ void TerminalView::PrintLine(std::FILE *stream, const std::string &line) {
 }
 
 void TerminalView::PrintCounters() {
-  std::array<std::string, std::size(kCounterFields)> texts;
-  std::size_t labelWidth = 0;
-  std::size_t valueWidth = 0;
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    texts[i] = FormatCounter(kCounterFields[i], counters).CStr();
-    labelWidth = std::max(labelWidth, std::strlen(kCounterLabels[i]));
-    valueWidth = std::max(valueWidth, DisplayWidth(texts[i]));
-  }
-  for (std::size_t i = 0; i < texts.size(); ++i) {
+  const CounterColumns columns = CounterColumnsOf(counters);
+  for (std::size_t i = 0; i < columns.texts.size(); ++i) {
     std::string line = kCounterLabels[i];
-    line.append(labelWidth + 1 - line.size(), ' ');
-    line.append(valueWidth - DisplayWidth(texts[i]), ' ');
-    line += texts[i];
+    line.append(columns.labelWidth + 1 - line.size(), ' ');
+    line.append(columns.valueWidth - DisplayWidth(columns.texts[i]), ' ');
+    line += columns.texts[i];
     PrintLine(settings.out, line);
   }
+}
+
+double TerminalView::ElapsedSeconds(std::chrono::steady_clock::time_point since) const {
+  return std::chrono::duration<double>(settings.clock() - since).count();
 }
 
 int TerminalView::LiveColumns() const {
@@ -336,13 +378,18 @@ std::string TerminalView::LiveLine(std::size_t columns) const {
   if (phase == Phase::compacting) {
     // "Compressing 37/120 [######--------------] 30 documents, 12 compressed, 77.5%"
     const long long total = fileRange;
-    const long long inHand = std::min<long long>(documentsStarted, total);
+    const long long inHand = std::min<long long>(documentProgress.started, total);
     const long long done =
-        std::clamp<long long>(std::max(filePosition, documentsFinished), 0, total);
+        std::clamp<long long>(std::max(filePosition, documentProgress.finished), 0, total);
     const int filled = total > 0 ? static_cast<int>(done * kBarWidth / total) : kBarWidth;
     line += std::string(PhaseText(RunPhase::compressing)) + " " + std::to_string(inHand) + "/" +
             std::to_string(total) + " [" + std::string(filled, '#') +
             std::string(kBarWidth - filled, '-') + "] ";
+    // "... [######----] 0:12:34 left, 1280 files/s, 12.3 MB/s, 30 documents, ..."
+    if (const auto estimate =
+            EstimateRate(documentProgress, fileRange, ElapsedSeconds(phaseStarted))) {
+      line += RateText(*estimate) + ", ";
+    }
   } else {
     // A single-file entry's scan writes no phase of its own; it is a scan all the same.
     line += PhaseText(RunPhase::scanning);
@@ -366,7 +413,7 @@ std::string TerminalView::LiveLine(std::size_t columns) const {
 void TerminalView::DrawLive(bool force) {
   if (!settings.live || !shown || finished || phase == Phase::ended || announceCompaction)
     return;
-  const auto now = std::chrono::steady_clock::now();
+  const auto now = settings.clock();
   if (!force && liveOnScreen && now - lastDraw < settings.redrawInterval) {
     liveStale = true; // drawn by the next Tick or the next change
     return;

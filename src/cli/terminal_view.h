@@ -4,9 +4,11 @@
 /// velkor-cli's implementation of the engine's progress view. On a terminal
 /// it keeps one live line (phase, counters, a bar over the candidates while
 /// compacting, the file in hand) redrawn in place; otherwise it writes plain
-/// lines only, one per phase, with no control characters. At the end it
-/// writes the run's message and the seven counters under their labels, or,
-/// with --json, one JSON report instead.
+/// lines only, one per phase, with no control characters. While it compacts,
+/// the live line also gives the rate and the time left (progress_rate.h).
+/// At the end it writes the run's message, the seven counters under their
+/// labels and the time the run took, or, with --json, one JSON report
+/// instead.
 ///
 /// The run calls the view on the program's one thread; Ctrl-C reaches it
 /// from the signal-watching thread (RequestStop, FinishIfIdle), so every
@@ -18,6 +20,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -42,7 +45,16 @@ struct TerminalSettings {
   bool estimate = false;     ///< the run only estimates
   /// The live line is redrawn at most this often, except when the phase changes.
   std::chrono::milliseconds redrawInterval{80};
+  /// What the run's elapsed time, rate and time left are measured by.
+  std::function<std::chrono::steady_clock::time_point()> clock = std::chrono::steady_clock::now;
 };
+
+/// The label of the summary's last line, the time the run took.
+inline constexpr const char *kElapsedLabel = "Elapsed time:";
+
+/// The summary's last line: "Elapsed time:" and the run's duration
+/// ("0:00:02.4") in the counters' columns (`counters` as they are printed).
+std::string ElapsedLine(double seconds, const RunStatistics &counters);
 
 class TerminalView final : public ProgressView {
 public:
@@ -64,7 +76,8 @@ public:
   void SetFileText(const char *text) override;
   void SetPhase(RunPhase phase) override;
   void SetCounters(const RunStatistics &statistics) override;
-  void SetDocumentProgress(int started, int finished) override;
+  using ProgressView::SetDocumentProgress;
+  void SetDocumentProgress(const DocumentProgress &progress) override;
   bool StopRequested() const override;
   void PumpMessages() override;
   void ShowMessage(const char *text) override;
@@ -75,7 +88,9 @@ public:
 
   /// Draws a change of the live line that was held back to keep redrawing
   /// to a few times a second (a document that opened just after a redraw
-  /// would stay unseen for the whole of a long copy). Any thread.
+  /// would stay unseen for the whole of a long copy), and, while compacting,
+  /// redraws it every second, so that the rate and the time left move on
+  /// during a long copy too. Any thread.
   void Tick();
 
   /// The first stop signal (Ctrl-C's SIGINT, SIGTERM or SIGHUP): the run
@@ -121,6 +136,7 @@ private:
   void FinishLocked(RunEnding ending, const std::string &message);
   void PrintLine(std::FILE *stream, const std::string &line);
   void PrintCounters();
+  double ElapsedSeconds(std::chrono::steady_clock::time_point since) const;
   void DrawLive(bool force);
   void ClearLive();
   std::string LiveLine(std::size_t columns) const;
@@ -142,9 +158,8 @@ private:
   RunStatistics counters; ///< the run's counters as last told
   int fileRange = 0;
   int filePosition = 0;
-  long long pumpsInPhase = 0; ///< candidates yielded while scanning
-  int documentsStarted = 0;   ///< candidates taken in hand while compacting
-  int documentsFinished = 0;  ///< of them, the first ones done
+  long long pumpsInPhase = 0;        ///< candidates yielded while scanning
+  DocumentProgress documentProgress; ///< of the compaction phase in hand
   Phase phase = Phase::idle;
   bool shown = false;
   bool announceCompaction = false;
@@ -152,6 +167,9 @@ private:
   std::string lastMessage;
   long long temporaryFilesSwept = 0; ///< abandoned temporary copies removed (or found)
   long long leftoverFiles = 0;       ///< files of the copies' name that are no copies
+
+  std::chrono::steady_clock::time_point runStarted;   ///< when the view was made
+  std::chrono::steady_clock::time_point phaseStarted; ///< when compacting began
 
   bool liveOnScreen = false;
   bool liveStale = false;

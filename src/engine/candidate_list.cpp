@@ -62,6 +62,7 @@ void TTCandidateList::Add(const TTCandidate &candidate) {
   record.inode = candidate.inode;
   record.attributes = candidate.attributes;
   record.mode = candidate.mode;
+  totalSize += record.size;
   ++count;
 }
 

@@ -47,6 +47,8 @@ public:
 
   std::int32_t Count() const { return count; }
   bool IsEmpty() const { return count == 0; }
+  /// The sizes the scan saw of all the candidates, added up.
+  std::uint64_t TotalSize() const { return totalSize; }
 
   /// Fills `candidate` with the candidate at `index` (0 <= index < Count()):
   /// the kept fields as they were added, the others at their defaults.
@@ -81,6 +83,7 @@ private:
   const Record &At(std::int32_t index) const;
 
   std::int32_t count = 0;
+  std::uint64_t totalSize = 0;
   std::vector<std::unique_ptr<Record[]>> records;
   std::vector<std::unique_ptr<char[]>> arena;
   std::size_t arenaUsed = kArenaBlock; ///< bytes used in the last arena block

@@ -83,6 +83,9 @@ public:
   bool Told() const { return told; }
 
   DocumentReport report;
+  /// What is read from the document, counted by the compound-file layer
+  /// from its opening on; the report carries it.
+  cfb::ReadCount reads;
 
 private:
   void Tell(DocumentOutcome outcome, PassOverReason why, std::string reason, int systemError,
@@ -92,6 +95,7 @@ private:
     report.reason = std::move(reason);
     report.systemError = systemError;
     report.refusal = refusal;
+    report.bytesRead = reads.bytes;
     told = true;
     sink.Done(report, statistics);
   }
@@ -104,6 +108,12 @@ private:
   const RunStatistics &statistics;
   bool told = false;
 };
+
+/// The bytes a copy holds, as far as it was written.
+std::uint64_t BytesOnDisk(int descriptor) {
+  struct stat status;
+  return fstat(descriptor, &status) == 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
+}
 
 std::string SystemReason(const char *what, int error) {
   return std::string(what) + " (" + std::strerror(error) + ")";
@@ -118,10 +128,11 @@ struct Refusal {
 };
 
 /// Opens the candidate as a compound document with writers shut out, or
-/// says why it cannot be used.
-std::optional<cfb::Source> OpenDocument(const TTString &fullName, Refusal &refusal) {
+/// says why it cannot be used. What is read from it is counted in `reads`.
+std::optional<cfb::Source> OpenDocument(const TTString &fullName, Refusal &refusal,
+                                        cfb::ReadCount &reads) {
   try {
-    return cfb::Source::Open(fullName.CStr(), cfb::FinalLink::refuse);
+    return cfb::Source::Open(fullName.CStr(), cfb::FinalLink::refuse, &reads);
   } catch (const cfb::FormatError &e) {
     refusal = {PassOverReason::notCompoundDocument,
                std::string("not a compound document: ") + cfb::ReasonText(e.GetReason()), 0,
@@ -326,7 +337,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
   }
   CallHook(fullName, LeaseCheckpoint::opening);
   Refusal openRefusal;
-  std::optional<cfb::Source> source = OpenDocument(fullName, openRefusal);
+  std::optional<cfb::Source> source = OpenDocument(fullName, openRefusal, outcome.reads);
   if (!source) {
     outcome.PassOver(openRefusal.why, openRefusal.text, openRefusal.systemError,
                      openRefusal.reason);
@@ -443,6 +454,8 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
   } catch (const LeaseBrokenDuringCopy &) {
     leaseBroken = true;
   }
+  if (written)
+    outcome.report.bytesWritten = BytesOnDisk(temporary.Descriptor());
   if (leaseBroken) {
     // The other program goes on now; the copy is removed on the way out.
     lease.Drop();

@@ -51,6 +51,8 @@ void Serially(CompactionPhase &phase) {
   ProgressView &view = phase.view;
   ViewSink sink(view);
   const std::int32_t count = phase.candidates.Count();
+  const std::uint64_t totalBytes = phase.candidates.TotalSize();
+  std::uint64_t finishedBytes = 0;
   int countdown = 0;
   TTCandidate candidate;
   for (std::int32_t j = 0; j < count; ++j) {
@@ -64,13 +66,16 @@ void Serially(CompactionPhase &phase) {
     if (view.StopRequested())
       AbortWithMessage(view, RunMessage::kStopped, RunEnding::stopped);
     phase.candidates.Get(j, candidate);
-    if (!phase.beforeDocument(candidate))
+    if (!phase.beforeDocument(candidate)) {
+      finishedBytes += candidate.Size();
       continue;
+    }
     phase.documentInHand = candidate.FullName().CStr();
-    view.SetDocumentProgress(j + 1, j);
+    view.SetDocumentProgress({j + 1, j, finishedBytes, totalBytes});
     CompactDocument(candidate, phase.compress, phase.statistics, sink, phase.basePath,
                     &phase.repeated, phase.rules);
     phase.documentInHand.clear();
+    finishedBytes += candidate.Size();
   }
 }
 
@@ -299,6 +304,8 @@ void InParallel(CompactionPhase &phase, Workers &workers) {
   std::set<DocumentKey> inHand;
   std::int32_t next = 0;     // the next candidate to hand out
   std::int32_t reported = 0; // the candidates before it have been reported
+  const std::uint64_t totalBytes = phase.candidates.TotalSize();
+  std::uint64_t reportedBytes = 0; // the scan's sizes of the candidates reported
   int busy = 0;
   bool stopping = false;
   std::unique_ptr<DocumentRecord> ending;
@@ -324,9 +331,10 @@ void InParallel(CompactionPhase &phase, Workers &workers) {
       if (!phase.beforeDocument(record->candidate)) {
         // Not taken up: nothing to work or report. It takes its turn among
         // the reports with nothing in it.
-        if (reported == next)
+        if (reported == next) {
           ++reported;
-        else
+          reportedBytes += record->candidate.Size();
+        } else
           unreported.emplace(next, std::move(record));
         ++next;
         continue;
@@ -335,7 +343,7 @@ void InParallel(CompactionPhase &phase, Workers &workers) {
       workers.Hand(std::move(record));
       ++next;
       ++busy;
-      view.SetDocumentProgress(next, reported);
+      view.SetDocumentProgress({next, reported, reportedBytes, totalBytes});
     }
     if (busy == 0 && (stopping || next == count))
       break;
@@ -366,9 +374,10 @@ void InParallel(CompactionPhase &phase, Workers &workers) {
       unreported.erase(first);
       Report(*record, phase);
       ++reported;
+      reportedBytes += record->candidate.Size();
       if (reported % kDisplayEvery == 0)
         view.SetFilePosition(reported);
-      view.SetDocumentProgress(next, reported);
+      view.SetDocumentProgress({next, reported, reportedBytes, totalBytes});
       if (record->EndsRun() && !ending) {
         ending = std::move(record);
         stopping = true;

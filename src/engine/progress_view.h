@@ -111,6 +111,28 @@ struct DocumentReport {
   std::optional<cfb::Reason> refusal = std::nullopt;
   /// The system's error number (errno) behind the reason, or 0.
   int systemError = 0;
+  /// Bytes the run read from the document: its header and tables, and for
+  /// a copy that was written its streams too, once for the copy and once
+  /// for the check that reads it back against the document. 0 when it was
+  /// never opened.
+  std::uint64_t bytesRead = 0;
+  /// The size of the copy written for it, whether or not the copy then
+  /// took its place; 0 when none was written (a copy that cannot be
+  /// smaller, and every estimate, are only planned).
+  std::uint64_t bytesWritten = 0;
+};
+
+/// How far the compaction phase of one entry is, for a view that shows a
+/// bar, a rate and the time left.
+struct DocumentProgress {
+  /// Candidates taken in hand, the newest being number `started` (from 1).
+  int started = 0;
+  /// Of them, the first ones done.
+  int finished = 0;
+  /// The sizes the scan saw of those first `finished` candidates.
+  std::uint64_t finishedBytes = 0;
+  /// The sizes the scan saw of all the entry's candidates.
+  std::uint64_t totalBytes = 0;
 };
 
 /// The run's window: two bars, three text lines, seven counters, a stop flag,
@@ -139,13 +161,13 @@ public:
   virtual void SetPhase(RunPhase phase) = 0;
   /// The run's counters; the window shows FormatCounter of each field.
   virtual void SetCounters(const RunStatistics &statistics) = 0;
-  /// The compaction phase's progress: `started` candidates of the entry
-  /// have been taken in hand, the newest being number `started` (from 1),
-  /// and the first `finished` of them are done. Told before each candidate
-  /// is taken in hand and, with several workers, whenever documents finish.
-  virtual void SetDocumentProgress(int started, int finished) {
-    (void)started;
-    (void)finished;
+  /// The compaction phase's progress (see DocumentProgress). Told before
+  /// each candidate is taken in hand and, with several workers, whenever
+  /// documents finish.
+  virtual void SetDocumentProgress(const DocumentProgress &progress) { (void)progress; }
+  /// The same without the candidates' sizes.
+  void SetDocumentProgress(int started, int finished) {
+    SetDocumentProgress(DocumentProgress{started, finished, 0, 0});
   }
 
   /// True once the user asked the run to stop (Stop, Escape, close, Ctrl-C).

@@ -148,6 +148,10 @@ TEST(CliRun, CompressingRunPipedPrintsPlainLinesAndKeepsContent) {
   EXPECT_EQ(Counter(result.out, "Total files:"), "3");
   EXPECT_EQ(Counter(result.out, "Document files:"), "2");
   EXPECT_EQ(Counter(result.out, "Compressed files:"), "2");
+  // The summary ends with the time the run took.
+  EXPECT_TRUE(
+      std::regex_search(result.out, std::regex("\nElapsed time: +0:00:[0-5][0-9]\\.[0-9]\n$")))
+      << result.out;
 
   EXPECT_LT(fs::file_size(tree.Path("docs/a.doc")), sizeA);
   EXPECT_EQ(OleListing(tree.Path("docs/a.doc")), listingA);
@@ -178,10 +182,11 @@ TEST(CliRun, WorkersListExactlyAsTheSerialRun) {
   const ProcessResult workers = RunCli({"--list", "-j", "3", tree.Path("workers")});
   ASSERT_EQ(serial.exitCode, 0) << serial.out << serial.err;
   ASSERT_EQ(workers.exitCode, 0) << workers.out << workers.err;
-  std::string expected = serial.out;
+  // Only the time each took may differ.
+  std::string expected = WithoutElapsedTime(serial.out);
   for (std::size_t at = 0; (at = expected.find("/serial/", at)) != std::string::npos;)
     expected.replace(at, 8, "/workers/");
-  EXPECT_EQ(workers.out, expected);
+  EXPECT_EQ(WithoutElapsedTime(workers.out), expected);
   EXPECT_EQ(Counter(workers.out, "Compressed files:"), "6"); // those with free space inside
 }
 
@@ -266,6 +271,15 @@ TEST(CliRun, EstimateJsonParsesBackWithEveryNameAndChangesNothing) {
   EXPECT_EQ(counters["bytesReduced"].get<std::uint64_t>(),
             counters["bytesBefore"].get<std::uint64_t>() -
                 counters["bytesAfter"].get<std::uint64_t>());
+  EXPECT_TRUE(std::regex_match(report["started"].get<std::string>(),
+                               std::regex("20[0-9][0-9]-[01][0-9]-[0-3][0-9]T[0-2][0-9]:[0-5][0-9]:"
+                                          "[0-6][0-9]Z")))
+      << report["started"];
+  EXPECT_GE(report["elapsedSeconds"].get<double>(), 0.0);
+  EXPECT_EQ(report["bytesWritten"], 0) << "an estimate writes no copies";
+  // The documents' tables, and the start of the file that is not a document.
+  EXPECT_GT(report["bytesRead"].get<std::uint64_t>(), 0u);
+  EXPECT_LT(report["bytesRead"].get<std::uint64_t>(), a.size() + odd.size() + 11);
 
   EXPECT_EQ(tree.Read("a.doc"), a);
   EXPECT_EQ(tree.Read(oddName), odd);
@@ -345,7 +359,15 @@ TEST(CliRun, AbandonedTemporaryCopiesAreSweptAndCounted) {
     EXPECT_TRUE(fs::exists(tree.Path(file))) << file;
 
   const ProcessResult again = RunCli({"--json", tree.Path("docs")});
-  EXPECT_EQ(json::parse(again.out)["temporaryFiles"]["found"], 0) << again.out;
+  const json second = json::parse(again.out);
+  EXPECT_EQ(second["temporaryFiles"]["found"], 0) << again.out;
+  // Nothing shrinks the second time: no copy is written, and only the
+  // documents' tables are read.
+  EXPECT_EQ(second["bytesWritten"], 0) << again.out;
+  EXPECT_GT(second["bytesRead"].get<std::uint64_t>(), 0u);
+  EXPECT_LT(second["bytesRead"].get<std::uint64_t>(),
+            fs::file_size(tree.Path("docs/a.doc")) + fs::file_size(tree.Path("docs/sub/b.doc")))
+      << again.out;
 
   // All files: a.doc, b.doc and the folder sub are the candidates, in both
   // modes, with one worker and with two; vkr3.tmp is a leftover to look at.
@@ -361,6 +383,16 @@ TEST(CliRun, AbandonedTemporaryCopiesAreSweptAndCounted) {
       ASSERT_EQ(run.exitCode, 0) << run.err;
       const json &report = reports[estimateMode] = json::parse(run.out);
       EXPECT_EQ(report["temporaryFiles"]["found"], 2) << run.out;
+      // What was written is the replaced copies, in whole; an estimate
+      // writes none. A copy reads its document's streams.
+      std::uint64_t replacedBytes = 0;
+      for (const json &document : report["documents"]) {
+        if (document["outcome"] == "replaced")
+          replacedBytes += document["sizeAfter"].get<std::uint64_t>();
+      }
+      EXPECT_EQ(report["bytesWritten"].get<std::uint64_t>(), replacedBytes) << run.out;
+      EXPECT_EQ(replacedBytes > 0, !estimateMode) << run.out;
+      EXPECT_GT(report["bytesRead"].get<std::uint64_t>(), replacedBytes) << run.out;
       EXPECT_EQ(report["counters"]["totalFiles"], 3) << run.out;
       EXPECT_EQ(report["counters"]["documentFiles"], 2) << run.out;
       std::set<std::string> names;
@@ -562,7 +594,7 @@ TEST(CliRun, StopSignalsWhileCompactingStopBeforeTheNextDocument) {
     EXPECT_GE(replaced, 1);
     EXPECT_LT(replaced, fixture.count) << "the run went on to its end";
     // The counters are the run's last: one line per document handled.
-    const auto listed = std::count(result.out.begin(), result.out.end(), '\n') - 11;
+    const auto listed = std::count(result.out.begin(), result.out.end(), '\n') - 12;
     EXPECT_EQ(Counter(result.out, "Compressed files:"), std::to_string(replaced));
     EXPECT_EQ(listed, replaced);
   }

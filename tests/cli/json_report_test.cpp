@@ -57,21 +57,31 @@ TEST(JsonReport, StreamedReportIsOneDocumentWithCountersAndEnding) {
   std::FILE *out = std::tmpfile();
   ASSERT_NE(out, nullptr);
   {
-    JsonReport report(out, false);
-    report.AddDocument({"a/q1.doc", 400000, 310000, DocumentOutcome::replaced, ""});
-    report.AddDocument(
-        {"a/notes.doc", 812, 0, DocumentOutcome::passedOver, "not a compound document"});
+    JsonReport report(out, false, std::chrono::system_clock::from_time_t(1796848946));
+    DocumentReport replaced{"a/q1.doc", 400000, 310000, DocumentOutcome::replaced, ""};
+    replaced.bytesRead = 801536;
+    replaced.bytesWritten = 310000;
+    report.AddDocument(replaced);
+    DocumentReport notes{"a/notes.doc", 812, 0, DocumentOutcome::passedOver,
+                         "not a compound document"};
+    notes.bytesRead = 512;
+    report.AddDocument(notes);
     RunStatistics statistics;
     statistics.totalFiles = 2;
     statistics.documentFiles = statistics.compressedFiles = 1;
     statistics.bytesBefore = 400000;
     statistics.bytesAfter = 310000;
-    report.Finish(statistics, RunEnding::complete, "Process is complete", 0);
+    report.Finish(statistics, RunEnding::complete, "Process is complete", 0, 12.3456);
   }
   const json parsed = json::parse(ReadAll(out));
   std::fclose(out);
   EXPECT_EQ(parsed["program"], "velkor-cli");
   EXPECT_EQ(parsed["mode"], "compress");
+  EXPECT_EQ(parsed["started"], "2026-12-09T20:42:26Z");
+  EXPECT_EQ(parsed["elapsedSeconds"], 12.346);
+  EXPECT_EQ(parsed["bytesRead"], 801536 + 512);
+  EXPECT_EQ(parsed["bytesWritten"], 310000);
+  EXPECT_FALSE(parsed["documents"][0].contains("bytesRead")) << "document lines stay as they were";
   ASSERT_EQ(parsed["documents"].size(), 2u);
   EXPECT_EQ(parsed["documents"][0]["outcome"], "replaced");
   EXPECT_EQ(parsed["documents"][0]["sizeAfter"], 310000);
@@ -91,10 +101,15 @@ TEST(JsonReport, EmptyRunAndLargeCountersStayExact) {
   RunStatistics statistics;
   statistics.bytesBefore = 8589934592ull;
   statistics.bytesAfter = 4294967296ull;
-  JsonReport(out, true).Finish(statistics, RunEnding::stopped, "Process was stopped", 130);
+  JsonReport(out, true, std::chrono::system_clock::from_time_t(0))
+      .Finish(statistics, RunEnding::stopped, "Process was stopped", 130, -0.5);
   const json parsed = json::parse(ReadAll(out));
   std::fclose(out);
   EXPECT_EQ(parsed["mode"], "estimate");
+  EXPECT_EQ(parsed["started"], "1970-01-01T00:00:00Z");
+  EXPECT_EQ(parsed["elapsedSeconds"], 0.0) << "a clock set back never gives a negative time";
+  EXPECT_EQ(parsed["bytesRead"], 0);
+  EXPECT_EQ(parsed["bytesWritten"], 0);
   EXPECT_TRUE(parsed["documents"].empty());
   EXPECT_EQ(parsed["counters"]["bytesBefore"].get<std::uint64_t>(), 8589934592ull);
   EXPECT_EQ(parsed["counters"]["bytesReduced"].get<std::uint64_t>(), 4294967296ull);

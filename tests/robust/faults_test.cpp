@@ -127,10 +127,10 @@ std::string LineOf(const std::string &out, const std::string &name) {
   return out.substr(at, end == std::string::npos ? std::string::npos : end - at);
 }
 
-/// The counters at the end of a run's text output.
+/// The counters at the end of a run's text output, without the time it took.
 std::string CountersOf(const std::string &out) {
   std::size_t at = out.find("Total files:");
-  return at == std::string::npos ? std::string() : out.substr(at);
+  return at == std::string::npos ? std::string() : WithoutElapsedTime(out.substr(at));
 }
 
 /// `bytes` with the unlocked writers' late write in it.
@@ -334,7 +334,7 @@ TEST_F(FaultsTest, ReadOnlyFolderEndsRunsWithWorkersWhereTheSerialRunEnds) {
     const Snapshot before = Take(tree.Path(folder));
     ProcessResult result = RunCli({"--list", "--jobs", jobs, tree.Path(folder)});
     EXPECT_EQ(1, result.exitCode) << result.out << result.err;
-    std::string seen = result.out + result.err;
+    std::string seen = WithoutElapsedTime(result.out) + result.err;
     for (std::size_t at; (at = seen.find(tree.Path(folder))) != std::string::npos;)
       seen.replace(at, tree.Path(folder).size(), "W");
     const Snapshot after = Take(tree.Path(folder));

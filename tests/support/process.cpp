@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 namespace velkor::test {
 
 namespace {
@@ -167,6 +169,10 @@ bool HasControlCharacters(const std::string &text) {
       return true;
   }
   return false;
+}
+
+std::string WithoutElapsedTime(const std::string &out) {
+  return std::regex_replace(out, std::regex("(^|\n)Elapsed time: +[0-9:.]+(\r?\n|$)"), "$1");
 }
 
 } // namespace velkor::test

@@ -81,4 +81,8 @@ ProcessResult RunCliOnTerminal(const std::vector<std::string> &args, int columns
 /// True when the text holds a byte below 0x20 other than a line feed, or DEL.
 bool HasControlCharacters(const std::string &text);
 
+/// A run's text output without the summary's "Elapsed time:" line, the one
+/// line that differs between two runs that did the same.
+std::string WithoutElapsedTime(const std::string &out);
+
 } // namespace velkor::test
