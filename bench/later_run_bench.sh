@@ -13,13 +13,14 @@
 #      the automatic choice against --jobs 1 and each of JOBS (default 2 4 8 16),
 #      interleaved (goals: automatic within 10% of the best fixed --jobs; on the
 #      mix, --jobs 1 / automatic >= 1.8); with OLD_CLI, that build's run over
-#      the same copies too (automatic and --jobs 1)
+#      the same copies too (automatic, --jobs 1 and each of OLD_JOBS)
 #  10. --idle: the first run over the mix with and without it, and the
 #      throughput of dd reading the 300 MB document from disk (cold) alone,
 #      beside a compressing run, and beside one with --idle
 # Usage: bench/later_run_bench.sh [BUILD_DIR]
 # Environment: BENCH_DIR (default /tmp/velkor-bench), RUNS (default 5; medians),
-# JOBS, OLD_CLI, BIG_GB, ROWS (default "7 8 9 10").
+# JOBS, OLD_CLI, OLD_JOBS, BIG_GB, ROWS (default "7 8 9 10"), ARCHIVES (row 9,
+# default "mix1000 tree2000").
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
@@ -156,18 +157,21 @@ fi
 
 if has 9; then
   echo "== 9. first run: the automatic choice against --jobs 1 and fixed numbers =="
-  for name in mix1000 tree2000; do
+  for name in ${ARCHIVES:-mix1000 tree2000}; do
     declare -A t=()
     sides=("1" "auto")
     for j in $jobs; do sides+=("$j"); done
-    [[ -n $old ]] && sides+=("old-auto" "old-1")
+    if [[ -n $old ]]; then
+      sides+=("old-auto" "old-1")
+      for j in ${OLD_JOBS:-}; do sides+=("old-$j"); done
+    fi
     for ((i = 0; i < runs; i++)); do
       for s in "${sides[@]}"; do
         rm -rf "$work/first"; cp -a "$work/$name" "$work/first"; sync -f "$work/first"
         case $s in
           auto) cmd=("$cli") ;;
           old-auto) cmd=("$old") ;;
-          old-1) cmd=("$old" --jobs 1) ;;
+          old-*) cmd=("$old" --jobs "${s#old-}") ;;
           *) cmd=("$cli" --jobs "$s") ;;
         esac
         read -r ti m b < <(ms "${cmd[@]}" "$work/first")
