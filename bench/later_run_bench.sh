@@ -106,7 +106,7 @@ if has 7; then
     done
     cp "$work/out.txt" "$work/second.txt"
     strace -c -f -o "$work/strace.txt" "$cli" "$dir" >/dev/null
-    calls() { awk -v n="$1" '$NF == n { print ($4 ~ /^[0-9]+$/ ? $4 : $3) } END {}' "$work/strace.txt" | head -1; }
+    calls() { awk -v n="$1" '$NF == n && !c { c = ($4 ~ /^[0-9]+$/ ? $4 : $3) } END { print c + 0 }' "$work/strace.txt"; }
     echo "$name: $(find "$dir" -type f -name '*.???' | wc -l) documents, $(du -sm "$dir" | cut -f1) MB, already compacted"
     echo "  warm: velkor-cli $(median "${w[@]}") ms (runs: ${w[*]}), cat $(median "${c[@]}") ms (runs: ${c[*]}):" \
          "ratio $(ratio "$(median "${w[@]}")" "$(median "${c[@]}")") (goal <= 0.3), peak memory $(median "${mem[@]}") KiB"
@@ -117,7 +117,7 @@ if has 7; then
       echo "  cold: the caches cannot be dropped here"
     fi
     echo "  fsync $(calls fsync) fdatasync $(calls fdatasync) sync_file_range $(calls sync_file_range)" \
-         "write $(calls write) pwrite64 $(calls pwrite64) (empty: none);" \
+         "write $(calls write) pwrite64 $(calls pwrite64) calls;" \
          "bytes written per run: ${bytes[*]} (goal 0)"
   done
   echo
