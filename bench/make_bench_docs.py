@@ -8,6 +8,10 @@
         between them worth about a third of the file, as a document collects
         them when it is edited and saved many times.
 
+    make_bench_docs.py tight FILE MEGABYTES
+        one compound document of about MEGABYTES MB that cannot shrink: the
+        same three streams, written with no free space inside.
+
     make_bench_docs.py tree DIR COUNT FIXTURES_DIR
         COUNT real documents in 40 folders: copies of the LibreOffice-made
         .doc and .xls of the test fixtures (office/) and of their rewritten
@@ -38,6 +42,16 @@ def big(path, megabytes):
     w.write(path, root, free_sectors=free_bytes // 512)
 
 
+def tight(path, megabytes):
+    data = 1000 * 1000 * megabytes * 39 // 40
+    root = w.Storage('Root Entry', [
+        w.Stream('WordDocument', (data, 1)),
+        w.Stream('1Table', (1000 * 1000 * megabytes - data, 2)),
+        w.Stream('\x05SummaryInformation', (400, 3)),
+    ])
+    w.write(path, root)
+
+
 def tree(out, count, fixtures):
     small = []
     large = []
@@ -61,6 +75,8 @@ def tree(out, count, fixtures):
 if __name__ == '__main__':
     if len(sys.argv) == 4 and sys.argv[1] == 'big':
         big(sys.argv[2], int(sys.argv[3]))
+    elif len(sys.argv) == 4 and sys.argv[1] == 'tight':
+        tight(sys.argv[2], int(sys.argv[3]))
     elif len(sys.argv) == 5 and sys.argv[1] == 'tree':
         tree(sys.argv[2], int(sys.argv[3]), sys.argv[4])
     else:

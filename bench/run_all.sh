@@ -15,6 +15,9 @@
 #      automatic >= 1.8 on 2 cores)
 #   5. the cost per stream from 100 to 50,000 streams (bench/stream_scale.py: linear)
 #   6. the peak memory per candidate (bench/candidate_memory.py: <= 100 bytes)
+#   7 to 10. later runs over compacted archives, a large document that cannot
+#      shrink, the first run's workers on two mixes, and --idle
+#      (bench/later_run_bench.sh, which names their goals)
 # Usage: bench/run_all.sh [BUILD_DIR]
 # Environment: BENCH_DIR (work folder, default /tmp/velkor-bench; its file system
 # is the one measured), RUNS (timed runs per side, default 5; the median counts).
@@ -169,4 +172,6 @@ echo
 echo "== 6. peak memory per candidate =="
 $python "$root/bench/candidate_memory.py" --cli "$cli" --work "$work" ||
   echo "(the memory goal was missed)"
-echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo
+
+"$root/bench/later_run_bench.sh" "$build" | tail -n +4

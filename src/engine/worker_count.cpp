@@ -10,7 +10,7 @@ int AutomaticWorkerCount(DriveKind kind, bool compress, int cores) {
   cores = std::max(cores, 1);
   switch (kind) {
   case DriveKind::spinning:
-    return compress ? 4 : std::min(cores, 2);
+    return compress ? 8 : std::min(cores, 2);
   case DriveKind::network:
     return compress ? std::clamp(4 * cores, 8, 16) : std::clamp(2 * cores, 4, 16);
   case DriveKind::memory:
