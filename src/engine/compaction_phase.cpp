@@ -128,12 +128,18 @@ private:
 
 /// The worker threads of one compaction phase and the two queues between
 /// them and the run's thread: records to work, and records worked.
+///
+/// `count` documents are worked at once. A copy that waits for its turn to
+/// take its document's place does no work, so its thread does not count
+/// among them: the run hands out another document, to one of as many
+/// threads again, and the disk and processors stay busy while copies wait
+/// behind a slow document.
 class Workers {
 public:
-  Workers(int count, const CompactionPhase &phase) : phase(phase) {
-    threads.reserve(static_cast<std::size_t>(count));
+  Workers(int count, const CompactionPhase &phase) : phase(phase), working(count) {
+    threads.reserve(static_cast<std::size_t>(2 * count));
     try {
-      for (int i = 0; i < count; ++i)
+      for (int i = 0; i < 2 * count; ++i)
         threads.emplace_back([this] { Work(); });
     } catch (const std::system_error &) {
       // The system has no more threads to give: work with those there are.
@@ -155,7 +161,15 @@ public:
   Workers(const Workers &) = delete;
   Workers &operator=(const Workers &) = delete;
 
-  int Count() const { return static_cast<int>(threads.size()); }
+  /// How many documents are worked at once.
+  int Count() const { return std::min(working, Threads()); }
+  /// How many documents may be in hand at once, waiting ones included.
+  int Threads() const { return static_cast<int>(threads.size()); }
+  /// How many copies wait for their turn now.
+  int Waiting() {
+    std::lock_guard lock(mutex);
+    return waitingForTurn;
+  }
 
   void Hand(std::unique_ptr<DocumentRecord> record) {
     {
@@ -175,6 +189,7 @@ public:
   /// Waits until every candidate before `index` is finished; see
   /// DocumentSink::AwaitTurn.
   DocumentSink::Turn AwaitTurn(std::int32_t index, const std::function<void()> &whileWaiting) {
+    WaitingForTurn waiting(*this);
     for (;;) {
       {
         std::unique_lock lock(mutex);
@@ -197,7 +212,9 @@ public:
   std::string Collect(std::chrono::milliseconds timeout,
                       std::vector<std::unique_ptr<DocumentRecord>> &done) {
     std::unique_lock lock(mutex);
-    news.wait_for(lock, timeout, [this] { return !finished.empty() || !startedName.empty(); });
+    news.wait_for(lock, timeout,
+                  [this] { return !finished.empty() || !startedName.empty() || slotFreed; });
+    slotFreed = false;
     for (auto &record : finished)
       done.push_back(std::move(record));
     finished.clear();
@@ -261,6 +278,32 @@ private:
   std::set<std::int32_t> outstanding;
   /// The first candidate (by index) that ended the run, or kNone.
   std::int32_t endingIndex = kNone;
+  const int working;
+  int waitingForTurn = 0;
+  /// A copy began to wait for its turn: the run may hand out another.
+  bool slotFreed = false;
+
+  /// Counts a copy among the waiting ones for as long as it waits.
+  class WaitingForTurn {
+  public:
+    explicit WaitingForTurn(Workers &workers) : workers(workers) {
+      {
+        std::lock_guard lock(workers.mutex);
+        ++workers.waitingForTurn;
+        workers.slotFreed = true;
+      }
+      workers.news.notify_one();
+    }
+    ~WaitingForTurn() {
+      std::lock_guard lock(workers.mutex);
+      --workers.waitingForTurn;
+    }
+    WaitingForTurn(const WaitingForTurn &) = delete;
+    WaitingForTurn &operator=(const WaitingForTurn &) = delete;
+
+  private:
+    Workers &workers;
+  };
   std::deque<std::unique_ptr<DocumentRecord>> queue;
   std::vector<std::unique_ptr<DocumentRecord>> finished;
   std::string startedName;
@@ -314,7 +357,8 @@ void InParallel(CompactionPhase &phase, Workers &workers) {
   for (;;) {
     if (workers.RunEnded())
       stopping = true;
-    while (!stopping && next < count && busy < workers.Count() && next - reported < ahead) {
+    while (!stopping && next < count && busy - workers.Waiting() < workers.Count() &&
+           busy < workers.Threads() && next - reported < ahead) {
       auto record = std::make_unique<DocumentRecord>();
       phase.candidates.Get(next, record->candidate);
       const DocumentKey key = KeyOf(record->candidate);
