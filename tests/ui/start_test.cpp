@@ -80,6 +80,18 @@ protected:
 
   void TearDown() override { fs::current_path(previousDirectory); }
 
+  /// Adds 80 documents below docs/more and answers the names of all the
+  /// documents, so that a run takes long enough to be stopped in the middle.
+  std::vector<std::string> WithEightyMoreDocuments() {
+    std::vector<std::string> names = {"docs/a.doc", "docs/sub/b.xls", "docs/sub/deeper/c.doc"};
+    for (unsigned i = 0; i < 80; ++i) {
+      names.push_back("docs/more/d" + std::to_string(i) + ".doc");
+      tree.WriteDocument(names.back(), 10 + i);
+      before[names.back()] = StateOf(tree.Path(names.back()));
+    }
+    return names;
+  }
+
   void SelectOnly(const QString &text) {
     form.browserList->clearSelection();
     const QList<QListWidgetItem *> items = form.browserList->findItems(text, Qt::MatchExactly);
@@ -230,12 +242,7 @@ TEST_F(StartTest, StopDuringTheScanEndsBeforeAnyDocument) {
 // is pressed are finished, no other is started, and the counters tell
 // exactly what was replaced.
 TEST_F(StartTest, StopDuringCompactionKeepsWhatIsDone) {
-  std::vector<std::string> names = {"docs/a.doc", "docs/sub/b.xls", "docs/sub/deeper/c.doc"};
-  for (unsigned i = 0; i < 80; ++i) {
-    names.push_back("docs/more/d" + std::to_string(i) + ".doc");
-    tree.WriteDocument(names.back(), 10 + i);
-    before[names.back()] = StateOf(tree.Path(names.back()));
-  }
+  const std::vector<std::string> names = WithEightyMoreDocuments();
   QTimer stopper;
   stopper.setInterval(0);
   QObject::connect(&stopper, &QTimer::timeout, [&] {
@@ -265,12 +272,7 @@ TEST_F(StartTest, StopDuringCompactionKeepsWhatIsDone) {
 // no message nobody is left to answer, leaves no temporary file, and every
 // event loop ends, which ends the program.
 TEST_F(StartTest, SigtermDuringARunStopsItAndEndsTheProgram) {
-  std::vector<std::string> names = {"docs/a.doc", "docs/sub/b.xls", "docs/sub/deeper/c.doc"};
-  for (unsigned i = 0; i < 80; ++i) {
-    names.push_back("docs/more/d" + std::to_string(i) + ".doc");
-    tree.WriteDocument(names.back(), 10 + i);
-    before[names.back()] = StateOf(tree.Path(names.back()));
-  }
+  const std::vector<std::string> names = WithEightyMoreDocuments();
   SessionEndSignals sessionEnd;
   QObject::connect(&sessionEnd, &SessionEndSignals::Received, &dialog, &MainDialog::EndSession);
   bool sent = false;
