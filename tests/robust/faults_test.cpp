@@ -979,6 +979,7 @@ TEST_F(FaultsTest, RenamingSaverNeverLosesItsLastSave) {
   for (int n = 0; n < 3; ++n)
     tree.WriteDocument("live/other" + std::to_string(n) + ".doc", 120 + n);
   const int runs = SaverRuns();
+  int replaced = 0;
   for (int run = 0; run < runs; ++run) {
     workers = run % 2 == 0 ? 1 : 4;
     SCOPED_TRACE("run " + std::to_string(run) + ", workers " + std::to_string(workers));
@@ -986,10 +987,13 @@ TEST_F(FaultsTest, RenamingSaverNeverLosesItsLastSave) {
     std::atomic<unsigned> last{0};
     SaveByRenaming(tree, "live/doc.doc", versions[0]);
     std::thread saver([&] {
+      // Saves come at uneven times, a few milliseconds to a few tens apart,
+      // so that some runs replace the document between two saves and some
+      // saves land in the middle of a replacement.
       for (unsigned v = 1; saving; ++v) {
+        usleep(static_cast<useconds_t>(1000 + (v * 7919 + run * 104729) % 40 * 1000));
         SaveByRenaming(tree, "live/doc.doc", versions[v % kVersions]);
         last = v % kVersions;
-        usleep(500 + (v % 4) * 500);
       }
     });
     const std::string ending = RunEngine("live/");
@@ -1002,8 +1006,16 @@ TEST_F(FaultsTest, RenamingSaverNeverLosesItsLastSave) {
       EXPECT_EQ(listings[last], OleListing(tree.Path("live/doc.doc"))) << "the last save was lost";
     }
     EXPECT_TRUE(TempsIn("live/").empty());
+    for (const DocumentReport &report : view.reports)
+      if (report.path.find("live/doc.doc") != std::string::npos &&
+          report.outcome == DocumentOutcome::replaced)
+        ++replaced;
+
     view = RecordingView();
   }
+  // The saves are spaced so that the document often lasts from the scan to
+  // its replacement, where the race is.
+  EXPECT_GT(replaced, 0) << "no run replaced the document: the race was never run";
 }
 
 // The order a power cut needs, read from the system calls of a compressing
