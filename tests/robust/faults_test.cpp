@@ -35,6 +35,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -983,21 +985,30 @@ TEST_F(FaultsTest, RenamingSaverNeverLosesItsLastSave) {
   for (int run = 0; run < runs; ++run) {
     workers = run % 2 == 0 ? 1 : 4;
     SCOPED_TRACE("run " + std::to_string(run) + ", workers " + std::to_string(workers));
-    std::atomic<bool> saving{true};
+    std::mutex mutex;
+    std::condition_variable stop;
+    bool saving = true;
     std::atomic<unsigned> last{0};
     SaveByRenaming(tree, "live/doc.doc", versions[0]);
     std::thread saver([&] {
-      // Saves come at uneven times, a few milliseconds to a few tens apart,
-      // so that some runs replace the document between two saves and some
-      // saves land in the middle of a replacement.
-      for (unsigned v = 1; saving; ++v) {
-        usleep(static_cast<useconds_t>(1000 + (v * 7919 + run * 104729) % 40 * 1000));
+      // Saves come at uneven times, from a millisecond to a fifth of a second
+      // apart, so that most runs replace the document between two saves,
+      // also in a slow build, and some saves land in the middle of one.
+      for (unsigned v = 1;; ++v) {
+        const auto pause = std::chrono::milliseconds(1 + (v * 7919 + run * 104729) % 200);
+        std::unique_lock lock(mutex);
+        if (stop.wait_for(lock, pause, [&] { return !saving; }))
+          return;
         SaveByRenaming(tree, "live/doc.doc", versions[v % kVersions]);
         last = v % kVersions;
       }
     });
     const std::string ending = RunEngine("live/");
-    saving = false;
+    {
+      std::lock_guard lock(mutex);
+      saving = false;
+    }
+    stop.notify_one();
     saver.join();
     EXPECT_EQ("complete", ending);
     const std::string now = tree.Read("live/doc.doc");
