@@ -92,6 +92,20 @@ protected:
     return names;
   }
 
+  /// A run stopped in the middle: some of `names` are replaced by smaller
+  /// copies, the others are untouched.
+  void ExpectStoppedPartWay(const std::vector<std::string> &names) {
+    int replaced = 0;
+    for (const std::string &name : names) {
+      if (Unchanged(name.c_str()))
+        continue;
+      ++replaced;
+      EXPECT_LT(StateOf(tree.Path(name)).size, before.at(name).size) << name;
+    }
+    EXPECT_GE(replaced, 1);
+    EXPECT_LT(replaced, static_cast<int>(names.size())) << "the run went on to its end";
+  }
+
   void SelectOnly(const QString &text) {
     form.browserList->clearSelection();
     const QList<QListWidgetItem *> items = form.browserList->findItems(text, Qt::MatchExactly);
@@ -254,15 +268,7 @@ TEST_F(StartTest, StopDuringCompactionKeepsWhatIsDone) {
   stopper.start();
   Start();
   EXPECT_EQ(messages, QStringList({"Process was stopped"}));
-  int replaced = 0;
-  for (const std::string &name : names) {
-    if (Unchanged(name.c_str()))
-      continue;
-    ++replaced;
-    EXPECT_LT(StateOf(tree.Path(name)).size, before.at(name).size) << name;
-  }
-  EXPECT_GE(replaced, 1);
-  EXPECT_LT(replaced, static_cast<int>(names.size()));
+  ExpectStoppedPartWay(names);
   EXPECT_TRUE(tree.TempFiles().empty());
   ExpectIdleAgain();
 }
@@ -297,15 +303,7 @@ TEST_F(StartTest, SigtermDuringARunStopsItAndEndsTheProgram) {
   ASSERT_TRUE(sent);
   EXPECT_FALSE(timedOut) << "the program went on after SIGTERM";
   EXPECT_EQ(messages, QStringList());
-  int replaced = 0;
-  for (const std::string &name : names) {
-    if (Unchanged(name.c_str()))
-      continue;
-    ++replaced;
-    EXPECT_LT(StateOf(tree.Path(name)).size, before.at(name).size) << name;
-  }
-  EXPECT_GE(replaced, 1);
-  EXPECT_LT(replaced, static_cast<int>(names.size())) << "the run went on to its end";
+  ExpectStoppedPartWay(names);
   EXPECT_TRUE(tree.TempFiles().empty());
   EXPECT_FALSE(dialog.RunInProgress());
   // The end of every event loop holds for this test program too; one more
