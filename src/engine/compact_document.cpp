@@ -229,18 +229,19 @@ public:
     }
     // Looked at before the folder's flush as well as after it, so that a
     // program that opened the old file at the exchange gets it back at once.
-    if (lease.Broken()) {
+    const auto openedMeanwhile = [&] {
+      if (!lease.Broken())
+        return false;
       TradeBack();
       lease.Drop();
+      return true;
+    };
+    if (openedMeanwhile())
       return Result::openedMeanwhile;
-    }
     FlushDirectoryOf(fullName);
     CallHook(fullName, LeaseCheckpoint::exchanged);
-    if (lease.Broken()) {
-      TradeBack();
-      lease.Drop();
+    if (openedMeanwhile())
       return Result::openedMeanwhile;
-    }
     if (NameHolds(tempName, document))
       RemoveFile(tempName);
     lease.Drop();
