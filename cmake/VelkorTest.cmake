@@ -7,7 +7,14 @@
 # its own main (the Qt tests start an application object) names it with MAIN.
 # The cases FIXTURE_TESTS selects need the generated fixtures; the others do
 # not wait for them.
-find_package(GTest REQUIRED)
+if(WIN32)
+  # GoogleTest built for the target from Debian's sources (googletest).
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  # Its own CMake defines the GTest:: names.
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+else()
+  find_package(GTest REQUIRED)
+endif()
 include(GoogleTest)
 
 function(velkor_add_test layer)

@@ -194,7 +194,9 @@ TTFileError ErrnoToFileError(int error) {
   case ENFILE:
     return TTFileError::tooManyOpenFiles;
   case ENOSPC:
+#ifdef EDQUOT // Windows' C runtime has no quotas
   case EDQUOT:
+#endif
     return TTFileError::diskFull;
   case EEXIST:
     return TTFileError::fileExists;

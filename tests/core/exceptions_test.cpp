@@ -88,7 +88,9 @@ TEST(FileErrorTest, ErrnoValues) {
       {EMFILE, TTFileError::tooManyOpenFiles},
       {ENFILE, TTFileError::tooManyOpenFiles},
       {ENOSPC, TTFileError::diskFull},
+#ifdef EDQUOT
       {EDQUOT, TTFileError::diskFull},
+#endif
       {EEXIST, TTFileError::fileExists},
       {EIO, TTFileError::hardIO},
       {EBUSY, TTFileError::sharingViolation},

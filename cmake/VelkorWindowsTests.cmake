@@ -1,0 +1,2 @@
+# The test suite of the Windows build, run under Wine (./test --windows).
+add_subdirectory(${PROJECT_SOURCE_DIR}/tests/core ${CMAKE_BINARY_DIR}/tests/core)
