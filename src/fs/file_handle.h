@@ -9,6 +9,11 @@
 /// fails with `sharingViolation`. TTOutputFile is the file opened for
 /// writing; the compaction stamps a fresh copy's times through it.
 ///
+/// On Windows the file is opened with CreateFileW and the share mode (none),
+/// so a second opener meets ERROR_SHARING_VIOLATION; the descriptor is a C
+/// runtime one made with _open_osfhandle, and errors are GetLastError()
+/// numbers.
+///
 /// Positions and sizes are 32 bits wide: the classes handle files below
 /// 4 GiB, and larger files report only the low 32 bits of their size.
 ///
@@ -100,7 +105,8 @@ public:
 
   /// Sets the last access and last write times, converted exactly from file
   /// times. The creation (birth) time cannot be set on Linux and is left as
-  /// the file system keeps it. Throws TTFileWithNameException.
+  /// the file system keeps it; Windows sets all three (SetFileTime). Throws
+  /// TTFileWithNameException.
   void SetTimes(const TTFileTime &creation, const TTFileTime &lastAccess,
                 const TTFileTime &lastWrite);
   /// Sets the last access and last write times to the nanosecond.

@@ -8,6 +8,10 @@
 /// not exist is. These helpers raise the file exceptions for a failed call on
 /// a path and make that distinction by looking at the path's directory.
 ///
+/// On Windows the error values are GetLastError() numbers, which already
+/// make the distinction (ERROR_PATH_NOT_FOUND); they map as
+/// SystemErrorToFileError does.
+///
 //===----------------------------------------------------------------------===//
 #pragma once
 
@@ -16,10 +20,12 @@
 
 /// The file error code for `error` from a call on `path`: ENOENT becomes
 /// `badPath` when the directory that should hold the path's last component
-/// does not exist; everything else maps as ErrnoToFileError does.
+/// does not exist; everything else maps as ErrnoToFileError does. On
+/// Windows: SystemErrorToFileError of the GetLastError() number.
 TTFileError PathErrorToFileError(const char *path, int error);
 
-/// Throws TTFileWithNameException for `error` (an errno value, not 0) from a
+/// Throws TTFileWithNameException for `error` (an errno value, or on Windows
+/// a GetLastError() number; not 0) from a
 /// call on `path`, with the code of PathErrorToFileError.
 [[noreturn]] void ThrowPathErrorWithName(const TTString &path, int error);
 

@@ -19,6 +19,12 @@
 /// takes that lock without waiting before it removes anything) leaves it
 /// alone. The lock ends with Release or Remove, or with the holder.
 ///
+/// On Windows the mark is the named stream kCopyMarkStream holding the
+/// file's index, and the lock is the share mode: the held file is open with
+/// no sharing, and a sweep that meets a sharing violation leaves it alone.
+/// GetTempFileNameW's names carry upper-case digits on Windows and
+/// lower-case ones under Wine; the sweep takes both.
+///
 //===----------------------------------------------------------------------===//
 #pragma once
 
@@ -47,6 +53,10 @@ public:
   void Remove();
   /// Disarms and drops the lock; the file is left alone.
   void Release();
+  /// Closes the descriptor and so drops the lock, keeping the holder armed.
+  /// On Windows a file held open with no sharing cannot be renamed or
+  /// replaced, so the copy's descriptor is closed before MoveFileReplacing.
+  void Close();
   /// Takes the copy's mark away, for a copy that is to become a file of its
   /// own without being given a document's attributes. True when the file
   /// carries no mark now.

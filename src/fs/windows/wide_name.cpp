@@ -2,6 +2,8 @@
 
 #include "fs/windows/wide_name.h"
 
+#include "fs/path_error.h"
+
 // After the project's headers: <windows.h> defines macros that fs headers
 // declare as constants.
 #include <windows.h>
@@ -118,6 +120,21 @@ bool Utf8Path(std::wstring_view widePath, std::string &utf8) {
   if (StartsWith(widePath, kLongPrefix))
     return WideToUtf8(widePath.substr(kLongPrefix.size()), utf8);
   return WideToUtf8(widePath, utf8);
+}
+
+std::wstring WidePathOf(const TTString &path) {
+  std::wstring wide;
+  if (!WidePath(std::string_view(path.CStr(), static_cast<std::size_t>(path.Length())), wide))
+    ThrowPathErrorWithName(path, static_cast<int>(GetLastError()));
+  return wide;
+}
+
+std::wstring FullWidePathOf(const TTString &path) {
+  std::wstring plain, full, form;
+  if (!Utf8ToWide(std::string_view(path.CStr(), static_cast<std::size_t>(path.Length())), plain) ||
+      !FullPathName(plain, full) || !LongPathForm(full, form))
+    ThrowPathErrorWithName(path, static_cast<int>(GetLastError()));
+  return form;
 }
 
 } // namespace velkor::windows

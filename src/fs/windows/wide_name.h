@@ -15,6 +15,8 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include "core/byte_string.h"
+
 #include <string>
 #include <string_view>
 
@@ -49,5 +51,14 @@ bool WidePath(std::string_view utf8Path, std::wstring &wide);
 /// module added taken off again ("\\?\C:\x" is "C:\x", "\\?\UNC\s\x" is
 /// "\\s\x"), so the caller sees the path it would have written.
 bool Utf8Path(std::wstring_view widePath, std::string &utf8);
+
+/// WidePath for a file operation on `path`: throws TTFileWithNameException
+/// with the path (badPath for a name that is not valid UTF-8).
+std::wstring WidePathOf(const TTString &path);
+
+/// The full path of `path` in the form the wide calls accept at any length
+/// ("\\?\" added when it is long). Some calls (ReplaceFileW) need full
+/// paths. Throws TTFileWithNameException with the path.
+std::wstring FullWidePathOf(const TTString &path);
 
 } // namespace velkor::windows
