@@ -63,8 +63,8 @@ DWORD RemoveMark(const std::wstring &file) {
 
 /// Flushes the file's data to the device.
 bool FlushByName(const std::wstring &file) {
-  HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE)
     return false;
   const bool flushed = FlushFileBuffers(handle) != 0;
@@ -105,7 +105,9 @@ bool ReplaceNotAvailable(DWORD error) {
          error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_PARAMETER;
 }
 
-bool Exists(const std::wstring &file) { return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::wstring &file) {
+  return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 } // namespace
 
@@ -205,7 +207,8 @@ void MoveFileReplacing(const TTString &source, const TTString &target) {
        !SetFileAttributesW(to.c_str(),
                            AttributesToSet(documentAttributes & ~FILE_ATTRIBUTE_READONLY))) ||
       ((copyAttributes & FILE_ATTRIBUTE_READONLY) != 0 &&
-       !SetFileAttributesW(from.c_str(), AttributesToSet(copyAttributes & ~FILE_ATTRIBUTE_READONLY)))) {
+       !SetFileAttributesW(from.c_str(),
+                           AttributesToSet(copyAttributes & ~FILE_ATTRIBUTE_READONLY)))) {
     const DWORD error = GetLastError();
     giveBack();
     ThrowWithoutName(error);
@@ -330,8 +333,7 @@ TTString MakeTempFileName(const TTString &directory, const TTString &prefix, int
   if (!velkor::windows::IsDevicePath(folder) &&
       GetTempFileNameW(folder.c_str(), head.c_str(), 0, buffer) != 0) {
     created = buffer;
-  } else if (!velkor::windows::IsDevicePath(folder) ||
-             !CreateNumberedFile(folder, head, created)) {
+  } else if (!velkor::windows::IsDevicePath(folder) || !CreateNumberedFile(folder, head, created)) {
     ThrowWithoutName(GetLastError());
   }
   // The caller's folder as written, followed by the name the system chose.
@@ -346,8 +348,9 @@ TTString MakeTempFileName(const TTString &directory, const TTString &prefix, int
     HANDLE file = CreateFileW(created.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     const DWORD error = GetLastError();
-    const int fd =
-        file == INVALID_HANDLE_VALUE ? -1 : _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_BINARY);
+    const int fd = file == INVALID_HANDLE_VALUE
+                       ? -1
+                       : _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_BINARY);
     if (fd < 0) {
       if (file != INVALID_HANDLE_VALUE)
         CloseHandle(file);

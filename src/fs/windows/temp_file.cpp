@@ -20,6 +20,9 @@ namespace {
 /// The first bytes of every compound file.
 constexpr unsigned char kCompoundSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 
+/// The longest path the wide calls take, in UTF-16 units.
+constexpr std::size_t kLongestPath = 32768;
+
 HANDLE OsHandle(int descriptor) { return reinterpret_cast<HANDLE>(_get_osfhandle(descriptor)); }
 
 std::wstring MarkStreamOf(const std::wstring &file) {
@@ -39,8 +42,8 @@ std::string CopyMarkValue(const BY_HANDLE_FILE_INFORMATION &file) {
 }
 
 bool SameFile(const BY_HANDLE_FILE_INFORMATION &a, const BY_HANDLE_FILE_INFORMATION &b) {
-  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
 }
 
 /// Whether `file` carries the mark of the file `identity` describes.
@@ -117,10 +120,10 @@ bool Look(const std::wstring &file, std::uint64_t olderThan, BY_HANDLE_FILE_INFO
     return false;
   FILE_BASIC_INFO basic{};
   FILE_STANDARD_INFO standard{};
-  const bool known = GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) &&
-                     GetFileInformationByHandleEx(handle, FileStandardInfo, &standard,
-                                                  sizeof standard) &&
-                     GetFileInformationByHandle(handle, &identity);
+  const bool known =
+      GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) &&
+      GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) &&
+      GetFileInformationByHandle(handle, &identity);
   CloseHandle(handle);
   singleLink = standard.NumberOfLinks == 1;
   // The change time, unlike the times SetFileTime stamps on a copy, tells
@@ -128,6 +131,8 @@ bool Look(const std::wstring &file, std::uint64_t olderThan, BY_HANDLE_FILE_INFO
   return known && (basic.FileAttributes & kNotARegularFile) == 0 &&
          static_cast<std::uint64_t>(basic.ChangeTime.QuadPart) < olderThan;
 }
+
+bool MarkByName(HANDLE file, const std::wstring &path);
 
 } // namespace
 
@@ -137,8 +142,13 @@ TTString TTTempFile::Create(const TTString &directory, const TTString &prefix) {
   name = MakeTempFileName(directory, prefix, &descriptor);
   armed = true;
   // Where the file system keeps no named streams (FAT) the copy is made all
-  // the same; a sweep there finds it unmarked and removes nothing.
-  MarkAsTemporaryCopy(descriptor);
+  // the same; a sweep there finds it unmarked and removes nothing. Marked
+  // through the name just made: Wine cannot give back a long path from a
+  // handle.
+  std::wstring wide;
+  if (velkor::windows::WidePath(
+          std::string_view(name.CStr(), static_cast<std::size_t>(name.Length())), wide))
+    MarkByName(OsHandle(descriptor), wide);
   return name;
 }
 
@@ -178,43 +188,59 @@ void TTTempFile::Remove() {
   armed = false;
 }
 
-bool MarkAsTemporaryCopy(int descriptor) {
-  HANDLE file = OsHandle(descriptor);
+namespace {
+
+/// Writes the mark of the open `file` into the stream of `path`, its name.
+bool MarkByName(HANDLE file, const std::wstring &path) {
   BY_HANDLE_FILE_INFORMATION identity;
   if (file == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file, &identity))
     return false;
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()),
-                                              FILE_NAME_NORMALIZED);
-    if (n == 0)
-      return false;
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
-    path.resize(n);
-  }
   HANDLE stream = CreateFileW(MarkStreamOf(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (stream == INVALID_HANDLE_VALUE)
     return false;
   const std::string value = CopyMarkValue(identity);
   DWORD written = 0;
-  const bool done = WriteFile(stream, value.data(), static_cast<DWORD>(value.size()), &written,
-                              nullptr) &&
-                    written == value.size();
+  const bool done =
+      WriteFile(stream, value.data(), static_cast<DWORD>(value.size()), &written, nullptr) &&
+      written == value.size();
   CloseHandle(stream);
   return done;
+}
+
+} // namespace
+
+bool MarkAsTemporaryCopy(int descriptor) {
+  HANDLE file = OsHandle(descriptor);
+  if (file == INVALID_HANDLE_VALUE)
+    return false;
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()),
+                                              FILE_NAME_NORMALIZED);
+    if (n == 0) {
+      // Wine answers a buffer that is too small with ERROR_MORE_DATA rather
+      // than the size it needs.
+      if (GetLastError() != ERROR_MORE_DATA || path.size() >= kLongestPath)
+        return false;
+      path.resize(path.size() * 2);
+      continue;
+    }
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(n);
+  }
+  return MarkByName(file, path);
 }
 
 void SweepAbandonedTempFiles(const TTString &directory, const TTString &prefix,
                              const timespec &olderThan, bool remove,
                              const std::function<void(const TTString &, TempFileFinding)> &found) {
   std::wstring folder;
-  if (!velkor::windows::WidePath(directory.IsEmpty() ? std::string_view(".")
-                                                     : std::string_view(directory.CStr()),
-                                 folder))
+  if (!velkor::windows::WidePath(
+          directory.IsEmpty() ? std::string_view(".") : std::string_view(directory.CStr()), folder))
     return;
   if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/')
     folder += L'\\';

@@ -30,7 +30,8 @@ std::string Code(TTFileError code, DWORD error) {
 }
 
 // A name outside every ANSI code page: Cyrillic and CJK in one.
-const std::string kForeignName = "\xD0\xBE\xD1\x82\xD1\x87\xD1\x91\xD1\x82-\xE5\xA0\xB1\xE5\x91\x8A.doc";
+const std::string kForeignName =
+    "\xD0\xBE\xD1\x82\xD1\x87\xD1\x91\xD1\x82-\xE5\xA0\xB1\xE5\x91\x8A.doc";
 
 TEST(WindowsFile, ASecondOpenerMeetsASharingViolationUntilTheFirstCloses) {
   TempFolder folder;
@@ -67,8 +68,9 @@ TEST(WindowsFile, MissingFilesFoldersAndNonFilesAreRefused) {
   EXPECT_EQ(Failure([&] { file.Open(T("NUL"), GENERIC_READ, OPEN_EXISTING); }),
             Code(TTFileError::accessDenied, ERROR_ACCESS_DENIED));
   // Not UTF-8: refused, never turned into another name.
-  EXPECT_EQ(Failure([&] { file.Open(T(folder / "bad\xFF.doc"), GENERIC_READ, OPEN_EXISTING); }),
-            Code(TTFileError::badPath, 1113));
+  EXPECT_EQ(
+      Failure([&] { file.Open(T(folder.Path() + "\\bad\xFF.doc"), GENERIC_READ, OPEN_EXISTING); }),
+      Code(TTFileError::badPath, 1113));
 }
 
 TEST(WindowsFile, WriteSeekSetSizeAndFlush) {

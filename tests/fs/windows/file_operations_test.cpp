@@ -52,9 +52,7 @@ std::uint64_t CreationTimeOf(const std::string &path) {
 
 /// Whether the copy's mark is still found for `path`: on NTFS its named
 /// stream, under Wine a file of that name beside it.
-bool MarkRemains(const std::string &path) {
-  return Exists(path + ":" + kCopyMarkStream);
-}
+bool MarkRemains(const std::string &path) { return Exists(path + ":" + kCopyMarkStream); }
 
 /// Makes a copy with TTTempFile in `folder`, writes `content` and lets the
 /// holder go without removing it: the file a killed run leaves behind.
@@ -91,8 +89,8 @@ TEST(WindowsRemoveFileIfExists, AFileThatCannotGoKeepsItsReadOnlyAttribute) {
   const std::string name = folder / "held.doc";
   WriteText(name, "x");
   SetFileAttributesW(WideOf(name).c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-  HANDLE held = CreateFileW(WideOf(name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
+  HANDLE held =
+      CreateFileW(WideOf(name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   EXPECT_NE(Failure([&] { RemoveFileIfExists(T(name)); }), "none");
   CloseHandle(held);
@@ -155,7 +153,8 @@ TEST(WindowsMoveFileReplacing, AReadOnlyHiddenDocumentKeepsItsAttributesAndCreat
     EXPECT_FALSE(MarkRemains(folder / copy.substr(copy.find_last_of('\\') + 1)));
     EXPECT_EQ(AttributesOf(document) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
               DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN});
-    EXPECT_EQ(CreationTimeOf(document), creation);
+    if (!UnderWine()) // Wine keeps no creation time on a Linux file system
+      EXPECT_EQ(CreationTimeOf(document), creation);
     holder.Release();
   }
 }
@@ -175,8 +174,8 @@ TEST(WindowsMoveFileReplacing, AFailedReplacementLeavesDocumentAndCopy) {
   const std::string document = folder / "open.doc";
   WriteText(document, "document");
   const std::string copy = AbandonedCopy(folder.Path(), "copy");
-  HANDLE held = CreateFileW(WideOf(document).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
+  HANDLE held =
+      CreateFileW(WideOf(document).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   EXPECT_NE(Failure([&] { MoveFileReplacing(T(copy), T(document)); }), "none");
   CloseHandle(held);
@@ -338,10 +337,8 @@ TEST(WindowsSweep, TakesOnlyMarkedAbandonedCopiesInEitherCase) {
   findings.clear();
   SweepAbandonedTempFiles(T(dir), T(kTempFilePrefix), later, true, record);
   const std::map<std::string, TempFileFinding> expected = {
-      {upper, TempFileFinding::removedCopy},
-      {lower, TempFileFinding::removedCopy},
-      {shouting, TempFileFinding::removedCopy},
-      {unmarked, TempFileFinding::leftover},
+      {upper, TempFileFinding::removedCopy},    {lower, TempFileFinding::removedCopy},
+      {shouting, TempFileFinding::removedCopy}, {unmarked, TempFileFinding::leftover},
       {carried, TempFileFinding::leftover},
   };
   EXPECT_EQ(findings, expected);

@@ -61,13 +61,7 @@ public:
   }
   TempFolder(const TempFolder &) = delete;
   TempFolder &operator=(const TempFolder &) = delete;
-  ~TempFolder() {
-    // Read-only files would stop remove_all.
-    std::error_code ignored;
-    for (const auto &entry : std::filesystem::recursive_directory_iterator(path, ignored))
-      SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
-    std::filesystem::remove_all(path, ignored);
-  }
+  ~TempFolder() { RemoveTree(L"\\\\?\\" + path.wstring()); }
 
   /// The UTF-8 path of `name` in the folder.
   std::string operator/(const std::string &name) const {
@@ -76,6 +70,30 @@ public:
   std::string Path() const { return Utf8Of(path); }
 
 private:
+  /// Removes a folder and all it holds, read-only files and paths beyond
+  /// MAX_PATH included (std::filesystem reaches neither here).
+  static void RemoveTree(const std::wstring &folder) {
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..")
+          continue;
+        const std::wstring full = folder + L"\\" + name;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+            (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+          RemoveTree(full);
+        } else {
+          SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+          DeleteFileW(full.c_str());
+        }
+      } while (FindNextFileW(search, &entry));
+      FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+  }
+
   std::filesystem::path path;
 };
 
@@ -108,6 +126,8 @@ inline DWORD AttributesOf(const std::string &path) {
   return GetFileAttributesW(WideOf(path).c_str());
 }
 
-inline bool Exists(const std::string &path) { return AttributesOf(path) != INVALID_FILE_ATTRIBUTES; }
+inline bool Exists(const std::string &path) {
+  return AttributesOf(path) != INVALID_FILE_ATTRIBUTES;
+}
 
 } // namespace velkor::test
