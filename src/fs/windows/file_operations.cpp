@@ -328,13 +328,19 @@ TTString MakeTempFileName(const TTString &directory, const TTString &prefix, int
           std::string_view(three.CStr(), static_cast<std::size_t>(three.Length())), head))
     ThrowWithoutName(GetLastError());
 
+  // GetTempFileNameW takes folders of up to MAX_PATH - 14 characters; in a
+  // longer one the file is made here the same way, under the long form.
   std::wstring created;
   wchar_t buffer[MAX_PATH];
-  if (!velkor::windows::IsDevicePath(folder) &&
-      GetTempFileNameW(folder.c_str(), head.c_str(), 0, buffer) != 0) {
+  if (!velkor::windows::IsDevicePath(folder) && folder.size() <= MAX_PATH - 14) {
+    if (GetTempFileNameW(folder.c_str(), head.c_str(), 0, buffer) == 0)
+      ThrowWithoutName(GetLastError());
     created = buffer;
-  } else if (!velkor::windows::IsDevicePath(folder) || !CreateNumberedFile(folder, head, created)) {
-    ThrowWithoutName(GetLastError());
+  } else {
+    std::wstring longFolder;
+    if (!velkor::windows::LongPathForm(folder, longFolder, true) ||
+        !CreateNumberedFile(longFolder, head, created))
+      ThrowWithoutName(GetLastError());
   }
   // The caller's folder as written, followed by the name the system chose.
   std::string chosen;

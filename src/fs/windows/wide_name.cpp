@@ -82,7 +82,7 @@ bool IsDevicePath(std::wstring_view path) {
   return StartsWith(path, kLongPrefix) || StartsWith(path, L"\\\\.\\");
 }
 
-bool LongPathForm(const std::wstring &path, std::wstring &form) {
+bool LongPathForm(const std::wstring &path, std::wstring &form, bool always) {
   if (path.empty() || IsDevicePath(path)) {
     form = path;
     return true;
@@ -90,7 +90,7 @@ bool LongPathForm(const std::wstring &path, std::wstring &form) {
   std::wstring full;
   if (!FullPathName(path, full))
     return false;
-  if (full.size() <= kShortPathLimit) {
+  if (full.size() <= kShortPathLimit && !always) {
     form = path;
     return true;
   }

@@ -41,7 +41,9 @@ bool IsDevicePath(std::wstring_view path);
 /// full form fits in MAX_PATH - 12 characters (the room CreateDirectoryW
 /// keeps for an 8.3 name), else the full path with the "\\?\" prefix. False
 /// when the full path cannot be computed; the last error says why.
-bool LongPathForm(const std::wstring &path, std::wstring &form);
+/// With `always`, the full path gets the prefix at any length (for calls
+/// with a shorter limit of their own).
+bool LongPathForm(const std::wstring &path, std::wstring &form, bool always = false);
 
 /// Utf8ToWide followed by LongPathForm: what every wide file call is given
 /// for a UTF-8 path.

@@ -153,8 +153,9 @@ TEST(WindowsMoveFileReplacing, AReadOnlyHiddenDocumentKeepsItsAttributesAndCreat
     EXPECT_FALSE(MarkRemains(folder / copy.substr(copy.find_last_of('\\') + 1)));
     EXPECT_EQ(AttributesOf(document) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
               DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN});
-    if (!UnderWine()) // Wine keeps no creation time on a Linux file system
+    if (!UnderWine()) { // Wine keeps no creation time on a Linux file system
       EXPECT_EQ(CreationTimeOf(document), creation);
+    }
     holder.Release();
   }
 }
@@ -277,6 +278,15 @@ TEST(WindowsLongPath, EveryOperationReachesAPathBeyondMaxPath) {
   RemoveFile(T(path + "\\renamed.doc"));
   EXPECT_FALSE(Exists(path + "\\renamed.doc"));
   RemoveFileIfExists(T(path + "\\renamed.doc"));
+
+  // A folder just short of MAX_PATH, too long for GetTempFileNameW.
+  std::string edge = folder.Path();
+  while (edge.size() < MAX_PATH - 13) {
+    edge += "\\" + std::string(std::clamp<std::size_t>(MAX_PATH - 14 - edge.size(), 1, 50), 'e');
+    ASSERT_TRUE(CreateDirectoryW(WideOf(edge).c_str(), nullptr)) << GetLastError();
+  }
+  const std::string temporary = MakeTempFileName(T(edge), T(kTempFilePrefix)).CStr();
+  EXPECT_TRUE(Exists(temporary)) << temporary;
 
   TTSavedDirectory saved;
   if (SetCurrentDir(T(path))) {
