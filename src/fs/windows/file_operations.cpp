@@ -91,11 +91,38 @@ DWORD RestoreDocumentLook(const std::wstring &file, const FILETIME &creation, DW
 }
 
 /// The move for where ReplaceFileW cannot be used: the source's data on
-/// the device first, then one rename over the target that lasts.
+/// the device first, then one rename over the target that lasts. Onto
+/// another volume the system copies and then deletes the source, and with
+/// MOVEFILE_WRITE_THROUGH returns only when the copy is on the disk: the
+/// source stays whole until the target holds all of it.
 bool MoveOver(const std::wstring &source, const std::wstring &target) {
-  return FlushByName(source) &&
-         MoveFileExW(source.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  return FlushByName(source) && MoveFileExW(source.c_str(), target.c_str(),
+                                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH |
+                                                MOVEFILE_COPY_ALLOWED) != 0;
+}
+
+/// The serial number of the volume that holds `file`; false when it cannot
+/// be read.
+bool VolumeOf(const std::wstring &file, DWORD &serial) {
+  HANDLE handle = CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    return false;
+  BY_HANDLE_FILE_INFORMATION information;
+  const bool known = GetFileInformationByHandle(handle, &information) != 0;
+  CloseHandle(handle);
+  serial = information.dwVolumeSerialNumber;
+  return known;
+}
+
+/// Whether the two files lie on one volume, as far as the system tells.
+/// Wine's ReplaceFileW across volumes removes the document and then fails
+/// to move the copy (ERROR_UNABLE_TO_MOVE_REPLACEMENT), so another volume is
+/// found out before it is called.
+bool OnOneVolume(const std::wstring &a, const std::wstring &b) {
+  DWORD first = 0, second = 0;
+  return !VolumeOf(a, first) || !VolumeOf(b, second) || first == second;
 }
 
 /// Errors of ReplaceFileW that mean "not here": another volume, or a file
@@ -214,18 +241,23 @@ void MoveFileReplacing(const TTString &source, const TTString &target) {
     ThrowWithoutName(error);
   }
 
-  if (!ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                    nullptr)) {
-    const DWORD error = GetLastError();
+  const bool oneVolume = OnOneVolume(from, to);
+  if (!oneVolume || !ReplaceFileW(to.c_str(), from.c_str(), nullptr,
+                                  REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+    const DWORD error = oneVolume ? GetLastError() : ERROR_NOT_SAME_DEVICE;
     // Another volume or a file system without ReplaceFileW: a plain move.
     // After ERROR_UNABLE_TO_MOVE_REPLACEMENT the document's name is gone and
     // the copy still has its own: the move puts it in place, so the
     // document's name is never left empty.
     const bool documentGone = !Exists(to) && Exists(from);
-    if (!(ReplaceNotAvailable(error) || documentGone) || !MoveOver(from, to)) {
+    if (!ReplaceNotAvailable(error) && !documentGone) {
+      giveBack();
+      ThrowWithoutName(error);
+    }
+    if (!MoveOver(from, to)) {
       const DWORD moveError = GetLastError();
       giveBack();
-      ThrowWithoutName(documentGone ? moveError : error);
+      ThrowWithoutName(moveError);
     }
   }
   if (const DWORD error = RestoreDocumentLook(to, document.ftCreationTime, documentAttributes);

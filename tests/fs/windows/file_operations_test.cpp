@@ -170,6 +170,28 @@ TEST(WindowsMoveFileReplacing, OntoAMissingTargetTheCopyTakesTheName) {
   EXPECT_FALSE(MarkRemains(copy));
 }
 
+// A copy on another drive replaces the document all the same, keeping its
+// attributes. Under Wine Z:\dev\shm is another file system than the
+// prefix's drive C: (tmpfs), so ReplaceFileW meets another volume there.
+TEST(WindowsMoveFileReplacing, FromAnotherVolumeTheDocumentIsReplacedAllTheSame) {
+  if (!Exists("Z:\\dev\\shm"))
+    GTEST_SKIP() << "no second volume at Z:\\dev\\shm";
+  TempFolder folder;
+  const std::string document = folder / (kCjk + ".doc");
+  WriteText(document, "document");
+  ASSERT_TRUE(SetFileAttributesW(WideOf(document).c_str(),
+                                 FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+  const std::string copy =
+      "Z:\\dev\\shm\\" + folder.Path().substr(folder.Path().find_last_of('\\') + 1) + "-copy.tmp";
+  WriteText(copy, "copy");
+  MoveFileReplacing(T(copy), T(document));
+  EXPECT_EQ(ReadText(document), "copy");
+  EXPECT_FALSE(Exists(copy));
+  EXPECT_EQ(AttributesOf(document) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+            DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN});
+  DeleteFileW(WideOf(copy).c_str());
+}
+
 TEST(WindowsMoveFileReplacing, AFailedReplacementLeavesDocumentAndCopy) {
   TempFolder folder;
   const std::string document = folder / "open.doc";
