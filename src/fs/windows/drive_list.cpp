@@ -29,10 +29,13 @@ public:
   const TTStringList &Roots() const override { return roots; }
 
   std::uint32_t DriveType(const TTString &root) const override {
+    // The call wants the closing backslash, after a drive's colon too.
     TTString path = root;
-    MakeDirectoryPath(path); // the call wants the closing backslash
+    MakeDirectoryPath(path);
+    if (!path.IsEmpty() && path.At(path.Length() - 1) == ':')
+      path += '\\';
     std::wstring wide;
-    if (path.IsEmpty() || !WideFromUtf8(path.CStr(), wide))
+    if (!IsRoot(path) || !WideFromUtf8(path.CStr(), wide))
       return DRIVE_NO_ROOT_DIR;
     return GetDriveTypeW(wide.c_str());
   }
@@ -40,6 +43,15 @@ public:
   TTString CoveringRoot(const TTString &) const override { return TTString(); }
 
 private:
+  /// True when `path` is one of the roots, in any letter case.
+  bool IsRoot(const TTString &path) const {
+    for (const TTString &root : roots) {
+      if (root.CompareNoCase(path) == 0)
+        return true;
+    }
+    return false;
+  }
+
   /// The roots from GetLogicalDriveStringsW: one NUL after each, and one
   /// more at the end.
   void ReadRoots() {

@@ -71,8 +71,9 @@ void FillFromFindData(TTFindRecord &record, const WIN32_FIND_DATAW &data, const 
   record.change = record.lastWrite;
 }
 
-/// Fills every field but the name from the entry at `path`, opened as itself.
-/// False when it cannot be opened or read; the record is then unchanged.
+/// Fills every field but the name from the entry at `path`, opened as itself,
+/// after its listing's entry data filled the record. False when it cannot be
+/// opened or read; the record is then unchanged.
 bool FillFromEntry(TTFindRecord &record, const std::wstring &path) {
   const HANDLE file =
       CreateFileW(LongPathForm(path).c_str(), FILE_READ_ATTRIBUTES,
@@ -87,7 +88,11 @@ bool FillFromEntry(TTFindRecord &record, const std::wstring &path) {
   CloseHandle(file);
   if (!read)
     return false;
-  FillCommon(record, info.dwFileAttributes, ToFileTime(info.ftCreationTime),
+  // The listing's reparse bit holds: Wine opens what a symbolic link leads
+  // to even with FILE_FLAG_OPEN_REPARSE_POINT and reports that one's
+  // attributes.
+  const DWORD listed = record.attributes & FILE_ATTRIBUTE_REPARSE_POINT;
+  FillCommon(record, info.dwFileAttributes | listed, ToFileTime(info.ftCreationTime),
              ToFileTime(info.ftLastAccessTime), ToFileTime(info.ftLastWriteTime),
              (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
   record.change = FileTimeToTimespec(ToFileTime(basic.ChangeTime));
