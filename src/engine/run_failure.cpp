@@ -4,6 +4,7 @@
 
 #include "cfb/error.h"
 #include "core/exceptions.h"
+#include "engine/system_error_words.h"
 #include "engine/user_abort.h"
 #include "fs/path_names.h"
 
@@ -32,7 +33,7 @@ std::string FileErrorWords(const TTFileException &e) {
   std::string words = FileErrorText(e.code);
   if (e.code == TTFileError::generic && e.systemError != 0) {
     words += " (";
-    words += std::strerror(static_cast<int>(e.systemError));
+    words += FileSystemErrorWords(e.systemError);
     words += ")";
   }
   return words;

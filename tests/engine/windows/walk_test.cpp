@@ -3,6 +3,7 @@
 #include "engine/candidate.h"
 #include "engine/folder_checks.h"
 #include "engine/mask_walker.h"
+#include "engine/system_error_words.h"
 #include "fs/mask_set.h"
 #include "walk_support.h"
 
@@ -70,4 +71,13 @@ TEST(Win32Walk, MountRootsAndFolderKeys) {
   EXPECT_NE(inode, otherInode);
   EXPECT_FALSE(FolderKeyOf("missing\\", otherDevice, otherInode));
   SetCurrentDirectoryW(saved);
+}
+
+TEST(Win32Walk, FileErrorsAreDescribedInTheSystemsOwnWords) {
+  // A Win32 error number, not an errno value: ERROR_PATH_NOT_FOUND is 3,
+  // which strerror would call "No such process".
+  const std::string words = FileSystemErrorWords(ERROR_PATH_NOT_FOUND);
+  EXPECT_NE(words.find("ath"), std::string::npos) << words;
+  EXPECT_NE(words.back(), '\n');
+  EXPECT_NE(words.back(), '.');
 }
