@@ -49,6 +49,13 @@ TEST(Win32Walk, YieldsWindowsPathsAndNeverEntersAReparsePoint) {
   named.Add("link\\inner\\*.doc", true, false);
   named.Add("real\\inner\\*.doc", true, false);
   EXPECT_EQ(Walk(LinksFolder(), named), (std::set<std::string>{"real\\inner\\x.doc"}));
+
+  // A mask with a drive reaches its folder from any current directory, and
+  // the candidate's path is that folder's, in Windows form.
+  TTMaskSet absolute;
+  absolute.Add((LinksFolder() + "real\\inner\\*.doc").c_str(), true, false);
+  absolute.Add((LinksFolder() + "link\\inner\\*.doc").c_str(), true, false);
+  EXPECT_EQ(Walk("C:\\", absolute), (std::set<std::string>{LinksFolder() + "real\\inner\\x.doc"}));
 }
 
 TEST(Win32Walk, MountRootsAndFolderKeys) {
