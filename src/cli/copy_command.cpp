@@ -8,6 +8,7 @@
 #include "core/escape_text.h"
 #include "core/exceptions.h"
 #include "fs/file_operations.h"
+#include "fs/path_names.h"
 #include "fs/temp_file.h"
 
 #include <CLI/CLI.hpp>
@@ -30,18 +31,12 @@ struct CopyFailure : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-std::string DirectoryPart(const std::string &path) {
-  size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos)
-    return ".";
-  if (slash == 0)
-    return "/";
-  return path.substr(0, slash);
-}
+std::string DirectoryPart(const std::string &path) { return ContainingFolder(path.c_str()).CStr(); }
 
 std::string NamePart(const std::string &path) {
-  size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  TTString directory, name;
+  SplitPath(path.c_str(), directory, name);
+  return name.CStr();
 }
 
 std::string SystemText(int errorNumber) { return std::strerror(errorNumber); }
@@ -118,7 +113,9 @@ int RunCopy(const CopyOptions &options, std::ostream &out, std::ostream &err) {
     }
     if (::stat(destination.c_str(), &destinationStat) == 0) {
       if (S_ISDIR(destinationStat.st_mode)) {
-        destination += (destination.ends_with('/') ? "" : "/") + NamePart(options.source);
+        TTString folder(destination.c_str());
+        MakeDirectoryPath(folder);
+        destination = folder.CStr() + NamePart(options.source);
       }
     }
     if (::stat(destination.c_str(), &destinationStat) == 0) {

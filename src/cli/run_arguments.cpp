@@ -17,6 +17,7 @@
 #include "core/escape_text.h"
 #include "cli/run_ending.h"
 #include "engine/worker_count.h"
+#include "fs/path_names.h"
 
 namespace velkor::cli {
 namespace {
@@ -279,7 +280,9 @@ bool ResolvePaths(const std::vector<std::string> &paths, std::vector<PathEntry> 
         error = "cannot enter directory " + Quoted(path) + ": " + std::strerror(errno);
         return false;
       }
-      entries.push_back({path.back() == '/' ? path : path + '/', false});
+      TTString directory(path.c_str());
+      MakeDirectoryPath(directory);
+      entries.push_back({directory.CStr(), false});
     } else if (S_ISREG(info.st_mode)) {
       const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
       if (fd < 0) {

@@ -99,11 +99,7 @@ private:
     told = true;
     sink.Done(report, statistics);
   }
-  static const char *StripDot(const char *name) {
-    while (name[0] == '.' && name[1] == '/')
-      name += 2;
-    return name;
-  }
+  static const char *StripDot(const char *name) { return SkipCurrentDirPrefix(name); }
   DocumentSink &sink;
   const RunStatistics &statistics;
   bool told = false;

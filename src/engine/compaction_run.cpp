@@ -7,6 +7,7 @@
 #include "engine/candidate_list.h"
 #include "engine/compaction_phase.h"
 #include "engine/document_identity.h"
+#include "engine/folder_checks.h"
 #include "engine/mask_walker.h"
 #include "engine/progress_view.h"
 #include "engine/run_failure.h"
@@ -15,9 +16,9 @@
 #include "engine/user_abort.h"
 #include "engine/worker_count.h"
 #include "fs/drive_kind.h"
+#include "fs/drive_list.h"
 #include "fs/file_operations.h"
 #include "fs/mask_set.h"
-#include "fs/mount_table.h"
 #include "fs/path_names.h"
 #include "fs/temp_file.h"
 
@@ -31,8 +32,6 @@
 #include <tuple>
 #include <utility>
 #include <vector>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -98,18 +97,6 @@ void FillMaskSet(const RunOptions &options, TTMaskSet &masks, ProgressView &view
   }
 }
 
-/// True when the current directory is the root of a mount: its parent lies
-/// in another mount, or it is its own parent ("/"). A btrfs subvolume is
-/// not one unless it is mounted on its own.
-bool CurrentDirectoryIsMountRoot() {
-  struct stat here, parent;
-  std::uint64_t hereMount = 0, parentMount = 0;
-  if (stat(".", &here) != 0 || stat("..", &parent) != 0 || !MountKeyOf(".", hereMount) ||
-      !MountKeyOf("..", parentMount))
-    return false;
-  return hereMount != parentMount || (here.st_dev == parent.st_dev && here.st_ino == parent.st_ino);
-}
-
 /// Collects the candidates of one walk into `candidates`, pumping messages
 /// and checking the stop flag after each. `showNames` sets fileText to the
 /// 1st, 101st, 201st ... candidate.
@@ -148,20 +135,20 @@ struct SweptFolders {
 bool SweepFolderOnce(const TTCandidate &candidate, const RunOptions &options,
                      const timespec &runStart, const TTString &reportBase, SweptFolders &swept,
                      ProgressView &view) {
-  struct stat folder;
   const TTString &directory = candidate.directory;
-  if (stat(directory.IsEmpty() ? "." : directory.CStr(), &folder) != 0)
+  std::uint64_t device = 0, inode = 0;
+  if (!FolderKeyOf(directory, device, inode))
     return true;
-  const std::uint64_t device = folder.st_dev, inode = folder.st_ino;
   if (swept.folders.emplace(device, inode).second) {
-    SweepAbandonedTempFiles(directory, kTempFilePrefix, runStart, options.compress,
-                            [&](const TTString &name, TempFileFinding finding) {
-                              std::string path = name.CStr();
-                              swept.copies.emplace(device, inode, path.substr(path.rfind('/') + 1));
-                              while (path.rfind("./", 0) == 0)
-                                path.erase(0, 2);
-                              view.TemporaryFileSwept(reportBase.CStr() + path, finding);
-                            });
+    SweepAbandonedTempFiles(
+        directory, kTempFilePrefix, runStart, options.compress,
+        [&](const TTString &name, TempFileFinding finding) {
+          TTString folder, copy;
+          SplitPath(name, folder, copy);
+          swept.copies.emplace(device, inode, copy.CStr());
+          view.TemporaryFileSwept(
+              reportBase.CStr() + std::string(SkipCurrentDirPrefix(name.CStr())), finding);
+        });
   }
   return swept.copies.count({device, inode, candidate.name.CStr()}) == 0;
 }
@@ -281,7 +268,7 @@ void BaseEntryList::SelectedBaseEntries(TTObjectList<BaseEntry> &entries) {
     entries.AddCopy(chosen.At(i));
 }
 
-void DriveBaseEntries(const TTMountTable &drives, TTObjectList<BaseEntry> &entries) {
+void DriveBaseEntries(const TTDriveTable &drives, TTObjectList<BaseEntry> &entries) {
   const TTStringList &roots = drives.Roots();
   for (std::int32_t i = 0; i < roots.Count(); ++i) {
     if (!IsProcessedDriveType(drives.DriveType(roots.At(i))))
@@ -324,12 +311,11 @@ void RunJob(const RunOptions &options, BaseEntrySource &source, ProgressView &vi
   FillMaskSet(options, masks, view);
   TTObjectList<BaseEntry> entries;
   if (options.allDrives) {
-    const TTDriveProbe probe;
     try {
-      DriveBaseEntries(TTMountTable(probe), entries); // one reading
+      DriveBaseEntries(*ReadDriveTable(), entries); // one reading
     } catch (...) {
-      // The mount table's errors carry no name; name it.
-      std::throw_with_nested(RunFailure(std::string(), probe.mountInfo));
+      // The drive list's errors carry no name; name where it comes from.
+      std::throw_with_nested(RunFailure(std::string(), DriveTableSource().CStr()));
     }
   } else {
     source.SelectedBaseEntries(entries);

@@ -56,8 +56,8 @@ struct RunOptions {
 
 /// One base of a run.
 struct BaseEntry {
-  /// A drive root ("/", "/home/"), a directory ending in a slash, or the path
-  /// of one file.
+  /// A drive root ("/", "/home/"; "C:\" on Windows), a directory ending in a
+  /// separator, or the path of one file.
   TTString path;
   /// The entry names a single file.
   bool isFile = false;
@@ -98,12 +98,12 @@ void CompactionRun(const RunOptions &options, BaseEntrySource &source, ProgressV
 /// a copy of the run's own thread.
 void PumpMessages(ProgressView &view);
 
-class TTMountTable;
+class TTDriveTable;
 
 /// Appends the roots of the drives an all-drives run processes, in the drive
 /// list's order, as directory base entries; a drive whose files another
 /// processed drive's walk reaches is left out.
-void DriveBaseEntries(const TTMountTable &drives, TTObjectList<BaseEntry> &entries);
+void DriveBaseEntries(const TTDriveTable &drives, TTObjectList<BaseEntry> &entries);
 
 /// Whether a drive of this type (DRIVE_* of the drive list) is a base entry
 /// of an all-drives run: fixed, remote and RAM disks are; unknown, missing,

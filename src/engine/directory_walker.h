@@ -8,12 +8,14 @@
 /// which directories the walk goes down into, and is told when the walk
 /// enters and leaves a directory.
 ///
-/// On Linux a symbolic link is never yielded and never descended into, and
+/// A symbolic link (on Windows any reparse point: a junction, a symbolic
+/// link, a mounted volume) is never yielded and never descended into, and
 /// neither is a pipe, socket or device (opening a pipe would block the run).
 /// A walk can be told to stay on the mounted tree of the directory each
 /// listing starts in: a directory of another mount (a mount point) is then
-/// not listed, like one that cannot be listed. The mount decides, not the
-/// device number, so the btrfs subvolumes inside a mount are walked with it.
+/// not listed, like one that cannot be listed. On Linux the mount decides,
+/// not the device number, so the btrfs subvolumes inside a mount are walked
+/// with it; on Windows the volume's serial number.
 /// The start directory itself is always listed, so that a folder a mask
 /// names leads into whatever is mounted there.
 ///

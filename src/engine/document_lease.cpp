@@ -3,6 +3,7 @@
 #include "engine/document_lease.h"
 
 #include "core/utf8.h"
+#include "fs/path_names.h"
 
 #include <cerrno>
 #include <csignal>
@@ -80,10 +81,10 @@ void DocumentLease::Drop() {
 }
 
 std::string OfficeOwnerFileOf(const std::string &path) {
-  const std::size_t slash = path.rfind('/');
-  const std::string directory =
-      slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  TTString directoryPart, namePart;
+  SplitPath(path.c_str(), directoryPart, namePart);
+  const std::string directory = directoryPart.CStr();
+  const std::string name = namePart.CStr();
   if (name.empty())
     return std::string();
 

@@ -4,7 +4,9 @@
 
 #include "cfb/error.h"
 #include "core/exceptions.h"
+#include "engine/system_error_words.h"
 #include "engine/user_abort.h"
+#include "fs/path_names.h"
 
 #include <cstdint>
 #include <cstring>
@@ -17,11 +19,9 @@ namespace {
 /// A relative name made absolute against the base directory; "./" at its
 /// front is dropped.
 std::string Absolute(const std::string &name, const std::string &directory) {
-  if (name.empty() || name[0] == '/' || directory.empty())
+  if (name.empty() || IsRootedPath(name.c_str()) || directory.empty())
     return name;
-  std::string rest = name;
-  while (rest.size() >= 2 && rest[0] == '.' && rest[1] == '/')
-    rest.erase(0, 2);
+  std::string rest = SkipCurrentDirPrefix(name.c_str());
   if (rest == ".")
     rest.clear();
   return directory + rest;
@@ -33,7 +33,7 @@ std::string FileErrorWords(const TTFileException &e) {
   std::string words = FileErrorText(e.code);
   if (e.code == TTFileError::generic && e.systemError != 0) {
     words += " (";
-    words += std::strerror(static_cast<int>(e.systemError));
+    words += FileSystemErrorWords(e.systemError);
     words += ")";
   }
   return words;

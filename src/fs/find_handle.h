@@ -2,24 +2,29 @@
 ///
 /// \file
 /// TTFindHandle holds one search in progress and fills a TTFindRecord for each
-/// entry: opendir/readdir for a listing, and statx without following a final
-/// symbolic link for each entry's details. FindOne looks one path up. The
-/// handle reports by result (found or not) and never raises.
+/// entry. On Linux: opendir/readdir for a listing, and statx without
+/// following a final symbolic link for each entry's details. On Windows:
+/// FindFirstFileExW/FindNextFileW, and the entry opened as itself (never
+/// through a reparse point) for the details a listing does not give.
+/// FindOne looks one path up. The handle reports by result (found or not)
+/// and never raises.
 ///
 /// A pattern is either a directory prefix followed by "*" ("*", "docs/*",
-/// "/data/*"), which lists every entry of that directory, "." and ".."
-/// included, in the order the file system gives them (a directory that is
-/// itself a symbolic link is not listed: no listing goes through one), or a
-/// plain path
-/// without wildcards, which looks up that one entry (a trailing slash finds
-/// nothing). No symbolic link is followed in any folder on a listing's or a
-/// lookup's path: such a path finds nothing. The walk matches names against masks itself, so no
-/// wildcard rules live here.
+/// "/data/*"; "docs\*", "C:\data\*" on Windows), which lists every entry
+/// of that directory, "." and ".." included where the system reports them,
+/// in the order the file system gives them (a directory that is itself a
+/// symbolic link or reparse point is not listed: no listing goes through
+/// one), or a plain path without wildcards, which looks up that one entry (a
+/// trailing separator finds nothing). No symbolic link or reparse point
+/// (junction) is followed in any folder on a listing's or a lookup's path:
+/// such a path finds nothing. The walk matches names against masks itself,
+/// so no wildcard rules live here.
 ///
 /// The walk looks at most entries only to find out whether they are wanted.
-/// For that it uses FindFirstEntry/FindNextEntry, which fill only the name
-/// and the attributes the directory entry's type gives (no stat), and then
-/// CompleteRecord for the entries it keeps.
+/// For that it uses FindFirstEntry/FindNextEntry, which fill only what the
+/// listing itself gives (on Linux the name and the attributes the directory
+/// entry's type gives, no stat), and then CompleteRecord for the entries it
+/// keeps.
 ///
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -29,13 +34,15 @@
 
 #include <cstdint>
 #include <ctime>
-#include <dirent.h>
+#include <memory>
 
 /// One directory entry.
 struct TTFindRecord {
-  /// File attribute bits: 0x10 a directory, 0x400 a symbolic link, 0x40 a
-  /// pipe, socket or device, 0x01 no write permission for anyone, 0x02 a
-  /// name that starts with a dot, 0x80 a plain file with none of these.
+  /// File attribute bits: 0x10 a directory, 0x400 a symbolic link (on
+  /// Windows any reparse point), 0x40 a pipe, socket or device, 0x01 no
+  /// write permission for anyone (read-only), 0x02 hidden (on Linux a name
+  /// that starts with a dot), 0x80 a plain file with none of these. On
+  /// Windows the system's own attribute bits, unchanged.
   std::uint32_t attributes = 0;
   TTFileTime creationTime; ///< birth time where the file system keeps one
   TTFileTime lastAccessTime;
@@ -48,7 +55,9 @@ struct TTFindRecord {
   // What the file system keeps beyond the fields above: what SetAttributes
   // needs to give a copy the entry's permissions and ownership, and what
   // tells whether a file is still the one that was found.
-  std::uint32_t mode = 0; ///< st_mode: file type and permission bits
+  /// st_mode: file type and permission bits. On Windows the type (directory,
+  /// regular file, link) and 0666, or 0444 for a read-only entry.
+  std::uint32_t mode = 0;
   std::uint32_t owner = 0;
   std::uint32_t group = 0;
   std::uint64_t device = 0;
@@ -56,7 +65,7 @@ struct TTFindRecord {
   std::uint64_t linkCount = 0;
   timespec lastAccess{}; ///< the last access time to the nanosecond
   timespec lastWrite{};  ///< the last write time to the nanosecond
-  timespec change{};     ///< the last status change (ctime)
+  timespec change{};     ///< the last status change (ctime; ChangeTime on Windows)
 
   /// The size in bytes, both halves.
   std::uint64_t Size() const { return (static_cast<std::uint64_t>(sizeHigh) << 32) | sizeLow; }
@@ -98,8 +107,9 @@ public:
   /// record is then unchanged.
   bool CompleteRecord(TTFindRecord &record);
 
-  /// The mounted tree (MountKeyOf) of the directory being listed, for a walk
-  /// that stays on one. False for a single lookup or when it cannot be read.
+  /// The mounted tree of the directory being listed, for a walk that stays
+  /// on one: on Linux its mount (MountKeyOf), on Windows its volume's serial
+  /// number. False for a single lookup or when it cannot be read.
   bool DirectoryMount(std::uint64_t &mount) const;
 
   bool IsOpen() const { return open; }
@@ -108,14 +118,10 @@ private:
   bool Start(const TTString &pattern, TTFindRecord &record, bool complete);
   bool ReadEntry(TTFindRecord &record, bool complete);
 
-  DIR *handle;
+  /// The system's search state (src/fs/unix or src/fs/windows).
+  struct Search;
+  std::unique_ptr<Search> search;
   bool open;
-  /// The search is a single lookup; its one entry has been reported.
-  bool single;
-  /// The folder a single lookup looked in, and the entry's name there, for
-  /// CompleteRecord.
-  int lookupFolder;
-  TTString singleName;
 };
 
 /// Looks up one path and ends the search at once: true, with the record

@@ -32,18 +32,11 @@
 
 #include "core/lists.h"
 #include "core/byte_string.h"
+#include "fs/drive_list.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
-
-inline constexpr std::uint32_t DRIVE_UNKNOWN = 0;
-inline constexpr std::uint32_t DRIVE_NO_ROOT_DIR = 1;
-inline constexpr std::uint32_t DRIVE_REMOVABLE = 2;
-inline constexpr std::uint32_t DRIVE_FIXED = 3;
-inline constexpr std::uint32_t DRIVE_REMOTE = 4;
-inline constexpr std::uint32_t DRIVE_CDROM = 5;
-inline constexpr std::uint32_t DRIVE_RAMDISK = 6;
 
 /// Where the mount table and the machine's state are read from. The
 /// defaults read this machine; a test points them at a captured mount table
@@ -57,23 +50,23 @@ struct TTDriveProbe {
 };
 
 /// The drives of one reading of the mount table.
-class TTMountTable {
+class TTMountTable : public TTDriveTable {
 public:
   /// Reads and classifies the mount table. Throws TTFileException when it
   /// cannot be read, or libmount cannot be loaded.
   explicit TTMountTable(const TTDriveProbe &probe = TTDriveProbe());
 
   /// The drive roots, each ending in a slash, "/" first.
-  const TTStringList &Roots() const { return roots; }
+  const TTStringList &Roots() const override { return roots; }
   /// The drive type of `root` (with or without its final slash);
   /// DRIVE_NO_ROOT_DIR when it is not one of the roots.
-  std::uint32_t DriveType(const TTString &root) const;
+  std::uint32_t DriveType(const TTString &root) const override;
   /// The root of another drive whose walk reaches every file of the drive
   /// `root`: the same file system, mounted from the same folder of it or
   /// from a folder above, and that folder not hidden there by a mount on
   /// the way. Of two drives that show the same folder, the earlier covers
   /// the later. Empty when no drive covers `root`.
-  TTString CoveringRoot(const TTString &root) const;
+  TTString CoveringRoot(const TTString &root) const override;
 
 private:
   std::int32_t IndexOf(const TTString &root) const;

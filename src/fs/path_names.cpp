@@ -35,14 +35,16 @@ TTString JoinPathComponents(const TTStringList &components) {
   TTString joined;
   for (const TTString &component : components) {
     joined += component;
-    joined += '/';
+    joined += kPathSeparator;
   }
   return joined;
 }
 
 void MakeDirectoryPath(TTString &path) {
+  if (kPathSeparator != '/')
+    path.Replace('/', kPathSeparator);
   if (!path.IsEmpty() && !IsDirectoryEnd(path.At(path.Length() - 1)))
-    path += '/';
+    path += kPathSeparator;
 }
 
 TTString DirectoryOf(const TTString &path) {
@@ -53,4 +55,30 @@ TTString DirectoryOf(const TTString &path) {
     directory = TTCurrentDirName();
   MakeDirectoryPath(directory);
   return directory;
+}
+
+TTString ContainingFolder(const TTString &path) {
+  TTString directory;
+  TTString name;
+  SplitPath(path, directory, name);
+  if (directory.IsEmpty())
+    return TTCurrentDirName();
+  const std::int32_t length = directory.Length();
+  if (!IsPathSeparator(directory.At(length - 1)))
+    return directory; // "C:" alone: the drive's current folder
+  // A root keeps its separator: "/", "\" or "C:\".
+  const bool root = length == 1 || (length == 3 && directory.At(1) == ':' && kPathSeparator != '/');
+  return root ? directory : directory.Left(length - 1);
+}
+
+bool IsRootedPath(const char *path) {
+  if (IsPathSeparator(path[0]))
+    return true;
+  return kPathSeparator != '/' && path[0] != '\0' && path[1] == ':';
+}
+
+const char *SkipCurrentDirPrefix(const char *path) {
+  while (path[0] == '.' && path[1] != '\0' && IsPathSeparator(path[1]))
+    path += 2;
+  return path;
 }

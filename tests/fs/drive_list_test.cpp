@@ -1,6 +1,7 @@
 //===- tests/fs/drive_list_test.cpp - Drives from captured mount tables ---===//
 
 #include "fs/drive_list.h"
+#include "fs/mount_table.h"
 
 #include "fs/drive_kind.h"
 

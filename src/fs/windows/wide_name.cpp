@@ -82,6 +82,19 @@ bool IsDevicePath(std::wstring_view path) {
   return StartsWith(path, kLongPrefix) || StartsWith(path, L"\\\\.\\");
 }
 
+bool WideToUtf8(std::wstring_view wide, TTString &text) {
+  std::string utf8;
+  if (!WideToUtf8(wide, utf8))
+    return false;
+  text = utf8.c_str();
+  return true;
+}
+
+std::wstring LongPathForm(const std::wstring &path) {
+  std::wstring form;
+  return LongPathForm(path, form) ? form : path;
+}
+
 bool LongPathForm(const std::wstring &path, std::wstring &form, bool always) {
   if (path.empty() || IsDevicePath(path)) {
     form = path;

@@ -33,6 +33,9 @@ bool Utf8ToWide(std::string_view utf8, std::wstring &wide);
 /// UTF-16 to UTF-8. False for an unpaired surrogate, with the last error set.
 bool WideToUtf8(std::wstring_view wide, std::string &utf8);
 
+/// WideToUtf8 into a TTString.
+bool WideToUtf8(std::wstring_view wide, TTString &text);
+
 /// Whether `path` already names a file in the system's own namespace
 /// ("\\?\..." or "\\.\..."), which no conversion may touch.
 bool IsDevicePath(std::wstring_view path);
@@ -44,6 +47,10 @@ bool IsDevicePath(std::wstring_view path);
 /// With `always`, the full path gets the prefix at any length (for calls
 /// with a shorter limit of their own).
 bool LongPathForm(const std::wstring &path, std::wstring &form, bool always = false);
+
+/// LongPathForm where a path whose full form cannot be computed is handed
+/// on as it is, for the call that takes it to report the error.
+std::wstring LongPathForm(const std::wstring &path);
 
 /// Utf8ToWide followed by LongPathForm: what every wide file call is given
 /// for a UTF-8 path.

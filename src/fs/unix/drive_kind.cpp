@@ -1,4 +1,4 @@
-//===- fs/drive_kind.cpp - What kind of drive holds a folder --------------===//
+//===- fs/unix/drive_kind.cpp - What kind of drive holds a folder ---------===//
 
 #include "fs/drive_kind.h"
 
