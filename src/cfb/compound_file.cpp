@@ -25,8 +25,9 @@ Source::Source(Source &&) noexcept = default;
 Source &Source::operator=(Source &&) noexcept = default;
 Source::~Source() = default;
 
-Source Source::Open(const std::string &path, FinalLink link, ReadCount *readCount) {
-  return Source(Reader::Open(path, link, readCount));
+Source Source::Open(const std::string &path, FinalLink link, ReadCount *readCount,
+                    Writers writers) {
+  return Source(Reader::Open(path, link, readCount, writers));
 }
 
 void Source::CopyTo(Destination &destination) const {

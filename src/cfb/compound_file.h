@@ -46,7 +46,8 @@ class Destination;
 
 /// An existing compound file opened for reading. While it is open the file
 /// carries a shared (read) lock, both an open-file-description lock and a
-/// flock lock, so that writers which lock are shut out. Validated entirely at
+/// flock lock, so that writers which lock are shut out (on Windows, its
+/// sharing mode shuts every writer out). Validated entirely at
 /// open: everything a copy relies on has been checked before `Open` returns.
 class Source {
 public:
@@ -59,9 +60,13 @@ public:
   /// With `readCount`, every byte read from the file, from this call on
   /// until `Release` (validation, copies, stream reads; bytes the kernel
   /// copies from file to file included), is counted there, also when the
-  /// open fails; it must outlive the source.
+  /// open fails; it must outlive the source. `Writers::ownWriter` reads back
+  /// a copy whose `Destination` is still open (see io.h).
+  /// On Windows the file is opened with the sharing mode FILE_SHARE_READ:
+  /// the system refuses a file another program has open for writing
+  /// (`InUseError`) and keeps writers out while it is read.
   static Source Open(const std::string &path, FinalLink link = FinalLink::follow,
-                     ReadCount *readCount = nullptr);
+                     ReadCount *readCount = nullptr, Writers writers = Writers::shutOut);
 
   Source(Source &&) noexcept;
   Source &operator=(Source &&) noexcept;

@@ -2,8 +2,10 @@
 ///
 /// \file
 /// The few system-call wrappers the reader and writer share: an owned file
-/// descriptor, full positioned reads and writes that retry on EINTR and
-/// report failures as `IoError`, and little-endian field access.
+/// descriptor, opening a file for reading with writers shut out, full
+/// positioned reads and writes that retry on EINTR and report failures as
+/// `IoError`, and little-endian field access. Descriptors are C runtime
+/// descriptors on both systems; on Windows each wraps a file handle.
 ///
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -19,6 +21,13 @@ namespace cfb {
 /// component. A run that replaces documents refuses it: a link put in a
 /// document's place must never make the run read another file.
 enum class FinalLink { follow, refuse };
+
+/// Who else may write a file while it is read. A document is read with every
+/// writer shut out. A copy that this process has just written is read back
+/// while its own writer still has it open: on Linux that writer's lock is
+/// shared by then, and on Windows the reader must share writing with it (the
+/// holder of the copy's name keeps other programs out of the copy).
+enum class Writers { shutOut, ownWriter };
 
 /// The bytes a caller had read from one file, for a report of what a run
 /// read. Kept by the caller, so that it also holds what was read of a file
@@ -46,6 +55,19 @@ public:
 private:
   int fd = -1;
 };
+
+/// A regular file open for reading, and its size when it was opened.
+struct ReadableFile {
+  FileDescriptor descriptor;
+  std::uint64_t size = 0;
+};
+
+/// Opens `path` for reading with writers shut out as `writers` says: shared
+/// locks on Linux, the sharing mode FILE_SHARE_READ on Windows. Throws
+/// `IoError` when it cannot be opened (ELOOP for a refused link or reparse
+/// point), `InUseError` when another program holds it for writing, and
+/// `FormatError` (`NotRegularFile`) for anything but a regular file.
+ReadableFile OpenReadable(const std::string &path, FinalLink link, Writers writers);
 
 /// Reads up to `length` bytes at `offset`, retrying short reads and EINTR;
 /// returns fewer only at the end of the file. Throws `IoError`.

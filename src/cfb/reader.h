@@ -17,7 +17,7 @@
 
 namespace cfb {
 
-/// Opens a compound file with a shared lock and validates, at open,
+/// Opens a compound file with writers shut out and validates, at open,
 /// everything a copy relies on: header, DIFAT, FAT, mini FAT, directory,
 /// tree, the mini stream and every stream's chain (as far as each one's size
 /// needs: links past that point are never followed). Afterwards it hands out
@@ -27,7 +27,8 @@ public:
   /// Throws `FormatError`, `InUseError` or `IoError` (see `Source::Open`).
   /// Counts every byte it reads from the file into `readCount` when given.
   static std::unique_ptr<Reader> Open(const std::string &path, FinalLink link = FinalLink::follow,
-                                      ReadCount *readCount = nullptr);
+                                      ReadCount *readCount = nullptr,
+                                      Writers writers = Writers::shutOut);
 
   const Tree &GetTree() const { return tree; }
   const SectorFile &File() const { return file; }
