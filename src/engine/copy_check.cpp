@@ -26,7 +26,7 @@ std::string CheckCopy(const cfb::Source &document, const std::string &copyPath,
   try {
     std::optional<cfb::Source> copy;
     try {
-      copy = cfb::Source::Open(copyPath, cfb::FinalLink::refuse);
+      copy = cfb::Source::Open(copyPath, cfb::FinalLink::refuse, nullptr, cfb::Writers::ownWriter);
     } catch (const cfb::FormatError &e) {
       return differs + "it does not open as a compound file (" + e.what() + ")";
     }
