@@ -22,13 +22,6 @@ namespace cfb {
 /// document's place must never make the run read another file.
 enum class FinalLink { follow, refuse };
 
-/// Who else may write a file while it is read. A document is read with every
-/// writer shut out. A copy that this process has just written is read back
-/// while its own writer still has it open: on Linux that writer's lock is
-/// shared by then, and on Windows the reader must share writing with it (the
-/// holder of the copy's name keeps other programs out of the copy).
-enum class Writers { shutOut, ownWriter };
-
 /// The bytes a caller had read from one file, for a report of what a run
 /// read. Kept by the caller, so that it also holds what was read of a file
 /// that was then refused.
@@ -62,12 +55,20 @@ struct ReadableFile {
   std::uint64_t size = 0;
 };
 
-/// Opens `path` for reading with writers shut out as `writers` says: shared
-/// locks on Linux, the sharing mode FILE_SHARE_READ on Windows. Throws
-/// `IoError` when it cannot be opened (ELOOP for a refused link or reparse
-/// point), `InUseError` when another program holds it for writing, and
+/// Opens `path` for reading with writers shut out: shared locks on Linux,
+/// the sharing mode FILE_SHARE_READ on Windows. Throws `IoError` when it
+/// cannot be opened (ELOOP for a refused link or reparse point),
+/// `InUseError` when another program holds it for writing, and
 /// `FormatError` (`NotRegularFile`) for anything but a regular file.
-ReadableFile OpenReadable(const std::string &path, FinalLink link, Writers writers);
+ReadableFile OpenReadable(const std::string &path, FinalLink link);
+
+/// Opens the file at `path` that this process writes through
+/// `writerDescriptor`, to read it back. On Linux by its path, a final link
+/// refused, under the writer's locks (shared by then). On Windows through a
+/// duplicate of the writer's handle: whoever holds a copy's name may share
+/// it with nobody, so no open by name would be let in. Throws as
+/// `OpenReadable`.
+ReadableFile OpenWrittenFile(int writerDescriptor, const std::string &path);
 
 /// Reads up to `length` bytes at `offset`, retrying short reads and EINTR;
 /// returns fewer only at the end of the file. Throws `IoError`.

@@ -11,10 +11,18 @@
 
 namespace cfb {
 
-std::unique_ptr<Reader> Reader::Open(const std::string &path, FinalLink link, ReadCount *readCount,
-                                     Writers writers) {
+std::unique_ptr<Reader> Reader::Open(const std::string &path, FinalLink link,
+                                     ReadCount *readCount) {
+  return Load(OpenReadable(path, link), path, readCount);
+}
+
+std::unique_ptr<Reader> Reader::OpenWritten(int writerDescriptor, const std::string &path) {
+  return Load(OpenWrittenFile(writerDescriptor, path), path, nullptr);
+}
+
+std::unique_ptr<Reader> Reader::Load(ReadableFile opened, const std::string &path,
+                                     ReadCount *readCount) {
   std::unique_ptr<Reader> reader(new Reader());
-  ReadableFile opened = OpenReadable(path, link, writers);
   reader->descriptor = std::move(opened.descriptor);
 
   SectorFile &file = reader->file;

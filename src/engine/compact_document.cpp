@@ -435,7 +435,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
       // with writers shut out, while the disk takes the copy in; one that
       // differs is never flushed.
       if (CopyCheckEnabled())
-        difference = CheckCopy(*source, tempName.CStr(), lookAtLease);
+        difference = CheckCopy(*source, destination, lookAtLease);
       if (difference.empty()) {
         destination.Release();
         lookAtLease();

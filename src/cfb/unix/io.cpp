@@ -55,9 +55,7 @@ void WriteAll(int fd, const void *buffer, std::size_t length, const std::string 
   }
 }
 
-ReadableFile OpenReadable(const std::string &path, FinalLink link, Writers) {
-  // Our own writer of a copy has turned its locks into shared ones before
-  // the copy is read back, so both kinds of reader take the same locks.
+ReadableFile OpenReadable(const std::string &path, FinalLink link) {
   ReadableFile file;
   // O_NONBLOCK: a FIFO named like a document must not hang the open.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK |
@@ -74,6 +72,10 @@ ReadableFile OpenReadable(const std::string &path, FinalLink link, Writers) {
   file.size = static_cast<std::uint64_t>(status.st_size);
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   return file;
+}
+
+ReadableFile OpenWrittenFile(int, const std::string &path) {
+  return OpenReadable(path, FinalLink::refuse);
 }
 
 } // namespace cfb

@@ -35,13 +35,11 @@ int FileDescriptor::Close() {
   return result == 0 ? 0 : errno;
 }
 
-ReadableFile OpenReadable(const std::string &path, FinalLink link, Writers writers) {
+ReadableFile OpenReadable(const std::string &path, FinalLink link) {
   const std::wstring wide = WidePath(path);
   // FILE_SHARE_READ only: the system refuses the open while another program
-  // has the file open for writing, and refuses every writer while it is
-  // open. A copy read back shares writing with its own writer, still open.
-  const DWORD sharing =
-      writers == Writers::shutOut ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
+  // has the file open for writing, and refuses every writer while it is open.
+  const DWORD sharing = FILE_SHARE_READ;
   const DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN |
                       (link == FinalLink::refuse ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
   HANDLE handle =
@@ -75,6 +73,29 @@ ReadableFile OpenReadable(const std::string &path, FinalLink link, Writers write
     throw FormatError(Reason::NotRegularFile, 0, "file type");
   file.size =
       (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+  return file;
+}
+
+ReadableFile OpenWrittenFile(int writerDescriptor, const std::string &path) {
+  // The duplicate shares the writer's file object, and so its file
+  // position; nothing is written after a copy is read back (Release only
+  // flushes), and every read here names its own offset.
+  HANDLE process = GetCurrentProcess();
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  if (!DuplicateHandle(process, HandleOf(writerDescriptor), process, &handle, GENERIC_READ, FALSE,
+                       0))
+    ThrowWin32Error(GetLastError(), "open", path);
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(handle);
+    throw IoError(EMFILE, "open", path);
+  }
+  ReadableFile file;
+  file.descriptor = FileDescriptor(fd);
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(handle, &size))
+    ThrowWin32Error(GetLastError(), "stat", path);
+  file.size = static_cast<std::uint64_t>(size.QuadPart);
   return file;
 }
 

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <io.h>
 #include <string>
 
 // After the project's headers: <windows.h> defines macros they may name.
@@ -92,8 +93,7 @@ protected:
     source.CopyTo(destination);
     {
       // Read back while its writer is still open, as the engine's check does.
-      cfb::Source copy =
-          cfb::Source::Open(to, cfb::FinalLink::refuse, nullptr, cfb::Writers::ownWriter);
+      cfb::Source copy = cfb::Source::OpenCopy(destination);
       EXPECT_EQ(planned, copy.FileSize());
       std::optional<cfb::Difference> difference = cfb::CompareTrees(source, copy);
       EXPECT_FALSE(difference.has_value()) << difference->path << ": " << difference->detail;
@@ -166,6 +166,31 @@ TEST_F(WindowsSourceTest, DocumentOpenForWritingElsewhereIsInUse) {
   EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
   OtherProgram reader(document, GENERIC_READ, FILE_SHARE_READ);
   EXPECT_TRUE(reader.IsOpen());
+}
+
+TEST_F(WindowsSourceTest, CopyWhoseHolderSharesNothingIsReadBackThroughItsHandle) {
+  // As a run makes its copies: the temporary file is held open with no
+  // sharing, and the copy is written through a duplicate of that handle.
+  const std::string document = Path("text.doc");
+  Place("text.doc", document);
+  const std::string temporary = Path("vkr1F.tmp");
+  HANDLE held = CreateFileW(Wide(temporary).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(held), 0);
+  cfb::Source source = cfb::Source::Open(document);
+  cfb::Destination destination =
+      cfb::Destination::Create(temporary, cfb::Destination::Durability::flushed, descriptor);
+  source.CopyTo(destination);
+  EXPECT_THROW(cfb::Source::Open(temporary), cfb::InUseError) << "nobody opens it by name";
+  {
+    cfb::Source copy = cfb::Source::OpenCopy(destination);
+    EXPECT_FALSE(cfb::CompareTrees(source, copy).has_value());
+  }
+  destination.Release();
+  _close(descriptor);
+  cfb::Source copy = cfb::Source::Open(temporary);
+  EXPECT_EQ(source.PlannedCopySize(), copy.FileSize());
 }
 
 TEST_F(WindowsSourceTest, DestinationHeldByAnotherProgramIsRefusedAndKept) {
