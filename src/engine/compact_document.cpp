@@ -567,6 +567,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
         return;
       }
       CallHook(fullName, LeaseCheckpoint::checked);
+      LetGoBeforeReplacement(temporary);
       CopyPlacement placement(temporary, tempName, fullName, copyKey,
                               {identity.device, identity.inode});
       CopyPlacement::Result placed;

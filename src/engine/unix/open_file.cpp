@@ -13,3 +13,5 @@ bool SetOpenFileTimes(int descriptor, const DocumentIdentity &document) {
 }
 
 bool FlushOpenFile(int descriptor) { return fsync(descriptor) == 0; }
+
+void LetGoBeforeReplacement(TTTempFile &) {}

@@ -4,6 +4,7 @@
 
 #include "engine/document_identity.h"
 #include "fs/file_time.h"
+#include "fs/temp_file.h"
 
 #include <io.h>
 
@@ -29,3 +30,5 @@ bool SetOpenFileTimes(int descriptor, const DocumentIdentity &document) {
 }
 
 bool FlushOpenFile(int descriptor) { return FlushFileBuffers(HandleOf(descriptor)) != 0; }
+
+void LetGoBeforeReplacement(TTTempFile &temporary) { temporary.Close(); }
