@@ -15,7 +15,7 @@
 /// file's 64-bit index (GetFileInformationByHandle), the change time is the
 /// file system's ChangeTime, and the hold is an open with the sharing mode
 /// FILE_SHARE_READ, which the system refuses while another program has the
-/// document open for writing (see DocumentHold::BeforeReplacement).
+/// document open for writing, and which lasts across ReplaceFileW.
 ///
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -149,6 +149,8 @@ public:
 
   /// Opens `path`, takes shared locks (an open file description lock and a
   /// flock lock) without waiting, and compares the file with `expected`.
+  /// On Windows the open itself, with FILE_SHARE_READ | FILE_SHARE_DELETE,
+  /// keeps writers out; it is refused while another program writes.
   /// Gives the empty text when the document may be replaced, otherwise why
   /// not ("in use by another program", "changed while it was being copied").
   std::string Acquire(const char *path, const DocumentIdentity &expected);
