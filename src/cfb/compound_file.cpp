@@ -29,6 +29,11 @@ Source Source::Open(const std::string &path, FinalLink link, ReadCount *readCoun
   return Source(Reader::Open(path, link, readCount));
 }
 
+Source Source::OpenCopy(const Destination &copy) {
+  const Writer &writer = copy.Unreleased();
+  return Source(Reader::OpenWritten(writer.Descriptor(), writer.Path()));
+}
+
 void Source::CopyTo(Destination &destination) const {
   const Reader &source = Use(reader);
   destination.Write(source.GetTree(), &source);
@@ -81,6 +86,12 @@ void Destination::Write(const Tree &tree, const Reader *source) {
     writer->broken = true;
     throw;
   }
+}
+
+const Writer &Destination::Unreleased() const {
+  if (!writer || writer->released)
+    throw std::logic_error("cfb: the destination was released");
+  return *writer;
 }
 
 void Destination::Release() {

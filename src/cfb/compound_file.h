@@ -46,7 +46,8 @@ class Destination;
 
 /// An existing compound file opened for reading. While it is open the file
 /// carries a shared (read) lock, both an open-file-description lock and a
-/// flock lock, so that writers which lock are shut out. Validated entirely at
+/// flock lock, so that writers which lock are shut out (on Windows, its
+/// sharing mode shuts every writer out). Validated entirely at
 /// open: everything a copy relies on has been checked before `Open` returns.
 class Source {
 public:
@@ -60,8 +61,18 @@ public:
   /// until `Release` (validation, copies, stream reads; bytes the kernel
   /// copies from file to file included), is counted there, also when the
   /// open fails; it must outlive the source.
+  /// On Windows the file is opened with the sharing mode FILE_SHARE_READ:
+  /// the system refuses a file another program has open for writing
+  /// (`InUseError`) and keeps writers out while it is read.
   static Source Open(const std::string &path, FinalLink link = FinalLink::follow,
                      ReadCount *readCount = nullptr);
+
+  /// Opens the copy in `copy`, written and not yet released, to read it
+  /// back: on Linux by its path, a final link refused (as `Open`); on
+  /// Windows through the destination's own handle, since the holder of a
+  /// copy's name may share it with nobody. Throws as `Open`, and
+  /// `std::logic_error` for a released destination.
+  static Source OpenCopy(const Destination &copy);
 
   Source(Source &&) noexcept;
   Source &operator=(Source &&) noexcept;
@@ -159,6 +170,9 @@ private:
   /// Writes `tree` (stream bytes from `source`) as this destination's one
   /// copy; afterwards the file may be read back. Throws as `Source::CopyTo`.
   void Write(const Tree &tree, const Reader *source);
+  /// The writer, while the file is open; throws `std::logic_error` after
+  /// `Release`.
+  const Writer &Unreleased() const;
   std::unique_ptr<Writer> writer;
 };
 

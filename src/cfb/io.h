@@ -2,8 +2,10 @@
 ///
 /// \file
 /// The few system-call wrappers the reader and writer share: an owned file
-/// descriptor, full positioned reads and writes that retry on EINTR and
-/// report failures as `IoError`, and little-endian field access.
+/// descriptor, opening a file for reading with writers shut out, full
+/// positioned reads and writes that retry on EINTR and report failures as
+/// `IoError`, and little-endian field access. Descriptors are C runtime
+/// descriptors on both systems; on Windows each wraps a file handle.
 ///
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -46,6 +48,27 @@ public:
 private:
   int fd = -1;
 };
+
+/// A regular file open for reading, and its size when it was opened.
+struct ReadableFile {
+  FileDescriptor descriptor;
+  std::uint64_t size = 0;
+};
+
+/// Opens `path` for reading with writers shut out: shared locks on Linux,
+/// the sharing mode FILE_SHARE_READ on Windows. Throws `IoError` when it
+/// cannot be opened (ELOOP for a refused link or reparse point),
+/// `InUseError` when another program holds it for writing, and
+/// `FormatError` (`NotRegularFile`) for anything but a regular file.
+ReadableFile OpenReadable(const std::string &path, FinalLink link);
+
+/// Opens the file at `path` that this process writes through
+/// `writerDescriptor`, to read it back. On Linux by its path, a final link
+/// refused, under the writer's locks (shared by then). On Windows through a
+/// duplicate of the writer's handle: whoever holds a copy's name may share
+/// it with nobody, so no open by name would be let in. Throws as
+/// `OpenReadable`.
+ReadableFile OpenWrittenFile(int writerDescriptor, const std::string &path);
 
 /// Reads up to `length` bytes at `offset`, retrying short reads and EINTR;
 /// returns fewer only at the end of the file. Throws `IoError`.

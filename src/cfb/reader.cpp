@@ -3,38 +3,32 @@
 
 #include "cfb/constants.h"
 #include "cfb/directory.h"
-#include "cfb/file_lock.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <utility>
 
 namespace cfb {
 
 std::unique_ptr<Reader> Reader::Open(const std::string &path, FinalLink link,
                                      ReadCount *readCount) {
+  return Load(OpenReadable(path, link), path, readCount);
+}
+
+std::unique_ptr<Reader> Reader::OpenWritten(int writerDescriptor, const std::string &path) {
+  return Load(OpenWrittenFile(writerDescriptor, path), path, nullptr);
+}
+
+std::unique_ptr<Reader> Reader::Load(ReadableFile opened, const std::string &path,
+                                     ReadCount *readCount) {
   std::unique_ptr<Reader> reader(new Reader());
-  // O_NONBLOCK: a FIFO named like a document must not hang the open.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK |
-                                    (link == FinalLink::refuse ? O_NOFOLLOW : 0));
-  if (fd < 0)
-    throw IoError(errno, "open", path);
-  reader->descriptor = FileDescriptor(fd);
-  struct stat status {};
-  if (::fstat(fd, &status) != 0)
-    throw IoError(errno, "stat", path);
-  if (!S_ISREG(status.st_mode))
-    throw FormatError(Reason::NotRegularFile, status.st_mode & S_IFMT, "file type");
-  LockShared(fd, path);
+  reader->descriptor = std::move(opened.descriptor);
 
   SectorFile &file = reader->file;
-  file.fd = fd;
+  file.fd = reader->descriptor.Get();
   file.path = path;
-  file.fileSize = static_cast<std::uint64_t>(status.st_size);
+  file.fileSize = opened.size;
   file.readCount = readCount;
   std::uint8_t bytes[kHeaderSize] = {};
   file.Read(0, bytes, kHeaderSize);
@@ -43,7 +37,6 @@ std::unique_ptr<Reader> Reader::Open(const std::string &path, FinalLink link,
   std::uint64_t sectors = CeilDiv(file.fileSize - file.SectorSize(), file.SectorSize());
   file.sectorCount =
       static_cast<std::uint32_t>(std::min<std::uint64_t>(sectors, kMaxRegSect + 1ull));
-  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   reader->Validate();
   return reader;
 }

@@ -17,7 +17,7 @@
 
 namespace cfb {
 
-/// Opens a compound file with a shared lock and validates, at open,
+/// Opens a compound file with writers shut out and validates, at open,
 /// everything a copy relies on: header, DIFAT, FAT, mini FAT, directory,
 /// tree, the mini stream and every stream's chain (as far as each one's size
 /// needs: links past that point are never followed). Afterwards it hands out
@@ -28,6 +28,9 @@ public:
   /// Counts every byte it reads from the file into `readCount` when given.
   static std::unique_ptr<Reader> Open(const std::string &path, FinalLink link = FinalLink::follow,
                                       ReadCount *readCount = nullptr);
+  /// The same for the file this process writes through `writerDescriptor`
+  /// at `path` (see OpenWrittenFile).
+  static std::unique_ptr<Reader> OpenWritten(int writerDescriptor, const std::string &path);
 
   const Tree &GetTree() const { return tree; }
   const SectorFile &File() const { return file; }
@@ -62,6 +65,9 @@ public:
 
 private:
   Reader() = default;
+  /// Reads the header of the opened file and validates it.
+  static std::unique_ptr<Reader> Load(ReadableFile opened, const std::string &path,
+                                      ReadCount *readCount);
   void Validate();
   /// Claims the sectors of a stream's chain that its size needs (no more)
   /// and checks that the chain is long enough and that every byte the

@@ -74,6 +74,7 @@ public:
   void Close();
 
   std::uint64_t BytesWritten() const { return written + used; }
+  int Descriptor() const { return descriptor.Get(); }
   const std::string &Path() const { return path; }
 
 private:

@@ -9,6 +9,7 @@
 #include "engine/document_identity.h"
 #include "engine/document_lease.h"
 #include "engine/document_sink.h"
+#include "engine/open_file.h"
 #include "engine/progress_view.h"
 #include "engine/run_failure.h"
 #include "engine/run_messages.h"
@@ -21,11 +22,9 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
-#include <fcntl.h>
 #include <functional>
 #include <optional>
 #include <string>
-#include <sys/stat.h>
 #include <tuple>
 #include <utility>
 
@@ -107,8 +106,8 @@ private:
 
 /// The bytes a copy holds, as far as it was written.
 std::uint64_t BytesOnDisk(int descriptor) {
-  struct stat status;
-  return fstat(descriptor, &status) == 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
+  DocumentIdentity copy;
+  return ReadOpenIdentity(descriptor, copy) == 0 ? copy.size : 0;
 }
 
 std::string SystemReason(const char *what, int error) {
@@ -158,15 +157,15 @@ int SystemErrorOf(std::exception_ptr error) {
 
 /// A file by device and inode.
 struct FileKey {
-  dev_t device = 0;
-  ino_t inode = 0;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
 };
 
 /// Whether `name` (a final link not followed) is the file `key` now.
 bool NameHolds(const TTString &name, const FileKey &key) {
-  struct stat status;
-  return fstatat(AT_FDCWD, name.CStr(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-         status.st_dev == key.device && status.st_ino == key.inode;
+  DocumentIdentity now;
+  return ReadDocumentIdentity(name.CStr(), now) == 0 && now.device == key.device &&
+         now.inode == key.inode;
 }
 
 void CallHook(const TTString &fullName, LeaseCheckpoint where) {
@@ -305,17 +304,15 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
   // document outside the chosen tree is ever touched.
   // The one exception: the file this run itself put in the document's place
   // on an earlier visit of the same candidate, unchanged since.
-  if ((identity.device != static_cast<dev_t>(candidate.device) ||
-       identity.inode != static_cast<ino_t>(candidate.inode)) &&
+  if ((identity.device != candidate.device || identity.inode != candidate.inode) &&
       !(repeated != nullptr &&
-        repeated->IsOurReplacement(static_cast<dev_t>(candidate.device),
-                                   static_cast<ino_t>(candidate.inode), identity))) {
+        repeated->IsOurReplacement(candidate.device, candidate.inode, identity))) {
     outcome.PassOver(PassOverReason::notTheScannedFile,
                      "no longer the file that was found by the scan");
     return;
   }
   if (!identity.IsRegularFile()) {
-    if (S_ISDIR(identity.type))
+    if (identity.IsDirectory())
       outcome.PassOver(PassOverReason::directory, "a directory");
     else
       outcome.PassOver(PassOverReason::notRegularFile, "not a regular file");
@@ -326,8 +323,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
   // that visit makes it count.
   if (ChangedRecently(identity, rules.minAge) &&
       !(repeated != nullptr &&
-        (repeated->IsOurReplacement(static_cast<dev_t>(candidate.device),
-                                    static_cast<ino_t>(candidate.inode), identity) ||
+        (repeated->IsOurReplacement(candidate.device, candidate.inode, identity) ||
          repeated->ReplacedInEarlierEntry(identity)))) {
     outcome.PassOver(PassOverReason::changedRecently, kChangedRecently);
     return;
@@ -435,7 +431,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
       // with writers shut out, while the disk takes the copy in; one that
       // differs is never flushed.
       if (CopyCheckEnabled())
-        difference = CheckCopy(*source, tempName.CStr(), lookAtLease);
+        difference = CheckCopy(*source, destination, lookAtLease);
       if (difference.empty()) {
         destination.Release();
         lookAtLease();
@@ -484,11 +480,11 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
     // Measure the copy and give it the document's times, through the
     // holder's descriptor, whose write lock marks the copy as a live
     // writer's until it takes the document's place or is removed.
-    struct stat status;
-    if (fstat(temporary.Descriptor(), &status) != 0)
+    DocumentIdentity copy;
+    if (ReadOpenIdentity(temporary.Descriptor(), copy) != 0)
       ThrowLastErrorWithName(tempName);
-    newSize = static_cast<std::uint64_t>(status.st_size);
-    copyKey = {status.st_dev, status.st_ino};
+    newSize = copy.size;
+    copyKey = {copy.device, copy.inode};
     if (newSize != planned) {
       // The plan decides what is written and what an estimate counts; a
       // copy of another size means the plan is wrong, and nothing is
@@ -499,8 +495,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
                                                         std::to_string(planned) + " planned");
       return;
     }
-    const timespec times[2] = {identity.accessed, identity.modified};
-    if (futimens(temporary.Descriptor(), times) != 0)
+    if (!SetOpenFileTimes(temporary.Descriptor(), identity))
       ThrowLastErrorWithName(tempName);
   }
   outcome.report.sizeAfter = newSize;
@@ -542,7 +537,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
       // that check.
       try {
         lookAtLease();
-        if (fsync(temporary.Descriptor()) != 0)
+        if (!FlushOpenFile(temporary.Descriptor()))
           ThrowLastErrorWithName(tempName);
         lookAtLease();
         if (sink.AwaitTurn(lookAtLease) == DocumentSink::Turn::runEnded) {
@@ -568,6 +563,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
         return;
       }
       CallHook(fullName, LeaseCheckpoint::checked);
+      LetGoBeforeReplacement(temporary);
       CopyPlacement placement(temporary, tempName, fullName, copyKey,
                               {identity.device, identity.inode});
       CopyPlacement::Result placed;
@@ -598,8 +594,7 @@ void CompactTakenUp(const TTCandidate &candidate, const TTString &fullName, bool
       result = DocumentOutcome::replaced;
       DocumentIdentity now;
       if (repeated != nullptr && ReadDocumentIdentity(fullName.CStr(), now) == 0)
-        repeated->Replaced(static_cast<dev_t>(candidate.device),
-                           static_cast<ino_t>(candidate.inode), now);
+        repeated->Replaced(candidate.device, candidate.inode, now);
     } else {
       result = DocumentOutcome::wouldShrink;
       if (repeated != nullptr)

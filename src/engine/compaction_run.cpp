@@ -165,7 +165,7 @@ void FindRepeatedDocuments(const TTCandidateList &candidates, RepeatedDocuments 
   for (std::size_t k = 1; k < order.size(); ++k) {
     const auto key = candidates.FileKey(order[k]);
     if (key == candidates.FileKey(order[k - 1]))
-      repeated.Expect(static_cast<dev_t>(key.first), static_cast<ino_t>(key.second));
+      repeated.Expect(key.first, key.second);
   }
 }
 

@@ -18,19 +18,20 @@ std::atomic<bool> copyCheckEnabled{true};
 
 } // namespace
 
-std::string CheckCopy(const cfb::Source &document, const std::string &copyPath,
+std::string CheckCopy(const cfb::Source &document, const cfb::Destination &copy,
                       const std::function<void()> &checkpoint) {
   const std::string differs = "the copy differs from the document: ";
   if (copyCheckTestHook != nullptr)
-    copyCheckTestHook(copyPath);
+    copyCheckTestHook(copy.Path());
   try {
-    std::optional<cfb::Source> copy;
+    std::optional<cfb::Source> readBack;
     try {
-      copy = cfb::Source::Open(copyPath, cfb::FinalLink::refuse);
+      readBack = cfb::Source::OpenCopy(copy);
     } catch (const cfb::FormatError &e) {
       return differs + "it does not open as a compound file (" + e.what() + ")";
     }
-    if (std::optional<cfb::Difference> difference = cfb::CompareTrees(document, *copy, checkpoint))
+    if (std::optional<cfb::Difference> difference =
+            cfb::CompareTrees(document, *readBack, checkpoint))
       return differs + difference->path + ": " + difference->detail;
     return {};
   } catch (const cfb::Error &e) {

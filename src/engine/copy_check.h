@@ -15,17 +15,18 @@
 #include <string>
 
 namespace cfb {
+class Destination;
 class Source;
-}
+} // namespace cfb
 
-/// Reads the finished copy at `copyPath` back and compares it with
+/// Reads the finished copy in `copy` (not yet released) back and compares it with
 /// `document`, the source it was made from (still open). Returns an empty
 /// text when both hold the same tree, otherwise why the copy must not be
 /// used: "the copy differs from the document: <where>: <what>", or "the
 /// copy could not be read back (...)" when a system call failed.
 /// `checkpoint` is called after every megabyte compared; an exception it
 /// throws ends the check and reaches the caller.
-std::string CheckCopy(const cfb::Source &document, const std::string &copyPath,
+std::string CheckCopy(const cfb::Source &document, const cfb::Destination &copy,
                       const std::function<void()> &checkpoint = {});
 
 /// Whether compressing runs check their copies: always, unless a benchmark

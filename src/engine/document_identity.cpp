@@ -3,13 +3,8 @@
 #include "engine/document_identity.h"
 
 #include <algorithm>
-#include <tuple>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
+#include <tuple>
 
 namespace {
 
@@ -17,20 +12,11 @@ bool SameTime(const timespec &a, const timespec &b) {
   return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-void FromStat(const struct stat &status, DocumentIdentity &identity) {
-  identity.device = status.st_dev;
-  identity.inode = status.st_ino;
-  identity.links = status.st_nlink;
-  identity.type = status.st_mode & S_IFMT;
-  identity.size = static_cast<std::uint64_t>(status.st_size);
-  identity.accessed = status.st_atim;
-  identity.modified = status.st_mtim;
-  identity.changed = status.st_ctim;
-}
-
 } // namespace
 
 bool DocumentIdentity::IsRegularFile() const { return type == S_IFREG; }
+
+bool DocumentIdentity::IsDirectory() const { return (type & S_IFMT) == S_IFDIR; }
 
 bool DocumentIdentity::SameFile(const DocumentIdentity &other) const {
   return device == other.device && inode == other.inode && size == other.size &&
@@ -72,12 +58,13 @@ void RepeatedDocuments::StartEntry(bool later) {
   laterEntries = later;
 }
 
-void RepeatedDocuments::Expect(dev_t device, ino_t inode) {
+void RepeatedDocuments::Expect(std::uint64_t device, std::uint64_t inode) {
   std::lock_guard lock(mutex);
   expected.emplace(device, inode);
 }
 
-void RepeatedDocuments::Replaced(dev_t device, ino_t inode, const DocumentIdentity &now) {
+void RepeatedDocuments::Replaced(std::uint64_t device, std::uint64_t inode,
+                                 const DocumentIdentity &now) {
   std::lock_guard lock(mutex);
   if (expected.count({device, inode}) != 0)
     visits.emplace(Key{device, inode}, Visit{now, now.size, true});
@@ -94,7 +81,7 @@ bool RepeatedDocuments::ReplacedInEarlierEntry(const DocumentIdentity &current) 
   });
 }
 
-bool RepeatedDocuments::IsOurReplacement(dev_t device, ino_t inode,
+bool RepeatedDocuments::IsOurReplacement(std::uint64_t device, std::uint64_t inode,
                                          const DocumentIdentity &current) const {
   std::lock_guard lock(mutex);
   const auto [first, last] = visits.equal_range({device, inode});
@@ -133,60 +120,4 @@ bool RepeatedDocuments::MeasuredBefore(const DocumentIdentity &document,
     }
   }
   return false;
-}
-
-int ReadDocumentIdentity(const char *path, DocumentIdentity &identity) {
-  struct stat status;
-  if (lstat(path, &status) != 0)
-    return errno;
-  FromStat(status, identity);
-  return 0;
-}
-
-int ReadOpenIdentity(int descriptor, DocumentIdentity &identity) {
-  struct stat status;
-  if (fstat(descriptor, &status) != 0)
-    return errno;
-  FromStat(status, identity);
-  return 0;
-}
-
-DocumentHold::~DocumentHold() {
-  if (descriptor >= 0)
-    close(descriptor); // closing drops both locks
-}
-
-std::string DocumentHold::Acquire(const char *path, const DocumentIdentity &expected) {
-  if (descriptor >= 0) {
-    close(descriptor);
-    descriptor = -1;
-  }
-  // O_NONBLOCK keeps a FIFO put in the document's place from blocking us;
-  // the identity check below refuses anything but the copied file.
-  descriptor = open(path, O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (descriptor < 0)
-    return std::string("can no longer be opened (") + std::strerror(errno) + ")";
-  struct flock lock = {};
-  lock.l_type = F_RDLCK;
-  lock.l_whence = SEEK_SET;
-  if (fcntl(descriptor, F_OFD_SETLK, &lock) != 0) {
-    if (errno == EAGAIN || errno == EACCES)
-      return "in use by another program";
-    return std::string("cannot be locked (") + std::strerror(errno) + ")";
-  }
-  if (flock(descriptor, LOCK_SH | LOCK_NB) != 0) {
-    if (errno == EWOULDBLOCK)
-      return "in use by another program";
-    // A file system without flock support still has the record lock above.
-    if (errno != ENOLCK && errno != EINVAL && errno != EOPNOTSUPP)
-      return std::string("cannot be locked (") + std::strerror(errno) + ")";
-  }
-  struct stat status;
-  if (fstat(descriptor, &status) != 0)
-    return std::string("cannot be examined (") + std::strerror(errno) + ")";
-  DocumentIdentity now;
-  FromStat(status, now);
-  if (!now.SameFile(expected))
-    return "changed while it was being copied";
-  return std::string();
 }

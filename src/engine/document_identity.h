@@ -11,31 +11,42 @@
 /// rename, so programs that lock before writing are kept out until the copy
 /// has taken the document's place.
 ///
+/// On Windows the device is the volume's serial number and the inode the
+/// file's 64-bit index (GetFileInformationByHandle), the change time is the
+/// file system's ChangeTime, and the hold is an open with the sharing mode
+/// FILE_SHARE_READ, which the system refuses while another program has the
+/// document open for writing, and which lasts across ReplaceFileW.
+///
 //===----------------------------------------------------------------------===//
 #pragma once
 
 #include <cstdint>
 #include <ctime>
-#include <string>
-#include <sys/types.h>
-#include <utility>
 #include <map>
 #include <mutex>
 #include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 /// What identifies a document file at one moment.
 struct DocumentIdentity {
-  dev_t device = 0;
-  ino_t inode = 0;
-  nlink_t links = 0;
-  mode_t type = 0; ///< the file type bits (S_IFMT) of the entry itself
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint64_t links = 0;
+  /// The file type bits (S_IFMT) of the entry itself; on Windows S_IFREG,
+  /// S_IFDIR, or 0 for a reparse point or a device.
+  std::uint32_t type = 0;
   std::uint64_t size = 0;
   timespec accessed{};
   timespec modified{};
   timespec changed{};
+  /// The creation time where the system keeps one that can be set again
+  /// (Windows); zero on Linux.
+  timespec created{};
 
   bool IsRegularFile() const;
+  bool IsDirectory() const;
   /// Same device and inode, same size, same modification and change times.
   bool SameFile(const DocumentIdentity &other) const;
 };
@@ -70,13 +81,14 @@ public:
   void StartEntry(bool laterEntries);
   /// Marks the document found as (device, inode) as reached more than once
   /// in the entry in hand.
-  void Expect(dev_t device, ino_t inode);
+  void Expect(std::uint64_t device, std::uint64_t inode);
   /// The run replaced the document found as (device, inode); `now` is the
   /// file it put in the document's place.
-  void Replaced(dev_t device, ino_t inode, const DocumentIdentity &now);
+  void Replaced(std::uint64_t device, std::uint64_t inode, const DocumentIdentity &now);
   /// True when `current` is the file the run put in place of the document
   /// found as (device, inode), unchanged since: nothing else wrote to it.
-  bool IsOurReplacement(dev_t device, ino_t inode, const DocumentIdentity &current) const;
+  bool IsOurReplacement(std::uint64_t device, std::uint64_t inode,
+                        const DocumentIdentity &current) const;
   /// True when `current` is a file the run put in a document's place while
   /// it worked on an earlier base entry, unchanged since. A compressing run
   /// keeps its replacements only while later entries follow, in the same
@@ -90,7 +102,7 @@ public:
   bool MeasuredBefore(const DocumentIdentity &document, std::uint64_t &copySize) const;
 
 private:
-  using Key = std::pair<dev_t, ino_t>;
+  using Key = std::pair<std::uint64_t, std::uint64_t>;
   struct Visit {
     DocumentIdentity file; ///< the replacement, or the measured document
     std::uint64_t copySize;
@@ -137,6 +149,8 @@ public:
 
   /// Opens `path`, takes shared locks (an open file description lock and a
   /// flock lock) without waiting, and compares the file with `expected`.
+  /// On Windows the open itself, with FILE_SHARE_READ | FILE_SHARE_DELETE,
+  /// keeps writers out; it is refused while another program writes.
   /// Gives the empty text when the document may be replaced, otherwise why
   /// not ("in use by another program", "changed while it was being copied").
   std::string Acquire(const char *path, const DocumentIdentity &expected);

@@ -30,6 +30,17 @@
 /// owner files office programs leave beside a document they have open
 /// (OfficeOwnerFileOf).
 ///
+/// On Windows sharing modes do a lease's work. The document is read through
+/// a handle opened with FILE_SHARE_READ only: the system refuses that open
+/// while any program has the document open for writing (the document is
+/// then passed over as in use), and refuses every program that asks to write
+/// it while the handle is open. So Take gives `held` at once and Broken is
+/// never true there: nobody can open the document for writing while it is
+/// read. Nothing is duplicated: once the document is closed, the hold's
+/// open (DocumentHold) refuses a document that a program has opened for
+/// writing since, and its identity check one that was written. The owner
+/// files are looked for on both systems.
+///
 //===----------------------------------------------------------------------===//
 #pragma once
 

@@ -3,8 +3,6 @@
 #include "engine/worker_count.h"
 
 #include <algorithm>
-#include <sched.h>
-#include <thread>
 
 int AutomaticWorkerCount(DriveKind kind, bool compress, int cores) {
   cores = std::max(cores, 1);
@@ -20,11 +18,4 @@ int AutomaticWorkerCount(DriveKind kind, bool compress, int cores) {
     break;
   }
   return compress ? std::clamp(2 * cores, 4, 16) : std::min(cores, kMaxWorkers);
-}
-
-int AvailableCores() {
-  cpu_set_t set;
-  if (sched_getaffinity(0, sizeof set, &set) == 0)
-    return std::max(CPU_COUNT(&set), 1);
-  return std::max(static_cast<int>(std::thread::hardware_concurrency()), 1);
 }
