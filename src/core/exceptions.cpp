@@ -205,7 +205,10 @@ TTFileError ErrnoToFileError(int error) {
   case EBUSY:
   case ETXTBSY:
     return TTFileError::sharingViolation;
-  case EAGAIN: // a lock held by another opener (EWOULDBLOCK is the same)
+  case EAGAIN: // a lock held by another opener
+#if EWOULDBLOCK != EAGAIN // one value on Linux, two in Windows' C runtime
+  case EWOULDBLOCK:
+#endif
     return TTFileError::lockViolation;
   case ENOTEMPTY:
     return TTFileError::removeCurrentDir;
