@@ -205,8 +205,10 @@ TTFileError ErrnoToFileError(int error) {
   case EBUSY:
   case ETXTBSY:
     return TTFileError::sharingViolation;
-  case EAGAIN: // a lock held by another opener
-#if EWOULDBLOCK != EAGAIN // one value on Linux, two in Windows' C runtime
+  // A lock held by another opener. EWOULDBLOCK is EAGAIN on Linux, but a
+  // value of its own in Windows' C runtime.
+  case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
   case EWOULDBLOCK:
 #endif
     return TTFileError::lockViolation;
