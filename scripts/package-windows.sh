@@ -51,7 +51,30 @@ stage=$build/zip/$name
 rm -rf "$build/zip"
 dist=${VELKOR_DIST_DIR:-$root/dist}
 mkdir -p "$stage" "$dist"
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 315532800)}
 "$triple-strip" -o "$stage/velkor-cli.exe" "$exe"
+# strip writes the time of day into the PE header's TimeDateStamp (and a
+# checksum over it): the header gets the files' fixed time and the checksum
+# is made again.
+python3 - "$stage/velkor-cli.exe" "$epoch" <<'PY'
+import struct, sys
+with open(sys.argv[1], 'r+b') as exe:
+    data = bytearray(exe.read())
+    header = struct.unpack_from('<I', data, 0x3C)[0]
+    if data[header:header + 4] != b'PE\0\0':
+        sys.exit('velkor-cli.exe: no PE header')
+    struct.pack_into('<I', data, header + 8, int(sys.argv[2]) & 0xFFFFFFFF)
+    at = header + 24 + 64  # the optional header's CheckSum
+    struct.pack_into('<I', data, at, 0)
+    padded = data + b'\0' * (len(data) % 2)
+    total = 0
+    for (word,) in struct.iter_unpack('<H', padded):
+        total += word
+        total = (total & 0xFFFF) + (total >> 16)
+    struct.pack_into('<I', data, at, (total + len(data)) & 0xFFFFFFFF)
+    exe.seek(0)
+    exe.write(data)
+PY
 cp "$root/resources/Velkor.htm" "$stage/Velkor.htm"
 # Text files with Windows line ends, for Notepad.
 groff -man -Tutf8 -P-cbou -rLL=78n "$root/docs/velkor-cli.1" 2>/dev/null | sed 's/$/\r/' \
@@ -60,7 +83,6 @@ sed 's/\r*$/\r/' "$root/LICENSE" >"$stage/LICENSE.txt"
 
 # The same sources give the same zip: fixed times (the last commit's, or
 # SOURCE_DATE_EPOCH), a fixed order, no extra fields.
-epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 315532800)}
 find "$build/zip" -exec touch -h -d "@$epoch" {} +
 zip_file=$dist/$name.zip
 rm -f "$zip_file"
