@@ -17,3 +17,15 @@ add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
 target_include_directories(nlohmann_json::nlohmann_json INTERFACE ${host_headers})
 set(CLI11_FOUND TRUE)
 set(nlohmann_json_FOUND TRUE)
+
+# The tests run under Wine in the build folder's own prefix, made by
+# scripts/wine_session.sh (./test --windows), whoever starts them. (Wine's
+# messages are silenced there with WINEDEBUG=-all, not here: a test may ask
+# for a trace in its own environment.)
+# Their test cases are listed when ctest starts, not after each link: the
+# build itself never starts Wine.
+if(VELKOR_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+      env WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix ${VELKOR_WINE})
+endif()
+set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)

@@ -205,7 +205,12 @@ TTFileError ErrnoToFileError(int error) {
   case EBUSY:
   case ETXTBSY:
     return TTFileError::sharingViolation;
-  case EAGAIN: // a lock held by another opener (EWOULDBLOCK is the same)
+  // A lock held by another opener. EWOULDBLOCK is EAGAIN on Linux, but a
+  // value of its own in Windows' C runtime.
+  case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+  case EWOULDBLOCK:
+#endif
     return TTFileError::lockViolation;
   case ENOTEMPTY:
     return TTFileError::removeCurrentDir;

@@ -30,7 +30,7 @@ namespace {
 namespace fs = std::filesystem;
 
 fuzz::RoundTripResult RoundTripFile(const fs::path &path, const TempDir &scratch) {
-  std::string data = ReadFile(path);
+  std::string data = ReadFile(path.string());
   return fuzz::RoundTrip(reinterpret_cast<const std::uint8_t *>(data.data()), data.size(),
                          scratch.Path());
 }

@@ -4,7 +4,10 @@
 /// The one child-process runner of the tests: velkor-cli (or any program,
 /// searched in PATH) started with its standard output and error on pipes or
 /// on a pseudo-terminal, read as it writes, signalled, and waited for. Plus
-/// where the build keeps velkor-cli and the generated fixtures.
+/// where the build keeps velkor-cli and the generated fixtures. On Windows
+/// (windows/process.cpp) the child is started with CreateProcessW and has no
+/// pseudo-terminal; SIGINT reaches it as Ctrl-Break, SIGKILL and SIGTERM end
+/// it with TerminateProcess.
 ///
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -61,6 +64,7 @@ public:
 private:
   bool ReadSome(int timeoutMs);
   pid_t pid = -1;
+  void *process = nullptr; ///< Windows: the child's process handle
   int outFd = -1;
   int errFd = -1;
   ProcessResult result;

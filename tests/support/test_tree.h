@@ -5,10 +5,8 @@
 ///
 /// A temporary folder that a test fills with documents and other files,
 /// mounts things on (a small tmpfs, a read-only bind mount) and that removes
-/// itself, mounts first. Plus the independent checks the tests share: a
-/// listing of a compound file through Python's olefile, the state of a file
-/// (size, times, mode, owner, extended attributes), and a child process that
-/// holds a write lock on a file.
+/// itself, mounts first. On Linux, the independent checks the tests share
+/// come with it (support/unix/file_checks.h).
 ///
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -17,8 +15,6 @@
 
 #include <filesystem>
 #include <string>
-#include <sys/stat.h>
-#include <sys/types.h>
 #include <vector>
 
 namespace velkor::test {
@@ -26,7 +22,8 @@ namespace velkor::test {
 class TempDir {
 public:
   /// A fresh folder under /tmp, mode 0755 so that an unprivileged child can
-  /// reach it; throws when it cannot be made.
+  /// reach it (on Windows, in the user's temporary folder, named in the
+  /// Windows form); throws when it cannot be made.
   TempDir();
   ~TempDir();
   TempDir(const TempDir &) = delete;
@@ -50,7 +47,7 @@ public:
 
   /// Mounts a tmpfs of `kilobytes` (and at most `inodes` inodes when not 0)
   /// on the folder `relative` (made if missing). False when mounting is not
-  /// possible here.
+  /// possible here (always on Windows, as for every mount below).
   bool MountTmpfs(const std::string &relative, int kilobytes, int inodes = 0) const;
   /// Bind-mounts the folder `relative` on itself.
   bool BindMount(const std::string &relative) const;
@@ -94,66 +91,12 @@ protected:
 /// mount below a TempDir goes away with it.
 bool MountTmpfs(const std::string &path, int kilobytes, int inodes = 0);
 
-/// What a replacement must keep, and what tells one file from another.
-struct FileState {
-  ino_t inode = 0;
-  off_t size = 0;
-  mode_t mode = 0;
-  uid_t owner = 0;
-  gid_t group = 0;
-  nlink_t links = 0;
-  timespec accessed{};
-  timespec modified{};
-  /// "name=hex value" for every extended attribute, sorted.
-  std::vector<std::string> extended;
-  std::string contentHash;
-};
-
-FileState StateOf(const std::string &path);
-bool SameTime(const timespec &a, const timespec &b);
-
-/// The listing of a compound file by the tests' python3 with olefile: one line
-/// per storage and stream (path, class id, stream size and SHA-256), sorted.
-/// Empty with a test failure when olefile cannot read the file.
-std::string OleListing(const std::string &path);
-
-/// A child process that holds a file open, with a write lock or without
-/// one, until released or destroyed.
-class LockHolder {
-public:
-  enum class Hold {
-    fcntlLock,     ///< read-write with an fcntl record write lock
-    flockLock,     ///< read-write with flock(LOCK_EX)
-    reading,       ///< read-only, no lock
-    readWrite,     ///< read-write, no lock; writes kLateWrite when released
-    openForWriting ///< opens read-write only after the constructor returned,
-                   ///< then writes kLateWrite at once
-  };
-  /// What the unlocked writers write, at kLateWriteOffset.
-  static constexpr char kLateWrite[] = "LATE EDIT";
-  static constexpr off_t kLateWriteOffset = 512;
-
-  /// `useFlock`: flock(LOCK_EX) instead of an fcntl record lock.
-  LockHolder(const std::string &path, bool useFlock)
-      : LockHolder(path, useFlock ? Hold::flockLock : Hold::fcntlLock) {}
-  LockHolder(const std::string &path, Hold hold);
-  ~LockHolder() { Release(); }
-  bool Holding() const { return child > 0; }
-
-  /// For openForWriting: waits up to `milliseconds` for the child to have
-  /// opened the file and written; true when it has.
-  bool WaitForWrite(int milliseconds);
-  /// Lets the child go on and waits for its end. A reading child first
-  /// reads the whole file through the descriptor it opened at the start,
-  /// and Release gives those bytes; a readWrite child writes. Idempotent.
-  std::string Release();
-
-private:
-  pid_t child = -1;
-  int release = -1;
-  int answers = -1;
-};
 /// The process's current directory.
 std::string CurrentDirectory();
 
 } // namespace velkor::test
+
+#ifndef _WIN32
+// The state of a file, the olefile listing and the lock-holding child: Linux's.
+#include "support/unix/file_checks.h"
+#endif
