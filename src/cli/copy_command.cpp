@@ -12,14 +12,9 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <ostream>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace velkor::cli {
 
@@ -44,24 +39,16 @@ std::string NamePart(const std::string &path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string SystemText(int errorNumber) { return std::strerror(errorNumber); }
-
 /// The temporary copies' names beside DST: vkrXXXX.tmp, as the run's.
 constexpr char kTempPrefix[] = "vkr";
 
 /// The size of a file, from a descriptor of its own: the name is looked up
 /// once, by the open.
 std::uint64_t SizeOfFile(const std::string &path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  struct stat status {};
-  if (fd < 0 || ::fstat(fd, &status) != 0) {
-    const int error = errno;
-    if (fd >= 0)
-      ::close(fd);
-    throw CopyFailure(EscapeControlBytes(path) + ": " + SystemText(error));
-  }
-  ::close(fd);
-  return static_cast<std::uint64_t>(status.st_size);
+  std::uint64_t size = 0;
+  if (!SizeOfOwnFile(path, size))
+    throw CopyFailure(EscapeControlBytes(path) + ": " + SystemErrorText(LastSystemError()));
+  return size;
 }
 
 } // namespace
@@ -111,22 +98,22 @@ int RunCopy(const CopyOptions &options, std::ostream &out, std::ostream &err) {
     cfb::Source source = cfb::Source::Open(options.source);
 
     // The file that was opened, not whatever the name leads to now.
-    struct stat sourceStat {
-    }, destinationStat{};
-    if (::fstat(source.Descriptor(), &sourceStat) != 0) {
-      throw CopyFailure(EscapeControlBytes(options.source) + ": " + SystemText(errno));
+    FileFacts sourceFacts, destinationFacts;
+    if (!FactsOfOpenFile(source.Descriptor(), sourceFacts)) {
+      throw CopyFailure(EscapeControlBytes(options.source) + ": " +
+                        SystemErrorText(LastSystemError()));
     }
-    if (::stat(destination.c_str(), &destinationStat) == 0) {
-      if (S_ISDIR(destinationStat.st_mode)) {
+    if (FactsOfFile(destination, destinationFacts)) {
+      if (destinationFacts.isDirectory) {
         destination += (destination.ends_with('/') ? "" : "/") + NamePart(options.source);
       }
     }
-    if (::stat(destination.c_str(), &destinationStat) == 0) {
-      if (destinationStat.st_dev == sourceStat.st_dev &&
-          destinationStat.st_ino == sourceStat.st_ino) {
+    if (FactsOfFile(destination, destinationFacts)) {
+      if (destinationFacts.volume == sourceFacts.volume &&
+          destinationFacts.index == sourceFacts.index) {
         throw CopyFailure("SRC and DST are the same file");
       }
-      if (!S_ISREG(destinationStat.st_mode)) {
+      if (!destinationFacts.isRegular) {
         throw CopyFailure(EscapeControlBytes(destination) + ": exists and is not a regular file");
       }
       // A DST may be someone's document: it is replaced only when asked.
@@ -144,7 +131,7 @@ int RunCopy(const CopyOptions &options, std::ostream &out, std::ostream &err) {
       temporaryName = temporary.Create(TTString(directory.c_str()), TTString(kTempPrefix));
     } catch (const TTFileException &e) {
       throw CopyFailure("cannot create a file in " + EscapeControlBytes(directory) + ": " +
-                        SystemText(static_cast<int>(e.systemError)));
+                        SystemErrorText(e.systemError));
     }
     // Written through the holder's descriptor: its lock marks the file as a
     // live copy's, which no sweep of abandoned temporary files may take.
@@ -154,7 +141,8 @@ int RunCopy(const CopyOptions &options, std::ostream &out, std::ostream &err) {
     // DST is a file of its own, not an abandoned copy for a sweep to take;
     // unmarked before the copy's flush, which takes the change along.
     if (!temporary.Unmark()) {
-      throw CopyFailure("cannot clear the copy's temporary mark: " + SystemText(errno));
+      throw CopyFailure("cannot clear the copy's temporary mark: " +
+                        SystemErrorText(LastSystemError()));
     }
     copy.Release();
 
@@ -179,7 +167,7 @@ int RunCopy(const CopyOptions &options, std::ostream &out, std::ostream &err) {
       }
     } catch (const TTFileException &e) {
       throw CopyFailure("cannot move the copy to " + EscapeControlBytes(destination) + ": " +
-                        SystemText(static_cast<int>(e.systemError)));
+                        SystemErrorText(e.systemError));
     }
     temporary.Release();
     std::uint64_t sourceSize = source.FileSize();

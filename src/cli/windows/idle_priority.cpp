@@ -1,0 +1,24 @@
+//===- cli/windows/idle_priority.cpp - --idle: background mode, idle class ===//
+
+#include "cli/idle_priority.h"
+#include "cli/command_support.h"
+
+// After the project's headers: <windows.h> defines macros they declare.
+#include <windows.h>
+
+namespace velkor::cli {
+
+std::string EnterIdlePriority() {
+  // The idle class first: background mode lowers the threads within the
+  // class the process is in, and leaving it would undo that.
+  if (!SetPriorityClass(GetCurrentProcess(), IDLE_PRIORITY_CLASS))
+    return "cannot lower the CPU priority: " + SystemErrorText(GetLastError());
+  // Very low I/O priority and low memory priority for the whole process.
+  if (!SetPriorityClass(GetCurrentProcess(), PROCESS_MODE_BACKGROUND_BEGIN) &&
+      GetLastError() != ERROR_PROCESS_MODE_ALREADY_BACKGROUND) {
+    return "cannot enter the background I/O mode: " + SystemErrorText(GetLastError());
+  }
+  return std::string();
+}
+
+} // namespace velkor::cli
