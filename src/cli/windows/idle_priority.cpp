@@ -7,6 +7,13 @@
 #include <windows.h>
 
 namespace velkor::cli {
+namespace {
+
+/// What SetPriorityClass answers when background mode is on already
+/// (winerror.h of the mingw-w64 headers does not have it).
+constexpr DWORD kModeAlreadyBackground = 402; // ERROR_PROCESS_MODE_ALREADY_BACKGROUND
+
+} // namespace
 
 std::string EnterIdlePriority() {
   // The idle class first: background mode lowers the threads within the
@@ -15,7 +22,7 @@ std::string EnterIdlePriority() {
     return "cannot lower the CPU priority: " + SystemErrorText(GetLastError());
   // Very low I/O priority and low memory priority for the whole process.
   if (!SetPriorityClass(GetCurrentProcess(), PROCESS_MODE_BACKGROUND_BEGIN) &&
-      GetLastError() != ERROR_PROCESS_MODE_ALREADY_BACKGROUND) {
+      GetLastError() != kModeAlreadyBackground) {
     return "cannot enter the background I/O mode: " + SystemErrorText(GetLastError());
   }
   return std::string();
