@@ -227,8 +227,10 @@ TEST_F(CliWindows, EstimateThenCompressWithListAndJsonNameDocumentsInWindowsForm
       {"docs\\sub\\sheets.xls", "sheets.xls"},
   };
   std::map<std::string, std::uintmax_t> sizes;
-  for (const auto &[name, fixture] : documents)
-    sizes[Place(fixture, name)] = SizeOf(Path(name));
+  for (const auto &[name, fixture] : documents) {
+    const std::string path = Place(fixture, name);
+    sizes[path] = SizeOf(path);
+  }
   const std::string docs = Path("docs");
 
   const ProcessResult estimate = RunCli({"--estimate", "--list", docs});
