@@ -438,7 +438,7 @@ void TerminalView::CheckOutput(std::FILE *stream) {
   if (std::ferror(stream) && !outputFailed) {
     // Nobody reads what the run reports any more: end it before the next
     // document rather than work on unseen.
-    outputError = errno;
+    outputError = FailedWriteError();
     outputFailed = true;
     stopRequested = true;
   }

@@ -58,6 +58,11 @@ bool IsTerminal(std::FILE *stream);
 /// does not tell.
 int TerminalWidth(std::FILE *stream);
 
+/// The error number of a write to a stream that just failed: errno, except
+/// that on Windows a pipe whose reader went away gives EPIPE, as on Linux
+/// (the C runtime reports it as EINVAL).
+int FailedWriteError();
+
 /// Readies standard output and error for the program's text, which is UTF-8
 /// with "\n" line ends on every system. On Linux there is nothing to do; on
 /// Windows the bytes reach files and pipes unchanged, and a console is told

@@ -5,6 +5,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 namespace velkor::cli {
 
 bool IsTerminal(std::FILE *stream) { return isatty(fileno(stream)); }
@@ -16,6 +18,8 @@ int TerminalWidth(std::FILE *stream) {
   }
   return 0;
 }
+
+int FailedWriteError() { return errno; }
 
 void PrepareStandardStreams() {
   // Bytes go out as the program writes them.

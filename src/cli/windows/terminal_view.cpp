@@ -12,6 +12,7 @@
 
 #include "cli/terminal_view.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <io.h>
@@ -58,6 +59,15 @@ int TerminalWidth(std::FILE *stream) {
     return 0;
   const int width = info.srWindow.Right - info.srWindow.Left + 1;
   return width > 0 ? width : 0;
+}
+
+int FailedWriteError() {
+  // A write to a pipe without a reader fails with ERROR_NO_DATA, which the
+  // C runtime turns into EINVAL; the system's own number tells.
+  const unsigned long system = _doserrno;
+  if (system == ERROR_NO_DATA || system == ERROR_BROKEN_PIPE)
+    return EPIPE;
+  return errno;
 }
 
 void PrepareStandardStreams() {
