@@ -62,10 +62,11 @@ int TerminalWidth(std::FILE *stream) {
 }
 
 int FailedWriteError() {
-  // A write to a pipe without a reader fails with ERROR_NO_DATA, which the
-  // C runtime turns into EINVAL; the system's own number tells.
+  // A write to a pipe without a reader fails with ERROR_NO_DATA (under Wine
+  // ERROR_PIPE_NOT_CONNECTED), which the C runtime turns into EINVAL; the
+  // system's own number tells.
   const unsigned long system = _doserrno;
-  if (system == ERROR_NO_DATA || system == ERROR_BROKEN_PIPE)
+  if (system == ERROR_NO_DATA || system == ERROR_PIPE_NOT_CONNECTED || system == ERROR_BROKEN_PIPE)
     return EPIPE;
   return errno;
 }
