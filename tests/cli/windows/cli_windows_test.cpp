@@ -200,6 +200,8 @@ private:
 
 ProcessResult RunCli(const std::vector<std::string> &args) { return CliProcess(args).Finish(); }
 
+BOOL WINAPI SwallowControlEvent(DWORD) { return TRUE; }
+
 /// Each test's folder under VELKOR_CLI_RUNS, emptied before the test and
 /// kept after it for olefile.
 class CliWindows : public ::testing::Test {
@@ -332,7 +334,9 @@ TEST_F(CliWindows, CtrlCStopsBetweenDocumentsWith130) {
     }
     FreeConsole();
     ASSERT_TRUE(AttachConsole(run.Pid())) << GetLastError();
-    SetConsoleCtrlHandler(nullptr, TRUE); // the test itself ignores Ctrl-C
+    // The test takes the event itself and does nothing. (Ignoring Ctrl-C
+    // with a null handler would be inherited by the next run it starts.)
+    SetConsoleCtrlHandler(SwallowControlEvent, TRUE);
     EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << GetLastError();
     const ProcessResult result = run.Finish();
     FreeConsole();
