@@ -13,6 +13,7 @@
 #include "cli/terminal_view.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <io.h>
@@ -22,6 +23,9 @@
 
 namespace velkor::cli {
 namespace {
+
+/// The buffer of a stream that writes to a console (see PrepareStandardStreams).
+constexpr std::size_t kConsoleBuffer = 64 * 1024;
 
 /// What the program changed of the console, for giving it back at exit.
 struct ConsoleState {
@@ -81,6 +85,11 @@ void PrepareStandardStreams() {
     if (!GetConsoleMode(handle, &mode))
       continue;
     console = true;
+    // The C runtime writes an unbuffered console stream a byte at a time,
+    // and the console decodes each write on its own, so a character of
+    // several bytes would show as replacement characters: buffered, each
+    // flush hands the console whole lines.
+    std::setvbuf(streams[i], nullptr, _IOFBF, kConsoleBuffer);
     const DWORD wanted = mode | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING;
     // A console without terminal sequences shows plain lines instead of
     // the live line (IsTerminal).
