@@ -39,6 +39,24 @@ std::string NamePart(const std::string &path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+/// A copy no holder looks after any more: removed when this goes, unless
+/// `name` was cleared once the copy is in place.
+struct LooseCopy {
+  const TTString *name = nullptr;
+  LooseCopy() = default;
+  LooseCopy(const LooseCopy &) = delete;
+  LooseCopy &operator=(const LooseCopy &) = delete;
+  ~LooseCopy() {
+    if (!name)
+      return;
+    try {
+      RemoveFileIfExists(*name);
+    } catch (const TTFileException &) {
+      // Left where it is; a later run's sweep finds it.
+    }
+  }
+};
+
 /// The temporary copies' names beside DST: vkrXXXX.tmp, as the run's.
 constexpr char kTempPrefix[] = "vkr";
 
@@ -145,6 +163,14 @@ int RunCopy(const CopyOptions &options, std::ostream &out, std::ostream &err) {
                         SystemErrorText(LastSystemError()));
     }
     copy.Release();
+    // Where the holder shares the copy with nobody (Windows), it cannot be
+    // read back by name or moved while held: the holder lets go of it, and
+    // from then on this removes it on every way out but the move.
+    LooseCopy loose;
+    if (CopyIsClosedBeforeItMoves()) {
+      temporary.Release();
+      loose.name = &temporaryName;
+    }
 
     if (options.verify) {
       if (auto difference = cfb::CompareFiles(options.source, temporaryName.CStr())) {
@@ -158,10 +184,12 @@ int RunCopy(const CopyOptions &options, std::ostream &out, std::ostream &err) {
       if (options.force) {
         // Flushed, renamed over DST in one step, and DST's folder flushed.
         MoveFileReplacing(temporaryName, target);
+        loose.name = nullptr;
       } else {
         // The copy was flushed when it was written. The rename refuses a
         // DST that appeared meanwhile.
         RenameFile(temporaryName, target);
+        loose.name = nullptr;
         temporary.Release();
         FlushDirectoryOf(target);
       }

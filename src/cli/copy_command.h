@@ -54,6 +54,11 @@ bool FactsOfOpenFile(int descriptor, FileFacts &facts);
 /// The facts of the file `path` leads to. False when it cannot be looked up.
 bool FactsOfFile(const std::string &path, FileFacts &facts);
 
+/// Whether the copy's holder must let go of it before the copy is read back
+/// by name or moved into place: on Windows, where the holder opens it sharing
+/// nothing; not on Linux, where its lock keeps sweeps away until the move.
+bool CopyIsClosedBeforeItMoves();
+
 /// The size of the file `path` names, read from a descriptor of its own: the
 /// name is looked up once, by the open, and a link is not followed. False
 /// when it cannot be opened; LastSystemError() says why.

@@ -54,4 +54,6 @@ bool SizeOfOwnFile(const std::string &path, std::uint64_t &size) {
   return true;
 }
 
+bool CopyIsClosedBeforeItMoves() { return false; }
+
 } // namespace velkor::cli

@@ -70,4 +70,6 @@ bool SizeOfOwnFile(const std::string &path, std::uint64_t &size) {
   return known;
 }
 
+bool CopyIsClosedBeforeItMoves() { return true; }
+
 } // namespace velkor::cli
