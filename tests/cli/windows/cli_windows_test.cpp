@@ -301,6 +301,31 @@ TEST_F(CliWindows, NameOutsideTheAnsiCodePageIsCompactedFromTheWideCommandLine) 
   EXPECT_NE(listed.out.find(copy + ": "), std::string::npos) << listed.out;
 }
 
+// velkor-cli copy: the copy's holder shares it with nobody on Windows, so it
+// lets go of it before --verify reads it back and the move puts it in place;
+// an existing DST is refused without --force, and no temporary copy stays.
+TEST_F(CliWindows, CopyVerifiesPlacesAndRefusesAnExistingDestination) {
+  const std::string source = Place("table.doc", kWideName);
+  const std::string out = Path("out");
+  fs::create_directories(Wide(out));
+  const ProcessResult first = RunCli({"copy", "--verify", source, out});
+  EXPECT_EQ(first.exitCode, 0) << first.err;
+  EXPECT_NE(first.out.find(" -> " + out + "\\" + kWideName + ": "), std::string::npos) << first.out;
+  const ProcessResult again = RunCli({"copy", source, out});
+  EXPECT_EQ(again.exitCode, 1);
+  EXPECT_NE(again.err.find("give --force to replace it"), std::string::npos) << again.err;
+  const ProcessResult forced = RunCli({"copy", "--force", "--verify", source, out});
+  EXPECT_EQ(forced.exitCode, 0) << forced.err;
+
+  std::vector<std::string> names;
+  for (const fs::directory_entry &entry : fs::directory_iterator(Wide(out))) {
+    const std::u8string name = entry.path().filename().u8string();
+    names.emplace_back(name.begin(), name.end());
+  }
+  EXPECT_EQ(names, std::vector<std::string>{kWideName}) << "only the copy, no vkr*.tmp";
+  EXPECT_LT(SizeOf(out + "\\" + kWideName), SizeOf(source));
+}
+
 // Ctrl-C reaches the run through the console control handler: the document
 // in hand is finished, no other is started, and the status is 130, as on
 // Linux, in the JSON report too. The test sends it on the program's own
