@@ -20,9 +20,25 @@ inline constexpr int kExitFailure = 1;   ///< the command could not do its work;
 inline constexpr int kExitUsage = 2;     ///< bad command line: nothing was done
 inline constexpr int kExitStopped = 130; ///< a run was stopped with Ctrl-C (128 + SIGINT)
 
+/// The signals that stop a run, by their numbers, which every POSIX system
+/// shares. On Windows the console's control events stand for them and give
+/// the same exit statuses: Ctrl-C and Ctrl-Break SIGINT's, the console window
+/// closed SIGHUP's, logoff and shutdown SIGTERM's.
+inline constexpr int kHangupSignal = 1;     ///< SIGHUP: the terminal went away
+inline constexpr int kInterruptSignal = 2;  ///< SIGINT: Ctrl-C
+inline constexpr int kTerminateSignal = 15; ///< SIGTERM: ended from outside
+
 /// The exit status of a run stopped by `signal` (SIGINT, SIGTERM or SIGHUP):
 /// 128 plus its number, as shells report a program the signal ended.
 inline constexpr int ExitStatusOfStopSignal(int signal) { return 128 + signal; }
+
+/// The text of a system error number as the file-system layer reports it
+/// (TTFileException::systemError): an errno value on Linux, a GetLastError
+/// value on Windows.
+std::string SystemErrorText(unsigned long error);
+
+/// The calling thread's last system error, in the form SystemErrorText reads.
+unsigned long LastSystemError();
 
 /// The reason for a failure, for the user: "not a compound file: bad
 /// signature (header, value 0x...)", "in use by another program", "No space

@@ -13,14 +13,9 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <ostream>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace velkor::cli {
 
@@ -39,7 +34,23 @@ std::string NamePart(const std::string &path) {
   return name.CStr();
 }
 
-std::string SystemText(int errorNumber) { return std::strerror(errorNumber); }
+/// A copy no holder looks after any more: removed when this goes, unless
+/// `name` was cleared once the copy is in place.
+struct LooseCopy {
+  const TTString *name = nullptr;
+  LooseCopy() = default;
+  LooseCopy(const LooseCopy &) = delete;
+  LooseCopy &operator=(const LooseCopy &) = delete;
+  ~LooseCopy() {
+    if (!name)
+      return;
+    try {
+      RemoveFileIfExists(*name);
+    } catch (const TTFileException &) {
+      // Left where it is; a later run's sweep finds it.
+    }
+  }
+};
 
 /// The temporary copies' names beside DST: vkrXXXX.tmp, as the run's.
 constexpr char kTempPrefix[] = "vkr";
@@ -47,16 +58,10 @@ constexpr char kTempPrefix[] = "vkr";
 /// The size of a file, from a descriptor of its own: the name is looked up
 /// once, by the open.
 std::uint64_t SizeOfFile(const std::string &path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  struct stat status {};
-  if (fd < 0 || ::fstat(fd, &status) != 0) {
-    const int error = errno;
-    if (fd >= 0)
-      ::close(fd);
-    throw CopyFailure(EscapeControlBytes(path) + ": " + SystemText(error));
-  }
-  ::close(fd);
-  return static_cast<std::uint64_t>(status.st_size);
+  std::uint64_t size = 0;
+  if (!SizeOfOwnFile(path, size))
+    throw CopyFailure(EscapeControlBytes(path) + ": " + SystemErrorText(LastSystemError()));
+  return size;
 }
 
 } // namespace
@@ -106,24 +111,24 @@ int RunCopy(const CopyOptions &options, std::ostream &out, std::ostream &err) {
     cfb::Source source = cfb::Source::Open(options.source);
 
     // The file that was opened, not whatever the name leads to now.
-    struct stat sourceStat {
-    }, destinationStat{};
-    if (::fstat(source.Descriptor(), &sourceStat) != 0) {
-      throw CopyFailure(EscapeControlBytes(options.source) + ": " + SystemText(errno));
+    FileFacts sourceFacts, destinationFacts;
+    if (!FactsOfOpenFile(source.Descriptor(), sourceFacts)) {
+      throw CopyFailure(EscapeControlBytes(options.source) + ": " +
+                        SystemErrorText(LastSystemError()));
     }
-    if (::stat(destination.c_str(), &destinationStat) == 0) {
-      if (S_ISDIR(destinationStat.st_mode)) {
+    if (FactsOfFile(destination, destinationFacts)) {
+      if (destinationFacts.isDirectory) {
         TTString folder(destination.c_str());
         MakeDirectoryPath(folder);
         destination = folder.CStr() + NamePart(options.source);
       }
     }
-    if (::stat(destination.c_str(), &destinationStat) == 0) {
-      if (destinationStat.st_dev == sourceStat.st_dev &&
-          destinationStat.st_ino == sourceStat.st_ino) {
+    if (FactsOfFile(destination, destinationFacts)) {
+      if (destinationFacts.volume == sourceFacts.volume &&
+          destinationFacts.index == sourceFacts.index) {
         throw CopyFailure("SRC and DST are the same file");
       }
-      if (!S_ISREG(destinationStat.st_mode)) {
+      if (!destinationFacts.isRegular) {
         throw CopyFailure(EscapeControlBytes(destination) + ": exists and is not a regular file");
       }
       // A DST may be someone's document: it is replaced only when asked.
@@ -141,7 +146,7 @@ int RunCopy(const CopyOptions &options, std::ostream &out, std::ostream &err) {
       temporaryName = temporary.Create(TTString(directory.c_str()), TTString(kTempPrefix));
     } catch (const TTFileException &e) {
       throw CopyFailure("cannot create a file in " + EscapeControlBytes(directory) + ": " +
-                        SystemText(static_cast<int>(e.systemError)));
+                        SystemErrorText(e.systemError));
     }
     // Written through the holder's descriptor: its lock marks the file as a
     // live copy's, which no sweep of abandoned temporary files may take.
@@ -151,9 +156,18 @@ int RunCopy(const CopyOptions &options, std::ostream &out, std::ostream &err) {
     // DST is a file of its own, not an abandoned copy for a sweep to take;
     // unmarked before the copy's flush, which takes the change along.
     if (!temporary.Unmark()) {
-      throw CopyFailure("cannot clear the copy's temporary mark: " + SystemText(errno));
+      throw CopyFailure("cannot clear the copy's temporary mark: " +
+                        SystemErrorText(LastSystemError()));
     }
     copy.Release();
+    // Where the holder shares the copy with nobody (Windows), it cannot be
+    // read back by name or moved while held: the holder lets go of it, and
+    // from then on this removes it on every way out but the move.
+    LooseCopy loose;
+    if (CopyIsClosedBeforeItMoves()) {
+      temporary.Release();
+      loose.name = &temporaryName;
+    }
 
     if (options.verify) {
       if (auto difference = cfb::CompareFiles(options.source, temporaryName.CStr())) {
@@ -167,16 +181,18 @@ int RunCopy(const CopyOptions &options, std::ostream &out, std::ostream &err) {
       if (options.force) {
         // Flushed, renamed over DST in one step, and DST's folder flushed.
         MoveFileReplacing(temporaryName, target);
+        loose.name = nullptr;
       } else {
         // The copy was flushed when it was written. The rename refuses a
         // DST that appeared meanwhile.
         RenameFile(temporaryName, target);
+        loose.name = nullptr;
         temporary.Release();
         FlushDirectoryOf(target);
       }
     } catch (const TTFileException &e) {
       throw CopyFailure("cannot move the copy to " + EscapeControlBytes(destination) + ": " +
-                        SystemText(static_cast<int>(e.systemError)));
+                        SystemErrorText(e.systemError));
     }
     temporary.Release();
     std::uint64_t sourceSize = source.FileSize();

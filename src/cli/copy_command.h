@@ -11,6 +11,7 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 
@@ -36,5 +37,31 @@ CLI::App *AddCopyCommand(CLI::App &app, CopyOptions &options);
 
 /// Runs the command; returns the exit status.
 int RunCopy(const CopyOptions &options, std::ostream &out, std::ostream &err);
+
+/// What the command needs to know of a file, from the system.
+struct FileFacts {
+  bool isDirectory = false;
+  bool isRegular = false;
+  std::uint64_t volume = 0; ///< with `index`, tells whether two names are one file
+  std::uint64_t index = 0;
+  std::uint64_t size = 0;
+};
+
+/// The facts of the open file `descriptor`. False when the system cannot
+/// tell; LastSystemError() says why.
+bool FactsOfOpenFile(int descriptor, FileFacts &facts);
+
+/// The facts of the file `path` leads to. False when it cannot be looked up.
+bool FactsOfFile(const std::string &path, FileFacts &facts);
+
+/// Whether the copy's holder must let go of it before the copy is read back
+/// by name or moved into place: on Windows, where the holder opens it sharing
+/// nothing; not on Linux, where its lock keeps sweeps away until the move.
+bool CopyIsClosedBeforeItMoves();
+
+/// The size of the file `path` names, read from a descriptor of its own: the
+/// name is looked up once, by the open, and a link is not followed. False
+/// when it cannot be opened; LastSystemError() says why.
+bool SizeOfOwnFile(const std::string &path, std::uint64_t &size);
 
 } // namespace velkor::cli

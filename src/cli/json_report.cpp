@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <ctime>
+#include <cstdio>
 
 #include "cli/byte_text.h"
 #include "core/version.h"
@@ -66,13 +66,19 @@ std::string DumpJson(const json &value) {
 }
 
 std::string IsoUtcTime(std::chrono::system_clock::time_point time) {
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
-  std::tm utc{};
-  char text[32] = "";
-  if (gmtime_r(&seconds, &utc) == nullptr ||
-      std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc) == 0) {
+  // The calendar of <chrono> rather than gmtime_r, which Windows lacks.
+  using namespace std::chrono;
+  const auto second = floor<seconds>(time);
+  const auto day = floor<days>(second);
+  const year_month_day date{day};
+  const hh_mm_ss<seconds> clock{second - day};
+  if (!date.ok())
     return "1970-01-01T00:00:00Z"; // a clock beyond any calendar: not worth failing a run for
-  }
+  char text[48] = "";
+  std::snprintf(text, sizeof text, "%d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+                static_cast<int>(clock.seconds().count()));
   return text;
 }
 

@@ -8,11 +8,13 @@
 ///
 //===----------------------------------------------------------------------===//
 
+#include "cli/command_line.h"
 #include "cli/command_support.h"
 #include "cli/copy_command.h"
 #include "cli/inspect_command.h"
 #include "cli/run_arguments.h"
 #include "cli/run_command.h"
+#include "cli/terminal_view.h"
 #include "core/heap_reuse.h"
 
 #include <CLI/CLI.hpp>
@@ -43,6 +45,8 @@ int RunFileCommand(int argc, char **argv) {
     return text;
   });
   app.require_subcommand(1, 1);
+  // Options are GNU style on every system: "/x" is a path, never an option.
+  app.allow_windows_style_options(false);
 
   InspectOptions inspectOptions;
   CLI::App *inspect = AddInspectCommand(app, inspectOptions);
@@ -84,6 +88,10 @@ int RunFileCommand(int argc, char **argv) {
 
 int main(int argc, char **argv) {
   KeepFreedMemoryForReuse();
+  velkor::cli::PrepareStandardStreams();
+  velkor::cli::CommandLine commandLine(argc, argv);
+  argc = commandLine.Count();
+  argv = commandLine.Arguments();
   if (IsFileCommand(argc, argv))
     return RunFileCommand(argc, argv);
   return velkor::cli::RunCommand(argc, argv);

@@ -53,6 +53,22 @@ std::optional<RunArguments> ParseRunArguments(int argc, const char *const *argv,
 /// anything else.
 bool ParseDuration(const std::string &text, std::chrono::seconds &duration);
 
+/// What a PATH argument is.
+enum class PathKind {
+  unusable,  ///< missing, unreadable, a link, or neither a file nor a folder
+  directory, ///< a folder that can be listed and entered
+  file,      ///< a regular file that can be opened for reading
+};
+
+/// Looks at one PATH on the system without following a link (on Windows a
+/// reparse point) in its last component, as the walk follows none. A path
+/// that is unusable gives a message naming it in `error`.
+PathKind CheckPathArgument(const std::string &path, std::string &error);
+
+/// A name or value as the messages show it: in single quotes, with its
+/// control bytes escaped.
+std::string Quoted(const std::string &text);
+
 /// Checks every PATH and decides its entry. A path that does not exist,
 /// cannot be read, or is neither a regular file nor a directory gives a
 /// message naming it (false); nothing is changed either way.

@@ -3,14 +3,12 @@
 #include "cli/run_command.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
 #include <system_error>
-#include <unistd.h>
 
 #include "cli/idle_priority.h"
 #include "cli/run_arguments.h"
@@ -27,7 +25,7 @@ namespace {
 /// The stream that shows the live line, when it is a terminal that can.
 std::FILE *LiveTerminal(std::FILE *stream) {
   const char *term = std::getenv("TERM");
-  if (!isatty(fileno(stream)) || (term && std::strcmp(term, "dumb") == 0))
+  if (!IsTerminal(stream) || (term && std::strcmp(term, "dumb") == 0))
     return nullptr;
   return stream;
 }
@@ -59,7 +57,7 @@ int RunCommand(int argc, const char *const *argv) {
   // A reader that goes away (`velkor-cli --list | head`) must not kill the
   // program in the middle of a document: writes then fail, and the view
   // ends the run before the next document.
-  std::signal(SIGPIPE, SIG_IGN);
+  IgnoreBrokenPipes();
 
   TerminalSettings settings;
   settings.list = request->list;
@@ -84,9 +82,10 @@ int RunCommand(int argc, const char *const *argv) {
 
   RunEnding ending = RunEnding::complete;
   {
-    // Ctrl-C, SIGTERM and SIGHUP are the Stop button. Should it be
-    // impossible to watch for them (no signalfd, no thread), the run still
-    // goes on, and they end the program as they end any other.
+    // Ctrl-C, SIGTERM and SIGHUP (on Windows the console's control events)
+    // are the Stop button. Should it be impossible to watch for them (no
+    // signalfd, no thread), the run still goes on, and they end the program
+    // as they end any other.
     std::optional<StopSignal> interrupts;
     try {
       interrupts.emplace(view);
@@ -100,12 +99,12 @@ int RunCommand(int argc, const char *const *argv) {
       // The reader went away (`velkor-cli --list | head`): like the GNU
       // tools, leave without a word, as SIGPIPE would have ended us had it
       // been safe to let it cut a document short.
-      std::signal(SIGPIPE, SIG_DFL);
-      std::raise(SIGPIPE);
-      return 128 + SIGPIPE;
+      return LeaveForBrokenPipe();
     }
-    if (ending == RunEnding::stopped && view.ExitStatus(ending) == ExitStatusOfStopSignal(SIGHUP))
-      return ExitStatusOfStopSignal(SIGHUP); // the terminal that hung up took the output along
+    if (ending == RunEnding::stopped &&
+        view.ExitStatus(ending) == ExitStatusOfStopSignal(kHangupSignal))
+      return ExitStatusOfStopSignal(
+          kHangupSignal); // the terminal that hung up took the output along
     std::fprintf(stderr, "velkor-cli: write error: %s\n", std::strerror(view.OutputError()));
     return kExitFailure;
   }

@@ -17,4 +17,14 @@ namespace velkor::cli {
 /// by SIGHUP.
 int RunCommand(int argc, const char *const *argv);
 
+/// Lets a write to a pipe whose reader went away fail (EPIPE) rather than
+/// end the program in the middle of a document.
+void IgnoreBrokenPipes();
+
+/// Leaves the program without a word, as a write to a pipe without a reader
+/// ends the GNU tools: on Linux by SIGPIPE itself, on Windows with the same
+/// exit status, 141 (128 + SIGPIPE). Answers that status should the program
+/// still be running.
+int LeaveForBrokenPipe();
+
 } // namespace velkor::cli

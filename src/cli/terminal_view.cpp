@@ -5,9 +5,6 @@
 #include "engine/run_failure.h"
 #include "engine/compaction_run.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <array>
@@ -364,10 +361,8 @@ double TerminalView::ElapsedSeconds(std::chrono::steady_clock::time_point since)
 }
 
 int TerminalView::LiveColumns() const {
-  winsize size{};
-  if (settings.live && ioctl(fileno(settings.live), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
-    return size.ws_col;
-  }
+  if (const int width = settings.live ? TerminalWidth(settings.live) : 0; width > 0)
+    return width;
   return settings.columns;
 }
 
@@ -443,7 +438,7 @@ void TerminalView::CheckOutput(std::FILE *stream) {
   if (std::ferror(stream) && !outputFailed) {
     // Nobody reads what the run reports any more: end it before the next
     // document rather than work on unseen.
-    outputError = errno;
+    outputError = FailedWriteError();
     outputFailed = true;
     stopRequested = true;
   }

@@ -49,6 +49,26 @@ struct TerminalSettings {
   std::function<std::chrono::steady_clock::time_point()> clock = std::chrono::steady_clock::now;
 };
 
+/// True when `stream` writes to a terminal (on Windows a console) that can
+/// show the live line: one that moves the cursor back on "\r" and clears to
+/// the end of the line on "ESC [ K".
+bool IsTerminal(std::FILE *stream);
+
+/// The width in columns of the terminal `stream` writes to, or 0 when it
+/// does not tell.
+int TerminalWidth(std::FILE *stream);
+
+/// The error number of a write to a stream that just failed: errno, except
+/// that on Windows a pipe whose reader went away gives EPIPE, as on Linux
+/// (the C runtime reports it as EINVAL).
+int FailedWriteError();
+
+/// Readies standard output and error for the program's text, which is UTF-8
+/// with "\n" line ends on every system. On Linux there is nothing to do; on
+/// Windows the bytes reach files and pipes unchanged, and a console is told
+/// to read them as UTF-8, so that every name prints as it is.
+void PrepareStandardStreams();
+
 /// The label of the summary's last line, the time the run took.
 inline constexpr const char *kElapsedLabel = "Elapsed time:";
 

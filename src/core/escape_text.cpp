@@ -10,6 +10,16 @@ void AppendHexByte(std::string &out, unsigned char b) {
   out += kDigits[b & 0x0F];
 }
 
+/// Where a name may hold a backslash (Linux), it is doubled, so that an
+/// escape is never taken for a name's own bytes. On Windows it is the path
+/// separator, which no name holds, and a path prints in its own form:
+/// C:\Archive\q1.doc.
+#ifdef _WIN32
+constexpr bool kDoubledBackslash = false;
+#else
+constexpr bool kDoubledBackslash = true;
+#endif
+
 } // namespace
 
 std::string EscapeControlBytes(std::string_view bytes) {
@@ -23,7 +33,7 @@ std::string EscapeControlBytes(std::string_view bytes) {
                     static_cast<unsigned char>(bytes[i + 1]) >= 0x80 &&
                     static_cast<unsigned char>(bytes[i + 1]) <= 0x9F;
     if (b == '\\') {
-      out += "\\\\";
+      out += kDoubledBackslash ? "\\\\" : "\\";
     } else if (b == '\n') {
       out += "\\n";
     } else if (b == '\t') {

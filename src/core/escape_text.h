@@ -14,6 +14,8 @@
 
 /// The bytes for one line of text: C0 control bytes, DEL and the C1 controls
 /// written as UTF-8 (C2 80..C2 9F) become C-style escapes (\n, \t, \r,
-/// \xHH) and a backslash is doubled, so the original bytes can be told back.
+/// \xHH) and a backslash is doubled, so the original bytes can be told back
+/// (on Windows, where the backslash separates the path's parts and no name
+/// holds one, it stays single).
 /// Other bytes, valid UTF-8 or not, pass unchanged.
 std::string EscapeControlBytes(std::string_view bytes);

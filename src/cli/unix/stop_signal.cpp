@@ -3,6 +3,7 @@
 #include "cli/stop_signal.h"
 
 #include <poll.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -11,12 +12,30 @@
 #include <cstdint>
 #include <ctime>
 #include <system_error>
+#include <thread>
 
 #include "cli/run_ending.h"
 #include "cli/terminal_view.h"
 
 namespace velkor::cli {
+
+/// The blocked signals, the descriptors the watcher waits on, and the
+/// watcher.
+struct StopSignal::Watch {
+  explicit Watch(TerminalView &view) : view(view) {}
+  void Run();
+
+  TerminalView &view;
+  sigset_t previousMask;
+  int signalFd = -1;
+  int wakeFd = -1;
+  std::thread watcher;
+};
+
 namespace {
+
+static_assert(SIGINT == kInterruptSignal && SIGTERM == kTerminateSignal && SIGHUP == kHangupSignal,
+              "the stopped run's exit statuses are 128 plus these signals' numbers");
 
 /// How often the watcher lets the view draw what it held back.
 constexpr int kTickMilliseconds = 100;
@@ -35,7 +54,10 @@ sigset_t InterruptSet() {
 
 } // namespace
 
-StopSignal::StopSignal(TerminalView &view) : view(view) {
+StopSignal::StopSignal(TerminalView &view) : watch(std::make_unique<Watch>(view)) {
+  sigset_t &previousMask = watch->previousMask;
+  int &signalFd = watch->signalFd;
+  int &wakeFd = watch->wakeFd;
   const sigset_t set = InterruptSet();
   // Blocked before the watcher starts, so that it inherits the mask and no
   // thread but the watcher's signalfd ever takes the signal.
@@ -53,25 +75,27 @@ StopSignal::StopSignal(TerminalView &view) : view(view) {
     pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
     throw std::system_error(error, std::generic_category(), "signalfd");
   }
-  watcher = std::thread([this] { Watch(); });
+  watch->watcher = std::thread([this] { watch->Run(); });
 }
 
 StopSignal::~StopSignal() {
+  const int signalFd = watch->signalFd;
+  const int wakeFd = watch->wakeFd;
   const std::uint64_t one = 1;
   if (write(wakeFd, &one, sizeof one) < 0) {
     // An eventfd write fails only when the counter would overflow.
   }
-  watcher.join();
+  watch->watcher.join();
   close(signalFd);
   close(wakeFd);
   const sigset_t set = InterruptSet();
   const timespec zero{};
   while (sigtimedwait(&set, nullptr, &zero) > 0) {
   }
-  pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
+  pthread_sigmask(SIG_SETMASK, &watch->previousMask, nullptr);
 }
 
-void StopSignal::Watch() {
+void StopSignal::Watch::Run() {
   int interrupts = 0;
   for (;;) {
     pollfd fds[2] = {{signalFd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
