@@ -9,6 +9,7 @@
 //===----------------------------------------------------------------------===//
 #include "cfb/compare.h"
 #include "cfb/compound_file.h"
+#include "support/windows/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -72,7 +73,7 @@ protected:
     ASSERT_TRUE(CreateDirectoryW(Wide(folder).c_str(), nullptr) ||
                 GetLastError() == ERROR_ALREADY_EXISTS);
   }
-  void TearDown() override { RemoveTree(Wide(folder)); }
+  void TearDown() override { velkor::test::RemoveFolderTree(Wide(folder)); }
 
   std::string Path(const std::string &name) const { return folder + "\\" + name; }
 
@@ -102,25 +103,6 @@ protected:
     EXPECT_GE(checkpoints, 1) << "the checkpoint runs before the final flush";
     cfb::Source copy = cfb::Source::Open(to);
     EXPECT_FALSE(cfb::CompareTrees(source, copy).has_value());
-  }
-
-  static void RemoveTree(const std::wstring &path) {
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-      do {
-        const std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..")
-          continue;
-        const std::wstring inner = path + L"\\" + name;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-          RemoveTree(inner);
-        else
-          DeleteFileW(inner.c_str());
-      } while (FindNextFileW(search, &entry));
-      FindClose(search);
-    }
-    RemoveDirectoryW(path.c_str());
   }
 
   std::string folder;

@@ -62,11 +62,11 @@ TEST(Win32Walk, MountRootsAndFolderKeys) {
   wchar_t saved[MAX_PATH];
   GetCurrentDirectoryW(MAX_PATH, saved);
   TempFolder folder;
-  std::filesystem::create_directory(folder / "sub");
+  std::filesystem::create_directory(folder.Native() / "sub");
 
   ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\"));
   EXPECT_TRUE(CurrentDirectoryIsMountRoot());
-  ASSERT_TRUE(SetCurrentDirectoryW(folder.path.c_str()));
+  ASSERT_TRUE(SetCurrentDirectoryW(folder.Native().c_str()));
   EXPECT_FALSE(CurrentDirectoryIsMountRoot());
 
   std::uint64_t device = 0, inode = 0, otherDevice = 0, otherInode = 0;

@@ -3,7 +3,7 @@
 #include "fs/file_handle.h"
 
 #include "core/exceptions.h"
-#include "temp_folder.h"
+#include "support/windows/temp_folder.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "core/exceptions.h"
 #include "fs/file_handle.h"
 #include "fs/temp_file.h"
-#include "temp_folder.h"
+#include "support/windows/temp_folder.h"
 
 #include <gtest/gtest.h>
 

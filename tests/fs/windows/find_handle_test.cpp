@@ -48,8 +48,8 @@ constexpr std::uint32_t kTypeBits = 0170000;
 
 TEST(Win32FindHandle, ListsInWindowsFormWithDotAndDotDot) {
   TempFolder folder;
-  WriteBytes(folder / "a.doc", "12345");
-  std::filesystem::create_directory(folder / "sub");
+  WriteBytes(folder.Native() / "a.doc", "12345");
+  std::filesystem::create_directory(folder.Native() / "sub");
   const auto entries = List(folder.Text() + "*");
   ASSERT_EQ(entries.size(), 4u);
   EXPECT_TRUE(IsDirectory(entries.at(".")));
@@ -68,14 +68,14 @@ TEST(Win32FindHandle, ListsInWindowsFormWithDotAndDotDot) {
 
 TEST(Win32FindHandle, RecordsCarryAttributesTimesSizeAndIdentity) {
   TempFolder folder;
-  WriteBytes(folder / "a.doc", "12345");
-  WriteBytes(folder / "b.xls", std::string(70000, 'x'));
-  SetFileAttributesW((folder / "b.xls").c_str(), FILE_ATTRIBUTE_READONLY);
+  WriteBytes(folder.Native() / "a.doc", "12345");
+  WriteBytes(folder.Native() / "b.xls", std::string(70000, 'x'));
+  SetFileAttributesW((folder.Native() / "b.xls").c_str(), FILE_ATTRIBUTE_READONLY);
   const auto entries = List(folder.Text() + "*");
   const TTFindRecord &doc = entries.at("a.doc");
   const TTFindRecord &xls = entries.at("b.xls");
 
-  const BY_HANDLE_FILE_INFORMATION info = InformationOf(folder / "a.doc");
+  const BY_HANDLE_FILE_INFORMATION info = InformationOf(folder.Native() / "a.doc");
   EXPECT_EQ(doc.attributes, info.dwFileAttributes);
   EXPECT_EQ(doc.Size(), 5u);
   EXPECT_EQ(doc.creationTime.Value(), Value(info.ftCreationTime));
@@ -91,7 +91,7 @@ TEST(Win32FindHandle, RecordsCarryAttributesTimesSizeAndIdentity) {
   EXPECT_EQ(xls.attributes & FILE_ATTRIBUTE_READONLY, static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
   EXPECT_EQ(xls.mode, 0100444u);
   EXPECT_NE(xls.inode, doc.inode);
-  SetFileAttributesW((folder / "b.xls").c_str(), FILE_ATTRIBUTE_NORMAL);
+  SetFileAttributesW((folder.Native() / "b.xls").c_str(), FILE_ATTRIBUTE_NORMAL);
 
   // A single lookup gives the same record, with the name as the folder holds
   // it, whatever the letters' case asked for.
@@ -144,8 +144,8 @@ TEST(Win32FindHandle, AReparsePointIsALinkAndNoSearchGoesThroughIt) {
 TEST(Win32FindHandle, ANameOutsideTheAnsiCodePageIsListedFoundAndMatched) {
   TempFolder folder;
   const std::wstring wide = L"\u041E\u0442\u0447\u0451\u0442 \u65E5\u672C \U0001F4C4.doc";
-  WriteBytes(folder / wide, "doc");
-  const std::string name = TempFolder::Utf8(wide);
+  WriteBytes(folder.Native() / wide, "doc");
+  const std::string name = velkor::test::Utf8Of(wide);
   const auto entries = List(folder.Text() + "*");
   ASSERT_EQ(entries.count(name), 1u);
   EXPECT_EQ(entries.at(name).Size(), 3u);
@@ -157,9 +157,9 @@ TEST(Win32FindHandle, ANameOutsideTheAnsiCodePageIsListedFoundAndMatched) {
   // Masks match the UTF-8 bytes: ASCII letters in any case, the rest exactly.
   EXPECT_TRUE(MatchWildcard("*.DOC", record.name));
   EXPECT_TRUE(
-      MatchWildcard(TempFolder::Utf8(L"\u041E\u0442\u0447\u0451\u0442*").c_str(), record.name));
+      MatchWildcard(velkor::test::Utf8Of(L"\u041E\u0442\u0447\u0451\u0442*").c_str(), record.name));
   EXPECT_FALSE(
-      MatchWildcard(TempFolder::Utf8(L"\u043E\u0442\u0447\u0451\u0442*").c_str(), record.name));
+      MatchWildcard(velkor::test::Utf8Of(L"\u043E\u0442\u0447\u0451\u0442*").c_str(), record.name));
   TTMaskSet masks;
   masks.Add("*.doc", true, false);
   EXPECT_TRUE(MaskSelects(masks.Root(), true, record.name));
@@ -167,7 +167,7 @@ TEST(Win32FindHandle, ANameOutsideTheAnsiCodePageIsListedFoundAndMatched) {
 
 TEST(Win32FindHandle, PathsLongerThanMaxPathAreListedAndLookedUp) {
   TempFolder folder;
-  std::wstring deep = L"\\\\?\\" + folder.path.wstring();
+  std::wstring deep = L"\\\\?\\" + folder.Native().wstring();
   std::string text = folder.Text();
   for (int i = 0; i < 8; ++i) {
     const std::wstring part(40, static_cast<wchar_t>(L'a' + i));

@@ -1,7 +1,7 @@
-//===- tests/fs/windows/temp_folder.h - A folder of its own per test ------===//
+//===- support/windows/temp_folder.h - A folder of its own per test -------===//
 ///
 /// \file
-/// The Win32 tests of fs make their files in a fresh folder under the
+/// The Win32 tests make their files in a fresh folder under the
 /// system's temporary folder (under Wine inside the prefix's drive C:),
 /// removed again afterwards. Names are UTF-8, as fs takes them; WideOf gives
 /// the UTF-16 form for the checks that call Win32 directly, with the "\\?\"
@@ -48,6 +48,33 @@ inline bool UnderWine() {
   return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
+/// Removes a folder and all it holds, read-only files and paths beyond
+/// MAX_PATH included (std::filesystem reaches neither here). `folder` is in
+/// the long form ("\\?\" and a full path). A reparse point is removed
+/// itself, never followed.
+inline void RemoveFolderTree(const std::wstring &folder) {
+  WIN32_FIND_DATAW entry;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..")
+        continue;
+      const std::wstring full = folder + L"\\" + name;
+      SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+          (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+        RemoveFolderTree(full);
+      else if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        RemoveDirectoryW(full.c_str());
+      else
+        DeleteFileW(full.c_str());
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
 class TempFolder {
 public:
   TempFolder() {
@@ -61,39 +88,19 @@ public:
   }
   TempFolder(const TempFolder &) = delete;
   TempFolder &operator=(const TempFolder &) = delete;
-  ~TempFolder() { RemoveTree(L"\\\\?\\" + path.wstring()); }
+  ~TempFolder() { RemoveFolderTree(L"\\\\?\\" + path.wstring()); }
 
   /// The UTF-8 path of `name` in the folder.
   std::string operator/(const std::string &name) const {
     return Utf8Of(path / std::filesystem::path(std::u8string(name.begin(), name.end())));
   }
   std::string Path() const { return Utf8Of(path); }
+  /// The folder as UTF-8 text ending in a backslash, for patterns.
+  std::string Text() const { return Utf8Of(path) + "\\"; }
+  /// The folder as the standard library's path, for the wide calls.
+  const std::filesystem::path &Native() const { return path; }
 
 private:
-  /// Removes a folder and all it holds, read-only files and paths beyond
-  /// MAX_PATH included (std::filesystem reaches neither here).
-  static void RemoveTree(const std::wstring &folder) {
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-      do {
-        const std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..")
-          continue;
-        const std::wstring full = folder + L"\\" + name;
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-            (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-          RemoveTree(full);
-        } else {
-          SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-          DeleteFileW(full.c_str());
-        }
-      } while (FindNextFileW(search, &entry));
-      FindClose(search);
-    }
-    RemoveDirectoryW(folder.c_str());
-  }
-
   std::filesystem::path path;
 };
 
