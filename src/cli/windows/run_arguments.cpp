@@ -67,7 +67,12 @@ PathKind CheckPathArgument(const std::string &path, std::string &error) {
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    error = "cannot read " + Quoted(path) + ": " + SystemErrorText(GetLastError());
+    const DWORD failure = GetLastError();
+    // A program that shares the file with nobody: the run passes it over as
+    // in use, as it does for such a document found in a folder.
+    if (failure == ERROR_SHARING_VIOLATION)
+      return PathKind::file;
+    error = "cannot read " + Quoted(path) + ": " + SystemErrorText(failure);
     return PathKind::unusable;
   }
   const DWORD type = GetFileType(file);
