@@ -320,6 +320,24 @@ class Checker:
                                     'replacement and not given back; made read-only again' % rel)
                 os.chmod(path, was)
 
+    def where_it_went(self, rel, r):
+        """The leftovers of a missing document's folder that hold its bytes or its streams."""
+        folder = os.path.join(self.tree, os.path.dirname(rel))
+        found = []
+        for n in sorted(os.listdir(folder)):
+            if not is_temp(n):
+                continue
+            data = read_bytes(os.path.join(folder, n))
+            if hashlib.sha256(data).hexdigest() == r['sha']:
+                found.append('%s holds its bytes' % n)
+            elif r['doc'] and data[:8] == b'\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1':
+                try:
+                    if stream_map(data) == r['streams']:
+                        found.append('%s holds its streams (%d bytes)' % (n, len(data)))
+                except Exception:
+                    pass
+        return ('; ' + ', '.join(found)) if found else ''
+
     def check(self):
         """Returns (problems, counts, leftover temps)."""
         problems = []
@@ -332,7 +350,7 @@ class Checker:
             try:
                 st = os.lstat(path)
             except FileNotFoundError:
-                problems.append('%s: missing' % rel)
+                problems.append('%s: missing%s' % (rel, self.where_it_went(rel, r)))
                 continue
             if not stat.S_ISREG(st.st_mode):
                 problems.append('%s: no longer a regular file' % rel)
