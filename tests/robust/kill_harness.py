@@ -61,9 +61,14 @@ are the Linux build's and are not used. What is checked is what Windows
 keeps: a compacted document has the original's modification time to the
 100 ns of SetFileTime, is read-only when the original was, and otherwise
 has the mode Wine gives a new file (its owner is the user running Wine);
-the leftovers are vkr*.tmp in either case of their hex digits, and a
+the leftovers are vkr*.tmp in either case of their hex digits, a
 `vkrNNNN.tmp:velkor.copy` file (Wine keeps a named stream as a file of its
-own) beside its copy counts with the copy's leftovers.
+own) beside its copy, and the rf*.tmp into which Wine's ReplaceFileW moves
+the document it replaces. A missing document is damage wherever its bytes
+went (the report names the leftover holding them). A kill between velkor
+taking a read-only document's attribute off for the replacement and giving
+it back leaves the original whole and in place but writable: that is
+counted apart, listed, and made read-only again.
 """
 
 import argparse
@@ -128,9 +133,6 @@ def is_temp(name):
         name = name[:-len(':velkor.copy')]
     return name.startswith(TEMP_PREFIXES) and name.endswith('.tmp')
 
-
-def is_replace_temp(name):
-    return name.lower().startswith('rf') and name.lower().endswith('.tmp')
 
 
 def windows_path(path):
@@ -281,7 +283,7 @@ class Checker:
         self.doc_folders = {os.path.dirname(rel) for rel, r in records.items() if r['doc']}
         self.checks = 0
         self.compacted_seen = set()
-        self.windows = []  # what the known windows of the replacement under Wine left, put right
+        self.windows = []  # read-only attributes a kill left taken off, put right
 
     def temps(self):
         found = []
@@ -289,26 +291,12 @@ class Checker:
             found += [os.path.relpath(os.path.join(folder, n), self.tree) for n in files if is_temp(n)]
         return sorted(found)
 
-    def put_back_after_replace_window(self, rel, r):
-        """Wine's ReplaceFileW moves the document it replaces to an rf*.tmp
-        of its folder first, then the copy to the document's name, then
-        removes the rf*.tmp; a kill between the two moves leaves no file
-        under the document's name. And velkor takes the read-only attribute
-        off a document for the replacement, and gives it back afterwards.
-        When a kill left either, this finds it, counts it apart (the bytes
-        are all there) and puts it right as a user would, so that later runs
-        see the document again."""
+    def put_back_read_only(self, rel, r):
+        """velkor takes the read-only attribute off a document for its
+        replacement and gives it back afterwards; a kill in between leaves
+        the original, whole and in place, without it. Counted apart and made
+        read-only again, so that later runs see the document as it was."""
         path = os.path.join(self.tree, rel)
-        folder = os.path.dirname(path)
-        if not os.path.exists(path):
-            for n in sorted(os.listdir(folder)):
-                held = os.path.join(folder, n)
-                if is_replace_temp(n) and hashlib.sha256(read_bytes(held)).hexdigest() == r['sha']:
-                    self.windows.append('%s: no file under its name; the document whole in %s (moved aside by '
-                                        'ReplaceFileW, killed before the copy took its name); moved back'
-                                        % (rel, os.path.join(os.path.dirname(rel), n)))
-                    os.rename(held, path)
-                    break
         try:
             st = os.lstat(path)
         except OSError:
@@ -346,7 +334,7 @@ class Checker:
             self.checks += 1
             path = os.path.join(self.tree, rel)
             if self.wine:
-                self.put_back_after_replace_window(rel, r)
+                self.put_back_read_only(rel, r)
             try:
                 st = os.lstat(path)
             except FileNotFoundError:
@@ -995,11 +983,11 @@ def main():
             with open(args.json, 'w') as f:
                 json.dump(figures, f, indent=2)
         if cli.wine:
-            figures.update(replacement_windows_put_right=len(checker.windows))
-            print('kill_harness: kills that left a window of the replacement (put right, bytes all there): %d'
+            figures.update(read_only_taken_off=len(checker.windows))
+            print('kill_harness: kills that left a document without its read-only attribute (put right): %d'
                   % len(checker.windows))
             for p in checker.windows:
-                print('REPLACEMENT WINDOW UNDER WINE: ' + p)
+                print('READ-ONLY TAKEN OFF: ' + p)
         for p in all_problems[:50]:
             print('DAMAGE: ' + p)
         return 0 if not all_problems else 1
