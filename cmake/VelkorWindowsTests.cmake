@@ -16,3 +16,4 @@ add_subdirectory(${PROJECT_SOURCE_DIR}/tests/fs/windows ${CMAKE_BINARY_DIR}/test
 add_subdirectory(${PROJECT_SOURCE_DIR}/tests/cfb/windows ${CMAKE_BINARY_DIR}/tests/cfb/windows)
 add_subdirectory(${PROJECT_SOURCE_DIR}/tests/engine/windows ${CMAKE_BINARY_DIR}/tests/engine/windows)
 add_subdirectory(${PROJECT_SOURCE_DIR}/tests/cli/windows ${CMAKE_BINARY_DIR}/tests/cli/windows)
+add_subdirectory(${PROJECT_SOURCE_DIR}/tests/robust/windows ${CMAKE_BINARY_DIR}/tests/robust/windows)

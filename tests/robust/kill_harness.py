@@ -2,7 +2,7 @@
 #===- tests/robust/kill_harness.py - SIGKILL at random moments loses nothing -===#
 """Kills compressing velkor-cli runs at random moments and checks every document.
 
-    kill_harness.py [--kills N] [--cli PATH] [--fixtures DIR] [--seed N]
+    kill_harness.py [--kills N] [--cli PATH | --wine PATH] [--fixtures DIR] [--seed N]
                     [--jobs SPEC] [--[no-]writer] [--work DIR] [--keep] [--json FILE]
 
 Builds a tree of real compound documents (the LibreOffice fixtures of
@@ -46,6 +46,29 @@ modification time (its access time may be the original's or a later read's).
 No document may be missing or truncated, no other file may change, and
 leftover vkr*.tmp files may lie only in a document's own folder; they are
 listed. Exit status 0 when nothing was damaged, 1 otherwise.
+
+With --wine PATH the runs are of the Windows build, PATH to velkor-cli.exe,
+under Wine (WINEPREFIX and WINEDEBUG come from the environment; the tree is
+named in Windows form on drive Z:, Wine's view of the Linux root). A kill is
+SIGKILL of the Wine process, found in the same phases through the files it
+has open in /proc, or, for some kills after a random delay, Wine's own
+`taskkill /F /IM velkor-cli.exe`. --wine implies --no-writer: the writer is
+a Linux program, and Wine's sharing modes, which keep other programs out of
+a document while a run holds it, bind only programs running under Wine, so
+the writer's opens would not wait and its writes would race the copy as no
+Windows program can. The read lease and the kills at system calls (strace)
+are the Linux build's and are not used. What is checked is what Windows
+keeps: a compacted document has the original's modification time to the
+100 ns of SetFileTime, is read-only when the original was, and otherwise
+has the mode Wine gives a new file (its owner is the user running Wine);
+the leftovers are vkr*.tmp in either case of their hex digits, a
+`vkrNNNN.tmp:velkor.copy` file (Wine keeps a named stream as a file of its
+own) beside its copy, and the rf*.tmp into which Wine's ReplaceFileW moves
+the document it replaces. A missing document is damage wherever its bytes
+went (the report names the leftover holding them). A kill between velkor
+taking a read-only document's attribute off for the replacement and giving
+it back leaves the original whole and in place but writable: that is
+counted apart, listed, and made read-only again.
 """
 
 import argparse
@@ -71,7 +94,7 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, 'tests', 'fixtures'))
 import cfb_writer as w  # noqa: E402
 
-PHASES = ('scan', 'open', 'copy', 'stamping', 'replacement', 'cleanup', 'between')
+PHASES = ('scan', 'open', 'copy', 'stamping', 'replacement', 'cleanup', 'between', 'taskkill')
 # Kills at the entry of a system call (strace's fault injection), by phase:
 # reading a directory, writing the copy, flushing it, stamping its times,
 # giving it the document's mode, renaming it over the document or exchanging
@@ -98,8 +121,35 @@ def read_bytes(path):
         os.close(fd)
 
 
+# Names of leftovers: velkor's copies, and under Wine also the rf*.tmp into
+# which Wine's ReplaceFileW moves the document it replaces.
+TEMP_PREFIXES = ('vkr',)
+
+
 def is_temp(name):
-    return name.lower().startswith('vkr') and name.lower().endswith('.tmp')
+    """A temporary copy, or (under Wine) the file of the mark stream beside one."""
+    name = name.lower()
+    if name.endswith(':velkor.copy'):
+        name = name[:-len(':velkor.copy')]
+    return name.startswith(TEMP_PREFIXES) and name.endswith('.tmp')
+
+
+
+def windows_path(path):
+    """The Windows name under Wine of a Linux path: drive Z: is the root."""
+    return 'Z:' + path.replace('/', '\\')
+
+
+class Cli:
+    """How a run is started: velkor-cli itself, or velkor-cli.exe under Wine."""
+
+    def __init__(self, path, wine):
+        self.path, self.wine = path, wine
+
+    def command(self, options, tree):
+        if self.wine:
+            return ['wine', self.path] + options + [windows_path(tree)]
+        return [self.path] + options + [tree]
 
 
 def stream_map(data):
@@ -224,20 +274,57 @@ def restore_tree(pristine, tree, records):
 # Checking
 
 class Checker:
-    def __init__(self, tree, records):
+    def __init__(self, tree, records, wine=False):
         self.tree = tree
+        self.wine = wine
         self.records = records
         # (rel, sha of the version expected) -> sha of copies already compared
         self.verified = collections.defaultdict(set)
         self.doc_folders = {os.path.dirname(rel) for rel, r in records.items() if r['doc']}
         self.checks = 0
         self.compacted_seen = set()
+        self.windows = []  # read-only attributes a kill left taken off, put right
 
     def temps(self):
         found = []
         for folder, _, files in os.walk(self.tree):
             found += [os.path.relpath(os.path.join(folder, n), self.tree) for n in files if is_temp(n)]
         return sorted(found)
+
+    def put_back_read_only(self, rel, r):
+        """velkor takes the read-only attribute off a document for its
+        replacement and gives it back afterwards; a kill in between leaves
+        the original, whole and in place, without it. Counted apart and made
+        read-only again, so that later runs see the document as it was."""
+        path = os.path.join(self.tree, rel)
+        try:
+            st = os.lstat(path)
+        except OSError:
+            return
+        mode, was = stat.S_IMODE(st.st_mode), stat.S_IMODE(r['mode'])
+        if not was & stat.S_IWUSR and mode == was | stat.S_IWUSR:
+            if hashlib.sha256(read_bytes(path)).hexdigest() == r['sha']:
+                self.windows.append('%s: the original, with its read-only attribute taken off for the '
+                                    'replacement and not given back; made read-only again' % rel)
+                os.chmod(path, was)
+
+    def where_it_went(self, rel, r):
+        """The leftovers of a missing document's folder that hold its bytes or its streams."""
+        folder = os.path.join(self.tree, os.path.dirname(rel))
+        found = []
+        for n in sorted(os.listdir(folder)):
+            if not is_temp(n):
+                continue
+            data = read_bytes(os.path.join(folder, n))
+            if hashlib.sha256(data).hexdigest() == r['sha']:
+                found.append('%s holds its bytes' % n)
+            elif r['doc'] and data[:8] == b'\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1':
+                try:
+                    if stream_map(data) == r['streams']:
+                        found.append('%s holds its streams (%d bytes)' % (n, len(data)))
+                except Exception:
+                    pass
+        return ('; ' + ', '.join(found)) if found else ''
 
     def check(self):
         """Returns (problems, counts, leftover temps)."""
@@ -246,10 +333,12 @@ class Checker:
         for rel, r in sorted(self.records.items()):
             self.checks += 1
             path = os.path.join(self.tree, rel)
+            if self.wine:
+                self.put_back_read_only(rel, r)
             try:
                 st = os.lstat(path)
             except FileNotFoundError:
-                problems.append('%s: missing' % rel)
+                problems.append('%s: missing%s' % (rel, self.where_it_went(rel, r)))
                 continue
             if not stat.S_ISREG(st.st_mode):
                 problems.append('%s: no longer a regular file' % rel)
@@ -265,6 +354,8 @@ class Checker:
                 meta.append('mtime %d, was %d' % (st.st_mtime_ns, r['mtime']))
             if st.st_atime_ns < r['atime']:
                 meta.append('atime %d earlier than the original %d' % (st.st_atime_ns, r['atime']))
+            if self.wine and sha != r['sha']:
+                meta = wine_copy_meta(st, r)
             if sha == r['sha']:
                 counts['original'] += 1
                 if meta:
@@ -315,6 +406,25 @@ class Checker:
             if is_temp(n):
                 problems.append('%s: temporary file outside the tree' % n)
         return problems, counts, temps
+
+
+def wine_copy_meta(st, r):
+    """What is wrong with the metadata of a copy made under Wine: times are
+    kept to the 100 ns of a FILETIME; a new file's mode and owner are Wine's,
+    all it keeps of the mode is whether the file is read-only."""
+    meta = []
+    if stat.S_IMODE(st.st_mode) & stat.S_IWUSR != stat.S_IMODE(r['mode']) & stat.S_IWUSR:
+        meta.append('mode %o, was %o: read-only differs' % (stat.S_IMODE(st.st_mode), stat.S_IMODE(r['mode'])))
+    if st.st_mtime_ns != filetime_ns(r['mtime']):
+        meta.append('mtime %d, was %d (%d in 100 ns)' % (st.st_mtime_ns, r['mtime'], filetime_ns(r['mtime'])))
+    if st.st_atime_ns < filetime_ns(r['atime']):
+        meta.append('atime %d earlier than the original %d' % (st.st_atime_ns, r['atime']))
+    return meta
+
+
+def filetime_ns(ns):
+    """A time as Windows keeps it: in whole 100 ns."""
+    return ns - ns % 100
 
 
 # ---------------------------------------------------------------------------
@@ -529,7 +639,7 @@ def settle_writes(writes, tree, records, killed):
 # ---------------------------------------------------------------------------
 # Running and killing
 
-def classify(pid, tree, temps_before, records, written_mtimes=()):
+def classify(pid, tree, temps_before, records, written_mtimes=(), wine=False):
     """What the stopped process is doing, from the files it has open."""
     open_docs, open_temps, open_dirs = [], [], []
     fd_dir = '/proc/%d/fd' % pid
@@ -569,6 +679,8 @@ def classify(pid, tree, temps_before, records, written_mtimes=()):
             rel = os.path.relpath(t, tree)
             doc_mtimes = {r['mtime'] for k, r in records.items() if os.path.dirname(k) == os.path.dirname(rel)}
             doc_mtimes |= written_mtimes
+            if wine:
+                doc_mtimes = {filetime_ns(m) for m in doc_mtimes}
             try:
                 if os.lstat(t).st_mtime_ns in doc_mtimes:
                     return 'replacement'
@@ -618,12 +730,24 @@ def run_command(cli, tree, jobs, rnd):
     and a line for every document (what was done, or why not)."""
     if jobs == 'mixed':
         jobs = rnd.choice(('1', '2', '4', 'auto'))
-    return [cli, '--list', tree] if jobs == 'auto' else [cli, '--list', '--jobs', jobs, tree]
+    return cli.command(['--list'] if jobs == 'auto' else ['--list', '--jobs', jobs], tree)
 
 
-def run_once(command, rnd, full_time, log, temps_before, records, call_counts, written_mtimes=frozenset()):
+def taskkill(proc, log):
+    """Ends the run with Wine's `taskkill /F`; True when it did."""
+    done = subprocess.call(['wine', 'taskkill', '/F', '/IM', 'velkor-cli.exe'], stdout=log, stderr=log) == 0
+    try:
+        proc.wait(timeout=60)
+    except subprocess.TimeoutExpired:
+        proc.kill()  # taskkill said it ended it, yet it runs on
+        proc.wait()
+        return False
+    return done
+
+
+def run_once(command, tree, rnd, full_time, log, temps_before, records, call_counts, written_mtimes=frozenset(),
+             wine=False):
     """Starts a run and kills it. Returns (phase or None if it completed, exit code)."""
-    tree = command[-1]
     strategy = rnd.random()
     if strategy >= 0.6 and call_counts:
         # Killed on entering the n-th call of one system call.
@@ -640,10 +764,15 @@ def run_once(command, rnd, full_time, log, temps_before, records, call_counts, w
         return None, code
     proc = subprocess.Popen(command, stdout=log, stderr=log)
     phase = None
+    if wine and strategy < 0.15:
+        time.sleep(rnd.uniform(0, full_time * 1.1))
+        if proc.poll() is None and taskkill(proc, log):
+            return 'taskkill', proc.returncode
+        return None, proc.wait()
     if strategy < 0.3:
         time.sleep(rnd.uniform(0, full_time * 1.1))
         if proc.poll() is None and stop(proc.pid):
-            phase = classify(proc.pid, tree, temps_before, records, written_mtimes)
+            phase = classify(proc.pid, tree, temps_before, records, written_mtimes, wine)
             proc.send_signal(signal.SIGKILL)
     else:
         target = rnd.choice(('scan', 'copy', 'copy', 'stamping', 'replacement', 'replacement'))
@@ -652,7 +781,7 @@ def run_once(command, rnd, full_time, log, temps_before, records, call_counts, w
             time.sleep(rnd.uniform(0, 0.002))
             if not stop(proc.pid):
                 break
-            seen = classify(proc.pid, tree, temps_before, records, written_mtimes)
+            seen = classify(proc.pid, tree, temps_before, records, written_mtimes, wine)
             if seen == target or time.monotonic() >= deadline:
                 phase = seen
                 proc.send_signal(signal.SIGKILL)
@@ -676,6 +805,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split('\n')[0])
     parser.add_argument('--kills', type=int, default=250)
     parser.add_argument('--cli', default=os.path.join(ROOT, 'build', 'bin', 'velkor-cli'))
+    parser.add_argument('--wine', default=None, metavar='PATH',
+                        help='runs of velkor-cli.exe at PATH under Wine, killed there (implies --no-writer)')
     parser.add_argument('--fixtures', default=os.path.join(ROOT, 'build', 'fixtures'))
     parser.add_argument('--seed', type=int, default=8)
     parser.add_argument('--jobs', default='mixed',
@@ -686,8 +817,16 @@ def main():
     parser.add_argument('--keep', action='store_true', help='keep the work folder')
     parser.add_argument('--json', default=None, help='also write the figures to this file')
     args = parser.parse_args()
-    if not os.access(args.cli, os.X_OK):
+    if args.wine:
+        args.writer = False  # the writer is a Linux program: Wine's sharing modes do not bind it
+        if not os.path.isfile(args.wine) or not shutil.which('wine'):
+            sys.exit('kill_harness: no velkor-cli.exe at %s, or no wine' % args.wine)
+    elif not os.access(args.cli, os.X_OK):
         sys.exit('kill_harness: no velkor-cli at %s' % args.cli)
+    cli = Cli(os.path.abspath(args.wine), True) if args.wine else Cli(args.cli, False)
+    global TEMP_PREFIXES
+    if cli.wine:
+        TEMP_PREFIXES = ('vkr', 'rf')
     if args.jobs not in ('mixed', 'auto') and not args.jobs.isdigit():
         sys.exit('kill_harness: --jobs takes a number, "auto" or "mixed"')
 
@@ -701,7 +840,7 @@ def main():
         pristine_records = copy.deepcopy(records)
         shutil.copytree(pristine, tree, copy_function=shutil.copy2)
         restore_tree(pristine, tree, records)
-        checker = Checker(tree, records)
+        checker = Checker(tree, records, cli.wine)
         docs = sum(1 for r in records.values() if r['doc'])
         total_bytes = sum(r['size'] for r in records.values())
         print('kill_harness: %d files (%d compound documents, %.1f MB) in %s' %
@@ -710,7 +849,7 @@ def main():
         log = open(os.path.join(work, 'runs.log'), 'ab')
         # How long a whole compressing run takes: the range of the random delays.
         t0 = time.monotonic()
-        code = subprocess.call([args.cli, tree], stdout=log, stderr=log)
+        code = subprocess.call(cli.command([], tree), stdout=log, stderr=log)
         full_time = time.monotonic() - t0
         problems, counts, _ = checker.check()
         if code != 0 or problems or counts['compacted'] == 0:
@@ -720,7 +859,7 @@ def main():
         restore_tree(pristine, tree, records)
         print('kill_harness: a whole run takes %.2f s and compacts %d documents' % (full_time, counts['compacted']),
               flush=True)
-        call_counts = syscall_counts(args.cli, tree, log) if shutil.which('strace') else {}
+        call_counts = syscall_counts(args.cli, tree, log) if shutil.which('strace') and not cli.wine else {}
         restore_tree(pristine, tree, records)
         print('kill_harness: system calls of a whole run: %s' % call_counts, flush=True)
         # The writer: the documents it can write into, and a write every
@@ -750,15 +889,15 @@ def main():
         temps_before = set()
         by_jobs = collections.Counter()
         while kills < args.kills:
-            command = run_command(args.cli, tree, args.jobs, rnd)
+            command = run_command(cli, tree, args.jobs, rnd)
             runs += 1
             writer = None
             if args.writer:
                 writer = Writer(tree, writable, random.Random(args.seed * 100003 + runs), pace, scratch,
                                 write_number)
                 writer.start()
-            phase, code = run_once(command, rnd, full_time, log, temps_before, records, call_counts,
-                                   writer.mtimes if writer else frozenset())
+            phase, code = run_once(command, tree, rnd, full_time, log, temps_before, records, call_counts,
+                                   writer.mtimes if writer else frozenset(), cli.wine)
             if phase is None:
                 completed += 1
                 if code != 0:
@@ -843,6 +982,12 @@ def main():
         if args.json:
             with open(args.json, 'w') as f:
                 json.dump(figures, f, indent=2)
+        if cli.wine:
+            figures.update(read_only_taken_off=len(checker.windows))
+            print('kill_harness: kills that left a document without its read-only attribute (put right): %d'
+                  % len(checker.windows))
+            for p in checker.windows:
+                print('READ-ONLY TAKEN OFF: ' + p)
         for p in all_problems[:50]:
             print('DAMAGE: ' + p)
         return 0 if not all_problems else 1
