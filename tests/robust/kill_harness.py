@@ -64,8 +64,13 @@ has the mode Wine gives a new file (its owner is the user running Wine);
 the leftovers are vkr*.tmp in either case of their hex digits, a
 `vkrNNNN.tmp:velkor.copy` file (Wine keeps a named stream as a file of its
 own) beside its copy, and the rf*.tmp into which Wine's ReplaceFileW moves
-the document it replaces. A missing document is damage wherever its bytes
-went (the report names the leftover holding them). A kill between velkor
+the document it replaces. The replacement names a vkrNNNN.tmp of its own as
+ReplaceFileW's backup, so that the old file is never deleted before the copy
+has the document's name: a kill between ReplaceFileW's two moves leaves the
+name empty for the next run to report, with the original whole under that
+leftover. That is counted apart as a name gap, listed, and the original put
+back under its name; a missing document whose bytes are nowhere whole is
+damage (the report names a leftover holding its streams). A kill between velkor
 taking a read-only document's attribute off for the replacement and giving
 it back leaves the original whole and in place but writable: that is
 counted apart, listed, and made read-only again.
@@ -284,6 +289,7 @@ class Checker:
         self.checks = 0
         self.compacted_seen = set()
         self.windows = []  # read-only attributes a kill left taken off, put right
+        self.name_gaps = []  # originals a kill left whole under a leftover's name, put back
 
     def temps(self):
         found = []
@@ -307,6 +313,20 @@ class Checker:
                 self.windows.append('%s: the original, with its read-only attribute taken off for the '
                                     'replacement and not given back; made read-only again' % rel)
                 os.chmod(path, was)
+
+    def put_back_original(self, rel, r):
+        """Under Wine: a missing document whose original lies whole under a
+        leftover's name (the backup of an interrupted ReplaceFileW) is put
+        back under its name and counted as a name gap."""
+        folder = os.path.join(self.tree, os.path.dirname(rel))
+        for n in sorted(os.listdir(folder)):
+            leftover = os.path.join(folder, n)
+            if is_temp(n) and hashlib.sha256(read_bytes(leftover)).hexdigest() == r['sha']:
+                os.rename(leftover, os.path.join(self.tree, rel))
+                os.chmod(os.path.join(self.tree, rel), stat.S_IMODE(r['mode']))
+                self.name_gaps.append('%s: the original whole under %s; put back' % (rel, n))
+                return True
+        return False
 
     def where_it_went(self, rel, r):
         """The leftovers of a missing document's folder that hold its bytes or its streams."""
@@ -338,6 +358,8 @@ class Checker:
             try:
                 st = os.lstat(path)
             except FileNotFoundError:
+                if self.wine and self.put_back_original(rel, r):
+                    continue
                 problems.append('%s: missing%s' % (rel, self.where_it_went(rel, r)))
                 continue
             if not stat.S_ISREG(st.st_mode):
@@ -988,6 +1010,11 @@ def main():
                   % len(checker.windows))
             for p in checker.windows:
                 print('READ-ONLY TAKEN OFF: ' + p)
+            figures.update(name_gaps=len(checker.name_gaps))
+            print('kill_harness: kills in the middle of ReplaceFileW that left the original whole under '
+                  'its backup name (put back): %d' % len(checker.name_gaps))
+            for p in checker.name_gaps:
+                print('NAME GAP: ' + p)
         for p in all_problems[:50]:
             print('DAMAGE: ' + p)
         return 0 if not all_problems else 1

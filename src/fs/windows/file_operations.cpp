@@ -5,6 +5,8 @@
 #include "core/exceptions.h"
 #include "fs/find_handle.h"
 #include "fs/path_error.h"
+#include "fs/path_names.h"
+#include "fs/temp_file.h"
 #include "fs/windows/wide_name.h"
 
 // After the project's headers: <windows.h> defines macros that fs headers
@@ -14,6 +16,7 @@
 #include <io.h>
 
 #include <cstdio>
+#include <optional>
 #include <ctime>
 
 namespace {
@@ -136,6 +139,41 @@ bool Exists(const std::wstring &file) {
   return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+/// The name ReplaceFileW moves the document to before the copy takes its
+/// place: a fresh vkrXXXX.tmp beside it, reserved empty. Without one,
+/// ReplaceFileW may delete the document before the copy has its name (Wine
+/// does), and a kill between the two steps would lose the document; with
+/// one, the old file is whole under this name until the replacement is
+/// done, and then removed. Where the run is killed in between, the next
+/// run names it as a leftover (it carries no copy's mark).
+class ReplacedDocumentName {
+public:
+  explicit ReplacedDocumentName(const TTString &target)
+      : name(FullWidePathOf(MakeTempFileName(DirectoryOf(target), kTempFilePrefix))) {}
+  ReplacedDocumentName(const ReplacedDocumentName &) = delete;
+  ReplacedDocumentName &operator=(const ReplacedDocumentName &) = delete;
+  /// Removes the name when it still holds only what was reserved, or, after
+  /// Replaced, the old document. A name that cannot be removed stays, for
+  /// the next run to name.
+  ~ReplacedDocumentName() {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &data))
+      return;
+    if (replaced || (data.nFileSizeHigh == 0 && data.nFileSizeLow == 0)) {
+      SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(name.c_str());
+    }
+  }
+  /// The copy holds the document's name now: the old file under this name
+  /// may go.
+  void Replaced() { replaced = true; }
+  const wchar_t *Wide() const { return name.c_str(); }
+
+private:
+  std::wstring name;
+  bool replaced = false;
+};
+
 } // namespace
 
 TTFileAttributes ReadAttributes(const TTString &path) {
@@ -242,7 +280,16 @@ void MoveFileReplacing(const TTString &source, const TTString &target) {
   }
 
   const bool oneVolume = OnOneVolume(from, to);
-  if (!oneVolume || !ReplaceFileW(to.c_str(), from.c_str(), nullptr,
+  std::optional<ReplacedDocumentName> oldDocument;
+  if (oneVolume) {
+    try {
+      oldDocument.emplace(target);
+    } catch (const TTFileException &) {
+      giveBack();
+      throw;
+    }
+  }
+  if (!oneVolume || !ReplaceFileW(to.c_str(), from.c_str(), oldDocument->Wide(),
                                   REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
     const DWORD error = oneVolume ? GetLastError() : ERROR_NOT_SAME_DEVICE;
     // Another volume or a file system without ReplaceFileW: a plain move.
@@ -260,6 +307,8 @@ void MoveFileReplacing(const TTString &source, const TTString &target) {
       ThrowWithoutName(moveError);
     }
   }
+  if (oldDocument)
+    oldDocument->Replaced();
   if (const DWORD error = RestoreDocumentLook(to, document.ftCreationTime, documentAttributes);
       error != 0)
     ThrowWithName(target, error);
