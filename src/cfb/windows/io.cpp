@@ -24,6 +24,18 @@ constexpr std::uint64_t kDirectoryType = 0040000;
 
 HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
 
+/// The open `handle` held by a readable file's descriptor, which closes it.
+ReadableFile Wrapped(HANDLE handle, const std::string &path) {
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(handle);
+    throw IoError(EMFILE, "open", path);
+  }
+  ReadableFile file;
+  file.descriptor = FileDescriptor(fd);
+  return file;
+}
+
 } // namespace
 
 int FileDescriptor::Close() {
@@ -54,13 +66,7 @@ ReadableFile OpenReadable(const std::string &path, FinalLink link) {
       throw FormatError(Reason::NotRegularFile, kDirectoryType, "file type");
     ThrowWin32Error(error, "open", path);
   }
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
-  if (fd < 0) {
-    CloseHandle(handle);
-    throw IoError(EMFILE, "open", path);
-  }
-  ReadableFile file;
-  file.descriptor = FileDescriptor(fd);
+  ReadableFile file = Wrapped(handle, path);
   BY_HANDLE_FILE_INFORMATION information;
   if (!GetFileInformationByHandle(handle, &information))
     ThrowWin32Error(GetLastError(), "stat", path);
@@ -85,13 +91,7 @@ ReadableFile OpenWrittenFile(int writerDescriptor, const std::string &path) {
   if (!DuplicateHandle(process, HandleOf(writerDescriptor), process, &handle, GENERIC_READ, FALSE,
                        0))
     ThrowWin32Error(GetLastError(), "open", path);
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
-  if (fd < 0) {
-    CloseHandle(handle);
-    throw IoError(EMFILE, "open", path);
-  }
-  ReadableFile file;
-  file.descriptor = FileDescriptor(fd);
+  ReadableFile file = Wrapped(handle, path);
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(handle, &size))
     ThrowWin32Error(GetLastError(), "stat", path);

@@ -7,6 +7,7 @@
 #include "fs/path_error.h"
 #include "fs/path_names.h"
 #include "fs/temp_file.h"
+#include "fs/windows/copy_mark.h"
 #include "fs/windows/wide_name.h"
 
 // After the project's headers: <windows.h> defines macros that fs headers
@@ -44,24 +45,6 @@ DWORD AttributesToSet(DWORD attributes) {
 
 [[noreturn]] void ThrowWithoutName(DWORD error) {
   ThrowFileException(PathErrorToFileError(nullptr, static_cast<int>(error)), error);
-}
-
-std::wstring MarkStreamOf(const std::wstring &file) {
-  std::wstring stream = file;
-  stream += L':';
-  for (const char *c = kCopyMarkStream; *c != '\0'; ++c)
-    stream += static_cast<wchar_t>(*c);
-  return stream;
-}
-
-/// Takes the copy's mark off `file`. A file without one is no error. Under
-/// Wine on a Linux file system the stream is a file of its own beside the
-/// copy, and goes the same way.
-DWORD RemoveMark(const std::wstring &file) {
-  if (DeleteFileW(MarkStreamOf(file).c_str()))
-    return 0;
-  const DWORD error = GetLastError();
-  return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? 0 : error;
 }
 
 /// Flushes the file's data to the device.

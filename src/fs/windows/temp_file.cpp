@@ -5,6 +5,7 @@
 #include "core/exceptions.h"
 #include "fs/file_operations.h"
 #include "fs/file_time.h"
+#include "fs/windows/copy_mark.h"
 #include "fs/windows/wide_name.h"
 
 // After the project's headers: <windows.h> defines macros that fs headers
@@ -24,14 +25,6 @@ constexpr unsigned char kCompoundSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0
 constexpr std::size_t kLongestPath = 32768;
 
 HANDLE OsHandle(int descriptor) { return reinterpret_cast<HANDLE>(_get_osfhandle(descriptor)); }
-
-std::wstring MarkStreamOf(const std::wstring &file) {
-  std::wstring stream = file;
-  stream += L':';
-  for (const char *c = kCopyMarkStream; *c != '\0'; ++c)
-    stream += static_cast<wchar_t>(*c);
-  return stream;
-}
 
 /// The mark's value for a file: its index on the volume, so that a mark
 /// carried along to another file marks nothing.
@@ -166,10 +159,7 @@ bool TTTempFile::Unmark() {
   if (!velkor::windows::WidePath(
           std::string_view(name.CStr(), static_cast<std::size_t>(name.Length())), wide))
     return false;
-  if (DeleteFileW(MarkStreamOf(wide).c_str()))
-    return true;
-  const DWORD error = GetLastError();
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  return RemoveMark(wide) == 0;
 }
 
 void TTTempFile::Remove() {
@@ -184,7 +174,7 @@ void TTTempFile::Remove() {
   std::wstring wide;
   if (velkor::windows::WidePath(
           std::string_view(name.CStr(), static_cast<std::size_t>(name.Length())), wide))
-    DeleteFileW(MarkStreamOf(wide).c_str()); // Wine keeps it as a file beside the copy
+    RemoveMark(wide); // Wine keeps it as a file beside the copy
   armed = false;
 }
 
@@ -293,7 +283,7 @@ void SweepAbandonedTempFiles(const TTString &directory, const TTString &prefix,
     }
     CloseHandle(handle);
     if (removed)
-      DeleteFileW(MarkStreamOf(file).c_str()); // Wine keeps it as a file beside the copy
+      RemoveMark(file); // Wine keeps it as a file beside the copy
     if (abandoned && (removed || !remove))
       found(path, removed ? TempFileFinding::removedCopy : TempFileFinding::abandonedCopy);
   } while (FindNextFileW(search, &entry));
