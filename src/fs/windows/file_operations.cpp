@@ -89,17 +89,34 @@ bool MoveOver(const std::wstring &source, const std::wstring &target) {
 
 /// The serial number of the volume that holds `file`; false when it cannot
 /// be read.
-bool VolumeOf(const std::wstring &file, DWORD &serial) {
+/// What identifies `file` (its volume and index), looked at without
+/// disturbing any program that has it open; false when it cannot be read.
+bool InformationOf(const std::wstring &file, BY_HANDLE_FILE_INFORMATION &information) {
   HANDLE handle = CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE)
     return false;
-  BY_HANDLE_FILE_INFORMATION information;
   const bool known = GetFileInformationByHandle(handle, &information) != 0;
   CloseHandle(handle);
-  serial = information.dwVolumeSerialNumber;
   return known;
+}
+
+/// Whether `file` is the file `expected` describes.
+bool IsFile(const std::wstring &file, const BY_HANDLE_FILE_INFORMATION &expected) {
+  BY_HANDLE_FILE_INFORMATION information;
+  return InformationOf(file, information) &&
+         information.dwVolumeSerialNumber == expected.dwVolumeSerialNumber &&
+         information.nFileIndexHigh == expected.nFileIndexHigh &&
+         information.nFileIndexLow == expected.nFileIndexLow;
+}
+
+bool VolumeOf(const std::wstring &file, DWORD &serial) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!InformationOf(file, information))
+    return false;
+  serial = information.dwVolumeSerialNumber;
+  return true;
 }
 
 /// Whether the two files lie on one volume, as far as the system tells.
@@ -237,6 +254,10 @@ void MoveFileReplacing(const TTString &source, const TTString &target) {
   }
   if ((document.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
     ThrowWithoutName(ERROR_ACCESS_DENIED);
+  // The file the document's name holds now: the caller checked it last.
+  BY_HANDLE_FILE_INFORMATION checked;
+  if (!InformationOf(to, checked))
+    ThrowWithName(target, GetLastError());
   const DWORD documentAttributes = document.dwFileAttributes & kSettableAttributes;
   const DWORD copyAttributes = GetFileAttributesW(from.c_str());
   if (copyAttributes == INVALID_FILE_ATTRIBUTES)
@@ -272,6 +293,7 @@ void MoveFileReplacing(const TTString &source, const TTString &target) {
       throw;
     }
   }
+  bool movedAside = true; // the name's old file went to oldDocument's name
   if (!oneVolume || !ReplaceFileW(to.c_str(), from.c_str(), oldDocument->Wide(),
                                   REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
     const DWORD error = oneVolume ? GetLastError() : ERROR_NOT_SAME_DEVICE;
@@ -280,6 +302,7 @@ void MoveFileReplacing(const TTString &source, const TTString &target) {
     // the copy still has its own: the move puts it in place, so the
     // document's name is never left empty.
     const bool documentGone = !Exists(to) && Exists(from);
+    movedAside = oneVolume && documentGone;
     if (!ReplaceNotAvailable(error) && !documentGone) {
       giveBack();
       ThrowWithoutName(error);
@@ -289,6 +312,16 @@ void MoveFileReplacing(const TTString &source, const TTString &target) {
       giveBack();
       ThrowWithoutName(moveError);
     }
+  }
+  // Another program may have saved the document by renaming it away and a
+  // new file into its name after the caller's last look: the file moved
+  // aside must be the one that was checked. If not, that program's file
+  // takes the name back, the copy goes with it, and the run is told.
+  if (movedAside && oldDocument && !IsFile(oldDocument->Wide(), checked)) {
+    if (!MoveFileExW(oldDocument->Wide(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      ThrowWithName(target, GetLastError());
+    throw TTFileWithNameException(target, TTFileError::sharingViolation, ERROR_SHARING_VIOLATION);
   }
   if (oldDocument)
     oldDocument->Replaced();
