@@ -12,6 +12,7 @@ add_subdirectory(${PROJECT_SOURCE_DIR}/tests/cfb ${CMAKE_BINARY_DIR}/tests/cfb)
 add_subdirectory(${PROJECT_SOURCE_DIR}/tests/package/windows ${CMAKE_BINARY_DIR}/tests/package/windows)
 
 add_subdirectory(${PROJECT_SOURCE_DIR}/tests/core ${CMAKE_BINARY_DIR}/tests/core)
+add_subdirectory(${PROJECT_SOURCE_DIR}/tests/desktop ${CMAKE_BINARY_DIR}/tests/desktop)
 add_subdirectory(${PROJECT_SOURCE_DIR}/tests/fs/windows ${CMAKE_BINARY_DIR}/tests/fs/windows)
 add_subdirectory(${PROJECT_SOURCE_DIR}/tests/cfb/windows ${CMAKE_BINARY_DIR}/tests/cfb/windows)
 add_subdirectory(${PROJECT_SOURCE_DIR}/tests/engine/windows ${CMAKE_BINARY_DIR}/tests/engine/windows)

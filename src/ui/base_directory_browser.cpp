@@ -2,12 +2,8 @@
 
 #include "ui/base_directory_browser.h"
 
-#include "engine/mask_walker.h"
 #include "engine/run_messages.h"
 #include "engine/user_abort.h"
-#include "fs/drive_list.h"
-#include "fs/file_operations.h"
-#include "fs/mask_set.h"
 #include "ui/display_name.h"
 #include "ui/icons.h"
 #include "ui/messages.h"
@@ -15,8 +11,6 @@
 #include <QLabel>
 #include <QListWidget>
 
-#include <algorithm>
-#include <numeric>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -30,10 +24,6 @@ constexpr int kRecordRole = Qt::UserRole;
 
 std::string_view Bytes(const TTString &text) {
   return {text.CStr(), static_cast<size_t>(text.Length())};
-}
-
-bool EndsWithSlash(const TTString &path) {
-  return !path.IsEmpty() && path.At(path.Length() - 1) == '/';
 }
 
 } // namespace
@@ -58,27 +48,8 @@ const BrowserItem &BaseDirectoryBrowser::ItemAt(int index) const {
 
 void BaseDirectoryBrowser::ShowDirectory(const TTString &path) {
   TTObjectList<BrowserItem> items;
-  if (path.IsEmpty()) {
-    // The drive list, whatever the drives' types. The current directory stays.
-    TTStringList roots;
-    ListLogicalDrives(roots);
-    for (const TTString &root : roots)
-      items.Add(new BrowserItem{root, BrowserItemKind::Drive});
-  } else {
-    if (!SetCurrentDir(path))
-      Abort(QStringLiteral("Can not set directory: ") + DisplayName(Bytes(path)));
-    // The same walker as a run, with the one mask "*" and no recursion: every
-    // entry of the directory but "." and "..". The whole listing is read
-    // before anything on screen changes.
-    items.Add(new BrowserItem{TTParentDirName(), BrowserItemKind::Directory});
-    TTMaskSet masks;
-    masks.Add(TTAllEntriesMask(), true, false);
-    TTMaskWalker walker(masks);
-    TTCandidate entry;
-    while (walker.Next(entry))
-      items.Add(new BrowserItem{entry.name, IsDirectory(entry) ? BrowserItemKind::Directory
-                                                               : BrowserItemKind::File});
-  }
+  if (!ReadBrowserItems(path, items))
+    Abort(QStringLiteral("Can not set directory: ") + DisplayName(Bytes(path)));
   Fill(items, path);
 }
 
@@ -90,10 +61,9 @@ void BaseDirectoryBrowser::Fill(TTObjectList<BrowserItem> &items, const TTString
   names.reserve(static_cast<size_t>(BrowserItems.Count()));
   for (const BrowserItem &record : BrowserItems)
     names.push_back(DisplayName(Bytes(record.name)));
-  std::vector<std::int32_t> order(names.size());
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(), [&](std::int32_t a, std::int32_t b) {
-    return Compare(a, b, names[static_cast<size_t>(a)], names[static_cast<size_t>(b)]) < 0;
+  const std::vector<std::int32_t> order = BrowserOrder(BrowserItems, [&](std::int32_t first,
+                                                                         std::int32_t second) {
+    return collator.compare(names[static_cast<size_t>(first)], names[static_cast<size_t>(second)]);
   });
 
   list->setUpdatesEnabled(false);
@@ -114,22 +84,10 @@ void BaseDirectoryBrowser::Fill(TTObjectList<BrowserItem> &items, const TTString
 }
 
 int BaseDirectoryBrowser::CompareItems(std::int32_t first, std::int32_t second) const {
-  return Compare(first, second, DisplayName(Bytes(BrowserItems.At(first).name)),
-                 DisplayName(Bytes(BrowserItems.At(second).name)));
-}
-
-int BaseDirectoryBrowser::Compare(std::int32_t first, std::int32_t second, const QString &firstName,
-                                  const QString &secondName) const {
-  const BrowserItem &a = BrowserItems.At(first);
-  const BrowserItem &b = BrowserItems.At(second);
-  if (a.kind != b.kind)
-    return static_cast<int>(a.kind) < static_cast<int>(b.kind) ? -1 : 1;
-  const int order = collator.compare(firstName, secondName);
-  if (order != 0)
-    return order;
-  // Names equal to the collation ("report.doc" and "Report.doc" can both
-  // exist here) keep one fixed order: by their bytes.
-  return a.name.Compare(b.name);
+  return CompareBrowserItems(BrowserItems, first, second, [this](std::int32_t a, std::int32_t b) {
+    return collator.compare(DisplayName(Bytes(BrowserItems.At(a).name)),
+                            DisplayName(Bytes(BrowserItems.At(b).name)));
+  });
 }
 
 void BaseDirectoryBrowser::EnterItem(int index) {
@@ -137,26 +95,18 @@ void BaseDirectoryBrowser::EnterItem(int index) {
   const BrowserItem &record = ItemAt(index);
   if (record.kind == BrowserItemKind::File)
     Abort(QStringLiteral("Can not enter to file"));
-  if (record.name == TTParentDirName()) {
+  if (IsParentItem(record)) {
     GoUp();
     return;
   }
-  TTString path = current + record.name;
-  if (!EndsWithSlash(path))
-    path += '/';
-  ShowDirectory(path);
+  ShowDirectory(EnteredPath(current, record));
 }
 
 void BaseDirectoryBrowser::GoUp() {
-  TTString path = CurrentPath();
+  const TTString path = CurrentPath();
   if (path.IsEmpty())
     return;
-  path.Delete(path.Length() - 1, 1);
-  std::int32_t lastSlash = -1;
-  for (std::int32_t i = 0; i < path.Length(); ++i)
-    if (path.At(i) == '/')
-      lastSlash = i;
-  ShowDirectory(lastSlash < 0 ? TTString() : path.Left(lastSlash + 1));
+  ShowDirectory(ParentPath(path));
 }
 
 void BaseDirectoryBrowser::Refresh() {
@@ -214,15 +164,8 @@ void BaseDirectoryBrowser::SelectedBaseEntries(TTObjectList<BaseEntry> &entries)
 
   const TTString current = CurrentPath();
   const std::int32_t before = entries.Count();
-  for (int row : rows) {
-    const BrowserItem &record = ItemAt(row);
-    if (record.name == TTParentDirName())
-      continue;
-    auto *entry = new BaseEntry{current + record.name, record.kind == BrowserItemKind::File};
-    if (!entry->isFile && !EndsWithSlash(entry->path))
-      entry->path += '/';
-    entries.Add(entry);
-  }
+  for (int row : rows)
+    AppendBaseEntry(current, ItemAt(row), entries);
   if (entries.Count() == before)
     Abort(QString::fromLatin1(RunMessage::kNoItemsSelected));
 }

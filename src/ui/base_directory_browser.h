@@ -19,8 +19,9 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
-#include "core/lists.h"
 #include "core/byte_string.h"
+#include "core/lists.h"
+#include "desktop/browser_listing.h"
 #include "engine/compaction_run.h"
 
 #include <QCollator>
@@ -33,20 +34,6 @@ class QLabel;
 class QListWidget;
 class QString;
 class QWidget;
-
-/// An item's kind, which is also the index of its icon.
-enum class BrowserItemKind : std::int32_t {
-  Drive = 0,     ///< a drive root, such as "/" or "/home/"
-  Directory = 1, ///< a subdirectory, and the ".." entry
-  File = 2,      ///< a file of any kind
-};
-
-/// One item of the list: the name exactly as the directory search or the
-/// drive list gave it, and its kind.
-struct BrowserItem {
-  TTString name;
-  BrowserItemKind kind = BrowserItemKind::File;
-};
 
 class BaseDirectoryBrowser : public BaseEntrySource {
 public:
@@ -73,10 +60,9 @@ public:
   /// The confirm command (Enter away from the buttons): enters the lowest
   /// selected item when the list has the keyboard focus.
   void Confirm(bool listHasFocus);
-  /// The list's sort rule over two indices into BrowserItems: drives, then
-  /// ".." and the directories, then files; within a kind, names in the
-  /// user's locale without regard to case. ".." sorts among the
-  /// directories by its name, as any other.
+  /// The list's sort rule over two indices into BrowserItems
+  /// (CompareBrowserItems), names in the user's locale without regard to
+  /// case.
   int CompareItems(std::int32_t first, std::int32_t second) const;
 
   /// The selected items, in list order, as base entries: the directory shown
@@ -96,9 +82,6 @@ private:
   [[noreturn]] void Abort(const QString &text) const;
   /// Replaces the list, the records and the path label together.
   void Fill(TTObjectList<BrowserItem> &items, const TTString &path);
-  /// CompareItems over names already decoded for display.
-  int Compare(std::int32_t first, std::int32_t second, const QString &firstName,
-              const QString &secondName) const;
   /// The record behind list position `index`.
   const BrowserItem &ItemAt(int index) const;
 

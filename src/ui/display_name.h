@@ -1,15 +1,10 @@
 //===- ui/display_name.h - File-system bytes as readable text -------------===//
 ///
 /// \file
-/// Names and paths are kept as the bytes the file system uses. The windows
-/// show them decoded as UTF-8, with the escapes velkor-cli writes
-/// (EscapeControlBytes): a newline, a tab, an ESC or another control
-/// character shows as \n, \t, \x1b, and a backslash is doubled, so no name
-/// can break a line. A byte that does not belong to a valid UTF-8 sequence (a
-/// name written by an old system in another code page) is shown as a visible
-/// escape such as \xE9, so that every name stays readable and two different
-/// names never look alike. The bytes themselves are never rebuilt from the
-/// displayed text.
+/// Names and paths are kept as the bytes the file system uses; the windows
+/// show them as DisplayText (desktop/display_text.h) makes them: UTF-8 with
+/// control characters and bytes that are not UTF-8 written as visible
+/// escapes.
 ///
 //===----------------------------------------------------------------------===//
 #pragma once

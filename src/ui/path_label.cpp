@@ -2,29 +2,22 @@
 
 #include "ui/path_label.h"
 
+#include "desktop/path_elision.h"
+
 #include <QFontMetrics>
 
 PathLabel::PathLabel(QWidget *parent) : QLabel(parent) {}
 
 QString PathLabel::ElidePath(const QString &path, const QFontMetrics &metrics, int width) {
-  if (metrics.horizontalAdvance(path) <= width)
-    return path;
-  // The last part starts after the last slash that does not end the path,
-  // so "/srv/docs/Reports/" keeps "Reports/".
-  const qsizetype slash = path.lastIndexOf(QLatin1Char('/'), path.size() - 2);
-  const QString head = path.left(slash + 1);
-  const QString last = path.mid(slash + 1);
-  const QString ellipsis(QChar(0x2026));
-  const int room = width - metrics.horizontalAdvance(last);
-  if (!head.isEmpty() && room >= metrics.horizontalAdvance(ellipsis)) {
-    // elidedText keeps both ends of the folders; at the least it is the
-    // ellipsis alone.
-    QString folders = metrics.elidedText(head, Qt::ElideMiddle, room);
-    if (folders.isEmpty())
-      folders = ellipsis;
-    return folders + last;
-  }
-  return metrics.elidedText(last, Qt::ElideMiddle, width);
+  const auto measure = [&metrics](std::u16string_view text) {
+    return metrics.horizontalAdvance(
+        QString(reinterpret_cast<const QChar *>(text.data()), static_cast<qsizetype>(text.size())));
+  };
+  const std::u16string cut =
+      ::ElidePath(std::u16string_view(reinterpret_cast<const char16_t *>(path.utf16()),
+                                      static_cast<size_t>(path.size())),
+                  u'/', width, measure);
+  return QString::fromStdU16String(cut);
 }
 
 void PathLabel::SetPath(const QString &text) {

@@ -28,9 +28,8 @@ protected:
   void showEvent(QShowEvent *event) override;
 
 private:
-  /// `path` cut to `width` pixels in `metrics`: the first folders, an
-  /// ellipsis, then the last part whole. A last part too long for the width
-  /// by itself is cut in its own middle, keeping its extension.
+  /// `path` cut to `width` pixels in `metrics` by the rule both desktop
+  /// front ends share (desktop/path_elision.h).
   static QString ElidePath(const QString &path, const QFontMetrics &metrics, int width);
   void Elide();
   void ElideAgain();
