@@ -2,15 +2,24 @@
 ///
 /// \file
 /// ProgressDialog is the window a run writes into, a modeless dialog from
-/// template IDD_PROGRESS: two bars, the disk, status and file lines, the
-/// seven counters and the Stop button. It implements the engine's
-/// ProgressView, so it also carries the few desktop services a run needs:
-/// the message pump, the modal message and disabling the main window.
+/// template IDD_PROGRESS owned by the main window: two bars, the disk,
+/// status and file lines, the seven counters and the Stop button. It
+/// implements the engine's ProgressView, so it also carries the few desktop
+/// services a run needs: the message pump, the modal message and disabling
+/// the main window.
+///
+/// Stop, Escape and the close box set the stop flag and hide the window at
+/// once; the run notices the flag at its next poll and destroys the window.
+/// A request to quit the program (WM_QUIT) that the pump meets is held until
+/// the run has ended (QuitRequested).
 ///
 //===----------------------------------------------------------------------===//
 #pragma once
 
 #include "engine/progress_view.h"
+
+#include <optional>
+#include <string>
 
 #include <windows.h>
 
@@ -47,10 +56,32 @@ public:
   void EndSession();
   /// The dialog's window while it exists, else null.
   HWND Window() const { return window; }
+  /// The exit code of a WM_QUIT the pump took out of the queue during the
+  /// run; the caller posts it again once the run has ended.
+  std::optional<int> QuitRequested() const { return quitCode; }
 
 private:
+  /// A bar's range as the run counts it. An empty range (0..0) is shown as
+  /// 0..1: empty until the run says it reached the end, then full.
+  struct BarRange {
+    int count = 100;
+  };
+  static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  /// Stop, Escape, the close box: ask the run to stop and hide at once.
+  void Cancel();
+  void SetBarRange(int id, BarRange &range, int count);
+  void SetBarPosition(int id, const BarRange &range, int position);
+  /// Shows `path` (UTF-8 display text) on line `id`, cut in the middle to
+  /// the line's width so that its last part always shows.
+  void ShowPath(int id, const std::wstring &path);
+
   HWND mainWindow;
   HWND window = nullptr;
   bool stopRequested = false;
   bool sessionEnded = false;
+  std::optional<int> quitCode;
+  BarRange diskRange;
+  BarRange fileRange;
+  std::wstring diskPath; ///< the disk line's whole text, before any cut
+  std::wstring filePath; ///< the file line's whole text, before any cut
 };

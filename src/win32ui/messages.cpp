@@ -1,0 +1,28 @@
+//===- win32ui/messages.cpp - The program's message box --------------------===//
+
+#include "win32ui/messages.h"
+
+#include "desktop/display_text.h"
+#include "engine/run_failure.h"
+#include "engine/user_abort.h"
+#include "win32ui/window_text.h"
+
+void ShowWarning(HWND owner, std::string_view text) {
+  // A box owned by a disabled window would be disabled with it and could not
+  // be answered; it then stands on its own.
+  if (owner && !IsWindowEnabled(owner))
+    owner = nullptr;
+  MessageBoxW(owner, WideText(text).c_str(), kProgramName, MB_OK | MB_ICONWARNING);
+}
+
+void RunCommand(HWND owner, const std::function<void()> &command) {
+  try {
+    command();
+  } catch (const UserAbort &) {
+    // The command has shown its message already.
+  } catch (...) {
+    const std::string text = DescribeCurrentException();
+    if (!text.empty())
+      ShowWarning(owner, DisplayText(text));
+  }
+}
