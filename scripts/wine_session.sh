@@ -11,6 +11,13 @@
 # that a test, ctest would wait on the test's pipes until the server ends.
 # Test programs started side by side without a running server also race
 # to start one ("wine client error: recvmsg: Connection reset by peer").
+#
+# The desktop program's tests open real windows. Without an X display
+# (DISPLAY unset, as under CI) the prefix is set to Wine's null display
+# driver, on which windows exist, take messages and answer them but are
+# drawn nowhere; with a display (xvfb-run for the screenshots) Wine's X11
+# driver draws them there. The setting is the prefix's, so it is changed,
+# with the server stopped, only when the other kind of session ran last.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 shift
@@ -19,6 +26,12 @@ export WINEDEBUG=-all
 if [[ ! -f $WINEPREFIX/system.reg ]]; then
   echo "Making the Wine prefix $WINEPREFIX"
   wineboot -i </dev/null >/dev/null 2>&1
+  wineserver -w
+fi
+driver=null
+[[ -n ${DISPLAY:-} ]] && driver=x11
+if ! grep -q "^\"Graphics\"=\"$driver\"" "$WINEPREFIX/user.reg"; then
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$driver" /f >/dev/null 2>&1
   wineserver -w
 fi
 wineserver -p

@@ -1,0 +1,484 @@
+//===- win32ui/windows/desktop_program_test.cpp - velkor.exe's own windows -===//
+///
+/// \file
+/// velkor.exe run under Wine as a process of its own and driven through its
+/// real windows (support/windows/dialog_driver.h): a folder of fixture
+/// documents chosen in the browser and run in estimate and compressing mode,
+/// the seven counters read from the progress window while "Process is
+/// complete" is open, Stop in the middle of a run, the browser's keys and
+/// messages, the Help button's message when the page is missing, and the
+/// About box from its button and from the system menu. The documents the
+/// runs compacted stay in VELKOR_WIN32UI_RUNS, where python3-olefile reads
+/// them on the Linux side (win32ui_windows.OlefileReadsTheCompactedDocuments).
+///
+//===----------------------------------------------------------------------===//
+
+#include "engine/run_messages.h"
+#include "engine/run_statistics.h"
+#include "support/windows/dialog_driver.h"
+#include "support/windows/temp_folder.h"
+#include "win32ui/resource_ids.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cwctype>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+// After the project's headers: <windows.h> defines macros they may name.
+#include <windows.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace velkor::test;
+
+/// The seven counter fields of the progress window, in the order the run
+/// fills them.
+constexpr int kCounterIds[] = {IDC_TOTAL_FILES,  IDC_DOCUMENT_FILES, IDC_COMPRESSED_FILES,
+                               IDC_BYTES_BEFORE, IDC_BYTES_AFTER,    IDC_BYTES_REDUCED,
+                               IDC_RATIO};
+
+std::string ProgramPath() { return OwnFolder() + "\\velkor.exe"; }
+
+/// A Linux path as the program under Wine reaches it: drive Z: is the
+/// Linux root.
+std::string OnDriveZ(std::string linuxPath) {
+  for (char &c : linuxPath)
+    if (c == '/')
+      c = '\\';
+  return "Z:" + linuxPath;
+}
+
+std::wstring Wide(const std::string &utf8) { return WideOf(utf8); }
+
+bool SameLetters(const std::string &a, const std::string &b) {
+  const std::wstring x = Wide(a), y = Wide(b);
+  if (x.size() != y.size())
+    return false;
+  for (std::size_t i = 0; i < x.size(); ++i)
+    if (std::towlower(x[i]) != std::towlower(y[i]))
+      return false;
+  return true;
+}
+
+/// What the end of a run showed: the progress window's caption and
+/// counters while the closing message was open, and the message.
+struct RunEnd {
+  std::string caption;
+  std::vector<std::string> counters;
+  MessageBoxContent message;
+  bool mainWindowDisabled = false;
+};
+
+/// The counter texts a run that counted `statistics` shows.
+std::vector<std::string> CounterTexts(const RunStatistics &statistics) {
+  std::vector<std::string> texts;
+  for (CounterField field :
+       {CounterField::totalFiles, CounterField::documentFiles, CounterField::compressedFiles,
+        CounterField::bytesBefore, CounterField::bytesAfter, CounterField::bytesReduced,
+        CounterField::ratio})
+    texts.emplace_back(FormatCounter(field, statistics).CStr());
+  return texts;
+}
+
+/// Each test's folder under VELKOR_WIN32UI_RUNS, emptied before the test
+/// and kept after it for olefile, and velkor.exe started from the build.
+class DesktopProgramTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    folder = OnDriveZ(std::string(VELKOR_WIN32UI_RUNS) + "/" + name);
+    std::error_code ignored;
+    fs::remove_all(Wide(folder), ignored);
+    ASSERT_TRUE(fs::create_directories(Wide(folder)));
+  }
+
+  void TearDown() override {
+    if (program == nullptr)
+      return;
+    // Close ends the program, whatever the test left on the screen.
+    if (main != nullptr && IsWindow(main) && !program->ShowsMessageBox())
+      PressButton(main, IDCANCEL);
+    const std::optional<DWORD> code = program->WaitForExit();
+    EXPECT_TRUE(code.has_value()) << "velkor.exe did not end after Close";
+    EXPECT_EQ(code.value_or(0), 0u);
+  }
+
+  /// Starts velkor.exe (`path`, else the build's) and waits for its main
+  /// window.
+  void Start(const std::string &path = ProgramPath()) {
+    program = std::make_unique<DesktopProgram>(path);
+    main = program->WaitForDialog("Velkor");
+    ASSERT_NE(main, nullptr) << "no main window from " << path;
+    list = std::make_unique<RemoteListView>(GetDlgItem(main, IDC_BROWSER_LIST), program->Pid());
+  }
+
+  std::string Path(const std::string &name) const { return folder + "\\" + name; }
+
+  /// Copies the fixture `fixture` (a name under the fixtures' slack/: free
+  /// space inside, so a fresh copy is smaller) to `name` in the folder.
+  std::string Place(const std::string &fixture, const std::string &name) const {
+    const std::string to = Path(name);
+    fs::create_directories(fs::path(Wide(to)).parent_path());
+    fs::copy_file(Wide(OnDriveZ(std::string(VELKOR_WIN32UI_FIXTURES) + "/slack/" + fixture)),
+                  Wide(to), fs::copy_options::overwrite_existing);
+    return to;
+  }
+
+  static std::uintmax_t SizeOf(const std::string &path) { return fs::file_size(Wide(path)); }
+
+  /// The names of the copies a run left behind anywhere in the folder.
+  std::vector<std::string> LeftoverCopies() const {
+    std::vector<std::string> found;
+    for (const fs::directory_entry &entry : fs::recursive_directory_iterator(Wide(folder))) {
+      const std::string name = Utf8Of(entry.path().filename());
+      if (name.starts_with("vkr") && name.ends_with(".tmp"))
+        found.push_back(name);
+    }
+    return found;
+  }
+
+  std::string Label() const { return ControlText(main, IDC_CURRENT_DIRECTORY); }
+
+  /// Waits until the browser's path label reads `path` (letters in any
+  /// case: Wine may spell a drive or folder otherwise).
+  bool LabelBecomes(const std::string &path) const {
+    return WaitUntil([&] { return SameLetters(Label(), path); });
+  }
+
+  /// Enters the item named `name` of the list with the Enter key, the list
+  /// having the focus.
+  void Enter(const std::string &name) {
+    int at = -1;
+    ASSERT_TRUE(WaitUntil([&] { return (at = list->Find(name)) >= 0; }))
+        << name << " is not in the list " << ::testing::PrintToString(list->Texts());
+    list->Select({at});
+    ASSERT_TRUE(FocusControl(main, IDC_BROWSER_LIST));
+    PostKey(GetDlgItem(main, IDC_BROWSER_LIST), VK_RETURN);
+  }
+
+  /// Shows `path` (a folder, written without a closing backslash) in the
+  /// browser, from the drive list down, one Enter per folder.
+  void Browse(const std::string &path) {
+    ClickCheckBox(main, IDC_ALL_DRIVES, false);
+    ASSERT_TRUE(WaitUntil([&] { return IsControlEnabled(main, IDC_BROWSER_LIST); }));
+    ASSERT_TRUE(LabelBecomes("")) << "the browser starts in the drive list";
+    std::string shown;
+    std::size_t from = 0;
+    while (from < path.size()) {
+      std::size_t end = path.find('\\', from);
+      if (end == std::string::npos)
+        end = path.size();
+      // A drive's item is its root, backslash included.
+      const std::string name =
+          shown.empty() ? path.substr(0, end + 1) : path.substr(from, end - from);
+      Enter(name);
+      shown += name.ends_with("\\") ? name : name + "\\";
+      ASSERT_TRUE(LabelBecomes(shown)) << "after entering " << name << ": " << Label();
+      from = end + 1;
+    }
+  }
+
+  /// Selects exactly the items named `names` in the list.
+  void SelectItems(const std::vector<std::string> &names) {
+    std::vector<int> positions;
+    for (const std::string &name : names) {
+      positions.push_back(list->Find(name));
+      ASSERT_GE(positions.back(), 0) << name;
+    }
+    list->Select(positions);
+  }
+
+  /// Waits for the message that ends a run and reads the progress window
+  /// while it is open, then answers the message and waits for the main
+  /// window to be enabled again and the progress window to go.
+  RunEnd WaitForRunEnd() {
+    RunEnd end;
+    HWND box = program->WaitForMessageBox();
+    if (box == nullptr) {
+      ADD_FAILURE() << "no message at the end of the run";
+      return end;
+    }
+    end.mainWindowDisabled = !IsWindowEnabled(main);
+    HWND progress = nullptr;
+    for (HWND window : VisibleDialogs(program->Pid()))
+      if (window != main && window != box && !IsMessageBox(window))
+        progress = window;
+    if (progress != nullptr) {
+      end.caption = WindowText(progress);
+      for (int id : kCounterIds)
+        end.counters.push_back(ControlText(progress, id));
+    }
+    end.message = program->DismissMessageBox();
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main) != 0; }))
+        << "the main window stays disabled after the run";
+    if (progress != nullptr) {
+      EXPECT_TRUE(WaitUntil([&] { return !IsWindow(progress); })) << "the progress window stays";
+    }
+    return end;
+  }
+
+  std::string folder;
+  std::unique_ptr<DesktopProgram> program;
+  HWND main = nullptr;
+  std::unique_ptr<RemoteListView> list;
+};
+
+// Estimate, then compress, over a folder chosen in the browser. The counters
+// are read from the progress window while "Process is complete" is open:
+// the estimate's are the compressing run's, and only the byte figures of
+// the documents that shrank count. The estimate changes no file.
+TEST_F(DesktopProgramTest, EstimateThenCompressAFolderChosenInTheBrowser) {
+  const std::map<std::string, std::string> documents = {
+      {"docs\\text.doc", "text.doc"},
+      {"docs\\numbers.xls", "numbers.xls"},
+      {"docs\\sub\\table.doc", "table.doc"},
+      {"docs\\sub\\sheets.xls", "sheets.xls"},
+  };
+  std::map<std::string, std::uintmax_t> before;
+  for (const auto &[name, fixture] : documents)
+    before[name] = SizeOf(Place(fixture, name));
+  WriteText(Path("docs\\notes.txt"), "not a compound document\n");
+
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(Browse(folder));
+  ASSERT_NO_FATAL_FAILURE(SelectItems({"docs"}));
+  ClickCheckBox(main, IDC_ESTIMATE_MODE, true);
+  PressButton(main, IDC_START);
+  const RunEnd estimate = WaitForRunEnd();
+  EXPECT_EQ(estimate.message.caption, "Velkor");
+  EXPECT_EQ(estimate.message.text, RunMessage::kComplete);
+  EXPECT_EQ(estimate.caption, RunCaption::kEstimating);
+  EXPECT_TRUE(estimate.mainWindowDisabled) << "the main window is disabled during a run";
+  for (const auto &[name, size] : before)
+    EXPECT_EQ(SizeOf(Path(name)), size) << name << ": an estimate changes nothing";
+
+  // The compressing run takes the documents by the wildcards, so the text
+  // file is no candidate this time.
+  ClickCheckBox(main, IDC_ESTIMATE_MODE, false);
+  ClickCheckBox(main, IDC_ALL_FILES, false);
+  ASSERT_TRUE(WaitUntil([&] { return IsControlEnabled(main, IDC_WILDCARDS); }));
+  SetControlText(main, IDC_WILDCARDS, "  *.doc   *.xls ");
+  PressButton(main, IDC_START);
+  const RunEnd compress = WaitForRunEnd();
+  EXPECT_EQ(compress.message.text, RunMessage::kComplete);
+  EXPECT_EQ(compress.caption, RunCaption::kCompressing);
+
+  RunStatistics expected;
+  expected.totalFiles = 4;
+  for (const auto &[name, size] : before) {
+    const std::uintmax_t after = SizeOf(Path(name));
+    EXPECT_LT(after, size) << name;
+    ++expected.documentFiles;
+    ++expected.compressedFiles;
+    expected.bytesBefore += size;
+    expected.bytesAfter += after;
+  }
+  EXPECT_EQ(compress.counters, CounterTexts(expected));
+  // All files: the text file is a candidate too, and so is the folder sub,
+  // which the mask "*" names as well.
+  expected.totalFiles = 6;
+  EXPECT_EQ(estimate.counters, CounterTexts(expected));
+  EXPECT_EQ(LeftoverCopies(), std::vector<std::string>{});
+  // A run changes nothing in the main window.
+  EXPECT_TRUE(SameLetters(Label(), folder + "\\"));
+  EXPECT_EQ(ControlText(main, IDC_WILDCARDS), "  *.doc   *.xls ");
+  EXPECT_EQ(list->Selected(), std::vector<int>{list->Find("docs")});
+}
+
+// Stop in the middle of a run over a folder of many documents: the progress
+// window goes, the run ends with "Process was stopped" before its end, the
+// main window works again and no copy is left behind. What was compacted
+// stays compacted (olefile reads every document afterwards).
+TEST_F(DesktopProgramTest, StopEndsARunBetweenDocuments) {
+  constexpr int kDocuments = 1000;
+  for (int i = 0; i < kDocuments; ++i)
+    Place("text.doc", "many\\d" + std::to_string(1000 + i) + ".doc");
+  const std::uintmax_t original = SizeOf(Path("many\\d1000.doc"));
+
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(Browse(folder));
+  ASSERT_NO_FATAL_FAILURE(SelectItems({"many"}));
+  PressButton(main, IDC_START);
+  HWND progress = program->WaitForDialog(RunCaption::kCompressing, {main});
+  ASSERT_NE(progress, nullptr) << "no progress window";
+  // Once the first documents are counted, the run is in its compaction phase.
+  ASSERT_TRUE(WaitUntil(
+      [&] { return !IsWindow(progress) || ControlText(progress, IDC_DOCUMENT_FILES) != "0"; }));
+  PressButton(progress, IDCANCEL);
+  const MessageBoxContent message = program->DismissMessageBox();
+  EXPECT_EQ(message.text, RunMessage::kStopped);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main) != 0; }));
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(progress); })) << "the progress window stays";
+
+  int compacted = 0;
+  for (int i = 0; i < kDocuments; ++i)
+    compacted += SizeOf(Path("many\\d" + std::to_string(1000 + i) + ".doc")) < original;
+  EXPECT_GT(compacted, 0);
+  EXPECT_LT(compacted, kDocuments) << "the run went on to its end";
+  EXPECT_EQ(LeftoverCopies(), std::vector<std::string>{});
+
+  // The main window takes a new command: About opens and closes.
+  PressButton(main, IDC_ABOUT);
+  HWND about = program->WaitForDialog("About Velkor", {main});
+  ASSERT_NE(about, nullptr);
+  PressButton(about, IDOK);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
+}
+
+// The start-up state, and the browser's keys: Enter enters the lowest
+// selected item when the list has the focus and does nothing elsewhere,
+// Backspace goes up to the drive list and no further; ".." alone is no
+// base entry; a file cannot be entered.
+TEST_F(DesktopProgramTest, BrowserKeysAndMessages) {
+  fs::create_directories(Wide(Path("alpha")));
+  fs::create_directories(Wide(Path("Beta")));
+  WriteText(Path("gamma.doc"), "a file");
+
+  ASSERT_NO_FATAL_FAILURE(Start());
+  EXPECT_EQ(CheckState(main, IDC_ESTIMATE_MODE), BST_UNCHECKED);
+  EXPECT_EQ(CheckState(main, IDC_RECURSIVE), BST_CHECKED);
+  EXPECT_EQ(CheckState(main, IDC_ALL_DRIVES), BST_CHECKED);
+  EXPECT_EQ(CheckState(main, IDC_ALL_FILES), BST_CHECKED);
+  EXPECT_EQ(ControlText(main, IDC_WILDCARDS), "*.doc *.xls");
+  EXPECT_FALSE(IsControlEnabled(main, IDC_WILDCARDS));
+  EXPECT_FALSE(IsControlEnabled(main, IDC_WILDCARDS_LABEL));
+  EXPECT_FALSE(IsControlEnabled(main, IDC_BROWSER_LIST));
+  EXPECT_FALSE(IsControlEnabled(main, IDC_BASE_DIRECTORIES));
+  EXPECT_TRUE(IsControlEnabled(main, IDC_CURRENT_DIRECTORY));
+  EXPECT_EQ(Label(), "");
+  EXPECT_EQ(FocusedWindow(main), GetDlgItem(main, IDC_ESTIMATE_MODE));
+  const std::vector<std::string> drives = list->Texts();
+  EXPECT_NE(std::find(drives.begin(), drives.end(), "Z:\\"), drives.end())
+      << ::testing::PrintToString(drives);
+  EXPECT_EQ(list->Selected(), std::vector<int>{0});
+
+  ASSERT_NO_FATAL_FAILURE(Browse(folder));
+  const std::string shown = folder + "\\";
+  EXPECT_EQ(list->Texts(), (std::vector<std::string>{"..", "alpha", "Beta", "gamma.doc"}));
+  EXPECT_EQ(list->Selected(), std::vector<int>{0});
+
+  // Enter with two folders selected enters the first in list order.
+  list->Select({2, 1});
+  ASSERT_TRUE(FocusControl(main, IDC_BROWSER_LIST));
+  PostKey(GetDlgItem(main, IDC_BROWSER_LIST), VK_RETURN);
+  EXPECT_TRUE(LabelBecomes(shown + "alpha\\")) << Label();
+  EXPECT_EQ(list->Texts(), std::vector<std::string>{".."});
+  PostKey(GetDlgItem(main, IDC_BROWSER_LIST), VK_BACK);
+  EXPECT_TRUE(LabelBecomes(shown)) << Label();
+
+  // Enter while the focus is on a check box enters nothing and closes
+  // nothing. Moving the focus back afterwards is handled after the key.
+  ASSERT_NO_FATAL_FAILURE(SelectItems({"Beta"}));
+  ASSERT_TRUE(FocusControl(main, IDC_RECURSIVE));
+  PostKey(GetDlgItem(main, IDC_RECURSIVE), VK_RETURN);
+  ASSERT_TRUE(FocusControl(main, IDC_BROWSER_LIST));
+  EXPECT_TRUE(SameLetters(Label(), shown)) << Label();
+  EXPECT_TRUE(IsWindowVisible(main));
+  EXPECT_FALSE(program->ShowsMessageBox());
+
+  // ".." alone gives no base entry.
+  list->Select({0});
+  PressButton(main, IDC_START);
+  MessageBoxContent message = program->DismissMessageBox();
+  EXPECT_EQ(message.caption, "Velkor");
+  EXPECT_EQ(message.text, RunMessage::kNoItemsSelected);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main) != 0; }));
+
+  // A file cannot be entered; the list stays as it was.
+  Enter("gamma.doc");
+  message = program->DismissMessageBox();
+  EXPECT_EQ(message.text, "Can not enter to file");
+  EXPECT_TRUE(SameLetters(Label(), shown)) << Label();
+  EXPECT_EQ(list->Count(), 4);
+
+  // Backspace climbs to the drive list, one folder at a time, and the
+  // drive list stays.
+  const auto depth = static_cast<int>(std::count(shown.begin(), shown.end(), '\\'));
+  for (int up = 0; up < depth; ++up) {
+    const std::string current = Label();
+    const std::string parent =
+        current.substr(0, current.find_last_of('\\', current.size() - 2) + 1);
+    ASSERT_TRUE(FocusControl(main, IDC_BROWSER_LIST));
+    PostKey(GetDlgItem(main, IDC_BROWSER_LIST), VK_BACK);
+    ASSERT_TRUE(LabelBecomes(current.find('\\') + 1 == current.size() ? "" : parent))
+        << "up from " << current << ": " << Label();
+  }
+  EXPECT_EQ(list->Texts(), drives);
+  PostKey(GetDlgItem(main, IDC_BROWSER_LIST), VK_BACK);
+  ASSERT_TRUE(FocusControl(main, IDC_ESTIMATE_MODE));
+  EXPECT_EQ(Label(), "");
+  EXPECT_EQ(list->Texts(), drives);
+}
+
+// Help names the page it looked for when the program's folder has none.
+TEST_F(DesktopProgramTest, HelpWithoutItsPageNamesThePath) {
+  TempFolder alone;
+  const std::string copy = alone / "velkor.exe";
+  ASSERT_TRUE(CopyFileW(Wide(ProgramPath()).c_str(), Wide(copy).c_str(), TRUE)) << GetLastError();
+  ASSERT_NO_FATAL_FAILURE(Start(copy));
+  PressButton(main, IDC_HELP_BUTTON);
+  const MessageBoxContent message = program->DismissMessageBox();
+  EXPECT_EQ(message.caption, "Velkor");
+  const std::string prefix = "The help page cannot be found:\n";
+  ASSERT_TRUE(message.text.starts_with(prefix)) << message.text;
+  EXPECT_TRUE(SameLetters(message.text.substr(prefix.size()), alone / "Velkor.htm"))
+      << message.text;
+  EXPECT_TRUE(IsWindowEnabled(main));
+  // Close before the folder goes, the program with it.
+  PressButton(main, IDCANCEL);
+  EXPECT_TRUE(program->WaitForExit().has_value());
+  program.reset();
+}
+
+// The About box from its button and from the system menu's command: the
+// same window, modal over the main window; the link buttons show their
+// addresses; OK and Enter close it.
+TEST_F(DesktopProgramTest, AboutBoxFromTheButtonAndTheSystemMenu) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  const struct {
+    const char *how;
+    bool fromMenu;
+    bool closeWithEnter;
+  } ways[] = {{"About... button", false, false}, {"system menu", true, true}};
+  std::vector<std::string> firstTexts;
+  for (const auto &way : ways) {
+    SCOPED_TRACE(way.how);
+    if (way.fromMenu)
+      PostMessageW(main, WM_SYSCOMMAND, IDM_ABOUT_BOX, 0);
+    else
+      PressButton(main, IDC_ABOUT);
+    HWND about = program->WaitForDialog("About Velkor", {main});
+    ASSERT_NE(about, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(main)) << "the About box is modal";
+    EXPECT_EQ(GetWindow(about, GW_OWNER), main);
+    std::vector<std::string> texts;
+    for (HWND child = GetWindow(about, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT))
+      texts.push_back(WindowText(child));
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Velkor"), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Version 1.00"), texts.end());
+    EXPECT_TRUE(ControlText(about, IDC_WEB_PAGE).starts_with("https://"))
+        << ControlText(about, IDC_WEB_PAGE);
+    EXPECT_TRUE(ControlText(about, IDC_MAIL).starts_with("mailto:"))
+        << ControlText(about, IDC_MAIL);
+    EXPECT_EQ(ControlText(about, IDOK), "OK");
+    if (firstTexts.empty()) {
+      firstTexts = texts;
+    } else {
+      EXPECT_EQ(texts, firstTexts) << "the same box both ways";
+    }
+    if (way.closeWithEnter)
+      PostKey(about, VK_RETURN); // the focus is on OK, the default button
+    else
+      PressButton(about, IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main) != 0; }));
+  }
+}
+
+} // namespace
