@@ -310,6 +310,9 @@ TEST_F(DesktopProgramTest, StopEndsARunBetweenDocuments) {
   ASSERT_TRUE(WaitUntil(
       [&] { return !IsWindow(progress) || ControlText(progress, IDC_DOCUMENT_FILES) != "0"; }));
   PressButton(progress, IDCANCEL);
+  ASSERT_NE(program->WaitForMessageBox(), nullptr);
+  EXPECT_FALSE(IsWindow(progress) && IsWindowVisible(progress))
+      << "the progress window stays on view after Stop";
   const MessageBoxContent message = program->DismissMessageBox();
   EXPECT_EQ(message.text, RunMessage::kStopped);
   EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main) != 0; }));
