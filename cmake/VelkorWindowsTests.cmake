@@ -1,7 +1,8 @@
 # The test suite of the Windows build, run under Wine (./test --windows).
 # The shared helpers and the generated fixtures (made by python3 on the Linux
 # side; Wine sees the Linux root as drive Z:), the compound-file layer's
-# tests as on Linux, the layers' Win32 tests (tests/<layer>/windows), and
+# tests as on Linux, the layers' Win32 tests (tests/<layer>/windows), the
+# check of the dialog templates against the Qt windows (tests/win32ui), and
 # the zip file of scripts/package-windows.sh, checked from the Linux side.
 add_subdirectory(${PROJECT_SOURCE_DIR}/tests/support ${CMAKE_BINARY_DIR}/tests/support)
 velkor_add_test(support_windows
@@ -18,4 +19,5 @@ add_subdirectory(${PROJECT_SOURCE_DIR}/tests/cfb/windows ${CMAKE_BINARY_DIR}/tes
 add_subdirectory(${PROJECT_SOURCE_DIR}/tests/engine/windows ${CMAKE_BINARY_DIR}/tests/engine/windows)
 add_subdirectory(${PROJECT_SOURCE_DIR}/tests/cli/windows ${CMAKE_BINARY_DIR}/tests/cli/windows)
 add_subdirectory(${PROJECT_SOURCE_DIR}/tests/robust/windows ${CMAKE_BINARY_DIR}/tests/robust/windows)
+add_subdirectory(${PROJECT_SOURCE_DIR}/tests/win32ui ${CMAKE_BINARY_DIR}/tests/win32ui)
 add_subdirectory(${PROJECT_SOURCE_DIR}/tests/win32ui/windows ${CMAKE_BINARY_DIR}/tests/win32ui/windows)
