@@ -18,3 +18,5 @@ add_subdirectory(${PROJECT_SOURCE_DIR}/tests/cfb/windows ${CMAKE_BINARY_DIR}/tes
 add_subdirectory(${PROJECT_SOURCE_DIR}/tests/engine/windows ${CMAKE_BINARY_DIR}/tests/engine/windows)
 add_subdirectory(${PROJECT_SOURCE_DIR}/tests/cli/windows ${CMAKE_BINARY_DIR}/tests/cli/windows)
 add_subdirectory(${PROJECT_SOURCE_DIR}/tests/robust/windows ${CMAKE_BINARY_DIR}/tests/robust/windows)
+# What the Windows desktop program's windows cannot show from outside.
+add_subdirectory(${PROJECT_SOURCE_DIR}/tests/win32ui/windows ${CMAKE_BINARY_DIR}/tests/win32ui/windows)
