@@ -72,6 +72,22 @@ std::wstring FullPath(const std::wstring &path) {
   return full.empty() ? path : full;
 }
 
+/// Whether `message` is one of the user's commands to the window: its
+/// buttons and boxes, the About box's menu entry and the keys. (The
+/// browser's notifications are looked at where they are handled.)
+bool IsUserCommand(UINT message, WPARAM wParam) {
+  switch (message) {
+  case WM_COMMAND:
+  case WM_HELP:
+  case kHelpKey:
+  case kRefreshKey:
+    return true;
+  case WM_SYSCOMMAND:
+    return (wParam & 0xFFF0) == IDM_ABOUT_BOX;
+  }
+  return false;
+}
+
 } // namespace
 
 MainDialog::MainDialog() = default;
@@ -112,6 +128,11 @@ LRESULT CALLBACK MainDialog::KeyFilter(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 INT_PTR MainDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  // While a run works the window is disabled; a command that still arrives
+  // (posted by another program, or WM_HELP handed on by the progress
+  // window) starts nothing.
+  if (runInProgress && IsUserCommand(message, wParam))
+    return TRUE;
   switch (message) {
   case WM_COMMAND:
     switch (LOWORD(wParam)) {
@@ -148,7 +169,7 @@ INT_PTR MainDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     // action: Enter is the confirm command's.
     if (header.code == NM_RETURN)
       return Answer(window, TRUE);
-    if (header.idFrom == IDC_BROWSER_LIST)
+    if (header.idFrom == IDC_BROWSER_LIST && !runInProgress)
       return OnListNotify(header);
     return FALSE;
   }

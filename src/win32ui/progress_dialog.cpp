@@ -43,6 +43,7 @@ bool ProgressDialog::Create() {
 void ProgressDialog::Destroy() {
   if (!window)
     return;
+  pathTips = nullptr; // owned by the window, destroyed with it
   HWND destroyed = std::exchange(window, nullptr);
   DestroyWindow(destroyed);
 }
@@ -61,6 +62,7 @@ INT_PTR CALLBACK ProgressDialog::Procedure(HWND window, UINT message, WPARAM wPa
   if (message == WM_INITDIALOG) {
     SetWindowLongPtrW(window, DWLP_USER, lParam);
     FitLabels(window);
+    reinterpret_cast<ProgressDialog *>(lParam)->CreatePathTips(window);
     return FALSE; // Show gives Stop the focus
   }
   auto *self = reinterpret_cast<ProgressDialog *>(GetWindowLongPtrW(window, DWLP_USER));
@@ -84,6 +86,26 @@ INT_PTR CALLBACK ProgressDialog::Procedure(HWND window, UINT message, WPARAM wPa
     return TRUE;
   }
   return FALSE;
+}
+
+void ProgressDialog::CreatePathTips(HWND dialog) {
+  pathTips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, dialog, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+  if (!pathTips)
+    return;
+  // Wide enough for a long path on several lines.
+  SendMessageW(pathTips, TTM_SETMAXTIPWIDTH, 0, GetSystemMetrics(SM_CXSCREEN) / 2);
+  for (int id : {IDC_DISK_TEXT, IDC_FILE_TEXT}) {
+    TTTOOLINFOW tool = {};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = dialog;
+    tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(dialog, id));
+    tool.lpszText = const_cast<wchar_t *>(L"");
+    SendMessageW(pathTips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
 }
 
 void ProgressDialog::Cancel() {
@@ -158,6 +180,17 @@ void ProgressDialog::ShowPath(int id, const std::wstring &path) {
   SelectObject(dc, previousFont);
   ReleaseDC(line, dc);
   SetWindowTextW(line, std::wstring(cut.begin(), cut.end()).c_str());
+  // While the line is cut its whole path is the line's tip; an empty tip
+  // shows nothing.
+  if (pathTips) {
+    std::wstring tip = cut == whole ? std::wstring() : path;
+    TTTOOLINFOW tool = {};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = window;
+    tool.uId = reinterpret_cast<UINT_PTR>(line);
+    tool.lpszText = tip.data();
+    SendMessageW(pathTips, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
 }
 
 void ProgressDialog::SetPhase(RunPhase phase) {

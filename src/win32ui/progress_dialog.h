@@ -71,12 +71,16 @@ private:
   void Cancel();
   void SetBarRange(int id, BarRange &range, int count);
   void SetBarPosition(int id, const BarRange &range, int position);
-  /// Shows `path` (UTF-8 display text) on line `id`, cut in the middle to
-  /// the line's width so that its last part always shows.
+  /// Shows `path` (display text) on line `id`, cut in the middle to the
+  /// line's width so that its last part always shows; while it is cut, the
+  /// whole path is the line's tool tip.
   void ShowPath(int id, const std::wstring &path);
+  /// The tool tips of the disk and file lines.
+  void CreatePathTips(HWND dialog);
 
   HWND mainWindow;
   HWND window = nullptr;
+  HWND pathTips = nullptr;
   bool stopRequested = false;
   bool sessionEnded = false;
   std::optional<int> quitCode;
