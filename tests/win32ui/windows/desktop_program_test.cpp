@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -108,53 +109,63 @@ TEST_F(DesktopProgramTest, EstimateThenCompressAFolderChosenInTheBrowser) {
   EXPECT_EQ(list->Selected(), std::vector<int>{list->Find("docs")});
 }
 
-// Stop in the middle of a run over a folder of many documents: the progress
-// window goes, the run ends with "Process was stopped" before its end, the
-// main window works again and no copy is left behind. What was compacted
-// stays compacted (olefile reads every document afterwards).
+// Stop in the middle of a run over a folder of many documents, by the Stop
+// button, the Escape key and the window's close box: the progress window
+// goes, the run ends with "Process was stopped" before its end, the main
+// window works again and no copy is left behind. What was compacted stays
+// compacted (olefile reads every document afterwards).
 TEST_F(DesktopProgramTest, StopEndsARunBetweenDocuments) {
   constexpr int kDocuments = 1000;
-  for (int i = 0; i < kDocuments; ++i)
-    Place("text.doc", "many\\d" + std::to_string(1000 + i) + ".doc");
-  const std::uintmax_t original = SizeOf(Path("many\\d1000.doc"));
+  const struct {
+    const char *folder;
+    std::function<void(HWND)> stop;
+  } ways[] = {
+      {"stop-button", [](HWND progress) { PressButton(progress, IDCANCEL); }},
+      {"escape-key", [](HWND progress) { PostKey(progress, VK_ESCAPE); }},
+      {"close-box", [](HWND progress) { PostMessageW(progress, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+  };
+  for (const auto &way : ways)
+    for (int i = 0; i < kDocuments; ++i)
+      Place("text.doc", std::string(way.folder) + "\\d" + std::to_string(1000 + i) + ".doc");
+  const std::uintmax_t original = SizeOf(Path("stop-button\\d1000.doc"));
 
   ASSERT_NO_FATAL_FAILURE(Start());
   ASSERT_NO_FATAL_FAILURE(Browse(folder));
-  ASSERT_NO_FATAL_FAILURE(SelectItems({"many"}));
-  PressButton(main, IDC_START);
-  HWND progress = program->WaitForDialog(RunCaption::kCompressing, {main});
-  ASSERT_NE(progress, nullptr) << "no progress window";
-  // Once the first documents are counted, the run is in its compaction phase.
-  ASSERT_TRUE(WaitUntil(
-      [&] { return !IsWindow(progress) || ControlText(progress, IDC_DOCUMENT_FILES) != "0"; }));
-  PressButton(progress, IDCANCEL);
-  ASSERT_NE(program->WaitForMessageBox(), nullptr);
-  EXPECT_FALSE(IsWindow(progress) && IsWindowVisible(progress))
-      << "the progress window stays on view after Stop";
-  const MessageBoxContent message = program->DismissMessageBox();
-  EXPECT_EQ(message.text, RunMessage::kStopped);
-  EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main) != 0; }));
-  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(progress); })) << "the progress window stays";
+  for (const auto &way : ways) {
+    SCOPED_TRACE(way.folder);
+    ASSERT_NO_FATAL_FAILURE(SelectItems({way.folder}));
+    PressButton(main, IDC_START);
+    HWND progress = program->WaitForDialog(RunCaption::kCompressing, {main});
+    ASSERT_NE(progress, nullptr) << "no progress window";
+    // Once the first documents are counted, the run is in its compaction
+    // phase.
+    ASSERT_TRUE(WaitUntil(
+        [&] { return !IsWindow(progress) || ControlText(progress, IDC_DOCUMENT_FILES) != "0"; }));
+    way.stop(progress);
+    ASSERT_NE(program->WaitForMessageBox(), nullptr);
+    EXPECT_FALSE(IsWindow(progress) && IsWindowVisible(progress))
+        << "the progress window stays on view after Stop";
+    const MessageBoxContent message = program->DismissMessageBox();
+    EXPECT_EQ(message.text, RunMessage::kStopped);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main) != 0; }));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(progress); })) << "the progress window stays";
 
-  int compacted = 0;
-  for (int i = 0; i < kDocuments; ++i)
-    compacted += SizeOf(Path("many\\d" + std::to_string(1000 + i) + ".doc")) < original;
-  EXPECT_GT(compacted, 0);
-  EXPECT_LT(compacted, kDocuments) << "the run went on to its end";
+    int compacted = 0;
+    for (int i = 0; i < kDocuments; ++i)
+      compacted +=
+          SizeOf(Path(std::string(way.folder) + "\\d" + std::to_string(1000 + i) + ".doc")) <
+          original;
+    EXPECT_GT(compacted, 0);
+    EXPECT_LT(compacted, kDocuments) << "the run went on to its end";
+  }
   EXPECT_EQ(LeftoverCopies(), std::vector<std::string>{});
-
-  // The main window takes a new command: About opens and closes.
-  PressButton(main, IDC_ABOUT);
-  HWND about = program->WaitForDialog("About Velkor", {main});
-  ASSERT_NE(about, nullptr);
-  PressButton(about, IDOK);
-  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
 }
 
 // The start-up state, and the browser's keys: Enter enters the lowest
 // selected item when the list has the focus and does nothing elsewhere,
 // Backspace goes up to the drive list and no further; ".." alone is no
-// base entry; a file cannot be entered.
+// base entry; a file, or a folder gone since it was listed, cannot be
+// entered; wildcards of spaces alone are refused.
 TEST_F(DesktopProgramTest, BrowserKeysAndMessages) {
   fs::create_directories(Wide(Path("alpha")));
   fs::create_directories(Wide(Path("Beta")));
@@ -217,6 +228,23 @@ TEST_F(DesktopProgramTest, BrowserKeysAndMessages) {
   EXPECT_TRUE(SameLetters(Label(), shown)) << Label();
   EXPECT_EQ(list->Count(), 4);
 
+  // A folder gone since the list was made cannot be shown; the list stays.
+  fs::remove(Wide(Path("Beta")));
+  Enter("Beta");
+  message = program->DismissMessageBox();
+  EXPECT_TRUE(SameLetters(message.text, "Can not set directory: " + shown + "Beta\\"))
+      << message.text;
+  EXPECT_TRUE(SameLetters(Label(), shown)) << Label();
+  EXPECT_EQ(list->Count(), 4);
+
+  // Wildcards of spaces alone are refused before the selection is read.
+  ClickCheckBox(main, IDC_ALL_FILES, false);
+  SetControlText(main, IDC_WILDCARDS, "   ");
+  list->Select({});
+  PressButton(main, IDC_START);
+  EXPECT_EQ(program->DismissMessageBox().text, RunMessage::kNoWildcards);
+  ClickCheckBox(main, IDC_ALL_FILES, true);
+
   // Backspace climbs to the drive list, one folder at a time, and the
   // drive list stays.
   const auto depth = static_cast<int>(std::count(shown.begin(), shown.end(), '\\'));
@@ -258,7 +286,7 @@ TEST_F(DesktopProgramTest, HelpWithoutItsPageNamesThePath) {
 
 // The About box from its button and from the system menu's command: the
 // same window, modal over the main window; the link buttons show their
-// addresses; OK and Enter close it.
+// addresses; OK and Enter close it. Escape then closes the main window.
 TEST_F(DesktopProgramTest, AboutBoxFromTheButtonAndTheSystemMenu) {
   ASSERT_NO_FATAL_FAILURE(Start());
   const struct {
@@ -300,6 +328,11 @@ TEST_F(DesktopProgramTest, AboutBoxFromTheButtonAndTheSystemMenu) {
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main) != 0; }));
   }
+
+  // Escape in the main window ends the program.
+  PostKey(main, VK_ESCAPE);
+  EXPECT_EQ(program->WaitForExit(), std::optional<DWORD>(0));
+  program.reset();
 }
 
 } // namespace
