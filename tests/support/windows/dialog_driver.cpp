@@ -49,12 +49,14 @@ std::string Utf8(const std::wstring &wide) {
 }
 
 /// Sends a message that only asks or sets something, waiting at most
-/// kWindowWaitMs for the program to answer.
+/// kWindowWaitMs for the program to answer. A window that went away
+/// meanwhile (a box just closed) answers 0.
 LRESULT Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   DWORD_PTR answer = 0;
   if (SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, kWindowWaitMs, &answer) ==
       0) {
-    ADD_FAILURE() << "window " << window << " did not answer message " << message;
+    if (IsWindow(window))
+      ADD_FAILURE() << "window " << window << " did not answer message " << message;
     return 0;
   }
   return static_cast<LRESULT>(answer);

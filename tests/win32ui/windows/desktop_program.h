@@ -84,8 +84,19 @@ protected:
   void TearDown() override {
     if (program == nullptr)
       return;
-    // Close ends the program, whatever the test left on the screen.
-    if (main != nullptr && IsWindow(main) && !program->ShowsMessageBox())
+    // A test that failed half way may have left a message, the About box or
+    // a run on the screen: each is answered or cancelled, then Close ends
+    // the program.
+    for (int pass = 0; pass < 10 && main != nullptr && IsWindow(main); ++pass) {
+      const std::vector<HWND> open = VisibleDialogs(program->Pid());
+      if (open.size() <= 1)
+        break;
+      for (HWND window : open)
+        if (window != main)
+          PressButton(window, IsMessageBox(window) ? IDOK : IDCANCEL);
+      WaitUntil([&] { return VisibleDialogs(program->Pid()) != open; }, 5000);
+    }
+    if (main != nullptr && IsWindow(main))
       PressButton(main, IDCANCEL);
     const std::optional<DWORD> code = program->WaitForExit();
     EXPECT_TRUE(code.has_value()) << "velkor.exe did not end after Close";
