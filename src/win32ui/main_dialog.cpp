@@ -207,8 +207,10 @@ INT_PTR MainDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     return FALSE; // the dialog's default handling scales the window
   case kDpiChanged:
     SetWindowIcons();
-    if (browser)
+    if (browser) {
       browser->AttachIcons();
+      browser->RefitPathLabel();
+    }
     return TRUE;
   case WM_DESTROY:
     if (keyFilter)
