@@ -34,7 +34,6 @@ constexpr UINT kRefreshKey = WM_APP + 2;
 constexpr UINT kDpiChanged = WM_APP + 3;
 
 /// The main window whose keys the filter watches; one at a time.
-MainDialog *keyTarget = nullptr;
 HWND keyWindow = nullptr;
 
 /// Sets a dialog procedure's answer to a notification or query.
@@ -115,7 +114,7 @@ LRESULT CALLBACK MainDialog::KeyFilter(int code, WPARAM wParam, LPARAM lParam) {
   // The modal dialog's own loop shows each message here first (MSGF_DIALOGBOX)
   // before the dialog manager turns keys into commands. F1 and F5 pressed on
   // the main window, while it is enabled, become its commands.
-  if (code == MSGF_DIALOGBOX && keyTarget) {
+  if (code == MSGF_DIALOGBOX && keyWindow) {
     const MSG &message = *reinterpret_cast<const MSG *>(lParam);
     if (message.message == WM_KEYDOWN && (message.wParam == VK_F1 || message.wParam == VK_F5) &&
         (message.hwnd == keyWindow || IsChild(keyWindow, message.hwnd)) &&
@@ -180,6 +179,11 @@ INT_PTR MainDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     return FALSE;
   case WM_HELP:
+    // F1 in the About box reaches its owner too; the help page opens from
+    // the main window only while it has the user's attention.
+    if (IsWindowEnabled(window))
+      OnHelp();
+    return TRUE;
   case kHelpKey:
     OnHelp();
     return TRUE;
@@ -216,7 +220,6 @@ INT_PTR MainDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     if (keyFilter)
       UnhookWindowsHookEx(keyFilter);
     keyFilter = nullptr;
-    keyTarget = nullptr;
     keyWindow = nullptr;
     return FALSE;
   }
@@ -226,7 +229,6 @@ INT_PTR MainDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 void MainDialog::Initialize() {
   FitLabels(window);
   list = GetDlgItem(window, IDC_BROWSER_LIST);
-  keyTarget = this;
   keyWindow = window;
   keyFilter = SetWindowsHookExW(WH_MSGFILTER, KeyFilter, nullptr, GetCurrentThreadId());
 

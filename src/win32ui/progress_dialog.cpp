@@ -82,8 +82,10 @@ INT_PTR CALLBACK ProgressDialog::Procedure(HWND window, UINT message, WPARAM wPa
     PostMessageW(window, kCutPathsAgain, 0, 0);
     return FALSE; // the dialog's default handling scales the window
   case kCutPathsAgain:
-    self->diskLine->Refit();
-    self->fileLine->Refit();
+    if (self->diskLine && self->fileLine) {
+      self->diskLine->Refit();
+      self->fileLine->Refit();
+    }
     return TRUE;
   }
   return FALSE;
