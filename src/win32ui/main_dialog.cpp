@@ -93,9 +93,9 @@ MainDialog::MainDialog() = default;
 
 MainDialog::~MainDialog() = default;
 
-void MainDialog::Run() {
-  DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr, Procedure,
-                  reinterpret_cast<LPARAM>(this));
+bool MainDialog::Run() {
+  return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr, Procedure,
+                         reinterpret_cast<LPARAM>(this)) != -1;
 }
 
 INT_PTR CALLBACK MainDialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
