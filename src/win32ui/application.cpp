@@ -4,11 +4,14 @@
 
 #include "core/heap_reuse.h"
 #include "win32ui/main_dialog.h"
+#include "win32ui/messages.h"
 
 #include <windows.h>
 
 #include <commctrl.h>
 #include <objbase.h>
+
+#include <string>
 
 int RunApplication() {
   INITCOMMONCONTROLSEX controls = {};
@@ -20,13 +23,20 @@ int RunApplication() {
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   KeepFreedMemoryForReuse();
 
+  int status = 0;
   {
     MainDialog dialog;
-    dialog.Run();
+    if (!dialog.Run()) {
+      // Without its window the program has nothing to show but this.
+      const DWORD error = GetLastError();
+      const std::wstring text =
+          L"Velkor cannot open its window (Windows error " + std::to_wstring(error) + L").";
+      MessageBoxW(nullptr, text.c_str(), kProgramName, MB_OK | MB_ICONWARNING);
+      status = 1;
+    }
   }
-  int status = 0;
   MSG quit;
-  if (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+  if (status == 0 && PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
     status = static_cast<int>(quit.wParam);
 
   if (SUCCEEDED(com))

@@ -10,5 +10,6 @@
 #pragma once
 
 /// Shows the main window until it closes; the answer is the exit status:
-/// the code of a request to quit that closed it, else 0.
+/// the code of a request to quit that closed it, else 0; 1 when the window
+/// could not be opened, which a message says.
 int RunApplication();

@@ -117,7 +117,7 @@ void BaseDirectoryBrowser::Fill(TTObjectList<BrowserItem> &items, const TTString
   SendMessageW(list, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list, nullptr, TRUE);
   shownPath = path;
-  SetWindowTextW(pathLabel, DisplayWide(Bytes(path)).c_str());
+  pathLabel.Show(DisplayWide(Bytes(path)));
 }
 
 void BaseDirectoryBrowser::EnterItem(int index) {

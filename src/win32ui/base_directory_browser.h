@@ -11,7 +11,8 @@
 /// screen.
 ///
 /// The directory shown is kept here as its exact bytes, beside the label,
-/// which only shows it (DisplayText); only ShowDirectory changes either.
+/// which only shows it (DisplayText, cut in the middle to the label's width
+/// when it is long); only ShowDirectory changes either.
 /// BrowserItems always describes exactly the items in the list: each list
 /// item carries, as its data, the index of its record there.
 ///
@@ -22,6 +23,7 @@
 #include "core/lists.h"
 #include "desktop/browser_listing.h"
 #include "engine/compaction_run.h"
+#include "win32ui/path_line.h"
 
 #include <string>
 #include <string_view>
@@ -39,6 +41,8 @@ public:
   /// DPI; called again when the DPI changes. False when the image list
   /// cannot be made: the list then shows its names without icons.
   bool AttachIcons();
+  /// Cuts the path label again for its width now (after a DPI change).
+  void RefitPathLabel() { pathLabel.Refit(); }
 
   /// Lists the drives (`path` empty) or the directory `path` (ending in a
   /// backslash), which becomes the process's current directory. The item
@@ -83,7 +87,7 @@ private:
   std::vector<int> SelectedPositions() const;
 
   HWND list;
-  HWND pathLabel;
+  PathLine pathLabel;
   HWND owner;
   TTString shownPath;
   TTObjectList<BrowserItem> BrowserItems;

@@ -34,7 +34,6 @@ constexpr UINT kRefreshKey = WM_APP + 2;
 constexpr UINT kDpiChanged = WM_APP + 3;
 
 /// The main window whose keys the filter watches; one at a time.
-MainDialog *keyTarget = nullptr;
 HWND keyWindow = nullptr;
 
 /// Sets a dialog procedure's answer to a notification or query.
@@ -94,9 +93,9 @@ MainDialog::MainDialog() = default;
 
 MainDialog::~MainDialog() = default;
 
-void MainDialog::Run() {
-  DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr, Procedure,
-                  reinterpret_cast<LPARAM>(this));
+bool MainDialog::Run() {
+  return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr, Procedure,
+                         reinterpret_cast<LPARAM>(this)) != -1;
 }
 
 INT_PTR CALLBACK MainDialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -115,7 +114,7 @@ LRESULT CALLBACK MainDialog::KeyFilter(int code, WPARAM wParam, LPARAM lParam) {
   // The modal dialog's own loop shows each message here first (MSGF_DIALOGBOX)
   // before the dialog manager turns keys into commands. F1 and F5 pressed on
   // the main window, while it is enabled, become its commands.
-  if (code == MSGF_DIALOGBOX && keyTarget) {
+  if (code == MSGF_DIALOGBOX && keyWindow) {
     const MSG &message = *reinterpret_cast<const MSG *>(lParam);
     if (message.message == WM_KEYDOWN && (message.wParam == VK_F1 || message.wParam == VK_F5) &&
         (message.hwnd == keyWindow || IsChild(keyWindow, message.hwnd)) &&
@@ -180,6 +179,11 @@ INT_PTR MainDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     return FALSE;
   case WM_HELP:
+    // F1 in the About box reaches its owner too; the help page opens from
+    // the main window only while it has the user's attention.
+    if (IsWindowEnabled(window))
+      OnHelp();
+    return TRUE;
   case kHelpKey:
     OnHelp();
     return TRUE;
@@ -207,14 +211,15 @@ INT_PTR MainDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     return FALSE; // the dialog's default handling scales the window
   case kDpiChanged:
     SetWindowIcons();
-    if (browser)
+    if (browser) {
       browser->AttachIcons();
+      browser->RefitPathLabel();
+    }
     return TRUE;
   case WM_DESTROY:
     if (keyFilter)
       UnhookWindowsHookEx(keyFilter);
     keyFilter = nullptr;
-    keyTarget = nullptr;
     keyWindow = nullptr;
     return FALSE;
   }
@@ -224,7 +229,6 @@ INT_PTR MainDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 void MainDialog::Initialize() {
   FitLabels(window);
   list = GetDlgItem(window, IDC_BROWSER_LIST);
-  keyTarget = this;
   keyWindow = window;
   keyFilter = SetWindowsHookExW(WH_MSGFILTER, KeyFilter, nullptr, GetCurrentThreadId());
 

@@ -35,8 +35,9 @@ public:
   MainDialog &operator=(const MainDialog &) = delete;
 
   /// Shows the window modally until it closes. A request to quit (WM_QUIT)
-  /// closes it too and stays in the thread's queue for the caller.
-  void Run();
+  /// closes it too and stays in the thread's queue for the caller. False,
+  /// with the last error set, when the window cannot be made at all.
+  bool Run();
 
 private:
   static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -3,10 +3,10 @@
 #include "win32ui/progress_dialog.h"
 
 #include "desktop/display_text.h"
-#include "desktop/path_elision.h"
 #include "engine/run_messages.h"
 #include "win32ui/dialog_layout.h"
 #include "win32ui/messages.h"
+#include "win32ui/path_line.h"
 #include "win32ui/resource_ids.h"
 #include "win32ui/window_text.h"
 
@@ -32,8 +32,6 @@ bool ProgressDialog::Create() {
   stopRequested = false;
   diskRange = BarRange();
   fileRange = BarRange();
-  diskPath.clear();
-  filePath.clear();
   // Every text comes back at its template value with the new window.
   window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROGRESS), mainWindow,
                               Procedure, reinterpret_cast<LPARAM>(this));
@@ -43,7 +41,8 @@ bool ProgressDialog::Create() {
 void ProgressDialog::Destroy() {
   if (!window)
     return;
-  pathTips = nullptr; // owned by the window, destroyed with it
+  diskLine.reset();
+  fileLine.reset();
   HWND destroyed = std::exchange(window, nullptr);
   DestroyWindow(destroyed);
 }
@@ -62,7 +61,9 @@ INT_PTR CALLBACK ProgressDialog::Procedure(HWND window, UINT message, WPARAM wPa
   if (message == WM_INITDIALOG) {
     SetWindowLongPtrW(window, DWLP_USER, lParam);
     FitLabels(window);
-    reinterpret_cast<ProgressDialog *>(lParam)->CreatePathTips(window);
+    auto *self = reinterpret_cast<ProgressDialog *>(lParam);
+    self->diskLine.emplace(GetDlgItem(window, IDC_DISK_TEXT));
+    self->fileLine.emplace(GetDlgItem(window, IDC_FILE_TEXT));
     return FALSE; // Show gives Stop the focus
   }
   auto *self = reinterpret_cast<ProgressDialog *>(GetWindowLongPtrW(window, DWLP_USER));
@@ -81,31 +82,13 @@ INT_PTR CALLBACK ProgressDialog::Procedure(HWND window, UINT message, WPARAM wPa
     PostMessageW(window, kCutPathsAgain, 0, 0);
     return FALSE; // the dialog's default handling scales the window
   case kCutPathsAgain:
-    self->ShowPath(IDC_DISK_TEXT, self->diskPath);
-    self->ShowPath(IDC_FILE_TEXT, self->filePath);
+    if (self->diskLine && self->fileLine) {
+      self->diskLine->Refit();
+      self->fileLine->Refit();
+    }
     return TRUE;
   }
   return FALSE;
-}
-
-void ProgressDialog::CreatePathTips(HWND dialog) {
-  pathTips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, dialog, nullptr,
-                             GetModuleHandleW(nullptr), nullptr);
-  if (!pathTips)
-    return;
-  // Wide enough for a long path on several lines.
-  SendMessageW(pathTips, TTM_SETMAXTIPWIDTH, 0, GetSystemMetrics(SM_CXSCREEN) / 2);
-  for (int id : {IDC_DISK_TEXT, IDC_FILE_TEXT}) {
-    TTTOOLINFOW tool = {};
-    tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = dialog;
-    tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(dialog, id));
-    tool.lpszText = const_cast<wchar_t *>(L"");
-    SendMessageW(pathTips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  }
 }
 
 void ProgressDialog::Cancel() {
@@ -151,46 +134,13 @@ void ProgressDialog::SetFilePosition(int position) {
 }
 
 void ProgressDialog::SetDiskText(const char *text) {
-  diskPath = DisplayWide(text);
-  ShowPath(IDC_DISK_TEXT, diskPath);
+  if (diskLine)
+    diskLine->Show(DisplayWide(text));
 }
 
 void ProgressDialog::SetFileText(const char *text) {
-  filePath = DisplayWide(text);
-  ShowPath(IDC_FILE_TEXT, filePath);
-}
-
-void ProgressDialog::ShowPath(int id, const std::wstring &path) {
-  if (!window)
-    return;
-  HWND line = GetDlgItem(window, id);
-  RECT client;
-  GetClientRect(line, &client);
-  HDC dc = GetDC(line);
-  HGDIOBJ previousFont =
-      SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(line, WM_GETFONT, 0, 0)));
-  const TextWidth measure = [dc](std::u16string_view text) {
-    const std::wstring wide(text.begin(), text.end());
-    SIZE size = {};
-    GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
-    return static_cast<int>(size.cx);
-  };
-  const std::u16string whole(path.begin(), path.end());
-  const std::u16string cut = ElidePath(whole, u'\\', client.right - client.left, measure);
-  SelectObject(dc, previousFont);
-  ReleaseDC(line, dc);
-  SetWindowTextW(line, std::wstring(cut.begin(), cut.end()).c_str());
-  // While the line is cut its whole path is the line's tip; an empty tip
-  // shows nothing.
-  if (pathTips) {
-    std::wstring tip = cut == whole ? std::wstring() : path;
-    TTTOOLINFOW tool = {};
-    tool.cbSize = sizeof tool;
-    tool.hwnd = window;
-    tool.uId = reinterpret_cast<UINT_PTR>(line);
-    tool.lpszText = tip.data();
-    SendMessageW(pathTips, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-  }
+  if (fileLine)
+    fileLine->Show(DisplayWide(text));
 }
 
 void ProgressDialog::SetPhase(RunPhase phase) {

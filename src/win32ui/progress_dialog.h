@@ -17,6 +17,7 @@
 #pragma once
 
 #include "engine/progress_view.h"
+#include "win32ui/path_line.h"
 
 #include <optional>
 #include <string>
@@ -71,21 +72,16 @@ private:
   void Cancel();
   void SetBarRange(int id, BarRange &range, int count);
   void SetBarPosition(int id, const BarRange &range, int position);
-  /// Shows `path` (display text) on line `id`, cut in the middle to the
-  /// line's width so that its last part always shows; while it is cut, the
-  /// whole path is the line's tool tip.
-  void ShowPath(int id, const std::wstring &path);
-  /// The tool tips of the disk and file lines.
-  void CreatePathTips(HWND dialog);
 
   HWND mainWindow;
   HWND window = nullptr;
-  HWND pathTips = nullptr;
   bool stopRequested = false;
   bool sessionEnded = false;
   std::optional<int> quitCode;
   BarRange diskRange;
   BarRange fileRange;
-  std::wstring diskPath; ///< the disk line's whole text, before any cut
-  std::wstring filePath; ///< the file line's whole text, before any cut
+  /// The disk and file lines while the window exists: each path is cut in
+  /// the middle to its line, so that its last part always shows.
+  std::optional<PathLine> diskLine;
+  std::optional<PathLine> fileLine;
 };
