@@ -83,8 +83,8 @@ struct MessageBoxContent {
 /// The text of the message box `box` (its static text control).
 std::string MessageBoxText(HWND box);
 
-/// Whether `window` is a message box: a dialog with the message box's text
-/// control and an OK button.
+/// Whether `window` is an OK message box: a dialog with the message box's
+/// text control and one button, OK (an About box has other buttons too).
 bool IsMessageBox(HWND window);
 
 /// The desktop program under test, started as a process; ended at the end

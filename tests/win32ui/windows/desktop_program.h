@@ -58,11 +58,35 @@ inline bool SameLetters(const std::string &a, const std::string &b) {
   return true;
 }
 
+/// Whether a path line's text `shown` shows `path`: the whole path, or, on
+/// a line too narrow for it, the path cut in its middle (its start, an
+/// ellipsis, its end), the last folder always whole. Letters in any case.
+inline bool ShowsPath(const std::string &shown, const std::string &path) {
+  if (SameLetters(shown, path))
+    return true;
+  const std::string ellipsis = "\xE2\x80\xA6";
+  const std::size_t cut = shown.find(ellipsis);
+  if (cut == std::string::npos)
+    return false;
+  const std::string start = shown.substr(0, cut);
+  const std::string end = shown.substr(cut + ellipsis.size());
+  const std::size_t lastPart = path.find_last_of('\\', path.size() >= 2 ? path.size() - 2 : 0);
+  const std::size_t lastLength =
+      lastPart == std::string::npos ? path.size() : path.size() - lastPart;
+  return start.size() + end.size() < path.size() && end.size() >= lastLength - 1 &&
+         SameLetters(start, path.substr(0, start.size())) &&
+         SameLetters(end, path.substr(path.size() - end.size()));
+}
+
 /// What the end of a run showed: the progress window's caption and
 /// counters while the closing message was open, and the message.
 struct RunEnd {
   std::string caption;
   std::vector<std::string> counters;
+  /// The folder, status and file lines.
+  std::string diskText;
+  std::string statusText;
+  std::string fileText;
   MessageBoxContent message;
   bool mainWindowDisabled = false;
 };
@@ -143,10 +167,9 @@ protected:
 
   std::string Label() const { return ControlText(main, IDC_CURRENT_DIRECTORY); }
 
-  /// Waits until the browser's path label reads `path` (letters in any
-  /// case: Wine may spell a drive or folder otherwise).
+  /// Waits until the browser's path label shows `path` (ShowsPath).
   bool LabelBecomes(const std::string &path) const {
-    return WaitUntil([&] { return SameLetters(Label(), path); });
+    return WaitUntil([&] { return ShowsPath(Label(), path); });
   }
 
   /// Enters the item named `name` of the list with the Enter key, the list
@@ -211,6 +234,11 @@ protected:
       end.caption = WindowText(progress);
       for (int id : kCounterIds)
         end.counters.push_back(ControlText(progress, id));
+      end.diskText = ControlText(progress, IDC_DISK_TEXT);
+      end.statusText = ControlText(progress, IDC_STATUS_TEXT);
+      end.fileText = ControlText(progress, IDC_FILE_TEXT);
+    } else {
+      ADD_FAILURE() << "no progress window on view at the end of the run";
     }
     end.message = program->DismissMessageBox();
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main) != 0; }))
