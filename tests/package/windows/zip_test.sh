@@ -38,8 +38,8 @@ for program in velkor.exe velkor-cli.exe; do
   fi
 done
 desktop=$work/unpacked/$name/velkor.exe
-x86_64-w64-mingw32-objdump -p "$desktop" | grep -q 'Subsystem.*Windows GUI' ||
-  fail "velkor.exe is not a windowed program"
+headers=$(x86_64-w64-mingw32-objdump -p "$desktop")
+grep -q 'Subsystem.*Windows GUI' <<<"$headers" || fail "velkor.exe is not a windowed program"
 grep -q 'Microsoft.Windows.Common-Controls' "$desktop" ||
   fail "velkor.exe carries no manifest asking for the common controls version 6"
 grep -q 'velkor-cli' "$work/unpacked/$name/velkor-cli.txt" || fail "velkor-cli.txt is not the manual"
