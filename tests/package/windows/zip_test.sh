@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Windows zip file from a build folder (scripts/package-windows.sh
 # BUILD_DIR) into a temporary folder and checks it: the exact list of its
-# files, that velkor-cli.exe imports no DLL of mingw-w64's runtimes, and that
-# the unpacked velkor-cli.exe runs under Wine with nothing beside it.
+# files, that neither program imports a DLL of mingw-w64's runtimes, that
+# velkor.exe is a windowed program with the common controls' manifest, and
+# that the unpacked velkor-cli.exe runs under Wine with nothing beside it.
 #   zip_test.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1
@@ -16,24 +17,31 @@ fail() {
   failures=$((failures + 1))
 }
 
-name=velkor-cli-$version-windows-x64
+name=velkor-$version-windows-x64
 VELKOR_DIST_DIR=$work "$root/scripts/package-windows.sh" "$build"
 zip=$work/$name.zip
 [[ -f $zip ]] || { echo "FAIL: no $name.zip" >&2; exit 1; }
 
 expected=$(printf '%s\n' "$name/LICENSE.txt" "$name/Velkor.htm" "$name/velkor-cli.exe" \
-  "$name/velkor-cli.txt")
+  "$name/velkor-cli.txt" "$name/velkor.exe")
 listed=$(unzip -Z1 "$zip" | LC_ALL=C sort)
 [[ $listed == "$expected" ]] || fail "the zip holds"$'\n'"$listed"$'\n'"instead of"$'\n'"$expected"
 
 unzip -q "$zip" -d "$work/unpacked"
-exe=$work/unpacked/$name/velkor-cli.exe
-imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p')
-echo "velkor-cli.exe imports:" $imports
-grep -qi '^KERNEL32.dll$' <<<"$imports" || fail "velkor-cli.exe does not import KERNEL32.dll"
-if grep -qiE '^lib.*\.dll$' <<<"$imports"; then
-  fail "velkor-cli.exe needs a runtime DLL beside it: $(grep -iE '^lib' <<<"$imports" | tr '\n' ' ')"
-fi
+for program in velkor.exe velkor-cli.exe; do
+  exe=$work/unpacked/$name/$program
+  imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p')
+  echo "$program imports:" $imports
+  grep -qi '^KERNEL32.dll$' <<<"$imports" || fail "$program does not import KERNEL32.dll"
+  if grep -qiE '^lib.*\.dll$' <<<"$imports"; then
+    fail "$program needs a runtime DLL beside it: $(grep -iE '^lib' <<<"$imports" | tr '\n' ' ')"
+  fi
+done
+desktop=$work/unpacked/$name/velkor.exe
+headers=$(x86_64-w64-mingw32-objdump -p "$desktop")
+grep -q 'Subsystem.*Windows GUI' <<<"$headers" || fail "velkor.exe is not a windowed program"
+grep -q 'Microsoft.Windows.Common-Controls' "$desktop" ||
+  fail "velkor.exe carries no manifest asking for the common controls version 6"
 grep -q 'velkor-cli' "$work/unpacked/$name/velkor-cli.txt" || fail "velkor-cli.txt is not the manual"
 grep -q $'\r$' "$work/unpacked/$name/LICENSE.txt" || fail "LICENSE.txt has no Windows line ends"
 
