@@ -152,18 +152,36 @@ void PostKey(HWND window, UINT key) {
   PostMessageW(window, WM_KEYUP, key, scan | 1 | (LPARAM{1} << 30) | (LPARAM{1} << 31));
 }
 
-HWND FocusedWindow(HWND window) {
+namespace {
+
+GUITHREADINFO ThreadInfo(HWND window) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
   if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info))
-    return nullptr;
-  return info.hwndFocus;
+    return GUITHREADINFO{};
+  return info;
 }
+
+} // namespace
+
+HWND FocusedWindow(HWND window) { return ThreadInfo(window).hwndFocus; }
+
+HWND ActiveWindow(HWND window) { return ThreadInfo(window).hwndActive; }
 
 bool FocusControl(HWND dialog, int id) {
   HWND control = GetDlgItem(dialog, id);
-  PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
-  return WaitUntil([&] { return FocusedWindow(dialog) == control; });
+  // A dialog that becomes active again (a message box just closed) puts
+  // the focus back where it was, which may come after this move: the move
+  // is made again until the dialog is active with the focus on the control.
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWindowWaitMs);
+  while (std::chrono::steady_clock::now() < giveUp) {
+    PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+    if (WaitUntil(
+            [&] { return ActiveWindow(dialog) == dialog && FocusedWindow(dialog) == control; },
+            1000))
+      return true;
+  }
+  return false;
 }
 
 std::string MessageBoxText(HWND box) { return ControlText(box, kMessageTextId); }
@@ -225,7 +243,10 @@ MessageBoxContent DesktopProgram::DismissMessageBox(DWORD timeoutMs) const {
     return {};
   MessageBoxContent content{WindowText(box), MessageBoxText(box)};
   PressButton(box, IDOK);
-  WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); });
+  // Gone, not only hidden: until the box's own message loop has ended, a
+  // key posted to the program would be dispatched by that loop instead of
+  // the dialog's.
+  WaitUntil([&] { return !IsWindow(box); });
   return content;
 }
 

@@ -68,11 +68,15 @@ bool IsControlEnabled(HWND dialog, int id);
 void PostKey(HWND window, UINT key);
 
 /// Moves the keyboard focus of `dialog` to its control `id`, as Tab does,
-/// and waits until the control has it. False when it never got it.
+/// and waits until the dialog is active and the control has the focus.
+/// False when it never got there.
 bool FocusControl(HWND dialog, int id);
 
 /// The window that has the keyboard focus in the thread that owns `window`.
 HWND FocusedWindow(HWND window);
+
+/// The active top-level window of the thread that owns `window`.
+HWND ActiveWindow(HWND window);
 
 /// A message box: its caption and text, read before it is answered.
 struct MessageBoxContent {
