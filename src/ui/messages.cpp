@@ -2,9 +2,7 @@
 
 #include "ui/messages.h"
 
-#include "engine/run_failure.h"
-#include "engine/user_abort.h"
-#include "ui/display_name.h"
+#include "desktop/user_command.h"
 
 #include <QMessageBox>
 
@@ -17,13 +15,7 @@ void ShowWarning(QWidget *owner, const QString &text) {
 }
 
 void RunCommand(QWidget *owner, const std::function<void()> &command) {
-  try {
-    command();
-  } catch (const UserAbort &) {
-    // The command has shown its message already.
-  } catch (...) {
-    const std::string text = DescribeCurrentException();
-    if (!text.empty())
-      ShowWarning(owner, DisplayName(text));
-  }
+  RunUserCommand(command, [owner](const std::string &text) {
+    ShowWarning(owner, QString::fromStdString(text));
+  });
 }

@@ -2,9 +2,7 @@
 
 #include "win32ui/messages.h"
 
-#include "desktop/display_text.h"
-#include "engine/run_failure.h"
-#include "engine/user_abort.h"
+#include "desktop/user_command.h"
 #include "win32ui/window_text.h"
 
 void ShowWarning(HWND owner, std::string_view text) {
@@ -16,13 +14,5 @@ void ShowWarning(HWND owner, std::string_view text) {
 }
 
 void RunCommand(HWND owner, const std::function<void()> &command) {
-  try {
-    command();
-  } catch (const UserAbort &) {
-    // The command has shown its message already.
-  } catch (...) {
-    const std::string text = DescribeCurrentException();
-    if (!text.empty())
-      ShowWarning(owner, DisplayText(text));
-  }
+  RunUserCommand(command, [owner](const std::string &text) { ShowWarning(owner, text); });
 }
