@@ -14,6 +14,10 @@
 
 namespace {
 
+std::string NameKey(const BrowserItem &item) {
+  return std::string(item.name.CStr(), static_cast<size_t>(item.name.Length()));
+}
+
 bool EndsWithSeparator(const TTString &path) {
   return !path.IsEmpty() && IsPathSeparator(path.At(path.Length() - 1));
 }
@@ -97,4 +101,22 @@ bool AppendBaseEntry(const TTString &current, const BrowserItem &item,
   auto *entry = new BaseEntry{isFile ? current + item.name : EnteredPath(current, item), isFile};
   entries.Add(entry);
   return true;
+}
+
+void RememberedSelection::AddSelected(const BrowserItem &item) { selected.insert(NameKey(item)); }
+
+void RememberedSelection::SetFocused(const BrowserItem &item) { focused = NameKey(item); }
+
+RememberedSelection::Positions
+RememberedSelection::Find(int count,
+                          const std::function<const BrowserItem &(int position)> &itemAt) const {
+  Positions positions;
+  for (int position = 0; position < count; ++position) {
+    const std::string name = NameKey(itemAt(position));
+    if (selected.count(name))
+      positions.selected.push_back(position);
+    if (focused && name == *focused)
+      positions.focused = position;
+  }
+  return positions;
 }

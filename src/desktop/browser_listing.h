@@ -20,6 +20,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
+#include <unordered_set>
 #include <vector>
 
 /// An item's kind, which is also the index of its icon.
@@ -78,3 +81,24 @@ TTString ParentPath(const TTString &current);
 /// with nothing appended, for "..".
 bool AppendBaseEntry(const TTString &current, const BrowserItem &item,
                      TTObjectList<BaseEntry> &entries);
+
+/// The selection of the list, remembered by the items' names while the
+/// directory is listed again (F5): the items selected before stay selected
+/// where they still exist, and so does the focused one.
+class RememberedSelection {
+public:
+  void AddSelected(const BrowserItem &item);
+  void SetFocused(const BrowserItem &item);
+
+  /// Where the remembered items stand in the new listing, in list order.
+  struct Positions {
+    std::vector<int> selected;
+    int focused = -1; ///< -1 when it is gone, or none was focused
+  };
+  /// Looks them up among `count` items, `itemAt(position)` giving each.
+  Positions Find(int count, const std::function<const BrowserItem &(int position)> &itemAt) const;
+
+private:
+  std::unordered_set<std::string> selected;
+  std::optional<std::string> focused;
+};

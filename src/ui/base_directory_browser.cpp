@@ -12,7 +12,6 @@
 #include <QListWidget>
 
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -110,35 +109,25 @@ void BaseDirectoryBrowser::GoUp() {
 }
 
 void BaseDirectoryBrowser::Refresh() {
-  const auto key = [](const BrowserItem &record) {
-    return std::string(record.name.CStr(), static_cast<size_t>(record.name.Length()));
-  };
-  std::unordered_set<std::string> selected;
+  RememberedSelection before;
   for (int row = 0; row < list->count(); ++row)
     if (list->item(row)->isSelected())
-      selected.insert(key(ItemAt(row)));
-  const int currentRow = list->currentRow();
-  const std::string current = currentRow >= 0 ? key(ItemAt(currentRow)) : std::string();
+      before.AddSelected(ItemAt(row));
+  if (list->currentRow() >= 0)
+    before.SetFocused(ItemAt(list->currentRow()));
 
   ShowDirectory(CurrentPath());
 
-  std::vector<int> keep;
-  int newCurrent = -1;
-  for (int row = 0; row < list->count(); ++row) {
-    const std::string name = key(ItemAt(row));
-    if (selected.count(name))
-      keep.push_back(row);
-    if (currentRow >= 0 && name == current)
-      newCurrent = row;
-  }
-  if (keep.empty())
+  const auto kept =
+      before.Find(list->count(), [this](int row) -> const BrowserItem & { return ItemAt(row); });
+  if (kept.selected.empty())
     return; // ShowDirectory has selected the first item
   list->clearSelection();
-  if (newCurrent >= 0)
-    list->setCurrentRow(newCurrent, QItemSelectionModel::NoUpdate);
-  for (int row : keep)
+  if (kept.focused >= 0)
+    list->setCurrentRow(kept.focused, QItemSelectionModel::NoUpdate);
+  for (int row : kept.selected)
     list->item(row)->setSelected(true);
-  list->scrollToItem(list->item(newCurrent >= 0 ? newCurrent : keep.front()));
+  list->scrollToItem(list->item(kept.focused >= 0 ? kept.focused : kept.selected.front()));
 }
 
 void BaseDirectoryBrowser::Confirm(bool listHasFocus) {

@@ -13,7 +13,6 @@
 #include <commctrl.h>
 
 #include <string>
-#include <unordered_set>
 
 namespace {
 
@@ -138,34 +137,25 @@ void BaseDirectoryBrowser::GoUp() {
 }
 
 void BaseDirectoryBrowser::Refresh() {
-  const auto key = [](const BrowserItem &record) { return std::string(Bytes(record.name)); };
-  std::unordered_set<std::string> selected;
+  RememberedSelection before;
   for (int position : SelectedPositions())
-    selected.insert(key(ItemAt(position)));
-  const int focused = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
-  const std::string focusedName = focused >= 0 ? key(ItemAt(focused)) : std::string();
+    before.AddSelected(ItemAt(position));
+  if (const int focused = ListView_GetNextItem(list, -1, LVNI_FOCUSED); focused >= 0)
+    before.SetFocused(ItemAt(focused));
 
   ShowDirectory(shownPath);
 
-  std::vector<int> keep;
-  int newFocus = -1;
-  const int count = ListView_GetItemCount(list);
-  for (int position = 0; position < count; ++position) {
-    const std::string name = key(ItemAt(position));
-    if (selected.count(name))
-      keep.push_back(position);
-    if (focused >= 0 && name == focusedName)
-      newFocus = position;
-  }
-  if (keep.empty())
+  const auto kept =
+      before.Find(ListView_GetItemCount(list),
+                  [this](int position) -> const BrowserItem & { return ItemAt(position); });
+  if (kept.selected.empty())
     return; // ShowDirectory has selected the first item
   ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-  for (int position : keep)
+  for (int position : kept.selected)
     ListView_SetItemState(list, position, LVIS_SELECTED, LVIS_SELECTED);
-  const int visible = newFocus >= 0 ? newFocus : keep.front();
-  if (newFocus >= 0)
-    ListView_SetItemState(list, newFocus, LVIS_FOCUSED, LVIS_FOCUSED);
-  ListView_EnsureVisible(list, visible, FALSE);
+  if (kept.focused >= 0)
+    ListView_SetItemState(list, kept.focused, LVIS_FOCUSED, LVIS_FOCUSED);
+  ListView_EnsureVisible(list, kept.focused >= 0 ? kept.focused : kept.selected.front(), FALSE);
 }
 
 void BaseDirectoryBrowser::Confirm(bool listHasFocus) {
