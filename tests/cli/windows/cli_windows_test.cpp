@@ -12,6 +12,7 @@
 //===----------------------------------------------------------------------===//
 
 #include "support/process.h"
+#include "support/windows/wide_text.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -36,13 +37,7 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-std::wstring Wide(const std::string &utf8) {
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-  return wide;
-}
+using velkor::test::Wide;
 
 /// A Linux path as this Windows program reaches it: Wine's drive Z: is the
 /// Linux root.

@@ -11,6 +11,7 @@
 #include "engine/document_lease.h"
 #include "engine/open_file.h"
 #include "engine/worker_count.h"
+#include "support/windows/wide_text.h"
 
 #include <gtest/gtest.h>
 
@@ -23,13 +24,7 @@
 
 namespace {
 
-std::wstring Wide(const std::string &utf8) {
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-  return wide;
-}
+using velkor::test::Wide;
 
 /// A handle as another program would hold it; closed by the destructor.
 class Handle {

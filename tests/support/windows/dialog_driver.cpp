@@ -9,6 +9,8 @@
 
 #include "support/windows/dialog_driver.h"
 
+#include "support/windows/wide_text.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -26,27 +28,6 @@ constexpr int kMessageTextId = 0xFFFF;
 
 /// Room for one item's text in the program's memory, in characters.
 constexpr int kRemoteTextLength = 1024;
-
-std::wstring Wide(const std::string &utf8) {
-  if (utf8.empty())
-    return {};
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-  return wide;
-}
-
-std::string Utf8(const std::wstring &wide) {
-  if (wide.empty())
-    return {};
-  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length,
-                      nullptr, nullptr);
-  return utf8;
-}
 
 /// Sends a message that only asks or sets something, waiting at most
 /// kWindowWaitMs for the program to answer. A window that went away

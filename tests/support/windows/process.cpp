@@ -11,6 +11,7 @@
 //===----------------------------------------------------------------------===//
 
 #include "support/process.h"
+#include "support/windows/wide_text.h"
 
 #include <gtest/gtest.h>
 
@@ -26,16 +27,6 @@
 namespace velkor::test {
 
 namespace {
-
-std::wstring Wide(const std::string &text) {
-  if (text.empty())
-    return {};
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
 
 /// One argument quoted as the C runtime's parser reads it back: backslashes
 /// doubled before a quote and at the end, quotes escaped.
